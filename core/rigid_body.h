@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/box_shape.h"
+#include "core/vec3.h"
+
+// Body kinds. Any other value is inert: it neither moves nor collides with the
+// ground.
+constexpr int kindSphere = 1;
+constexpr int kindBox = 2;
+
+// Full turn used to keep angles within [-2*pi, 2*pi]: 2*pi rounded to single
+// precision and held in double.
+constexpr double twoPi = 6.2831854820251465;
+
+// Each angle brought into [-2*pi, 2*pi] by whole turns; angles already in that
+// range (both ends included) come back unchanged. A non-finite angle becomes 0.
+Vec3 wrapAngles(double a, double b, double c);
+
+// One simulated sphere or box. A plain record: the world, the collision code,
+// the scene loader and the renderer read and write its fields directly.
+struct RigidBody {
+    int kind = 0;              // kindSphere, kindBox, or inert
+    float mass = 0.0f;         // kg
+    Vec3 position;             // centre, m
+    Vec3 spin;                 // rates of the three angles, rad/s
+    Vec3 angles;               // rotation about x, then y, then z, rad, within [-2*pi, 2*pi]
+    Vec3 velocity;             // m/s
+    Vec3 force;                // sum of the forces of the current step, N
+    float radius = 0.0f;       // sphere: radius; box: z offset of the lowest corner (<= 0)
+    float restitution = 0.0f;  // bounce factor of the ground response
+    float floorHeight = 0.0f;  // height of the surface under the body
+    BoxShape box;              // all zero for a sphere
+
+    explicit RigidBody(float mass_) : mass(mass_) {}
+
+    // velocity + dt * (force * (1 / mass)).
+    Vec3 predictVelocity(float dt) const;
+
+    // position + dt * v.
+    Vec3 predictPosition(float dt, const Vec3& v) const;
+
+    // wrapAngles(angles + dt * w).
+    Vec3 predictAngles(float dt, const Vec3& w) const;
+
+    // Semi-implicit Euler over dt: velocity first, then position with the new
+    // velocity, then the angles by the (unchanged) spin. A box then has its
+    // corners rebuilt and is shifted so that the pivot corner stays where the
+    // translation alone put it. Inert kinds do nothing.
+    void advance(float dt, int pivot);
+
+    // Advances a body that is not part of the impact just handled, with the
+    // resting rules: slow spheres stop and roll out their spin, slow boxes tip
+    // towards a face, and nothing sinks below its floor.
+    void advanceFree(float dt);
+
+    // Moves the body over t to its ground impact and makes it bounce off a
+    // horizontal floor. Inert kinds do nothing.
+    void groundResponse(float t);
+};

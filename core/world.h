@@ -1,0 +1,110 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "core/rigid_body.h"
+#include "core/vec3.h"
+
+// Mass of every body of the default state and of the prepared scenes: 4/3 pi,
+// the volume of a unit ball, in single precision (kg).
+constexpr float defaultBodyMass = static_cast<float>(4.0 / 3.0 * 3.14159265358979323846);
+
+// The application's world holds seven bodies: body 0 a sphere of radius 1,
+// bodies 1..6 cubes of edge 2.
+constexpr int defaultBodyCount = 7;
+
+// Where a body starts and how it is thrown.
+struct BodyLaunch {
+    Vec3 position;  // m
+    Vec3 velocity;  // m/s
+    Vec3 spin;      // rad/s
+};
+
+// The state a GravityWorld starts in, which is also the first prepared scene.
+extern const BodyLaunch defaultLaunches[defaultBodyCount];
+
+using BodyList = std::vector<std::unique_ptr<RigidBody>>;
+
+// The ground the floor heights refer to: the plane z = 0, normal up.
+struct GroundPlane {
+    Vec3 point{0.0, 0.0, 0.0};
+    Vec3 normal{0.0, 0.0, 1.0};
+};
+
+// A fixed set of bodies above a ground plane, advanced by event-driven
+// stepping. Every operation below is virtual and is always called through the
+// virtual table, also from inside step(), so that a subclass can replace any
+// of them. Times are single-precision seconds; state is double precision.
+class World {
+public:
+    // Most events one step() handles before it lets the rest of its time pass
+    // in free flight. No prepared scene comes anywhere near it; it only keeps
+    // step() from spinning when impact times stop shrinking the time left.
+    static constexpr int maxEventsPerStep = 10000;
+
+    int bodyCount = 0;
+    BodyList bodies;            // owned, in index order
+    RigidBody* hitA = nullptr;  // body of the last ground impact, or first body of the last pair impact
+    RigidBody* hitB = nullptr;  // second body of the last pair impact
+    Vec3 normalA;               // contact vector for hitA, left by the pair search
+    Vec3 normalB;               // contact vector for hitB, left by the pair search
+    std::unique_ptr<GroundPlane> ground;
+
+    // count bodies, each constructed with the given mass.
+    World(int count, float mass);
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    // --- the virtual operations, in slot order ---
+
+    // Releases the bodies, the body array and the ground plane. Safe to call
+    // more than once; the destructor calls it too.
+    virtual void destroy();
+
+    // Time of the first contact of a and b within limit (a has the lower
+    // index), found by sampling: in [0, 0.99 * limit], or -1 for none. Leaves
+    // the contact vectors of its search in normalA and normalB.
+    virtual float pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b);
+
+    // force = 0 and floorHeight = 0 for every body.
+    virtual void clearForces();
+
+    // Adds the external forces of a step; the plain world has none.
+    virtual void applyForces();
+
+    // Recomputes every body's floor height and moves every body except the
+    // two skipped ones (either may be null) over dt by free flight.
+    virtual void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt);
+
+    // Earliest ground impact of any body within dt, sets hitA to its body;
+    // -1 when there is none (hitA untouched).
+    virtual float earliestGroundHit(float dt);
+
+    // Earliest impact of two bodies within limit, sets hitA and hitB (lower
+    // index first); -1 when there is none (both untouched).
+    virtual float earliestPairHit(float limit);
+
+    // Moves a and b over t to their impact and applies the collision response.
+    virtual void resolvePair(RigidBody* a, RigidBody* b, float t);
+
+    // Advances the world by dt: handles every impact inside the span in time
+    // order, moving all bodies to each impact instant, then lets the rest of
+    // the span pass in free flight. dt <= 0 only refreshes the forces.
+    virtual void step(float dt);
+
+    virtual ~World();
+};
+
+// The world the application runs: bodies fall under a constant gravity.
+class GravityWorld : public World {
+public:
+    Vec3 gravity;  // m/s^2
+
+    // Seven bodies in their default state (a sphere and six spinning cubes
+    // thrown at each other), the gravity given.
+    GravityWorld(double gx, double gy, double gz);
+
+    // force += mass * gravity for every body.
+    void applyForces() override;
+};

@@ -1,0 +1,151 @@
+#include "tools/trace.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/frame_step.h"
+#include "core/world.h"
+#include "scenes/scenes.h"
+
+const char* const traceStateHeader = "frame,body,kind,px,py,pz,vx,vy,vz,wx,wy,wz,ax,ay,az";
+const char* const traceEventHeader = "frame,substep,time,kind,a,b,t";
+
+namespace {
+
+constexpr double traceGravityZ = static_cast<double>(-9.81f);
+
+// A world that reports every resolved impact. advanceAll is called once after
+// each impact with the bodies involved skipped, and once at the end of every
+// step with none skipped, so it sees every event and the passing of time.
+class EventWorld : public GravityWorld {
+public:
+    EventWorld(std::FILE* out) : GravityWorld(0.0, 0.0, traceGravityZ), out_(out) {}
+
+    long frame = 0;
+    int subStep = 0;
+
+    void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
+        clock_ += dt;
+        if (skipA != nullptr && out_ != nullptr) {
+            std::fprintf(out_, "%ld,%d,%.17g,%s,%d,%d,%.17g\n", frame, subStep, clock_,
+                         skipB != nullptr ? "pair" : "ground", indexOf(skipA), indexOf(skipB),
+                         static_cast<double>(dt));
+        }
+        GravityWorld::advanceAll(skipA, skipB, dt);
+    }
+
+private:
+    int indexOf(const RigidBody* body) const {
+        for (int i = 0; i < bodyCount; ++i) {
+            if (bodies[i].get() == body) return i;
+        }
+        return -1;
+    }
+
+    std::FILE* out_;
+    double clock_ = 0.0;  // simulated seconds since the first frame
+};
+
+void writeStates(const World& world, long frame, std::FILE* out) {
+    for (int i = 0; i < world.bodyCount; ++i) {
+        const RigidBody& b = *world.bodies[i];
+        std::fprintf(out,
+                     "%ld,%d,%d,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g\n",
+                     frame, i, b.kind, b.position.x, b.position.y, b.position.z, b.velocity.x,
+                     b.velocity.y, b.velocity.z, b.spin.x, b.spin.y, b.spin.z, b.angles.x,
+                     b.angles.y, b.angles.z);
+    }
+}
+
+bool parseLong(const char* text, long low, long high, long& value) {
+    if (text == nullptr || *text == '\0') return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+}  // namespace
+
+void writeTrace(const TraceOptions& options, std::FILE* out) {
+    EventWorld world(options.events ? out : nullptr);
+    if (options.scene >= 0) {
+        buildSceneTable();
+        loadScene(world, options.scene);
+    }
+    std::fprintf(out, "%s\n", options.events ? traceEventHeader : traceStateHeader);
+    if (!options.events) writeStates(world, 0, out);
+    for (long frame = 1; frame <= options.frames; ++frame) {
+        const FrameSteps steps = frameSteps(options.frameMs, options.timeScale);
+        world.frame = frame;
+        for (int s = 0; s < steps.count; ++s) {
+            world.subStep = s;
+            world.step(steps.sub);
+        }
+        if (!options.events) writeStates(world, frame, out);
+    }
+}
+
+bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options, bool& help,
+                         const char*& error) {
+    help = false;
+    error = nullptr;
+    bool haveScene = false, haveFrames = false, haveFrameMs = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        long v = 0;
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            help = true;
+            return false;
+        } else if (std::strcmp(arg, "--events") == 0) {
+            options.events = true;
+        } else if (std::strcmp(arg, "--scene") == 0) {
+            if (!parseLong(value, -1, sceneCount - 1, v)) {
+                error = "--scene needs an integer from -1 to 3";
+                return false;
+            }
+            options.scene = static_cast<int>(v);
+            haveScene = true;
+            ++i;
+        } else if (std::strcmp(arg, "--frames") == 0) {
+            if (!parseLong(value, 0, 100000000L, v)) {
+                error = "--frames needs an integer from 0 to 100000000";
+                return false;
+            }
+            options.frames = v;
+            haveFrames = true;
+            ++i;
+        } else if (std::strcmp(arg, "--frame-ms") == 0) {
+            if (!parseLong(value, 0, 4294967295L, v)) {
+                error = "--frame-ms needs an integer from 0 to 4294967295";
+                return false;
+            }
+            options.frameMs = static_cast<uint32_t>(v);
+            haveFrameMs = true;
+            ++i;
+        } else if (std::strcmp(arg, "--time-scale") == 0) {
+            char* end = nullptr;
+            const double s = value != nullptr ? std::strtod(value, &end) : 0.0;
+            if (value == nullptr || *value == '\0' || *end != '\0' || !std::isfinite(s) || !(s > 0.0) ||
+                s > 1e6) {
+                error = "--time-scale needs a positive number";
+                return false;
+            }
+            options.timeScale = static_cast<float>(s);
+            ++i;
+        } else {
+            error = "unknown argument (see --help)";
+            return false;
+        }
+    }
+    if (!haveScene || !haveFrames || !haveFrameMs) {
+        error = "--scene, --frames and --frame-ms are required (see --help)";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// What prallwerk-trace runs: a scene (or the world's default bodies for -1),
+// a number of frames of a fixed wall length, and the time scale.
+struct TraceOptions {
+    int scene = 0;             // -1 keeps the default bodies, 0..3 loads that scene
+    long frames = 0;
+    uint32_t frameMs = 16;
+    float timeScale = 1.0f;
+    bool events = false;       // one line per resolved impact instead of body states
+};
+
+// Header line of the state trace.
+extern const char* const traceStateHeader;
+// Header line of the event trace.
+extern const char* const traceEventHeader;
+
+// Runs the frames exactly as the program's per-frame update does while the
+// simulation runs, writing CSV to out.
+void writeTrace(const TraceOptions& options, std::FILE* out);
+
+// Parses the command line of prallwerk-trace. Returns true and fills options,
+// or false with a one-line reason in error (and sets help when --help was
+// asked for).
+bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options,
+                         bool& help, const char*& error);
