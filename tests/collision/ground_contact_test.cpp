@@ -1,0 +1,172 @@
+#include "collision/ground_contact.h"
+
+#include <gtest/gtest.h>
+
+#include "core/world.h"
+
+namespace {
+
+constexpr double gravityZ = static_cast<double>(-9.81f);
+
+RigidBody fallingSphere(double z, double vz) {
+    RigidBody b(defaultBodyMass);
+    b.kind = kindSphere;
+    b.radius = 1.0f;
+    b.restitution = 1.0f;
+    b.position = {0, 0, z};
+    b.velocity = {0, 0, vz};
+    b.force = {0, 0, static_cast<double>(b.mass) * gravityZ};
+    return b;
+}
+
+RigidBody fallingCube(double z, double vz) {
+    RigidBody b = fallingSphere(z, vz);
+    b.kind = kindBox;
+    b.radius = 0.0f;
+    b.box.width = b.box.length = b.box.height = 2.0f;
+    b.box.resetCorners();
+    return b;
+}
+
+float sampleTime(int k, float limit) {
+    return static_cast<float>(k * static_cast<double>(limit) * static_cast<double>(0.01f));
+}
+
+}  // namespace
+
+TEST(GroundTimeOfImpact, WorkedExampleSphereAndCube) {
+    RigidBody sphere = fallingSphere(1.5, -10);
+    const float t = groundTimeOfImpact(sphere, 0.1f);
+    EXPECT_EQ(t, sampleTime(47, 0.1f));
+    EXPECT_EQ(t, 0.047f);
+
+    RigidBody cube = fallingCube(1.5, -10);
+    EXPECT_EQ(groundTimeOfImpact(cube, 0.1f), sampleTime(47, 0.1f));
+    EXPECT_EQ(cube.radius, -1.0f);
+}
+
+TEST(GroundTimeOfImpact, SphereRestsTouchesOrStaysAbove) {
+    RigidBody resting = fallingSphere(1.0, -0.09);
+    EXPECT_EQ(groundTimeOfImpact(resting, 0.1f), -1.0f);
+    // At 0.1 or faster it is searched; the first sample already touches.
+    RigidBody touching = fallingSphere(1.0, -0.1);
+    EXPECT_EQ(groundTimeOfImpact(touching, 0.1f), 0.0f);
+    // Still above the floor at the end of the interval, though falling.
+    RigidBody above = fallingSphere(3.0, -1);
+    EXPECT_EQ(groundTimeOfImpact(above, 0.1f), -1.0f);
+    // Touching at the end but at no sample before it: 99 hundredths.
+    RigidBody late = fallingSphere(1.0 + 10.0 * 0.0999, -10);
+    late.force = {};
+    EXPECT_EQ(groundTimeOfImpact(late, 0.1f), sampleTime(99, 0.1f));
+    // The floor under the body counts, not the ground.
+    RigidBody onBox = fallingSphere(3.5, -10);
+    onBox.floorHeight = 2.0f;
+    EXPECT_EQ(groundTimeOfImpact(onBox, 0.1f), sampleTime(47, 0.1f));
+}
+
+TEST(GroundTimeOfImpact, BoxRestsOrIsTooSlowButAlwaysRecordsItsLowestCorner) {
+    RigidBody sunk = fallingCube(0.9, -20);
+    sunk.radius = 5.0f;
+    EXPECT_EQ(groundTimeOfImpact(sunk, 0.1f), -1.0f);
+    EXPECT_EQ(sunk.radius, -1.0f);
+    RigidBody slow = fallingCube(1.0001, -0.009);
+    slow.force = {};
+    EXPECT_EQ(groundTimeOfImpact(slow, 0.1f), -1.0f);
+    // A turned box measures from its turned lowest corner.
+    RigidBody turned = fallingCube(5, 0);
+    turned.box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
+    groundTimeOfImpact(turned, 0.1f);
+    EXPECT_FLOAT_EQ(turned.radius, static_cast<float>(-std::sqrt(2.0)));
+}
+
+TEST(GroundTimeOfImpact, SpinningBoxSamplesItsTurningCorners) {
+    // Level at the start, 1.2 above the floor, not falling; only the turn
+    // brings a corner down (to -sqrt(2) at 45 degrees).
+    RigidBody b = fallingCube(1.2, 0);
+    b.force = {};
+    b.velocity = {0.5, 0, 0};
+    b.spin = {0, M_PI / 4 / 0.1, 0};
+    const float t = groundTimeOfImpact(b, 0.1f);
+    EXPECT_GT(t, 0.0f);
+    EXPECT_LT(t, 0.1f);
+    // The sample after t is in contact, t itself is not.
+    BoxShape posed = b.box;
+    auto bottom = [&](float s) {
+        const Vec3 a = b.predictAngles(s, b.spin);
+        posed.reorient(a.x, a.y, a.z, pivotCentre);
+        return b.position.z + posed.corners[posed.lowestCornerIndex()].z;
+    };
+    const int k = static_cast<int>(std::lround(t / (0.1f * 0.01f)));
+    EXPECT_GT(bottom(sampleTime(k, 0.1f)), 0.0);
+    EXPECT_LE(bottom(sampleTime(k + 1, 0.1f)), 0.0);
+}
+
+TEST(GroundTimeOfImpact, InertKindsNeverHit) {
+    RigidBody b = fallingSphere(1.5, -10);
+    b.kind = 0;
+    EXPECT_EQ(groundTimeOfImpact(b, 0.1f), -1.0f);
+}
+
+TEST(EarliestGroundHit, TakesTheStrictlyEarliestAndTiesGoLow) {
+    GravityWorld w(0, 0, gravityZ);
+    for (int i = 0; i < 7; ++i) {
+        RigidBody& b = *w.bodies[i];
+        b.position = {10.0 * i, 0, 50};
+        b.velocity = {};
+        b.spin = {};
+    }
+    w.clearForces();
+    w.applyForces();
+    RigidBody* marker = w.bodies[6].get();
+    w.hitA = marker;
+    EXPECT_EQ(w.earliestGroundHit(0.1f), -1.0f);
+    EXPECT_EQ(w.hitA, marker);  // left as it was
+
+    w.bodies[2]->position.z = 1.5;
+    w.bodies[2]->velocity.z = -10;
+    w.bodies[5]->position.z = 1.5;
+    w.bodies[5]->velocity.z = -10;
+    EXPECT_EQ(w.earliestGroundHit(0.1f), 0.047f);
+    EXPECT_EQ(w.hitA, w.bodies[2].get());
+
+    w.bodies[5]->velocity.z = -11;
+    EXPECT_LT(w.earliestGroundHit(0.1f), 0.047f);
+    EXPECT_EQ(w.hitA, w.bodies[5].get());
+}
+
+TEST(GroundResponse, SphereBouncesAtThreeQuarters) {
+    RigidBody s = fallingSphere(1, -10);
+    s.force = {};
+    s.spin = {2, 0, 0};
+    s.groundResponse(0.0f);
+    EXPECT_EQ(s.velocity.z, 7.5);
+    EXPECT_EQ(s.spin.x, 2.0 * static_cast<double>(0.999999f));
+}
+
+TEST(GroundResponse, BoxBouncesAtHalfWithASpinKick) {
+    RigidBody b = fallingCube(1, 0);
+    b.force = {};
+    b.velocity = {2, 0, -4};
+    b.spin = {0.5, 1, 0};
+    b.groundResponse(0.0f);
+    EXPECT_EQ(b.velocity.x, 1.0);
+    EXPECT_EQ(b.velocity.z, 2.0);
+    EXPECT_EQ(b.spin.x, 0.75 * 0.5);
+    EXPECT_EQ(b.spin.y, 0.75 * (1.0 + static_cast<double>(0.05f) * 2.0));
+    EXPECT_EQ(b.spin.z, 0.0);
+
+    RigidBody soft = fallingCube(1, 0);
+    soft.force = {};
+    soft.restitution = 0.5f;
+    soft.velocity = {0, 0, -4};
+    soft.spin = {1, 0, 0};
+    soft.groundResponse(0.0f);
+    EXPECT_EQ(soft.velocity.z, 1.0);
+    EXPECT_EQ(soft.spin.x, 0.375);
+
+    RigidBody inert = fallingSphere(1, -10);
+    inert.kind = 5;
+    inert.groundResponse(0.5f);
+    EXPECT_EQ(inert.velocity.z, -10.0);
+    EXPECT_EQ(inert.position.z, 1.0);
+}

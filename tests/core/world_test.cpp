@@ -1,0 +1,228 @@
+#include "core/world.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double gravityZ = static_cast<double>(-9.81f);
+
+// A world whose impact searches return scripted times and which records every
+// virtual call that step() makes, with its arguments.
+class ScriptedWorld : public GravityWorld {
+public:
+    ScriptedWorld() : GravityWorld(0, 0, gravityZ) {}
+
+    std::vector<float> groundTimes;  // returned by successive earliestGroundHit calls, then -1
+    std::vector<float> pairTimes;    // returned by successive earliestPairHit calls, then -1
+    std::vector<std::string> calls;
+    float remainingSeen = 0.0f;
+
+    void clearForces() override {
+        calls.push_back("clearForces");
+        GravityWorld::clearForces();
+    }
+    void applyForces() override {
+        calls.push_back("applyForces");
+        GravityWorld::applyForces();
+    }
+    float earliestGroundHit(float dt) override {
+        calls.push_back("ground(" + std::to_string(dt) + ")");
+        const float t = next(groundTimes);
+        if (t > 0) hitA = bodies[1].get();
+        return t;
+    }
+    float earliestPairHit(float limit) override {
+        calls.push_back("pair(" + std::to_string(limit) + ")");
+        const float t = next(pairTimes);
+        if (t > 0 && t < limit) {  // as the real search: hits only strictly inside
+            hitA = bodies[2].get();
+            hitB = bodies[3].get();
+        }
+        return t;
+    }
+    void resolvePair(RigidBody* a, RigidBody* b, float t) override {
+        calls.push_back("resolve(" + name(a) + "," + name(b) + "," + std::to_string(t) + ")");
+    }
+    void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
+        calls.push_back("advanceAll(" + name(a) + "," + name(b) + "," + std::to_string(dt) + ")");
+        GravityWorld::advanceAll(a, b, dt);
+    }
+
+private:
+    static float next(std::vector<float>& times) {
+        if (times.empty()) return -1.0f;
+        const float t = times.front();
+        times.erase(times.begin());
+        return t;
+    }
+    std::string name(const RigidBody* b) const {
+        for (int i = 0; i < bodyCount; ++i) {
+            if (bodies[i].get() == b) return std::to_string(i);
+        }
+        return "null";
+    }
+};
+
+}  // namespace
+
+TEST(GravityWorld, StartsWithTheSevenDefaultBodies) {
+    GravityWorld w(0.5, -1.5, gravityZ);
+    EXPECT_EQ(w.bodyCount, 7);
+    EXPECT_EQ(w.gravity.x, 0.5);
+    EXPECT_EQ(w.gravity.y, -1.5);
+    EXPECT_EQ(w.gravity.z, -9.8100004196167);
+    EXPECT_EQ(w.ground->point.length(), 0.0);
+    EXPECT_EQ(w.ground->normal.z, 1.0);
+    EXPECT_EQ(w.hitA, nullptr);
+    EXPECT_EQ(w.hitB, nullptr);
+    EXPECT_EQ(w.bodies[0]->kind, kindSphere);
+    EXPECT_EQ(w.bodies[0]->radius, 1.0f);
+    EXPECT_EQ(w.bodies[0]->position.x, -20.0);
+    EXPECT_EQ(w.bodies[0]->velocity.z, 15.0);
+    EXPECT_EQ(w.bodies[6]->position.x, 11.0);
+    EXPECT_EQ(w.bodies[6]->velocity.x, -10.0);
+    EXPECT_EQ(w.bodies[4]->spin.y, -5.0);
+    for (int i = 0; i < 7; ++i) {
+        const RigidBody& b = *w.bodies[i];
+        EXPECT_EQ(b.mass, 4.188790321350098f);
+        EXPECT_EQ(b.restitution, 1.0f);
+        EXPECT_EQ(b.floorHeight, 0.0f);
+        EXPECT_EQ(b.angles.length(), 0.0);
+        if (i > 0) {
+            EXPECT_EQ(b.kind, kindBox);
+            EXPECT_EQ(b.radius, 0.0f);
+            EXPECT_EQ(b.box.corners[6].z, 1.0);
+            EXPECT_EQ(b.box.halfLength, 1.0f);
+        }
+    }
+}
+
+TEST(WorldStep, NonPositiveSpanOnlyRefreshesForces) {
+    for (float dt : {0.0f, -1.0f}) {
+        ScriptedWorld w;
+        w.bodies[2]->force = {5, 5, 5};
+        w.bodies[2]->floorHeight = 3.0f;
+        const Vec3 before = w.bodies[2]->position;
+        w.step(dt);
+        EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces"}));
+        EXPECT_EQ(w.bodies[2]->force.x, 0.0);
+        EXPECT_EQ(w.bodies[2]->force.z, static_cast<double>(w.bodies[2]->mass) * gravityZ);
+        EXPECT_EQ(w.bodies[2]->floorHeight, 0.0f);
+        EXPECT_EQ(w.bodies[2]->position.x, before.x);
+    }
+}
+
+TEST(WorldStep, WithoutImpactsAdvancesEveryBodyOnce) {
+    ScriptedWorld w;
+    w.step(0.5f);
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces", "ground(0.500000)",
+                                                 "pair(0.500000)", "advanceAll(null,null,0.500000)"}));
+    EXPECT_EQ(w.hitA, nullptr);
+}
+
+TEST(WorldStep, HandlesAnEarlierPairFirstAndKeepsTheClock) {
+    ScriptedWorld w;
+    w.groundTimes = {0.25f, -1.0f};
+    w.pairTimes = {0.125f};
+    w.step(0.5f);
+    // The pair search is bounded by the ground impact; the pair comes first,
+    // then the rest of the span is searched again from the new state.
+    EXPECT_EQ(w.calls,
+              (std::vector<std::string>{"clearForces", "applyForces", "ground(0.500000)", "pair(0.250000)",
+                                        "resolve(2,3,0.125000)", "advanceAll(2,3,0.125000)",
+                                        "ground(0.375000)", "pair(0.375000)",
+                                        "advanceAll(null,null,0.375000)"}));
+}
+
+TEST(WorldStep, GroundImpactAdvancesTheOthersAndThenTheRest) {
+    ScriptedWorld w;
+    w.groundTimes = {0.25f};
+    const Vec3 v1 = w.bodies[1]->velocity;
+    w.step(0.5f);
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces", "ground(0.500000)",
+                                                 "pair(0.250000)", "advanceAll(1,null,0.250000)",
+                                                 "ground(0.250000)", "pair(0.250000)",
+                                                 "advanceAll(null,null,0.250000)"}));
+    // Body 1 got its ground response: it bounced.
+    EXPECT_NE(w.bodies[1]->velocity.z, v1.z);
+}
+
+TEST(WorldStep, EqualTimesGoToTheGround) {
+    ScriptedWorld w;
+    w.groundTimes = {0.25f};
+    w.pairTimes = {0.25f};
+    w.step(0.5f);
+    EXPECT_EQ(w.calls[4], "advanceAll(1,null,0.250000)");
+}
+
+TEST(WorldStep, ImpactTimesAndTheRestAddUpToTheSpan) {
+    class Summing : public GravityWorld {
+    public:
+        Summing() : GravityWorld(0, 0, gravityZ) {}
+        double total = 0;
+        int finals = 0;
+        void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
+            total += dt;
+            if (a == nullptr) ++finals;
+            GravityWorld::advanceAll(a, b, dt);
+        }
+    } s;
+    for (int i = 0; i < 200; ++i) {
+        s.total = 0;
+        s.finals = 0;
+        s.step(0.1f);
+        ASSERT_EQ(s.finals, 1);
+        ASSERT_NEAR(s.total, 0.1, 1e-7);
+    }
+}
+
+namespace {
+
+// Searches that report an impact at a fixed share of the time left: a share
+// below half the last bit of the span would leave it unchanged forever, a
+// small share needs a huge number of events.
+class ShrinkingWorld : public GravityWorld {
+public:
+    explicit ShrinkingWorld(double share_) : GravityWorld(0, 0, gravityZ), share(share_) {}
+    double share;
+    long events = 0;
+    int finals = 0;
+    float earliestGroundHit(float dt) override {
+        hitA = bodies[0].get();
+        return static_cast<float>(dt * share);
+    }
+    float earliestPairHit(float) override { return -1.0f; }
+    void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
+        if (a != nullptr) ++events;
+        else ++finals;
+        GravityWorld::advanceAll(a, b, dt);
+    }
+};
+
+}  // namespace
+
+TEST(WorldStep, AlwaysReturnsWhenImpactsStopShrinkingTheSpan) {
+    ShrinkingWorld stuck(1e-12);
+    stuck.step(0.1f);
+    EXPECT_EQ(stuck.events, 1);  // the span did not shrink: finish at once
+    EXPECT_EQ(stuck.finals, 1);
+
+    ShrinkingWorld slow(1e-5);
+    slow.step(0.1f);
+    EXPECT_EQ(slow.events, World::maxEventsPerStep);
+    EXPECT_EQ(slow.finals, 1);
+}
+
+TEST(World, DestroyReleasesOnceAndMayBeRepeated) {
+    World* w = new GravityWorld(0, 0, gravityZ);
+    w->destroy();
+    EXPECT_EQ(w->bodyCount, 0);
+    EXPECT_TRUE(w->bodies.empty());
+    EXPECT_EQ(w->ground, nullptr);
+    w->destroy();
+    w->step(0.1f);  // nothing left to move; must not touch freed bodies
+    delete w;
+}

@@ -1,0 +1,182 @@
+// Whole-simulation properties: determinism pinned to the exact traces of the
+// prepared scenes, robustness over random states, no sinking through the
+// ground, bounded work per step and no allocation while stepping.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <string>
+
+#include "core/frame_step.h"
+#include "core/world.h"
+#include "scenes/scenes.h"
+#include "tools/trace.h"
+
+namespace {
+
+constexpr double gravityZ = static_cast<double>(-9.81f);
+
+std::string traceText(const TraceOptions& options) {
+    char* data = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&data, &size);
+    writeTrace(options, out);
+    std::fclose(out);
+    std::string text(data, size);
+    std::free(data);
+    return text;
+}
+
+uint64_t fnv1a(const std::string& text) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+TraceOptions sixtySeconds(int scene, uint32_t frameMs, bool events) {
+    TraceOptions o;
+    o.scene = scene;
+    o.frameMs = frameMs;
+    o.frames = 60000 / frameMs;
+    o.events = events;
+    return o;
+}
+
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Counts the impacts of each step: advanceAll skips the bodies of an impact.
+class CountingWorld : public GravityWorld {
+public:
+    CountingWorld() : GravityWorld(0, 0, gravityZ) {}
+    long eventsThisStep = 0;
+    long mostEvents = 0;
+    void step(float dt) override {
+        eventsThisStep = 0;
+        GravityWorld::step(dt);
+        if (eventsThisStep > mostEvents) mostEvents = eventsThisStep;
+    }
+    void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
+        if (a != nullptr) ++eventsThisStep;
+        GravityWorld::advanceAll(a, b, dt);
+    }
+};
+
+}  // namespace
+
+// The exact traces of 60 simulated seconds of every scene (and the default
+// bodies, -1), state and event traces at 16 ms and 100 ms frames. Any change
+// to a single rounding of the engine changes these.
+TEST(Determinism, TracesArePinned) {
+    struct Pin {
+        int scene;
+        uint32_t frameMs;
+        bool events;
+        uint64_t hash;
+    };
+    const Pin pins[] = {
+#include "tests/trace_pins.inc"
+    };
+    for (const Pin& pin : pins) {
+        const std::string text = traceText(sixtySeconds(pin.scene, pin.frameMs, pin.events));
+        EXPECT_EQ(fnv1a(text), pin.hash) << "scene " << pin.scene << " at " << pin.frameMs << " ms"
+                                         << (pin.events ? " (events)" : "");
+    }
+}
+
+TEST(Determinism, TwoRunsAreByteIdentical) {
+    for (int scene = -1; scene < sceneCount; ++scene) {
+        const TraceOptions o = sixtySeconds(scene, 16, false);
+        EXPECT_EQ(traceText(o), traceText(o)) << scene;
+    }
+}
+
+TEST(Simulation, NoBodyEndsAFrameBelowTheGround) {
+    buildSceneTable();
+    for (uint32_t ms : {16u, 100u}) {
+        for (int scene = 0; scene < sceneCount; ++scene) {
+            CountingWorld w;
+            loadScene(w, scene);
+            const FrameSteps f = frameSteps(ms, 1.0f);
+            for (uint32_t frame = 0; frame < 60000 / ms; ++frame) {
+                for (int s = 0; s < f.count; ++s) w.step(f.sub);
+                for (int i = 0; i < w.bodyCount; ++i) {
+                    ASSERT_GE(w.bodies[i]->position.z, 0.0)
+                        << "scene " << scene << ", " << ms << " ms, frame " << frame << ", body " << i;
+                }
+            }
+            // Work per step stays far below the cap that keeps step() bounded.
+            EXPECT_LT(w.mostEvents, World::maxEventsPerStep / 10) << "scene " << scene;
+        }
+    }
+}
+
+TEST(Simulation, RandomStatesStayFiniteAndEveryStepReturns) {
+    std::mt19937_64 rng(20261207);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> kind(1, 2), frameMs(0, 2000);
+    const int states = std::getenv("PRALLWERK_QUICK") ? 300 : 2000;
+    for (int n = 0; n < states; ++n) {
+        GravityWorld w(0, 0, gravityZ);
+        for (int i = 0; i < w.bodyCount; ++i) {
+            RigidBody& b = *w.bodies[i];
+            b.kind = kind(rng);
+            b.radius = b.kind == kindSphere ? 1.0f : 0.0f;
+            b.box = BoxShape{};
+            if (b.kind == kindBox) {
+                b.box.width = b.box.length = b.box.height = 2.0f;
+                b.box.resetCorners();
+            }
+            b.position = {15 * unit(rng), 15 * unit(rng), 10 + 10 * unit(rng)};
+            b.angles = {2 * M_PI * unit(rng), 2 * M_PI * unit(rng), 2 * M_PI * unit(rng)};
+            b.box.reorient(b.angles.x, b.angles.y, b.angles.z, pivotCentre);
+            b.velocity = {50 * unit(rng), 50 * unit(rng), 50 * unit(rng)};
+            b.spin = {50 * unit(rng), 50 * unit(rng), 50 * unit(rng)};
+        }
+        for (int frame = 0; frame < 3; ++frame) {
+            const FrameSteps f = frameSteps(static_cast<uint32_t>(frameMs(rng)), 1.0f);
+            for (int s = 0; s < f.count; ++s) w.step(f.sub);
+        }
+        for (int i = 0; i < w.bodyCount; ++i) {
+            const RigidBody& b = *w.bodies[i];
+            ASSERT_TRUE(finite(b.position) && finite(b.velocity) && finite(b.spin) && finite(b.angles) &&
+                        finite(b.force) && std::isfinite(b.radius) && std::isfinite(b.floorHeight))
+                << "state " << n << ", body " << i;
+            ASSERT_LE(std::fabs(b.angles.x), twoPi);
+            for (const Vec3& c : b.box.corners) ASSERT_TRUE(finite(c));
+        }
+    }
+}
+
+// Counts every allocation of the process while armed.
+namespace {
+bool countAllocations = false;
+long allocations = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (countAllocations) ++allocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+TEST(Simulation, SteppingAllocatesNothing) {
+    buildSceneTable();
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        GravityWorld w(0, 0, gravityZ);
+        loadScene(w, scene);
+        allocations = 0;
+        countAllocations = true;
+        for (int frame = 0; frame < 1000; ++frame) w.step(0.016f);
+        w.step(0.1f);
+        countAllocations = false;
+        EXPECT_EQ(allocations, 0) << scene;
+    }
+}

@@ -1,0 +1,32 @@
+#!/bin/sh
+# The trace tool's command line: its output format and its answers to bad
+# arguments (one line on stderr, status 2, nothing on stdout).
+trace="$1"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
+
+"$trace" --scene 2 --frames 3 --frame-ms 16 >"$tmp/out" 2>"$tmp/err" || fail "good arguments failed"
+[ "$(head -n 1 "$tmp/out")" = "frame,body,kind,px,py,pz,vx,vy,vz,wx,wy,wz,ax,ay,az" ] || fail "header"
+[ "$(wc -l <"$tmp/out")" -eq 29 ] || fail "expected a header and 4 x 7 body lines"
+grep -q '^0,5,2,20,20,2,-35,-35,0,0,0,0,0,0,0$' "$tmp/out" || fail "frame 0 of scene 2, body 5"
+[ ! -s "$tmp/err" ] || fail "stderr not empty"
+
+"$trace" --scene 0 --frames 200 --frame-ms 16 --events >"$tmp/ev" || fail "events"
+[ "$(head -n 1 "$tmp/ev")" = "frame,substep,time,kind,a,b,t" ] || fail "event header"
+grep -q ',pair,' "$tmp/ev" || fail "no pair impact in scene 0"
+grep -q ',ground,[0-9]*,-1,' "$tmp/ev" || fail "no ground impact in scene 0"
+
+"$trace" --help | grep -q 'Usage: prallwerk-trace' || fail "help"
+
+for args in "--scene 4 --frames 1 --frame-ms 16" "--scene x --frames 1 --frame-ms 16" \
+            "--scene 0 --frames -1 --frame-ms 16" "--scene 0 --frames 1" \
+            "--scene 0 --frames 1 --frame-ms 16 --time-scale 0" "--scene 0 --frames 1 --frame-ms 16 --bogus" \
+            "--scene 0 --frames 1 --frame-ms 4294967296" "--scene"; do
+    # shellcheck disable=SC2086
+    "$trace" $args >"$tmp/out" 2>"$tmp/err"
+    status=$?
+    [ $status -eq 2 ] || fail "'$args' gave status $status"
+    [ ! -s "$tmp/out" ] || fail "'$args' wrote to stdout"
+    [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "'$args' did not write one line to stderr"
+done
+echo "trace command line ok"
