@@ -62,11 +62,18 @@ float boxTimeOfImpact(RigidBody& body, float limit) {
     if (body.position.z <= floor - lowest) return -1.0f;
     if (body.velocity.length() < boxRestSpeed) return -1.0f;
 
-    auto bottomAt = [&](float t) {
-        return body.predictPosition(t, body.predictVelocity(t)).z + lowestCornerAfter(body, t);
+    // No corner of the turned box lies further below the centre than reach
+    // (the half diagonal, with room for the rounding of the turn). While the
+    // centre is more than that above the floor, the turn need not be
+    // computed: the lowest corner is above the floor whatever it is.
+    const double reach = halfDiagonalOf(body.box.width, body.box.length, body.box.height) * (1.0 + 1e-6);
+    auto aboveFloorAt = [&](float t) {
+        const double z = body.predictPosition(t, body.predictVelocity(t)).z;
+        if (z - reach > floor) return true;
+        return z + lowestCornerAfter(body, t) > floor;
     };
-    if (bottomAt(limit) > floor) return -1.0f;
-    return lastSampleBeforeContact(limit, [&](float t) { return bottomAt(t) <= floor; });
+    if (aboveFloorAt(limit)) return -1.0f;
+    return lastSampleBeforeContact(limit, [&](float t) { return !aboveFloorAt(t); });
 }
 
 // Spin kick of a bounce from the velocity after it: no lever arm, no friction.

@@ -16,120 +16,157 @@ float stepTime(int k, float limit) {
     return static_cast<float>(k * static_cast<double>(limit) * stepFraction);
 }
 
-// A body as predicted after t: its velocity, position and box turned to its
-// predicted angles (corners as offsets from the predicted position).
-struct Pose {
-    Vec3 velocity;
-    Vec3 position;
-    BoxShape box;
+// A posed box with its three axis directions, which every point tested in it
+// shares. Built lazily: most tested points lie outside the half diagonal and
+// need no axes.
+class PosedBox {
+public:
+    // A box whose corners are already posed.
+    explicit PosedBox(const BoxShape& box) : box_(box) {}
+
+    // The box rebuilt from its edge lengths and turned to the given angles.
+    PosedBox(const BoxShape& box, const Vec3& angles) : box_(box) {
+        box_.reorient(angles.x, angles.y, angles.z, pivotCentre);
+    }
+
+    const BoxShape& box() const { return box_; }
+
+    Vec3 contactNormal(double x, double y, double z) {
+        if (std::sqrt(x * x + y * y + z * z) > box_.halfDiagonal) return {};
+        if (!haveAxes_) {
+            const Vec3* c = box_.corners;
+            axes_[0].cross(c[1] - c[0], c[2] - c[0]);  // (0, 0, 1) unrotated
+            axes_[1].cross(c[2] - c[3], c[6] - c[3]);  // (0, -1, 0) unrotated
+            axes_[2].cross(c[5] - c[1], c[2] - c[1]);  // (-1, 0, 0) unrotated
+            for (Vec3& e : axes_) e.normalize();
+            haveAxes_ = true;
+        }
+        float s[3], a[3];
+        for (int k = 0; k < 3; ++k) {
+            s[k] = static_cast<float>(-(x * axes_[k].x + y * axes_[k].y + z * axes_[k].z));
+            a[k] = std::fabs(s[k]);
+        }
+        // The bounds are whole edge lengths, and the second and third axes
+        // are bounded by each other's edge.
+        if (a[0] > box_.height || a[1] > box_.length || a[2] > box_.width) return {};
+        int k;
+        if (a[0] >= a[1] && a[0] >= a[2]) {
+            k = 0;
+        } else if (a[1] >= a[0] && a[1] >= a[2]) {
+            k = 1;
+        } else {
+            k = 2;
+        }
+        return s[k] > 0.0f ? axes_[k] : axes_[k].negated();
+    }
+
+private:
+    BoxShape box_;
+    Vec3 axes_[3];
+    bool haveAxes_ = false;
 };
 
-Pose poseAt(const RigidBody& body, float t) {
-    Pose pose;
-    pose.velocity = body.predictVelocity(t);
-    pose.position = body.predictPosition(t, pose.velocity);
-    pose.box.assign(body.box);
-    pose.box.resetCorners();
-    const Vec3 a = body.predictAngles(t, body.spin);
-    pose.box.rotateCorners(a.x, a.y, a.z);
-    return pose;
-}
+// One body as the contact tests see it.
+struct PairBody {
+    explicit PairBody(const RigidBody& b)
+        : body(b), halfDiagonal(halfDiagonalOf(b.box.width, b.box.length, b.box.height)) {}
 
-// Contact test with a sphere first: the point of the sphere's surface nearest
-// to b's centre, tested in b's box. Returns the contact vector (pointing from
-// b toward a), zero when there is no contact.
-Vec3 sphereContact(const RigidBody& a, const RigidBody& b, float t, Vec3* sphereVelocity) {
-    const Pose pb = poseAt(b, t);
-    const Vec3 va = a.predictVelocity(t);
-    const Vec3 pa = a.predictPosition(t, va);
-    *sphereVelocity = va;
-    Vec3 u = pb.position - pa;
-    u.normalize();
-    const Vec3 q = pa + static_cast<double>(a.radius) * u - pb.position;
-    return boxContactNormal(pb.box, q.x, q.y, q.z).negated();
-}
+    const RigidBody& body;
+    const float halfDiagonal;  // of the box rebuilt from its edge lengths, whatever its turn
 
-// Contact test of two boxes (or a box first and a sphere second): the corners
-// of b tested in a, then those of a in b. Returns the contact vector, an axis
-// of the testing box pointing from b's side toward a's, zero when there is no
-// contact.
-Vec3 boxContact(const RigidBody& a, const RigidBody& b, float t) {
-    const Pose pa = poseAt(a, t);
-    const Pose pb = poseAt(b, t);
-    const Vec3 ab = pa.position - pb.position;
-    if (ab.length() > static_cast<double>(pa.box.halfDiagonal) + pb.box.halfDiagonal) return {};
-    // Each tested point is the mirror image, through the testing box's
-    // centre, of the true position of the opposite corner (i ^ 6); a box is
-    // symmetric about its centre, so every true corner is tested.
-    Vec3 c;
-    for (int i = 0; i < 8; ++i) {
-        const Vec3 q = pb.box.corners[i] + ab;
-        c = boxContactNormal(pa.box, q.x, q.y, q.z).negated();
-        if (c.length() > 0.0) return c;
+    // The box rebuilt and turned to the angles predicted after t, corners as
+    // offsets from the predicted position.
+    PosedBox posedAt(float t) const { return PosedBox(body.box, body.predictAngles(t, body.spin)); }
+};
+
+// The contact tests of one pair. Rotating boxes costs trigonometry, so each
+// test first decides what it can from the predicted positions alone.
+class PairSearch {
+public:
+    PairSearch(const RigidBody& a, const RigidBody& b)
+        : a_(a), b_(b), sphereCase_(a.kind == kindSphere) {}
+
+    bool sphereCase() const { return sphereCase_; }
+    const Vec3& sphereVelocity() const { return sphereVelocity_; }
+
+    // The contact vector at t (pointing from b's side toward a's), or the
+    // zero vector when the pair does not touch at t.
+    Vec3 contactAt(float t) { return sphereCase_ ? sphereContact(t) : boxContact(t); }
+
+private:
+    // The sphere is represented by the point of its surface nearest to b's
+    // centre, tested in b's box.
+    Vec3 sphereContact(float t) {
+        const Vec3 vb = b_.body.predictVelocity(t);
+        const Vec3 pb = b_.body.predictPosition(t, vb);
+        sphereVelocity_ = a_.body.predictVelocity(t);
+        const Vec3 pa = a_.body.predictPosition(t, sphereVelocity_);
+        Vec3 u = pb - pa;
+        u.normalize();
+        const Vec3 q = pa + static_cast<double>(a_.body.radius) * u - pb;
+        if (std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z) > b_.halfDiagonal) return {};
+        return b_.posedAt(t).contactNormal(q.x, q.y, q.z).negated();
     }
-    const Vec3 ba = pb.position - pa.position;
-    for (int i = 0; i < 8; ++i) {
-        const Vec3 q = pa.box.corners[i] + ba;
-        c = boxContactNormal(pb.box, q.x, q.y, q.z);
-        if (c.length() > 0.0) return c;
+
+    // The corners of b tested in a, then those of a in b. Each tested point
+    // is the mirror image, through the testing box's centre, of the true
+    // position of the opposite corner (i ^ 6); a box is symmetric about its
+    // centre, so every true corner is tested.
+    Vec3 boxContact(float t) {
+        const Vec3 va = a_.body.predictVelocity(t);
+        const Vec3 pa = a_.body.predictPosition(t, va);
+        const Vec3 vb = b_.body.predictVelocity(t);
+        const Vec3 pb = b_.body.predictPosition(t, vb);
+        const Vec3 ab = pa - pb;
+        if (ab.length() > static_cast<double>(a_.halfDiagonal) + b_.halfDiagonal) return {};
+        PosedBox boxA = a_.posedAt(t);
+        PosedBox boxB = b_.posedAt(t);
+        for (const Vec3& corner : boxB.box().corners) {
+            const Vec3 q = corner + ab;
+            const Vec3 c = boxA.contactNormal(q.x, q.y, q.z).negated();
+            if (c.length() > 0.0) return c;
+        }
+        const Vec3 ba = pb - pa;
+        for (const Vec3& corner : boxA.box().corners) {
+            const Vec3 q = corner + ba;
+            const Vec3 c = boxB.contactNormal(q.x, q.y, q.z);
+            if (c.length() > 0.0) return c;
+        }
+        return {};
     }
-    return c;
+
+    PairBody a_, b_;
+    bool sphereCase_;
+    Vec3 sphereVelocity_;
+};
+
+bool atRest(const RigidBody& b) {
+    return b.velocity.length() <= pairRestSpeed && b.spin.length() <= pairRestSpeed;
 }
 
 }  // namespace
 
 Vec3 boxContactNormal(const BoxShape& box, double x, double y, double z) {
-    if (std::sqrt(x * x + y * y + z * z) > box.halfDiagonal) return {};
-    const Vec3* c = box.corners;
-    Vec3 axes[3];
-    axes[0].cross(c[1] - c[0], c[2] - c[0]);  // (0, 0, 1) unrotated
-    axes[1].cross(c[2] - c[3], c[6] - c[3]);  // (0, -1, 0) unrotated
-    axes[2].cross(c[5] - c[1], c[2] - c[1]);  // (-1, 0, 0) unrotated
-    float s[3], a[3];
-    for (int k = 0; k < 3; ++k) {
-        axes[k].normalize();
-        s[k] = static_cast<float>(-(x * axes[k].x + y * axes[k].y + z * axes[k].z));
-        a[k] = std::fabs(s[k]);
-    }
-    // The bounds are whole edge lengths, and the second and third axes are
-    // bounded by each other's edge.
-    if (a[0] > box.height || a[1] > box.length || a[2] > box.width) return {};
-    int k;
-    if (a[0] >= a[1] && a[0] >= a[2]) {
-        k = 0;
-    } else if (a[1] >= a[0] && a[1] >= a[2]) {
-        k = 1;
-    } else {
-        k = 2;
-    }
-    return s[k] > 0.0f ? axes[k] : axes[k].negated();
+    return PosedBox(box).contactNormal(x, y, z);
 }
 
 float World::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
-    if (a->velocity.length() <= pairRestSpeed && b->velocity.length() <= pairRestSpeed &&
-        a->spin.length() <= pairRestSpeed && b->spin.length() <= pairRestSpeed) {
-        return -1.0f;
-    }
+    if (atRest(*a) && atRest(*b)) return -1.0f;
     // The case follows a's kind alone: a sphere first is tested by its
     // surface point, anything else by box corners.
-    const bool sphereCase = a->kind == kindSphere;
-    Vec3 sphereVelocity;
-    auto contactAt = [&](float t) {
-        return sphereCase ? sphereContact(*a, *b, t, &sphereVelocity)
-                          : boxContact(*a, *b, t);
-    };
-    if (contactAt(limit).length() == 0.0) return -1.0f;
+    PairSearch search(*a, *b);
+    if (search.contactAt(limit).length() == 0.0) return -1.0f;
 
     // The first search step in contact decides; the result is the step before
     // it, so the bodies are moved to just short of touching.
     int k = 1;
     Vec3 contact;
     for (; k < stepCount; ++k) {
-        contact = contactAt(stepTime(k, limit));
+        contact = search.contactAt(stepTime(k, limit));
         if (contact.length() > 0.0) break;
     }
     normalA = k < stepCount ? contact : Vec3{};
-    normalB = sphereCase ? sphereVelocity.normalized() : normalA;
+    normalB = search.sphereCase() ? search.sphereVelocity().normalized() : normalA;
     return stepTime(k - 1, limit);
 }
 

@@ -1,8 +1,43 @@
 #include "core/box_shape.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
+
+// Resting boxes are turned to the same angles step after step, and the impact
+// searches pose the same boxes at the same angles again and again. A small
+// memo of recently turned boxes, keyed by the exact bits of the edge lengths
+// and the angles, hands back the corners that were computed for them, so no
+// result changes. One memo per thread keeps worlds on different threads apart.
+struct TurnedBox {
+    float edges[3] = {0, 0, 0};  // width, length, height
+    uint64_t angles[3] = {0, 0, 0};
+    bool valid = false;
+    Vec3 corners[8];
+};
+constexpr int turnedBoxSlots = 32;
+thread_local TurnedBox turnedBoxMemo[turnedBoxSlots];
+
+uint64_t bitsOf(double d) {
+    uint64_t b;
+    std::memcpy(&b, &d, sizeof b);
+    return b;
+}
+
+// The memo slot for a box and angles, and whether it holds them.
+TurnedBox& turnedBoxSlot(const float edges[3], const uint64_t angles[3], bool& hit) {
+    uint32_t e[3];
+    std::memcpy(e, edges, sizeof e);
+    uint64_t h = angles[0] * 0x9E3779B97F4A7C15ull ^ angles[1] * 0xC2B2AE3D27D4EB4Full ^
+                 angles[2] * 0x165667B19E3779F9ull ^ (uint64_t{e[0]} << 32 | e[1]) ^ e[2];
+    h ^= h >> 29;
+    TurnedBox& slot = turnedBoxMemo[h % turnedBoxSlots];
+    hit = slot.valid && std::memcmp(slot.edges, edges, sizeof slot.edges) == 0 &&
+          slot.angles[0] == angles[0] && slot.angles[1] == angles[1] && slot.angles[2] == angles[2];
+    return slot;
+}
 
 // Sign pattern of each corner along x, y, z before rotation.
 constexpr int cornerSigns[8][3] = {
@@ -11,6 +46,11 @@ constexpr int cornerSigns[8][3] = {
 };
 
 }  // namespace
+
+float halfDiagonalOf(float width, float length, float height) {
+    const double hx = length * 0.5f, hy = width * 0.5f, hz = height * 0.5f;
+    return static_cast<float>(std::sqrt(hx * hx + hy * hy + hz * hz));
+}
 
 void BoxShape::resetCorners() {
     const float hx = length * 0.5f;
@@ -22,13 +62,18 @@ void BoxShape::resetCorners() {
                       cornerSigns[i][2] * static_cast<double>(hz)};
     }
     halfLength = hx;
-    halfDiagonal = static_cast<float>(corners[0].length());
+    halfDiagonal = halfDiagonalOf(width, length, height);
 }
 
-void BoxShape::rotateCorners(double ax, double ay, double az) {
+namespace {
+
+// Turns count corners about x by ax, then y by ay, then z by az; a rotation
+// whose angle is exactly 0 is skipped.
+void rotate(Vec3* corners, int count, double ax, double ay, double az) {
     if (ax != 0.0) {
         const double c = std::cos(ax), s = std::sin(ax);
-        for (Vec3& p : corners) {
+        for (int i = 0; i < count; ++i) {
+            Vec3& p = corners[i];
             const double y = p.y * c - p.z * s;
             const double z = p.y * s + p.z * c;
             p.y = y;
@@ -37,7 +82,8 @@ void BoxShape::rotateCorners(double ax, double ay, double az) {
     }
     if (ay != 0.0) {
         const double c = std::cos(ay), s = std::sin(ay);
-        for (Vec3& p : corners) {
+        for (int i = 0; i < count; ++i) {
+            Vec3& p = corners[i];
             const double x = p.x * c + p.z * s;
             const double z = p.z * c - p.x * s;
             p.x = x;
@@ -46,7 +92,8 @@ void BoxShape::rotateCorners(double ax, double ay, double az) {
     }
     if (az != 0.0) {
         const double c = std::cos(az), s = std::sin(az);
-        for (Vec3& p : corners) {
+        for (int i = 0; i < count; ++i) {
+            Vec3& p = corners[i];
             const double x = p.x * c - p.y * s;
             const double y = p.x * s + p.y * c;
             p.x = x;
@@ -55,23 +102,65 @@ void BoxShape::rotateCorners(double ax, double ay, double az) {
     }
 }
 
+bool nonZero(const Vec3& v) { return std::fabs(v.x) > 0.0 && std::fabs(v.y) > 0.0 && std::fabs(v.z) > 0.0; }
+
+}  // namespace
+
+void BoxShape::rotateCorners(double ax, double ay, double az) { rotate(corners, 8, ax, ay, az); }
+
+void BoxShape::turnResetCorners(double ax, double ay, double az) {
+    // Reset corners come in antipodal pairs, i and i ^ 6. Rounding to nearest
+    // is symmetric, so turning -p gives exactly the negation of turning p,
+    // except that an exact zero may come out with the other sign (and a NaN
+    // with another sign bit). So the bottom four corners are turned and the
+    // top four are their negations, unless a zero or NaN makes the shortcut
+    // unsafe; then the top four are turned as well.
+    rotate(corners, 4, ax, ay, az);
+    if (nonZero(corners[0]) && nonZero(corners[1]) && nonZero(corners[2]) && nonZero(corners[3])) {
+        for (int i = 0; i < 4; ++i) corners[i ^ 6] = corners[i].negated();
+    } else {
+        rotate(corners + 4, 4, ax, ay, az);
+    }
+}
+
+void BoxShape::resetAndTurn(double ax, double ay, double az) {
+    const float edges[3] = {width, length, height};
+    const uint64_t angles[3] = {bitsOf(ax), bitsOf(ay), bitsOf(az)};
+    bool hit;
+    TurnedBox& slot = turnedBoxSlot(edges, angles, hit);
+    if (hit) {
+        std::memcpy(corners, slot.corners, sizeof corners);
+        halfLength = length * 0.5f;
+        halfDiagonal = halfDiagonalOf(width, length, height);
+        return;
+    }
+    resetCorners();
+    turnResetCorners(ax, ay, az);
+    std::memcpy(slot.edges, edges, sizeof slot.edges);
+    std::memcpy(slot.angles, angles, sizeof slot.angles);
+    std::memcpy(slot.corners, corners, sizeof slot.corners);
+    slot.valid = true;
+}
+
 Vec3 BoxShape::reorient(double ax, double ay, double az, int pivot) {
     if (pivot == pivotCentre) {
-        resetCorners();
-        rotateCorners(ax, ay, az);
+        resetAndTurn(ax, ay, az);
         return {};
     }
     if (pivot < 0 || pivot > 7) return {};
     const Vec3 before = corners[pivot];
-    resetCorners();
-    rotateCorners(ax, ay, az);
+    resetAndTurn(ax, ay, az);
     return corners[pivot] - before;
 }
 
 int BoxShape::lowestCornerIndex() const {
     int lowest = 0;
+    double lowestZ = corners[0].z;
     for (int i = 1; i < 8; ++i) {
-        if (corners[lowest].z > corners[i].z) lowest = i;
+        if (lowestZ > corners[i].z) {
+            lowest = i;
+            lowestZ = corners[i].z;
+        }
     }
     return lowest;
 }

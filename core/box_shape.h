@@ -6,6 +6,10 @@
 // the centre.
 constexpr int pivotCentre = 8;
 
+// Centre-to-corner distance of a box with these edge lengths, in single
+// precision: the halfDiagonal that resetCorners derives.
+float halfDiagonalOf(float width, float length, float height);
+
 // Geometry of a rectangular box in its current orientation.
 //
 // Corner numbering, signs of the offsets before rotation
@@ -49,4 +53,10 @@ struct BoxShape {
 
     // Number of the corner with the smallest z; ties keep the lower number.
     int lowestCornerIndex() const;
+
+private:
+    // rotateCorners for corners just reset: the same result, half the work.
+    void turnResetCorners(double ax, double ay, double az);
+    // resetCorners, then turnResetCorners, or their remembered result.
+    void resetAndTurn(double ax, double ay, double az);
 };

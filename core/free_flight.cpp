@@ -52,12 +52,10 @@ void computeFloorHeight(const BodyList& bodies, int k) {
             continue;
         }
         const double top = other.position.z + extent;
+        if (!(top < body.position.z) || !(top > body.floorHeight)) continue;
         const double dx = body.position.x - other.position.x;
         const double dy = body.position.y - other.position.y;
-        if (top < body.position.z && std::sqrt(dx * dx + dy * dy) < extent &&
-            top > body.floorHeight) {
-            body.floorHeight = static_cast<float>(top);
-        }
+        if (std::sqrt(dx * dx + dy * dy) < extent) body.floorHeight = static_cast<float>(top);
     }
 }
 
