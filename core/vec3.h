@@ -11,7 +11,7 @@ struct Vec3 {
     double z = 0.0;
 
     Vec3() = default;
-    Vec3(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
+    constexpr Vec3(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
 
     double length() const { return std::sqrt(x * x + y * y + z * z); }
 

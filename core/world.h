@@ -22,6 +22,7 @@ struct BodyLaunch {
 };
 
 // The state a GravityWorld starts in, which is also the first prepared scene.
+// Constant data, so that worlds built before main (the program's is) see it.
 extern const BodyLaunch defaultLaunches[defaultBodyCount];
 
 using BodyList = std::vector<std::unique_ptr<RigidBody>>;
