@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/virtual_keys.h"
+#include "core/vec3.h"
+
+struct AppWindow;
+
+// Keyboard controls and the per-frame update: scene choice, start and pause,
+// reset, time scale, wireframe, camera distance, then the arcball step and
+// the simulation step.
+
+// Control state, owned by updateFrame.
+extern int sceneIndex;                   // current scene, 0..3
+extern unsigned char simulationRunning;  // the World is advanced each frame while 1
+extern unsigned char sceneFresh;         // 1 from a scene (re)load until Space is next pressed
+extern unsigned char wireframe;          // polygons drawn as outlines
+extern float timeScale;                  // 1, 2, 4, 8 or 16; elapsed time is divided by it
+extern float simulatedTime;              // seconds since the last start from a fresh scene
+extern float cameraDistance;             // z translation of the scene in front of the camera
+
+// Per edge-triggered key: 1 while the key stays held after its action fired.
+extern unsigned char edgeLatch[keyCodeCount];
+
+// Values for launching a body that the launch keys edit. Nothing else in the
+// program reads them: they change neither the World nor anything drawn.
+struct LaunchParameters {
+    Vec3 triples[3];         // positions, m; triple 0 is where the body would start
+    double radius = 0.0;     // m
+    double volume = 0.0;     // m^3, 4/3 pi radius^3
+    double mass = 0.0;       // kg, volume x density x 1000
+    int materialIndex = 0;   // row of materialTable
+    int selectedTriple = 0;  // triple the arrow and page keys edit, 0..2
+};
+extern LaunchParameters launchParameters;
+
+// The launch parameters as the program starts with them.
+LaunchParameters initialLaunchParameters();
+
+// The window whose quit Escape requests and the key array updateFrame polls,
+// stored by initGraphics for each window generation.
+extern AppWindow* controlWindow;
+extern const int* controlKeys;
+
+// Applies the held keys to the control state (one-shot keys once per press),
+// runs the arcball step, and while the simulation runs advances the World by
+// elapsedMilliseconds / timeScale of simulated time in sub-steps shorter than
+// 0.1 s. elapsedMilliseconds is the wall time since the previous frame.
+void updateFrame(uint32_t elapsedMilliseconds);

@@ -1,0 +1,213 @@
+#include "app/main_loop.h"
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "app/arcball.h"
+#include "app/gl_view.h"
+
+namespace {
+
+const char* const errorTitle = "Error";
+
+// The projection of every view.
+constexpr float fieldOfViewDegrees = 45.0f;  // vertical
+constexpr float nearPlane = 1.0f;
+constexpr float farPlane = 100.0f;
+
+// Smallest client size that gives finite arcball bounds and aspect ratio.
+constexpr int smallestViewSize = 2;
+
+// Client sizes and mouse positions are kept as unsigned 16-bit words, the
+// range a window message carries.
+constexpr int wordMask = 0xFFFF;
+
+Platform& platformOf(const AppWindow& window) { return *window.application->platform; }
+
+void clearKeys(int* keys) { std::fill(keys, keys + keyCodeCount, 0); }
+
+// Takes messages until the quit message, rendering a frame whenever none is
+// pending and the window is visible.
+void runFrames(AppWindow& window, const FrameHooks& hooks) {
+    Platform& platform = platformOf(window);
+    for (;;) {
+        PlatformEvent event;
+        if (platform.peekEvent(event)) {
+            if (event.kind == PlatformEvent::Kind::quit) return;
+            windowProcedure(window, event);
+        } else if (!window.visible) {
+            // Minimised: no frames, no time used. lastTick stays, so the next
+            // frame's elapsed time spans the whole pause.
+            platform.waitEvent();
+        } else {
+            const uint32_t now = platform.tickCount();
+            hooks.updateFrame(now - window.lastTick);  // unsigned: right across the counter's wrap
+            window.lastTick = now;
+            hooks.drawFrame();
+            platform.swapBuffers(window.window);
+        }
+    }
+}
+
+}  // namespace
+
+bool registerWindowClass(Application& application) {
+    if (application.platform->registerWindowClass(application.className)) return true;
+    application.platform->showWarning(errorTitle, "RegisterClassEx Failed!");
+    return false;
+}
+
+bool createWindow(AppWindow& window) {
+    Platform& platform = platformOf(window);
+    PixelFormatRequest pixelFormat;
+    pixelFormat.colourBits = window.bitsPerPixel;
+    if (!platform.requestPixelFormat(pixelFormat)) return false;
+
+    WindowSpec spec;
+    spec.title = window.title;
+    spec.width = window.width;
+    spec.height = window.height;
+    spec.style = WindowStyle::overlapped;
+    if (window.fullscreen == 1) {
+        if (platform.changeScreenMode(window.width, window.height, window.bitsPerPixel)) {
+            platform.showCursor(false);
+            spec.style = WindowStyle::popup;
+        } else {
+            platform.showWarning(errorTitle, "Mode Switch Failed.\nRunning In Windowed Mode.");
+            window.fullscreen = 0;
+            // The size meant for the whole screen becomes the outer size of
+            // the window; the frame takes its share of it.
+            spec.sizeIncludesFrame = true;
+        }
+    }
+
+    // Each failure below releases what was obtained so far, a changed display
+    // mode included, so the user is not left in 1024 x 768 with no window.
+    window.window = platform.openWindow(spec);
+    if (window.window == nullptr) {
+        destroyWindow(window);
+        return false;
+    }
+    window.glContext = platform.createGlContext(window.window);
+    if (window.glContext == nullptr) {
+        destroyWindow(window);
+        return false;
+    }
+    if (!platform.makeCurrent(window.window, window.glContext)) {
+        destroyWindow(window);
+        return false;
+    }
+
+    platform.showWindow(window.window);
+    window.visible = 1;
+    resizeView(window.width, window.height);
+    clearKeys(window.keys);
+    window.lastTick = platform.tickCount();
+    return true;
+}
+
+void destroyWindow(AppWindow& window) {
+    Platform& platform = platformOf(window);
+    if (window.window != nullptr) {
+        if (window.glContext != nullptr) {
+            platform.makeCurrent(nullptr, nullptr);
+            platform.deleteGlContext(window.glContext);
+            window.glContext = nullptr;
+        }
+        platform.closeWindow(window.window);
+        window.window = nullptr;
+    }
+    if (window.fullscreen == 1) {
+        platform.restoreScreenMode();
+        platform.showCursor(true);
+    }
+}
+
+void resizeView(int width, int height) {
+    glView.setViewport(width, height);
+    if (width < smallestViewSize || height < smallestViewSize) return;
+    const float aspect = static_cast<float>(width) / static_cast<float>(height);
+    glView.setPerspective(fieldOfViewDegrees, aspect, nearPlane, farPlane);
+    arcBall.setBounds(static_cast<float>(width), static_cast<float>(height));
+}
+
+void requestQuit(AppWindow& window) {
+    platformOf(window).postQuit();
+    running = 0;
+}
+
+void windowProcedure(AppWindow& window, const PlatformEvent& event) {
+    using Kind = PlatformEvent::Kind;
+    switch (event.kind) {
+    case Kind::sizeChanged:
+        if (event.sizeKind == SizeKind::minimised) {
+            window.visible = 0;
+        } else if (event.sizeKind == SizeKind::restored || event.sizeKind == SizeKind::maximised) {
+            window.visible = 1;
+            resizeView(event.x & wordMask, event.y & wordMask);
+        }
+        break;
+    case Kind::close:
+        requestQuit(window);
+        break;
+    case Kind::keyDown:
+    case Kind::keyUp:
+        if (event.code >= 0 && event.code < keyCodeCount) window.keys[event.code] = event.kind == Kind::keyDown;
+        break;
+    case Kind::mouseMove:
+        mousePosition = {static_cast<float>(event.x & wordMask), static_cast<float>(event.y & wordMask)};
+        leftButtonDown = (event.buttons & mouseButtonLeft) != 0;
+        rightButtonDown = (event.buttons & mouseButtonRight) != 0;
+        break;
+    case Kind::leftButton:
+        leftButtonDown = event.down;
+        break;
+    case Kind::rightButton:
+        rightButtonDown = event.down;
+        break;
+    case Kind::toggleScreenMode:
+        // Ends this generation only; the loop re-creates the window in the
+        // other mode with the same World.
+        fullscreenRequest = fullscreenRequest != 1 ? 1 : 0;
+        platformOf(window).postQuit();
+        break;
+    case Kind::quit:
+    case Kind::none:
+        break;
+    }
+}
+
+int runProgram(Platform& platform, const FrameHooks& hooks) {
+    Application application;
+    application.platform = &platform;
+    AppWindow window;
+    window.keys = keyDown;
+    window.application = &application;
+    clearKeys(window.keys);
+
+    if (platform.askQuestion("Start FullScreen?", "Would You Like To Run In Fullscreen Mode?") == Answer::no) {
+        window.fullscreen = 0;
+    }
+    if (!registerWindowClass(application)) {
+        platform.showWarning(errorTitle, "Error Registering Window Class!");
+        return -1;
+    }
+
+    running = 1;
+    fullscreenRequest = window.fullscreen;
+    while (running == 1) {
+        window.fullscreen = fullscreenRequest;
+        if (!createWindow(window)) {
+            platform.showWarning(errorTitle, "Error Creating OpenGL Window");
+            running = 0;
+            break;
+        }
+        hooks.initGraphics(window, keyDown);
+        runFrames(window, hooks);
+        hooks.shutdownGraphics();
+        destroyWindow(window);
+    }
+
+    platform.unregisterWindowClass(application.className);
+    return 0;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/platform.h"
+
+// The program's start-up, its loop of window generations and its shut-down,
+// over the platform operations.
+
+struct Application {
+    Platform* platform = nullptr;       // stands for the program instance
+    const char* className = "OpenGL";   // window class of every window
+};
+
+// The program's window and its OpenGL context.
+struct AppWindow {
+    int* keys = nullptr;                   // the keyDown array
+    PlatformWindow* window = nullptr;      // null when there is none
+    PlatformContext* glContext = nullptr;  // null when there is none
+    Application* application = nullptr;
+    const char* title = "Prallwerk";
+    int width = 1024;        // requested client width, pixels
+    int height = 768;        // requested client height, pixels
+    int bitsPerPixel = 32;   // colour depth of the pixel format and the full-screen mode
+    int fullscreen = 1;      // set per generation; cleared when the mode switch fails
+    int visible = 0;         // 1 while shown and not minimised: frames render only then
+    uint32_t lastTick = 0;   // tick count of the previous frame, ms
+};
+
+// What a window generation runs, in frame order.
+struct FrameHooks {
+    bool (*initGraphics)(AppWindow& window, int* keys);  // after each window creation
+    void (*updateFrame)(uint32_t elapsedMilliseconds);   // once per rendered frame
+    void (*drawFrame)();                                 // after updateFrame
+    void (*shutdownGraphics)();                          // before each window is destroyed
+};
+
+// The whole program: asks for the screen mode, registers the window class,
+// then creates windows and renders frames into them until the program is to
+// end. Returns the process exit code: 0, or -1 when the window class cannot
+// be registered.
+int runProgram(Platform& platform, const FrameHooks& hooks);
+
+// Registers the application's window class; on failure tells the user and
+// returns false.
+bool registerWindowClass(Application& application);
+
+// Creates the window, switching to full-screen first when window.fullscreen
+// is 1 (falling back to windowed with a message), and makes its GL context
+// current. On success the window is shown and visible, the view sized, the
+// keys cleared and lastTick set; on failure everything obtained so far is
+// released and false returned.
+bool createWindow(AppWindow& window);
+
+// Releases whatever of context and window exists and, for a full-screen
+// window, restores the display mode and the cursor. Always succeeds.
+void destroyWindow(AppWindow& window);
+
+// Fits the viewport, the projection and the arcball bounds to a client area
+// of width x height pixels. A width or height below 2 keeps the previous
+// projection and bounds, which would otherwise become infinite or NaN.
+void resizeView(int width, int height);
+
+// Posts the quit message, ending the current generation, and sets running to
+// 0 so that no other follows.
+void requestQuit(AppWindow& window);
+
+// Applies one message to the window state: keys, mouse, visibility, view
+// size, close and screen-mode toggle.
+void windowProcedure(AppWindow& window, const PlatformEvent& event);

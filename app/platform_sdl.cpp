@@ -1,0 +1,393 @@
+#include "app/platform_sdl.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/virtual_keys.h"
+
+namespace {
+
+// --- key translation ---
+
+struct KeyCode {
+    SDL_Keycode sym;
+    int virtualKey;
+};
+
+// Keys outside the letter, digit and function-key runs.
+const KeyCode namedKeys[] = {
+    {SDLK_BACKSPACE, vkBackspace}, {SDLK_TAB, vkTab},
+    {SDLK_RETURN, vkReturn},       {SDLK_KP_ENTER, vkReturn},
+    {SDLK_LSHIFT, vkShift},        {SDLK_RSHIFT, vkShift},
+    {SDLK_LCTRL, vkControl},       {SDLK_RCTRL, vkControl},
+    {SDLK_LALT, vkMenu},           {SDLK_RALT, vkMenu},
+    {SDLK_PAUSE, vkPause},         {SDLK_CAPSLOCK, vkCapsLock},
+    {SDLK_ESCAPE, vkEscape},       {SDLK_SPACE, vkSpace},
+    {SDLK_PAGEUP, vkPageUp},       {SDLK_PAGEDOWN, vkPageDown},
+    {SDLK_END, vkEnd},             {SDLK_HOME, vkHome},
+    {SDLK_LEFT, vkLeft},           {SDLK_UP, vkUp},
+    {SDLK_RIGHT, vkRight},         {SDLK_DOWN, vkDown},
+    {SDLK_PRINTSCREEN, vkPrintScreen}, {SDLK_INSERT, vkInsert},
+    {SDLK_DELETE, vkDelete},       {SDLK_LGUI, vkLeftWindows},
+    {SDLK_RGUI, vkRightWindows},   {SDLK_APPLICATION, vkApplications},
+    {SDLK_KP_0, vkNumpad0},        {SDLK_KP_1, vkNumpad0 + 1},
+    {SDLK_KP_2, vkNumpad0 + 2},    {SDLK_KP_3, vkNumpad0 + 3},
+    {SDLK_KP_4, vkNumpad0 + 4},    {SDLK_KP_5, vkNumpad0 + 5},
+    {SDLK_KP_6, vkNumpad0 + 6},    {SDLK_KP_7, vkNumpad0 + 7},
+    {SDLK_KP_8, vkNumpad0 + 8},    {SDLK_KP_9, vkNumpad0 + 9},
+    {SDLK_KP_MULTIPLY, vkMultiply}, {SDLK_KP_PLUS, vkAdd},
+    {SDLK_KP_MINUS, vkSubtract},   {SDLK_KP_PERIOD, vkDecimal},
+    {SDLK_KP_DIVIDE, vkDivide},    {SDLK_NUMLOCKCLEAR, vkNumLock},
+    {SDLK_SCROLLLOCK, vkScrollLock}, {SDLK_SEMICOLON, vkOemSemicolon},
+    {SDLK_EQUALS, vkOemPlus},      {SDLK_COMMA, vkOemComma},
+    {SDLK_MINUS, vkOemMinus},      {SDLK_PERIOD, vkOemPeriod},
+    {SDLK_SLASH, vkOemSlash},      {SDLK_BACKQUOTE, vkOemBacktick},
+    {SDLK_LEFTBRACKET, vkOemOpenBracket}, {SDLK_BACKSLASH, vkOemBackslash},
+    {SDLK_RIGHTBRACKET, vkOemCloseBracket}, {SDLK_QUOTE, vkOemQuote},
+};
+
+// The virtual-key code of an SDL key, 0 for a key that has none.
+int virtualKeyOf(SDL_Keycode sym) {
+    if (sym >= SDLK_a && sym <= SDLK_z) return vkA + (sym - SDLK_a);
+    if (sym >= SDLK_0 && sym <= SDLK_9) return vkDigit0 + (sym - SDLK_0);
+    if (sym >= SDLK_F1 && sym <= SDLK_F12) return vkF1 + (sym - SDLK_F1);
+    if (sym >= SDLK_F13 && sym <= SDLK_F24) return vkF1 + 12 + (sym - SDLK_F13);
+    for (const KeyCode& k : namedKeys) {
+        if (k.sym == sym) return k.virtualKey;
+    }
+    return 0;
+}
+
+// SDL's right button is bit 2 of the motion state; the window procedure
+// expects it in bit 1.
+unsigned buttonsOf(Uint32 state) {
+    unsigned buttons = 0;
+    if (state & SDL_BUTTON_LMASK) buttons |= mouseButtonLeft;
+    if (state & SDL_BUTTON_RMASK) buttons |= mouseButtonRight;
+    return buttons;
+}
+
+// Full-screen pixel format for a colour depth; unknown lets SDL use the
+// desktop's format.
+Uint32 displayFormatOf(int bitsPerPixel) {
+    switch (bitsPerPixel) {
+    case 32: return SDL_PIXELFORMAT_RGB888;
+    case 24: return SDL_PIXELFORMAT_RGB24;
+    case 16: return SDL_PIXELFORMAT_RGB565;
+    default: return SDL_PIXELFORMAT_UNKNOWN;
+    }
+}
+
+SDL_Window* sdlWindow(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
+PlatformWindow* platformWindow(SDL_Window* window) { return reinterpret_cast<PlatformWindow*>(window); }
+
+class SdlPlatform final : public Platform {
+public:
+    // Loading OpenGL opens the display's driver, which takes most of a
+    // window's start-up time on a software renderer; done here, it happens
+    // while the user reads the start question rather than after the answer.
+    SdlPlatform() : glLibraryLoaded_(SDL_GL_LoadLibrary(nullptr) == 0) {}
+    SdlPlatform(const SdlPlatform&) = delete;
+    SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+    ~SdlPlatform() override {
+        if (pendingFullscreen_ != nullptr) SDL_DestroyWindow(pendingFullscreen_);
+        if (glLibraryLoaded_) SDL_GL_UnloadLibrary();
+        SDL_Quit();
+    }
+
+    Answer askQuestion(const char* title, const char* text) override {
+        const SDL_MessageBoxButtonData buttons[] = {
+            {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, yesButton, "Yes"},
+            {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, noButton, "No"},
+        };
+        const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                                        nullptr, title, text, 2, buttons, nullptr};
+        int pressed = -1;
+        if (SDL_ShowMessageBox(&box, &pressed) != 0) return Answer::other;
+        if (pressed == yesButton) return Answer::yes;
+        if (pressed == noButton) return Answer::no;
+        return Answer::other;
+    }
+
+    void showWarning(const char* title, const char* text) override {
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, title, text, nullptr);
+    }
+
+    bool registerWindowClass(const char*) override {
+        // The class is what every window shares: its private messages and
+        // the OpenGL library.
+        if (!glLibraryLoaded_) return false;
+        if (quitEvent_ == noEvent) {
+            const Uint32 first = SDL_RegisterEvents(2);
+            if (first == noEvent) return false;
+            quitEvent_ = first;
+            toggleEvent_ = first + 1;
+        }
+        return true;
+    }
+
+    // The OpenGL library stays loaded until the platform closes.
+    void unregisterWindowClass(const char*) override {}
+
+    bool changeScreenMode(int width, int height, int bitsPerPixel) override {
+        // SDL changes the display mode only for a shown full-screen window,
+        // so the mode change makes the window that openWindow then adopts.
+        SDL_Window* window = SDL_CreateWindow("", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN |
+                                                                           SDL_WINDOW_BORDERLESS |
+                                                                           SDL_WINDOW_ALWAYS_ON_TOP);
+        if (window == nullptr) return false;
+        SDL_DisplayMode mode = {};
+        mode.w = width;
+        mode.h = height;
+        mode.format = displayFormatOf(bitsPerPixel);
+        SDL_SetWindowDisplayMode(window, &mode);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
+        SDL_ShowWindow(window);
+
+        // SDL can report success for the closest mode it found, or keep the
+        // desktop's mode (Xvfb does); only the mode read back counts.
+        SDL_DisplayMode now = {};
+        const int display = SDL_GetWindowDisplayIndex(window);
+        const bool switched = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0 && display >= 0 &&
+                              SDL_GetCurrentDisplayMode(display, &now) == 0 && now.w == width &&
+                              now.h == height && static_cast<int>(SDL_BYTESPERPIXEL(now.format)) * 8 == bitsPerPixel;
+        if (!switched) {
+            SDL_DestroyWindow(window);  // puts the desktop mode back
+            return false;
+        }
+        pendingFullscreen_ = window;
+        return true;
+    }
+
+    void restoreScreenMode() override {
+        // SDL puts the desktop mode back when the full-screen window goes;
+        // only a mode-switch window that never became the program's is left.
+        if (pendingFullscreen_ != nullptr) {
+            SDL_DestroyWindow(pendingFullscreen_);
+            pendingFullscreen_ = nullptr;
+        }
+    }
+
+    void showCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
+
+    bool requestPixelFormat(const PixelFormatRequest& request) override {
+        // 32 bits per pixel are 8 bits per colour channel and 8 unused: an
+        // alpha plane would make the window translucent under a compositor.
+        const int channelBits = std::min(request.colourBits, 24) / 3;
+        const bool ok = SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channelBits) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channelBits) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channelBits) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, request.depthBits) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, 0) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_ACCUM_GREEN_SIZE, 0) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, 0) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_ACCUM_ALPHA_SIZE, 0) == 0 &&
+                        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, request.doubleBuffered ? 1 : 0) == 0 &&
+                        // Fixed-function OpenGL 1.1 and GLU need the compatibility profile.
+                        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY) == 0;
+        return ok;
+    }
+
+    PlatformWindow* openWindow(const WindowSpec& spec) override {
+        SDL_Window* window = nullptr;
+        if (spec.style == WindowStyle::popup && pendingFullscreen_ != nullptr) {
+            window = pendingFullscreen_;
+            pendingFullscreen_ = nullptr;
+            SDL_SetWindowTitle(window, spec.title);
+        } else {
+            restoreScreenMode();
+            Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+            flags |= spec.style == WindowStyle::popup ? SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP
+                                                      : SDL_WINDOW_RESIZABLE;
+            window = SDL_CreateWindow(spec.title, 0, 0, spec.width, spec.height, flags);
+        }
+        window_ = window;
+        sizeIncludesFrame_ = spec.sizeIncludesFrame;
+        return platformWindow(window);
+    }
+
+    void showWindow(PlatformWindow* handle) override {
+        SDL_Window* window = sdlWindow(handle);
+        SDL_ShowWindow(window);
+        if (!sizeIncludesFrame_) return;
+        // The frame's size is known only once the window manager has framed
+        // the window; without one (or without an answer yet) the client area
+        // keeps the whole size.
+        SDL_PumpEvents();
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 && top + left + bottom + right > 0) {
+            int width = 0, height = 0;
+            SDL_GetWindowSize(window, &width, &height);
+            SDL_SetWindowSize(window, width - left - right, height - top - bottom);
+        }
+    }
+
+    void closeWindow(PlatformWindow* handle) override {
+        SDL_DestroyWindow(sdlWindow(handle));
+        if (window_ == sdlWindow(handle)) window_ = nullptr;
+    }
+
+    PlatformContext* createGlContext(PlatformWindow* window) override {
+        return reinterpret_cast<PlatformContext*>(SDL_GL_CreateContext(sdlWindow(window)));
+    }
+
+    bool makeCurrent(PlatformWindow* window, PlatformContext* context) override {
+        if (SDL_GL_MakeCurrent(sdlWindow(window), reinterpret_cast<SDL_GLContext>(context)) != 0) return false;
+        // Frames are rendered back to back; waiting for the display's refresh
+        // in the swap keeps that from spinning a core at full load. Adaptive
+        // sync tears a late frame rather than waiting a whole refresh.
+        if (context != nullptr && SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
+        return true;
+    }
+
+    void deleteGlContext(PlatformContext* context) override {
+        SDL_GL_DeleteContext(reinterpret_cast<SDL_GLContext>(context));
+    }
+
+    void swapBuffers(PlatformWindow* window) override { SDL_GL_SwapWindow(sdlWindow(window)); }
+
+    bool peekEvent(PlatformEvent& event) override {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            if (translate(e, event)) return true;
+        }
+        return false;
+    }
+
+    void waitEvent() override { SDL_WaitEvent(nullptr); }
+
+    void postQuit() override {
+        SDL_Event e = {};
+        e.type = quitEvent_;
+        SDL_PushEvent(&e);
+    }
+
+    uint32_t tickCount() override { return SDL_GetTicks(); }
+
+private:
+    static constexpr int yesButton = 1;
+    static constexpr int noButton = 0;
+    static constexpr Uint32 noEvent = static_cast<Uint32>(-1);
+
+    // Events of windows other than the current one (a window of an earlier
+    // generation, a message box) are not the program's.
+    bool forCurrentWindow(Uint32 windowId) const {
+        return window_ != nullptr && windowId == SDL_GetWindowID(window_);
+    }
+
+    // Current client size, with the size change's kind from the window state.
+    void sizeEvent(SizeKind kind, PlatformEvent& out) const {
+        out.kind = PlatformEvent::Kind::sizeChanged;
+        out.sizeKind = kind;
+        SDL_GetWindowSize(window_, &out.x, &out.y);
+    }
+
+    // The window procedure's message for an SDL event; false for events the
+    // program does not handle.
+    bool translate(const SDL_Event& e, PlatformEvent& out) const {
+        using Kind = PlatformEvent::Kind;
+        out = PlatformEvent{};
+        switch (e.type) {
+        case SDL_QUIT:  // a signal or the session asking the program to end
+            out.kind = Kind::close;
+            return true;
+        case SDL_WINDOWEVENT:
+            if (!forCurrentWindow(e.window.windowID)) return false;
+            switch (e.window.event) {
+            case SDL_WINDOWEVENT_CLOSE: out.kind = Kind::close; return true;
+            case SDL_WINDOWEVENT_MINIMIZED: out.kind = Kind::sizeChanged; out.sizeKind = SizeKind::minimised; return true;
+            case SDL_WINDOWEVENT_MAXIMIZED: sizeEvent(SizeKind::maximised, out); return true;
+            case SDL_WINDOWEVENT_RESTORED: sizeEvent(SizeKind::restored, out); return true;
+            case SDL_WINDOWEVENT_SIZE_CHANGED: {
+                const Uint32 flags = SDL_GetWindowFlags(window_);
+                if (flags & SDL_WINDOW_MINIMIZED) return false;
+                sizeEvent(flags & SDL_WINDOW_MAXIMIZED ? SizeKind::maximised : SizeKind::restored, out);
+                return true;
+            }
+            default: return false;
+            }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            // SDL names no window for keys that arrive in the first moments
+            // after the window gains the focus; they are the window's too.
+            if (e.key.windowID != 0 && !forCurrentWindow(e.key.windowID)) return false;
+            if (window_ == nullptr) return false;
+            out.kind = e.type == SDL_KEYDOWN ? Kind::keyDown : Kind::keyUp;
+            out.code = virtualKeyOf(e.key.keysym.sym);
+            return out.code != 0;
+        case SDL_MOUSEMOTION: {
+            if (!forCurrentWindow(e.motion.windowID)) return false;
+            // X keeps reporting a dragging pointer beyond the window, at
+            // negative or too large positions; the window procedure expects
+            // moves inside its client area only.
+            int width = 0, height = 0;
+            SDL_GetWindowSize(window_, &width, &height);
+            if (e.motion.x < 0 || e.motion.y < 0 || e.motion.x >= width || e.motion.y >= height) return false;
+            out.kind = Kind::mouseMove;
+            out.x = e.motion.x;
+            out.y = e.motion.y;
+            out.buttons = buttonsOf(e.motion.state);
+            return true;
+        }
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            if (!forCurrentWindow(e.button.windowID)) return false;
+            if (e.button.button == SDL_BUTTON_LEFT) out.kind = Kind::leftButton;
+            else if (e.button.button == SDL_BUTTON_RIGHT) out.kind = Kind::rightButton;
+            else return false;
+            out.down = e.type == SDL_MOUSEBUTTONDOWN;
+            return true;
+        default:
+            if (e.type == quitEvent_) out.kind = Kind::quit;
+            else if (e.type == toggleEvent_) out.kind = Kind::toggleScreenMode;
+            else return false;
+            return true;
+        }
+    }
+
+    bool glLibraryLoaded_;
+    Uint32 quitEvent_ = noEvent;    // the quit message
+    Uint32 toggleEvent_ = noEvent;  // toggleScreenMode; nothing in the program sends it
+    SDL_Window* window_ = nullptr;  // the program's current window
+    SDL_Window* pendingFullscreen_ = nullptr;  // made by changeScreenMode, not yet opened
+    bool sizeIncludesFrame_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> openSdlPlatform(std::string& error) {
+    // Without a display server to name, SDL would fall back to its offscreen
+    // driver and run with no window anyone can see.
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        error = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+        return nullptr;
+    }
+    // An X display alone means X11: trying Wayland first only prints its own
+    // complaint when the X display cannot be opened.
+    if (std::getenv("WAYLAND_DISPLAY") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // The quit message is the program's own; SDL's quit event arrives only
+    // as a request to close, also when the last window closes.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        const char* display = std::getenv("DISPLAY");
+        error = std::string(display ? "cannot open DISPLAY=" : "cannot open WAYLAND_DISPLAY=") +
+                (display ? display : std::getenv("WAYLAND_DISPLAY")) + ": " + SDL_GetError();
+        return nullptr;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+        error = std::string("no on-screen video driver, only ") + (driver ? driver : "none");
+        SDL_Quit();
+        return nullptr;
+    }
+    // The program reads keys, never text. SDL keeps the screen saver and
+    // monitor power-down off while its video runs.
+    SDL_StopTextInput();
+    return std::make_unique<SdlPlatform>();
+}

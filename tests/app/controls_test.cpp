@@ -1,0 +1,292 @@
+#include "app/controls.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/arcball.h"
+#include "app/gl_view.h"
+#include "app/main_loop.h"
+#include "core/world.h"
+#include "fake_platform.h"
+#include "scenes/materials.h"
+#include "scenes/scenes.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+// A GravityWorld whose step only records its time span, so that the tests see
+// exactly what the frame asked of the simulation.
+class RecordingWorld : public GravityWorld {
+public:
+    RecordingWorld() : GravityWorld(0.0, 0.0, static_cast<double>(-9.81f)) {}
+    void step(float dt) override { steps.push_back(dt); }
+    std::vector<float> steps;
+};
+
+std::vector<bool> polygonLines;
+
+class Controls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        buildSceneTable();
+        savedWorld = world;
+        world = &recordingWorld;
+        savedView = glView;
+        glView.setPolygonLines = [](bool lines) { polygonLines.push_back(lines); };
+        polygonLines.clear();
+        application.platform = &platform;
+        window.application = &application;
+        controlWindow = &window;
+        controlKeys = keys;
+        sceneIndex = 0;
+        simulationRunning = 0;
+        sceneFresh = 0;
+        wireframe = 0;
+        timeScale = 1.0f;
+        simulatedTime = 0.0f;
+        cameraDistance = -50.0f;
+        running = 1;
+        std::fill(std::begin(edgeLatch), std::end(edgeLatch), 0);
+        launchParameters = initialLaunchParameters();
+        leftButtonDown = rightButtonDown = isDragging = 0;
+    }
+    void TearDown() override {
+        world = savedWorld;
+        glView = savedView;
+        controlWindow = nullptr;
+        controlKeys = nullptr;
+    }
+
+    // One frame with exactly these keys held.
+    void frame(std::initializer_list<int> held, uint32_t elapsedMs = 16) {
+        std::fill(std::begin(keys), std::end(keys), 0);
+        for (int k : held) keys[k] = 1;
+        updateFrame(elapsedMs);
+    }
+
+    // A key pressed for one frame and released in the next.
+    void tap(int key) {
+        frame({key});
+        frame({});
+    }
+
+    // The scene whose bodies the world holds, or -1.
+    int loadedScene() const {
+        for (int s = 0; s < sceneCount; ++s) {
+            bool same = true;
+            for (int i = 0; i < sceneBodyCount; ++i) {
+                const RigidBody& b = *recordingWorld.bodies[i];
+                const SceneBodyDef& d = sceneTable[s][i];
+                same = same && b.position.x == d.position.x && b.position.y == d.position.y &&
+                       b.position.z == d.position.z && b.velocity.z == d.velocity.z && b.kind == d.kind;
+            }
+            if (same) return s;
+        }
+        return -1;
+    }
+
+    RecordingWorld recordingWorld;
+    World* savedWorld = nullptr;
+    GlView savedView{};
+    FakePlatform platform;
+    Application application;
+    AppWindow window;
+    int keys[keyCodeCount] = {};
+};
+
+TEST_F(Controls, HoldingF8ChangesTheSceneOnceAndEachNewPressAgain) {
+    for (int i = 0; i < 20; ++i) frame({vkF8});
+    EXPECT_EQ(sceneIndex, 1);
+    EXPECT_EQ(loadedScene(), 1);
+    EXPECT_EQ(simulationRunning, 0);
+    EXPECT_EQ(sceneFresh, 1);
+    frame({});
+    tap(vkF8);
+    EXPECT_EQ(sceneIndex, 2);
+    tap(vkF8);
+    EXPECT_EQ(sceneIndex, 3);
+    tap(vkF8);
+    EXPECT_EQ(sceneIndex, 0);
+    EXPECT_EQ(loadedScene(), 0);
+    tap(vkF7);
+    EXPECT_EQ(sceneIndex, 3);
+    EXPECT_EQ(loadedScene(), 3);
+}
+
+TEST_F(Controls, TimeScaleStepsAndStopsAtOneAndSixteen) {
+    std::vector<float> seen;
+    for (int i = 0; i < 5; ++i) {
+        tap(vkF6);
+        seen.push_back(timeScale);
+    }
+    EXPECT_THAT(seen, ElementsAre(2.0f, 4.0f, 8.0f, 16.0f, 16.0f));
+    seen.clear();
+    for (int i = 0; i < 5; ++i) {
+        tap(vkF5);
+        seen.push_back(timeScale);
+    }
+    EXPECT_THAT(seen, ElementsAre(8.0f, 4.0f, 2.0f, 1.0f, 1.0f));
+}
+
+TEST_F(Controls, AnEdgeKeyWhoseConditionFailsStaysArmedWhileHeld) {
+    frame({vkF5});  // at 1: nothing to do, and the press is not used up
+    frame({vkF5, vkF6});
+    EXPECT_EQ(timeScale, 2.0f);
+    frame({vkF5, vkF6});  // F5 is still held and now allowed
+    EXPECT_EQ(timeScale, 1.0f);
+    frame({vkF5, vkF6});
+    EXPECT_EQ(timeScale, 1.0f);
+}
+
+TEST_F(Controls, SpaceRunsPausesAndRestartsTheClockFromAFreshScene) {
+    frame({vkSpace});  // initial state: runs the constructor's bodies
+    EXPECT_EQ(simulationRunning, 1);
+    EXPECT_EQ(sceneFresh, 0);
+    EXPECT_EQ(simulatedTime, 0.016f);
+    frame({}, 100);
+    const float runTime = simulatedTime;
+    tap(vkSpace);  // pause
+    frame({}, 500);
+    EXPECT_EQ(simulatedTime, runTime);
+    tap(vkF8);
+    EXPECT_EQ(simulatedTime, 0.0f);
+    frame({}, 500);
+    EXPECT_EQ(simulatedTime, 0.0f);  // fresh and paused: stays at zero
+    frame({vkSpace}, 16);
+    EXPECT_EQ(simulatedTime, 0.016f);
+}
+
+TEST_F(Controls, RWhileRunningReloadsTheCurrentScenePausesAndZeroesTheTime) {
+    tap(vkF8);
+    tap(vkSpace);
+    frame({}, 300);
+    recordingWorld.bodies[0]->position = {1.0, 2.0, 3.0};  // as if it had moved
+    const size_t stepsBefore = recordingWorld.steps.size();
+    frame({vkR}, 40);
+    EXPECT_EQ(loadedScene(), 1);
+    EXPECT_EQ(simulationRunning, 0);
+    EXPECT_EQ(sceneFresh, 1);
+    EXPECT_EQ(simulatedTime, 0.0f);
+    EXPECT_EQ(recordingWorld.steps.size(), stepsBefore);  // the reload frame does not step
+}
+
+TEST_F(Controls, SubStepsStayBelowATenthOfASecond) {
+    struct Case {
+        uint32_t ms;
+        float scale;
+        float dt;
+        std::vector<float> steps;
+    };
+    const float third = static_cast<float>(0.25f / 3.0);
+    const float eleventh = static_cast<float>(1.0f / 11.0);
+    const Case cases[] = {
+        {16, 16.0f, 0.001f, {0.001f}},
+        {25, 1.0f, 0.025f, {0.025f}},
+        {250, 1.0f, 0.25f, {third, third, third}},
+        {1000, 1.0f, 1.0f, std::vector<float>(11, eleventh)},
+        {0, 1.0f, 0.0f, {0.0f}},
+    };
+    for (const Case& c : cases) {
+        recordingWorld.steps.clear();
+        simulatedTime = 0.0f;
+        timeScale = c.scale;
+        simulationRunning = 1;
+        frame({}, c.ms);
+        EXPECT_EQ(recordingWorld.steps, c.steps) << c.ms << " ms at time scale " << c.scale;
+        EXPECT_EQ(simulatedTime, c.dt) << c.ms << " ms";
+    }
+}
+
+TEST_F(Controls, EscapeRequestsQuitAndTheFrameStillCompletes) {
+    simulationRunning = 1;
+    frame({vkEscape}, 50);
+    EXPECT_EQ(running, 0);
+    EXPECT_EQ(platform.log, std::vector<std::string>{"postQuit"});
+    EXPECT_EQ(recordingWorld.steps.size(), 1u);
+}
+
+TEST_F(Controls, CameraDistanceAndWireframeSurviveSceneChanges) {
+    for (int i = 0; i < 3; ++i) frame({vkPageUp});
+    EXPECT_EQ(cameraDistance, -51.5f);
+    frame({vkPageDown});
+    EXPECT_EQ(cameraDistance, -51.0f);
+    tap(vkF3);
+    tap(vkF8);
+    tap(vkR);
+    EXPECT_EQ(cameraDistance, -51.0f);
+    EXPECT_EQ(wireframe, 1);
+    tap(vkF3);
+    EXPECT_EQ(wireframe, 0);
+    EXPECT_THAT(polygonLines, ElementsAre(true, false));
+}
+
+TEST_F(Controls, LaunchEditsNeedAFreshSceneAndAReloadInTheSameFrameAllowsThem) {
+    const LaunchParameters initial = launchParameters;
+    frame({vkRight, vkUp, vkSubtract, vkMultiply});  // not fresh: nothing changes
+    EXPECT_EQ(launchParameters.triples[0].x, initial.triples[0].x);
+    EXPECT_EQ(launchParameters.radius, initial.radius);
+    EXPECT_EQ(launchParameters.materialIndex, 0);
+
+    frame({vkR, vkRight});
+    EXPECT_EQ(launchParameters.triples[0].x, -20.0 + static_cast<double>(0.1f));
+    frame({vkUp, vkLeft});
+    EXPECT_EQ(launchParameters.triples[0].y, static_cast<double>(0.1f));
+    EXPECT_EQ(launchParameters.triples[0].x, -20.0 + static_cast<double>(0.1f) - static_cast<double>(0.1f));
+}
+
+TEST_F(Controls, LaunchEditsMoveTheSelectedTripleAndStopTheBodyAboveItsRadius) {
+    tap(vkR);
+    tap(vkA);
+    EXPECT_EQ(launchParameters.selectedTriple, 1);
+    for (int i = 0; i < 60; ++i) frame({vkPageDown});  // triple 1 may go below the ground
+    EXPECT_LT(launchParameters.triples[1].z, -0.5);
+    EXPECT_EQ(launchParameters.triples[0].z, 5.0 + static_cast<double>(0.1f));
+    tap(vkA);
+    tap(vkA);
+    EXPECT_EQ(launchParameters.selectedTriple, 0);
+    for (int i = 0; i < 80; ++i) frame({vkPageDown});
+    const LaunchParameters& p = launchParameters;
+    EXPECT_LT(p.triples[0].z, p.radius);  // one step may cross the radius, no more
+    EXPECT_GT(p.triples[0].z, p.radius - static_cast<double>(0.1f));
+    EXPECT_EQ(cameraDistance, -50.0f + 140 * 0.5f);  // Page Down also brings the scene closer
+}
+
+TEST_F(Controls, RadiusStaysWithinItsBoundsAndVolumeAndMassFollowIt) {
+    tap(vkR);
+    for (int i = 0; i < 20; ++i) frame({vkSubtract});
+    const LaunchParameters& p = launchParameters;
+    EXPECT_LE(p.radius, static_cast<double>(0.01f));
+    EXPECT_GT(p.radius, 0.0);
+    EXPECT_DOUBLE_EQ(p.volume, 4.188790321350098 * p.radius * p.radius * p.radius);
+    EXPECT_DOUBLE_EQ(p.mass, p.volume * materialTable[0].density * 1000.0);
+    for (int i = 0; i < 300; ++i) frame({vkAdd});
+    EXPECT_GE(p.radius, 2.0);
+    EXPECT_LT(p.radius, 2.0 + static_cast<double>(0.01f));
+
+    // Only the body's own radius (triple 0) can change.
+    const double radius = p.radius;
+    tap(vkA);
+    frame({vkSubtract});
+    EXPECT_EQ(p.radius, radius);
+}
+
+TEST_F(Controls, MaterialChoiceWrapsAndSetsTheMassFromTheVolume) {
+    tap(vkR);
+    const double volume = launchParameters.volume;
+    tap(vkDivide);
+    EXPECT_EQ(launchParameters.materialIndex, materialCount - 1);
+    EXPECT_DOUBLE_EQ(launchParameters.mass, volume * materialTable[materialCount - 1].density * 1000.0);
+    for (int i = 0; i < 10; ++i) frame({vkMultiply});  // held: one step
+    EXPECT_EQ(launchParameters.materialIndex, 0);
+    frame({});
+    tap(vkMultiply);
+    EXPECT_EQ(launchParameters.materialIndex, 1);
+    EXPECT_DOUBLE_EQ(launchParameters.mass, volume * materialTable[1].density * 1000.0);
+}
+
+}  // namespace

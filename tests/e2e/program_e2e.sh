@@ -1,0 +1,95 @@
+#!/bin/bash
+# Runs the real program on the X display of the environment (xvfb-run gives
+# one) and drives it as a user would, with xdotool.
+#
+#   program_e2e.sh windowed|fullscreen|fullscreen_refused PROGRAM WINDOW_PROBE
+#
+# windowed: No to the start question; a 1024 x 768 window titled Prallwerk
+# shows the scene; F8 loads the next scene, Space sets it moving, Escape ends
+# the program with status 0.
+# fullscreen: Yes on a display that offers 1024 x 768 x 32: no message, the
+# window covers the display, Escape ends the program with status 0.
+# fullscreen_refused: Yes on a display that keeps another mode (Xvfb at
+# 1280 x 1024): the mode-switch message comes before any window, and after OK
+# the program runs windowed and ends with status 0 on Escape.
+set -u
+mode=$1
+program=$2
+probe=$3
+timeoutMs=10000
+pid=
+
+fail() {
+    echo "FAIL ($mode): $*" >&2
+    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
+    exit 1
+}
+
+# The program polls its keys once per frame: a key is held long enough for a
+# frame or two to see it, as a person's press is.
+press() {
+    timeout 5 xdotool windowfocus --sync "$1" || fail "cannot focus window $1"
+    xdotool keydown "$2" && sleep 0.2 && xdotool keyup "$2"
+}
+
+# Waits up to five seconds for the program to end; sets status to its exit
+# status.
+await_exit() {
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        command -v gdb >/dev/null && gdb -p "$pid" -batch -ex "thread apply all bt" 2>&1 | grep -E '^(#|Thread)' >&2
+        fail "still running 5 s after Escape"
+    fi
+    wait "$pid"
+    status=$?
+}
+
+"$program" &
+pid=$!
+
+question=$("$probe" find 'Start FullScreen?' $timeoutMs) || fail "no start question"
+
+case $mode in
+windowed)
+    press "$question" Escape
+    ;;
+fullscreen)
+    press "$question" Return
+    ;;
+fullscreen_refused)
+    press "$question" Return
+    box=$("$probe" find Error $timeoutMs) || fail "no mode-switch message"
+    "$probe" find Prallwerk 0 >/dev/null && fail "window shown before the mode-switch message was answered"
+    press "$box" Return
+    ;;
+*)
+    fail "unknown mode"
+    ;;
+esac
+
+window=$("$probe" find Prallwerk $timeoutMs) || fail "no window titled Prallwerk"
+size=$("$probe" size "$window")
+[ "$size" = 1024x768 ] || fail "client area is $size, not 1024x768"
+"$probe" wait-drawn Prallwerk $timeoutMs >/dev/null || fail "nothing drawn"
+if [ "$mode" = fullscreen ]; then
+    "$probe" find Error 0 >/dev/null && fail "the mode switch was refused"
+fi
+
+if [ "$mode" = windowed ]; then
+    before=$("$probe" hash "$window") || fail "cannot read the window"
+    press "$window" F8
+    "$probe" wait-change "$window" "$before" $timeoutMs || fail "F8 did not change the scene"
+    paused=$("$probe" hash "$window")
+    sleep 0.3
+    [ "$("$probe" hash "$window")" = "$paused" ] || fail "the scene moves before Space"
+    press "$window" space
+    "$probe" wait-change "$window" "$paused" $timeoutMs || fail "Space did not start the simulation"
+fi
+
+press "$window" Escape
+await_exit
+[ "$status" = 0 ] || fail "exit status $status"
+echo "PASS ($mode)"

@@ -1,0 +1,179 @@
+// Looks at the windows of an X display for the end-to-end tests: finds a
+// window by its exact title (also a UTF-8 one, which this xdotool cannot
+// match), reports its size, and tells when its pixels change.
+//
+//   window_probe find TITLE TIMEOUT_MS        prints the window id
+//   window_probe size WINDOW                  prints WIDTHxHEIGHT
+//   window_probe hash WINDOW                  prints a hash of the pixels
+//   window_probe wait-change WINDOW HASH TIMEOUT_MS
+//                                             waits until the hash differs
+//   window_probe wait-drawn TITLE TIMEOUT_MS  waits until the window shows a
+//                                             non-black pixel; prints the
+//                                             wall-clock time then, in ms
+//
+// Exit status 0 on success, 1 on a timeout or a missing window, 2 on misuse.
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr auto pollInterval = std::chrono::milliseconds(5);
+
+// Windows can vanish between two requests; that is a miss, not a crash.
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+std::string titleOf(Display* display, Window window) {
+    static const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+    static const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    for (Atom property : {netWmName, static_cast<Atom>(XA_WM_NAME)}) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const int status = XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
+                                              &format, &count, &after, &data);
+        if (status == Success && data != nullptr && format == 8 && (type == utf8 || type == XA_STRING)) {
+            std::string title(reinterpret_cast<char*>(data), count);
+            XFree(data);
+            return title;
+        }
+        if (data != nullptr) XFree(data);
+    }
+    return {};
+}
+
+bool viewable(Display* display, Window window) {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}
+
+// Depth-first over the tree below parent, so that a window manager's frames
+// do not hide the client windows.
+Window findTitled(Display* display, Window parent, const std::string& title, int depth) {
+    Window root = 0, up = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, parent, &root, &up, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+        if (titleOf(display, children[i]) == title && viewable(display, children[i])) found = children[i];
+        else if (depth > 0) found = findTitled(display, children[i], title, depth - 1);
+    }
+    if (children != nullptr) XFree(children);
+    return found;
+}
+
+// FNV-1a over the window's pixels; 0 when they cannot be read.
+uint64_t pixelHash(Display* display, Window window, bool* anyLit) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return 0;
+    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (image == nullptr) return 0;
+    uint64_t hash = 1469598103934665603ull;
+    bool lit = false;
+    for (int y = 0; y < image->height; ++y) {
+        for (int x = 0; x < image->width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFFul;
+            lit = lit || pixel != 0;
+            hash = (hash ^ pixel) * 1099511628211ull;
+        }
+    }
+    XDestroyImage(image);
+    if (anyLit != nullptr) *anyLit = lit;
+    return hash == 0 ? 1 : hash;
+}
+
+bool expired(std::chrono::steady_clock::time_point start, long timeoutMs) {
+    return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeoutMs);
+}
+
+long long wallClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn ...\n");
+    return 2;
+}
+
+int run(Display* display, int argc, char** argv) {
+    const std::string command = argv[1];
+    const Window rootWindow = DefaultRootWindow(display);
+    const auto start = std::chrono::steady_clock::now();
+    constexpr int searchDepth = 2;
+
+    if (command == "find" && argc == 4) {
+        const long timeoutMs = std::atol(argv[3]);
+        for (;;) {
+            if (const Window w = findTitled(display, rootWindow, argv[2], searchDepth)) {
+                std::printf("%lu\n", w);
+                return 0;
+            }
+            if (expired(start, timeoutMs)) return 1;
+            std::this_thread::sleep_for(pollInterval);
+        }
+    }
+    if (command == "size" && argc == 3) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, std::strtoul(argv[2], nullptr, 0), &attributes)) return 1;
+        std::printf("%dx%d\n", attributes.width, attributes.height);
+        return 0;
+    }
+    if (command == "hash" && argc == 3) {
+        const uint64_t hash = pixelHash(display, std::strtoul(argv[2], nullptr, 0), nullptr);
+        if (hash == 0) return 1;
+        std::printf("%016llx\n", static_cast<unsigned long long>(hash));
+        return 0;
+    }
+    if (command == "wait-change" && argc == 5) {
+        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const unsigned long long before = std::strtoull(argv[3], nullptr, 16);
+        const long timeoutMs = std::atol(argv[4]);
+        for (;;) {
+            const uint64_t hash = pixelHash(display, window, nullptr);
+            if (hash != 0 && hash != before) return 0;
+            if (expired(start, timeoutMs)) return 1;
+            std::this_thread::sleep_for(pollInterval);
+        }
+    }
+    if (command == "wait-drawn" && argc == 4) {
+        const long timeoutMs = std::atol(argv[3]);
+        for (;;) {
+            bool lit = false;
+            const Window window = findTitled(display, rootWindow, argv[2], searchDepth);
+            if (window != 0 && pixelHash(display, window, &lit) != 0 && lit) {
+                std::printf("%lld\n", wallClockMs());
+                return 0;
+            }
+            if (expired(start, timeoutMs)) return 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    return usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "window_probe: cannot open the display\n");
+        return 2;
+    }
+    XSetErrorHandler(ignoreErrors);
+    const int status = run(display, argc, argv);
+    XCloseDisplay(display);
+    return status;
+}
