@@ -140,7 +140,11 @@ private:
     Vec3 sphereVelocity_;
 };
 
+bool isZero(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
+
 bool atRest(const RigidBody& b) {
+    // Resting bodies hold exact zeros; only moving ones need the lengths.
+    if (isZero(b.velocity) && isZero(b.spin)) return true;
     return b.velocity.length() <= pairRestSpeed && b.spin.length() <= pairRestSpeed;
 }
 

@@ -38,7 +38,8 @@ double tipDirection(double angle) {
 
 void computeFloorHeight(const BodyList& bodies, int k) {
     RigidBody& body = *bodies[k];
-    body.floorHeight = 0.0f;
+    const Vec3 centre = body.position;
+    float floor = 0.0f;
     const int count = static_cast<int>(bodies.size());
     for (int i = 0; i < count; ++i) {
         if (i == k) continue;
@@ -52,11 +53,12 @@ void computeFloorHeight(const BodyList& bodies, int k) {
             continue;
         }
         const double top = other.position.z + extent;
-        if (!(top < body.position.z) || !(top > body.floorHeight)) continue;
-        const double dx = body.position.x - other.position.x;
-        const double dy = body.position.y - other.position.y;
-        if (std::sqrt(dx * dx + dy * dy) < extent) body.floorHeight = static_cast<float>(top);
+        if (!(top < centre.z) || !(top > floor)) continue;
+        const double dx = centre.x - other.position.x;
+        const double dy = centre.y - other.position.y;
+        if (std::sqrt(dx * dx + dy * dy) < extent) floor = static_cast<float>(top);
     }
+    body.floorHeight = floor;
 }
 
 void RigidBody::advanceFree(float dt) {
