@@ -18,6 +18,7 @@
 
 #include "app/controls.h"
 #include "app/gl_view.h"
+#include "app/heap_tuning.h"
 #include "app/main_loop.h"
 #include "app/platform_sdl.h"
 #include "app/renderer.h"
@@ -158,6 +159,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     BenchPlatform platform(*sdl, phaseSeconds);
+    keepFreedHeapForReuse();
     glView = openGlView;
     return runProgram(platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics});
 }

@@ -4,6 +4,7 @@
 
 #include "app/controls.h"
 #include "app/gl_view.h"
+#include "app/heap_tuning.h"
 #include "app/main_loop.h"
 #include "app/platform_sdl.h"
 #include "app/renderer.h"
@@ -15,6 +16,7 @@ int main() {
         std::fprintf(stderr, "prallwerk: no display available (%s)\n", error.c_str());
         return 1;
     }
+    keepFreedHeapForReuse();
     glView = openGlView;
     return runProgram(*platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics});
 }

@@ -3,6 +3,7 @@
 add_executable(window_tests
   ${CMAKE_CURRENT_LIST_DIR}/app_state_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/arcball_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/box_faces_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/controls_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_loop_test.cpp
 )
@@ -37,3 +38,5 @@ endforeach()
 add_test(NAME window.e2e_no_display
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/../e2e/no_display_e2e.sh $<TARGET_FILE:prallwerk>)
 set_tests_properties(window.e2e_no_display PROPERTIES TIMEOUT 30 LABELS e2e)
+
+include(${CMAKE_CURRENT_LIST_DIR}/render_tests.cmake)

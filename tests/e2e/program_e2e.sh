@@ -5,8 +5,10 @@
 #   program_e2e.sh windowed|fullscreen|fullscreen_refused PROGRAM WINDOW_PROBE
 #
 # windowed: No to the start question; a 1024 x 768 window titled Prallwerk
-# shows the scene; F8 loads the next scene, Space sets it moving, Escape ends
-# the program with status 0.
+# shows the scene; F8 loads the next scene, Space sets it moving, and a
+# screenshot then shows the grid, the lit bodies, both panels, the white
+# texts and the seven coloured rows of the body table; Escape ends the
+# program with status 0.
 # fullscreen: Yes on a display that offers 1024 x 768 x 32: no message, the
 # window covers the display, Escape ends the program with status 0.
 # fullscreen_refused: Yes on a display that keeps another mode (Xvfb at
@@ -87,6 +89,7 @@ if [ "$mode" = windowed ]; then
     [ "$("$probe" hash "$window")" = "$paused" ] || fail "the scene moves before Space"
     press "$window" space
     "$probe" wait-change "$window" "$paused" $timeoutMs || fail "Space did not start the simulation"
+    "$probe" check-scene "$window" || fail "the scene or the HUD is not drawn"
 fi
 
 press "$window" Escape

@@ -10,6 +10,10 @@
 //   window_probe wait-drawn TITLE TIMEOUT_MS  waits until the window shows a
 //                                             non-black pixel; prints the
 //                                             wall-clock time then, in ms
+//   window_probe check-scene WINDOW           counts the pixels of the lit
+//                                             scene and the HUD in their
+//                                             bands; fails when one is
+//                                             missing
 //
 // Exit status 0 on success, 1 on a timeout or a missing window, 2 on misuse.
 
@@ -93,6 +97,84 @@ uint64_t pixelHash(Display* display, Window window, bool* anyLit) {
     return hash == 0 ? 1 : hash;
 }
 
+// What a frame of the program shows, counted by colour in three bands: the
+// top panel with the control lines, the middle with the grid and the
+// bodies, the lower panel with the body table.
+struct SceneCensus {
+    long panelTop = 0;       // the translucent grey over black
+    long panelBottom = 0;
+    long textTop = 0;        // white letters
+    long textBottom = 0;
+    long tableRows[7] = {};  // letters in each body's exact colour
+    long grid = 0;           // grey grid lines in the middle
+    long bodies = 0;         // coloured pixels in the middle: lit bodies, velocity lines
+};
+
+// The HUD's bands at the program's 1024 x 768 view: the top panel ends 78
+// pixels below the top, the lower panel starts 124 pixels above the bottom.
+constexpr int topBandEnd = 78;
+constexpr int bottomBandHeight = 124;
+
+const unsigned long bodyPixels[7] = {0xFFFF00, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFF8000};
+
+bool isGrey(unsigned long pixel, int level) {
+    const int r = static_cast<int>(pixel >> 16 & 0xFF), g = static_cast<int>(pixel >> 8 & 0xFF),
+              b = static_cast<int>(pixel & 0xFF);
+    return r == g && g == b && std::abs(r - level) <= 2;
+}
+
+bool censusOf(Display* display, Window window, SceneCensus& census) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
+    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (image == nullptr) return false;
+    const int bottomBandStart = image->height - bottomBandHeight;
+    for (int y = 0; y < image->height; ++y) {
+        const bool top = y < topBandEnd, bottom = y >= bottomBandStart;
+        for (int x = 0; x < image->width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFFul;
+            if (top || bottom) {
+                if (isGrey(pixel, 64)) ++(top ? census.panelTop : census.panelBottom);
+                if (pixel == 0xFFFFFF) ++(top ? census.textTop : census.textBottom);
+                for (int j = 0; j < 7 && bottom; ++j) census.tableRows[j] += pixel == bodyPixels[j];
+            } else if (isGrey(pixel, 128)) {
+                ++census.grid;
+            } else if (pixel != 0 && !isGrey(pixel, pixel & 0xFF)) {
+                ++census.bodies;
+            }
+        }
+    }
+    XDestroyImage(image);
+    return true;
+}
+
+// Prints the census and whether each part of the picture is there.
+int checkScene(Display* display, Window window) {
+    SceneCensus c;
+    if (!censusOf(display, window, c)) return 1;
+    struct Part {
+        const char* name;
+        long count;
+        long least;
+    };
+    const Part parts[] = {
+        {"top panel", c.panelTop, 20000},        {"lower panel", c.panelBottom, 10000},
+        {"control texts", c.textTop, 1500},      {"table labels", c.textBottom, 400},
+        {"grid", c.grid, 5000},                  {"bodies", c.bodies, 300},
+        {"row 0", c.tableRows[0], 300},          {"row 1", c.tableRows[1], 300},
+        {"row 2", c.tableRows[2], 300},          {"row 3", c.tableRows[3], 300},
+        {"row 4", c.tableRows[4], 300},          {"row 5", c.tableRows[5], 300},
+        {"row 6", c.tableRows[6], 300},
+    };
+    int missing = 0;
+    for (const Part& p : parts) {
+        const bool there = p.count >= p.least;
+        std::printf("%-14s %7ld pixels%s\n", p.name, p.count, there ? "" : "  MISSING");
+        missing += !there;
+    }
+    return missing == 0 ? 0 : 1;
+}
+
 bool expired(std::chrono::steady_clock::time_point start, long timeoutMs) {
     return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeoutMs);
 }
@@ -103,7 +185,7 @@ long long wallClockMs() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn ...\n");
+    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|check-scene ...\n");
     return 2;
 }
 
@@ -135,6 +217,9 @@ int run(Display* display, int argc, char** argv) {
         if (hash == 0) return 1;
         std::printf("%016llx\n", static_cast<unsigned long long>(hash));
         return 0;
+    }
+    if (command == "check-scene" && argc == 3) {
+        return checkScene(display, std::strtoul(argv[2], nullptr, 0));
     }
     if (command == "wait-change" && argc == 5) {
         const Window window = std::strtoul(argv[2], nullptr, 0);

@@ -1,0 +1,137 @@
+#include "app/hud.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "app/outline_font.h"
+#include "app/renderer.h"
+#include "core/world.h"
+#include "scenes/scenes.h"
+
+namespace {
+
+constexpr GLfloat panelColour[] = {0.5f, 0.5f, 0.5f, 0.5f};
+constexpr GLfloat borderColour[] = {1.0f, 1.0f, 0.0f, 0.8f};
+
+// The texts lie far behind the panels, inside the 45-degree view: the control
+// lines near its top edge, the body table near its bottom edge. Depth testing
+// is off, so they are drawn over the panels all the same.
+constexpr float controlDepth = -60.0f;
+constexpr float tableDepth = -70.0f;
+constexpr float leftColumnStart = -32.0f;
+constexpr float tableLabelY = -21.0f;
+constexpr float firstRowY = -22.0f;  // body j's row at firstRowY - j
+constexpr float rowSpacing = 1.0f;
+
+constexpr bool leftAligned = true;
+constexpr bool rightAligned = false;
+
+// One column of the body table: its label and the vector shown under it, both
+// right-aligned.
+struct TableColumn {
+    const char* label;
+    float labelEnd;          // x where the label ends
+    float valuesEnd;         // x where each body's values end
+    Vec3 RigidBody::*value;  // the vector shown, as (x, y, z)
+};
+
+// The German labels are the HUD's own: "Beschleunigung" (acceleration) heads
+// the velocities and "W-Beschleunigung" the spins.
+const TableColumn tableColumns[] = {
+    {"Position:", -29.0f, -27.0f, &RigidBody::position},
+    {"Beschleunigung:", -17.0f, -17.0f, &RigidBody::velocity},
+    {"W-Beschleunigung:", -6.5f, -7.0f, &RigidBody::spin},
+    {"Winkel:", 1.0f, 3.0f, &RigidBody::angles},
+};
+
+void panelVertex(float x, float y) { glVertex3f(x, y, panelDepth); }
+
+void drawPanels() {
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4fv(panelColour);
+    glBegin(GL_TRIANGLE_STRIP);
+    panelVertex(lowerPanelLeft, lowerPanelTop);
+    panelVertex(lowerPanelLeft, lowerPanelBottom);
+    panelVertex(lowerPanelRight, lowerPanelTop);
+    panelVertex(lowerPanelRight, lowerPanelBottom);
+    glEnd();
+    glBegin(GL_TRIANGLE_STRIP);
+    panelVertex(topPanelLeft, topPanelBottom);
+    panelVertex(topPanelLeft, topPanelTop);
+    panelVertex(topPanelRight, topPanelBottom);
+    panelVertex(topPanelRight, topPanelTop);
+    glEnd();
+
+    glColor4fv(borderColour);
+    glBegin(GL_LINE_STRIP);  // top and right edge of the lower panel
+    panelVertex(lowerPanelLeft, lowerPanelTop);
+    panelVertex(lowerPanelRight, lowerPanelTop);
+    panelVertex(lowerPanelRight, lowerPanelBottom);
+    glEnd();
+    glBegin(GL_LINES);  // lower edge of the top panel
+    panelVertex(topPanelLeft, topPanelBottom);
+    panelVertex(topPanelRight, topPanelBottom);
+    glEnd();
+}
+
+void drawControlTexts() {
+    glColor3ub(255, 255, 255);
+    printText(leftAligned, leftColumnStart, 23.0f, controlDepth, "Simulation Start / Pause (Space)");
+    printText(leftAligned, leftColumnStart, 22.0f, controlDepth, "Reset (R)");
+    printText(leftAligned, leftColumnStart, 21.0f, controlDepth, "Szene w\xE4hlen (F7/F8): %i von %i", sceneIndex + 1,
+              sceneCount);
+    printText(rightAligned, rightColumnEnd, 23.0f, controlDepth, "Zeit in Sekunden: %.2f",
+              static_cast<double>(simulatedTime));
+    printText(rightAligned, rightColumnEnd, 21.0f, controlDepth,
+              wireframe ? "Drahtgitter-Modus (F3): an" : "Drahtgitter-Modus (F3): aus");
+}
+
+void drawBodyTable() {
+    for (const TableColumn& column : tableColumns) {
+        printText(rightAligned, column.labelEnd, tableLabelY, tableDepth, "%s", column.label);
+    }
+    const int count = std::min(world->bodyCount, bodyColourCount);
+    for (int j = 0; j < count; ++j) {
+        const RigidBody& body = *world->bodies[j];
+        const float y = firstRowY - rowSpacing * static_cast<float>(j);
+        glColor4fv(bodyColours[j]);
+        for (const TableColumn& column : tableColumns) {
+            const Vec3& v = body.*column.value;
+            printText(rightAligned, column.valuesEnd, y, tableDepth, "(%.2f, %.2f, %.2f)", v.x, v.y, v.z);
+        }
+    }
+}
+
+}  // namespace
+
+void drawHud() {
+    glDisable(GL_LIGHTING);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    if (wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+
+    drawPanels();
+    glDisable(GL_BLEND);
+
+    // A software renderer fills in what it was given only when flushed:
+    // handing over the scene and the panels, and then the control lines,
+    // lets its other threads fill them while this one transforms the
+    // letters that follow. Nothing drawn changes.
+    glFlush();
+    // Each letter is a closed solid in one flat colour, so the faces turned
+    // towards the camera cover every pixel that the whole solid covers:
+    // culling the others leaves the picture as it is and spares the renderer
+    // about half of the triangles.
+    glEnable(GL_CULL_FACE);
+    drawControlTexts();
+    glFlush();
+    drawBodyTable();
+    glDisable(GL_CULL_FACE);
+
+    glEnable(GL_DEPTH_TEST);
+    if (wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+}

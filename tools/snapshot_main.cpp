@@ -1,0 +1,202 @@
+// prallwerk-snapshot: draws, without a display, the frame that the program
+// shows at a simulated time of a scene, HUD included, and writes it as a PNG.
+// The frame comes from the program's own per-frame update and drawing, run in
+// an off-screen OSMesa context.
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "app/gl_view.h"
+#include "app/main_loop.h"
+#include "app/renderer.h"
+#include "core/world.h"
+#include "scenes/scenes.h"
+#include "tools/png_writer.h"
+
+namespace {
+
+const char* const usage =
+    "Usage: prallwerk-snapshot --scene N --time T --out FILE.png [--width W --height H] [--wireframe]\n"
+    "\n"
+    "Loads scene N (0..3, numbered as for prallwerk-trace: the HUD shows N + 1),\n"
+    "or keeps the bodies the program starts with for N = -1, starts the\n"
+    "simulation as Space does and runs it through the program's own per-frame\n"
+    "update in as many frames of 16 ms as T seconds take, rounded up (T from 0\n"
+    "to 600, a decimal number; the HUD shows the program's own single-precision\n"
+    "sum of the frames, which falls behind T by a little over long runs).\n"
+    "Then draws that frame as the program does, HUD included, at W x H pixels\n"
+    "(2 to 4096 each, default 1024 x 768), with the bodies as outlines for\n"
+    "--wireframe, and writes it to FILE.png as 8-bit RGB.\n"
+    "\n"
+    "Needs no display: the frame is drawn by Mesa's off-screen renderer.\n"
+    "Bad arguments print one line on stderr and exit with status 2, writing\n"
+    "nothing; a failure to draw or to write the file exits with status 1.\n";
+
+constexpr uint32_t frameMilliseconds = 16;
+constexpr double longestTime = 600.0;  // s; every scene has long come to rest by then
+constexpr long smallestSide = 2;       // pixels: the projection needs a width and height of 2 or more
+constexpr long largestSide = 4096;     // pixels
+constexpr GLint depthBits = 16;        // as the program's window asks for
+
+struct SnapshotOptions {
+    int scene = 0;        // -1 keeps the starting bodies, 0..3 loads that scene
+    double time = 0.0;    // simulated seconds
+    std::string out;
+    int width = 1024;     // pixels
+    int height = 768;     // pixels
+    bool wireframe = false;
+};
+
+bool parseLong(const char* text, long low, long high, long& value) {
+    if (text == nullptr || *text == '\0') return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+bool parseSeconds(const char* text, double& value) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (*end != '\0' || !std::isfinite(v) || v < 0.0 || v > longestTime) return false;
+    value = v;
+    return true;
+}
+
+// Fills options from the command line. false with a one-line reason in error,
+// or with help set when usage was asked for.
+bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help, std::string& error) {
+    bool haveScene = false, haveTime = false, haveOut = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        long v = 0;
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            help = true;
+            return false;
+        } else if (std::strcmp(arg, "--wireframe") == 0) {
+            options.wireframe = true;
+            continue;
+        } else if (std::strcmp(arg, "--scene") == 0) {
+            if (!parseLong(value, -1, sceneCount - 1, v)) {
+                error = "--scene needs an integer from -1 to 3";
+                return false;
+            }
+            options.scene = static_cast<int>(v);
+            haveScene = true;
+        } else if (std::strcmp(arg, "--time") == 0) {
+            if (!parseSeconds(value, options.time)) {
+                error = "--time needs a number of seconds from 0 to 600";
+                return false;
+            }
+            haveTime = true;
+        } else if (std::strcmp(arg, "--out") == 0) {
+            if (value == nullptr || *value == '\0') {
+                error = "--out needs a file name";
+                return false;
+            }
+            options.out = value;
+            haveOut = true;
+        } else if (std::strcmp(arg, "--width") == 0 || std::strcmp(arg, "--height") == 0) {
+            if (!parseLong(value, smallestSide, largestSide, v)) {
+                error = std::string(arg) + " needs an integer from 2 to 4096";
+                return false;
+            }
+            (arg[2] == 'w' ? options.width : options.height) = static_cast<int>(v);
+        } else {
+            error = std::string("unknown argument ") + arg + " (see --help)";
+            return false;
+        }
+        ++i;  // the option's value
+    }
+    if (!haveScene || !haveTime || !haveOut) {
+        error = "--scene, --time and --out are required (see --help)";
+        return false;
+    }
+    return true;
+}
+
+// Frames of 16 ms that seconds take, rounded up. The tolerance keeps a time
+// that is a whole number of frames (0.16 s) from gaining one through
+// rounding.
+int framesUntil(double seconds) {
+    const double frames = seconds * 1000.0 / frameMilliseconds;
+    return static_cast<int>(std::ceil(frames - 1e-9));
+}
+
+// The frame at the chosen moment, as RGB rows from the bottom up. Needs a
+// current context of options.width x options.height pixels.
+std::vector<unsigned char> drawSnapshot(const SnapshotOptions& options) {
+    glView = openGlView;
+    resizeView(options.width, options.height);
+    AppWindow window;
+    window.width = options.width;
+    window.height = options.height;
+    wireframe = options.wireframe ? 1 : 0;
+    initGraphics(window, keyDown);
+
+    if (options.scene >= 0) {
+        sceneIndex = options.scene;
+        loadScene(*world, sceneIndex);
+    }
+    // As Space starts it: running, and the time counted from zero.
+    simulationRunning = 1;
+    sceneFresh = 0;
+    simulatedTime = 0.0f;
+    const int frames = framesUntil(options.time);
+    for (int i = 0; i < frames; ++i) updateFrame(frameMilliseconds);
+
+    drawFrame();
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(options.width) * options.height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, options.width, options.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+
+    running = 0;  // the program's end: the World goes with the graphics
+    shutdownGraphics();
+    return rgb;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SnapshotOptions options;
+    bool help = false;
+    std::string error;
+    if (!parseArguments(argc, argv, options, help, error)) {
+        if (help) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "prallwerk-snapshot: %s\n", error.c_str());
+        return 2;
+    }
+
+    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, depthBits, 0, 0, nullptr);
+    std::vector<unsigned char> surface(static_cast<std::size_t>(options.width) * options.height * 4);
+    if (context == nullptr ||
+        !OSMesaMakeCurrent(context, surface.data(), GL_UNSIGNED_BYTE, options.width, options.height)) {
+        std::fprintf(stderr, "prallwerk-snapshot: cannot create an off-screen OpenGL context\n");
+        if (context != nullptr) OSMesaDestroyContext(context);
+        return 1;
+    }
+    const std::vector<unsigned char> rgb = drawSnapshot(options);
+    OSMesaDestroyContext(context);
+
+    if (!writePng(options.out, options.width, options.height, rgb.data(), error)) {
+        std::fprintf(stderr, "prallwerk-snapshot: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
