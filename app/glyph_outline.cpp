@@ -109,7 +109,12 @@ std::optional<char32_t> windows1252ToUnicode(unsigned char code) {
 
 FaceLocation findDefaultSansFace() {
     FaceLocation location;
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
+    // The HUD's table sets its columns ten units apart, which fits the body
+    // rows in a face with narrow digits (about 0.56 em, as Liberation Sans has)
+    // but not in DejaVu Sans (0.64 em), where neighbouring columns run into
+    // each other. So Liberation Sans comes first where it is installed, and
+    // the system's default sans-serif face otherwise.
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("Liberation Sans,sans-serif"));
     if (pattern == nullptr) return location;
     FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);

@@ -36,8 +36,9 @@ struct FaceLocation {
     int index = 0;
 };
 
-// The face that fontconfig chooses for the generic family "sans-serif" at
-// normal weight, upright and scalable; an empty path when it finds none.
+// The HUD's face: Liberation Sans where it is installed, otherwise the face
+// that fontconfig chooses for the generic family "sans-serif"; normal weight,
+// upright and scalable. An empty path when fontconfig finds none.
 FaceLocation findDefaultSansFace();
 
 // Appends the polyline of the quadratic Bézier p0-p1-p2 to out, without p0
