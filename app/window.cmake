@@ -27,8 +27,3 @@ include(${PRALLWERK_APP_DIR}/render.cmake)
 add_executable(prallwerk ${PRALLWERK_APP_DIR}/main.cpp)
 target_link_libraries(prallwerk PRIVATE prallwerk_render prallwerk_platform_sdl OpenGL::GL)
 prallwerk_warnings(prallwerk)
-
-# Start-up time, frame rate and CPU use of the real loop on the current display.
-add_executable(prallwerk-loop-bench ${PRALLWERK_APP_DIR}/loop_bench.cpp)
-target_link_libraries(prallwerk-loop-bench PRIVATE prallwerk_render prallwerk_platform_sdl OpenGL::GL)
-prallwerk_warnings(prallwerk-loop-bench)

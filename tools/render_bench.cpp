@@ -13,7 +13,13 @@
 //       runs N window generations of a few frames each, ended by the
 //       screen-mode toggle, then Escape: a run for leak checkers.
 //
+//   prallwerk-render-bench --idle SECONDS
+//       frames per second and CPU use of the loop for SECONDS with the
+//       starting bodies at rest, then SECONDS with them running (Space).
+//
 // For example: xvfb-run -a -s "-screen 0 1280x1024x24" build/tools/prallwerk-render-bench
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -137,6 +143,46 @@ int runGenerations(ScriptedPlatform& platform, long generations) {
     return status;
 }
 
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+int measureIdle(ScriptedPlatform& platform, long seconds) {
+    const char* const phases[] = {"at rest", "running"};
+    int phase = -1;  // before the first frame
+    long frames = 0;
+    Clock::time_point start;
+    double cpuStart = 0.0;
+    auto begin = [&] {
+        ++phase;
+        frames = 0;
+        start = Clock::now();
+        cpuStart = cpuSeconds();
+    };
+    platform.afterFrame = [&](long) {
+        if (phase < 0) {
+            begin();
+            return;
+        }
+        ++frames;
+        const double wall = millisecondsBetween(start, Clock::now()) / 1000.0;
+        if (phase >= 2 || wall < static_cast<double>(seconds)) return;
+        std::printf("%-8s %6ld frames in %.2f s = %7.1f fps, CPU %5.1f %% of one core\n", phases[phase], frames,
+                    wall, static_cast<double>(frames) / wall, 100.0 * (cpuSeconds() - cpuStart) / wall);
+        if (phase == 0) {
+            platform.tap(vkSpace);
+            begin();
+        } else {
+            platform.tap(vkEscape);
+            phase = 2;
+        }
+    };
+    return runProgram(platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics});
+}
+
 bool parseCount(const char* text, long& value) {
     char* end = nullptr;
     const long v = text != nullptr ? std::strtol(text, &end, 10) : 0;
@@ -150,12 +196,14 @@ bool parseCount(const char* text, long& value) {
 int main(int argc, char** argv) {
     long frames = 300;
     long generations = 0;
+    long idleSeconds = 0;
     for (int i = 1; i < argc; ++i) {
-        const bool isFrames = std::strcmp(argv[i], "--frames") == 0;
-        const bool isGenerations = std::strcmp(argv[i], "--generations") == 0;
-        if ((!isFrames && !isGenerations) || !parseCount(i + 1 < argc ? argv[i + 1] : nullptr,
-                                                         isFrames ? frames : generations)) {
-            std::fprintf(stderr, "usage: prallwerk-render-bench [--frames N | --generations N]\n");
+        long* count = std::strcmp(argv[i], "--frames") == 0        ? &frames
+                      : std::strcmp(argv[i], "--generations") == 0 ? &generations
+                      : std::strcmp(argv[i], "--idle") == 0        ? &idleSeconds
+                                                                   : nullptr;
+        if (count == nullptr || !parseCount(i + 1 < argc ? argv[i + 1] : nullptr, *count)) {
+            std::fprintf(stderr, "usage: prallwerk-render-bench [--frames N | --generations N | --idle SECONDS]\n");
             return 2;
         }
         ++i;
@@ -169,5 +217,7 @@ int main(int argc, char** argv) {
     keepFreedHeapForReuse();
     glView = openGlView;
     ScriptedPlatform platform(*sdl);
-    return generations > 0 ? runGenerations(platform, generations) : measureFrameTimes(platform, frames);
+    if (generations > 0) return runGenerations(platform, generations);
+    if (idleSeconds > 0) return measureIdle(platform, idleSeconds);
+    return measureFrameTimes(platform, frames);
 }
