@@ -5,7 +5,6 @@
 #include <GL/gl.h>
 #include <GL/osmesa.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +19,7 @@
 #include "app/renderer.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
+#include "tools/arguments.h"
 #include "tools/png_writer.h"
 
 namespace {
@@ -55,16 +55,6 @@ struct SnapshotOptions {
     int height = 768;     // pixels
     bool wireframe = false;
 };
-
-bool parseLong(const char* text, long low, long high, long& value) {
-    if (text == nullptr || *text == '\0') return false;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
-    value = v;
-    return true;
-}
 
 bool parseSeconds(const char* text, double& value) {
     if (text == nullptr || *text == '\0') return false;

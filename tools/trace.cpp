@@ -1,11 +1,11 @@
 #include "tools/trace.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/frame_step.h"
+#include "tools/arguments.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
 
@@ -57,16 +57,6 @@ void writeStates(const World& world, long frame, std::FILE* out) {
                      b.velocity.y, b.velocity.z, b.spin.x, b.spin.y, b.spin.z, b.angles.x,
                      b.angles.y, b.angles.z);
     }
-}
-
-bool parseLong(const char* text, long low, long high, long& value) {
-    if (text == nullptr || *text == '\0') return false;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
-    value = v;
-    return true;
 }
 
 }  // namespace
