@@ -1,10 +1,13 @@
 #include "app/main_loop.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/arcball.h"
 #include "app/gl_view.h"
+#include "app/key_presses.h"
 
 namespace {
 
@@ -24,7 +27,24 @@ constexpr int wordMask = 0xFFFF;
 
 Platform& platformOf(const AppWindow& window) { return *window.application->platform; }
 
-void clearKeys(int* keys) { std::fill(keys, keys + keyCodeCount, 0); }
+// A box the user cannot see is said on standard error instead, so that a
+// refused mode switch or a failed start still reaches someone.
+void reportIfUnshown(const BoxResult& result, const char* title, const char* text) {
+    if (result.shown) return;
+    const std::string line = unshownBoxLine(title, text, result.failure) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+void warn(Platform& platform, const char* title, const char* text) {
+    reportIfUnshown(platform.showWarning(title, text), title, text);
+}
+
+// An unshown question counts as any answer but No.
+Answer ask(Platform& platform, const char* title, const char* text) {
+    const BoxResult result = platform.askQuestion(title, text);
+    reportIfUnshown(result, title, text);
+    return result.shown ? result.answer : Answer::other;
+}
 
 // Takes messages until the quit message, rendering a frame whenever none is
 // pending and the window is visible.
@@ -42,6 +62,7 @@ void runFrames(AppWindow& window, const FrameHooks& hooks) {
         } else {
             const uint32_t now = platform.tickCount();
             hooks.updateFrame(now - window.lastTick);  // unsigned: right across the counter's wrap
+            framePolledKeys(window.keys, window.pendingKeys);
             window.lastTick = now;
             hooks.drawFrame();
             platform.swapBuffers(window.window);
@@ -51,9 +72,16 @@ void runFrames(AppWindow& window, const FrameHooks& hooks) {
 
 }  // namespace
 
+std::string unshownBoxLine(const char* title, const char* text, const std::string& failure) {
+    std::string line = std::string("prallwerk: ") + title + ": ";
+    for (const char* c = text; *c != '\0'; ++c) line += *c == '\n' ? ' ' : *c;
+    line += " (no message box: " + (failure.empty() ? std::string("no reason given") : failure) + ")";
+    return line;
+}
+
 bool registerWindowClass(Application& application) {
     if (application.platform->registerWindowClass(application.className)) return true;
-    application.platform->showWarning(errorTitle, "RegisterClassEx Failed!");
+    warn(*application.platform, errorTitle, "RegisterClassEx Failed!");
     return false;
 }
 
@@ -73,7 +101,7 @@ bool createWindow(AppWindow& window) {
             platform.showCursor(false);
             spec.style = WindowStyle::popup;
         } else {
-            platform.showWarning(errorTitle, "Mode Switch Failed.\nRunning In Windowed Mode.");
+            warn(platform, errorTitle, "Mode Switch Failed.\nRunning In Windowed Mode.");
             window.fullscreen = 0;
             // The size meant for the whole screen becomes the outer size of
             // the window; the frame takes its share of it.
@@ -101,7 +129,7 @@ bool createWindow(AppWindow& window) {
     platform.showWindow(window.window);
     window.visible = 1;
     resizeView(window.width, window.height);
-    clearKeys(window.keys);
+    clearKeys(window.keys, window.pendingKeys);
     window.lastTick = platform.tickCount();
     return true;
 }
@@ -151,8 +179,10 @@ void windowProcedure(AppWindow& window, const PlatformEvent& event) {
         requestQuit(window);
         break;
     case Kind::keyDown:
+        if (event.code >= 0 && event.code < keyCodeCount) pressKey(window.keys, window.pendingKeys, event.code);
+        break;
     case Kind::keyUp:
-        if (event.code >= 0 && event.code < keyCodeCount) window.keys[event.code] = event.kind == Kind::keyDown;
+        if (event.code >= 0 && event.code < keyCodeCount) releaseKey(window.keys, window.pendingKeys, event.code);
         break;
     case Kind::mouseMove:
         mousePosition = {static_cast<float>(event.x & wordMask), static_cast<float>(event.y & wordMask)};
@@ -183,13 +213,13 @@ int runProgram(Platform& platform, const FrameHooks& hooks) {
     AppWindow window;
     window.keys = keyDown;
     window.application = &application;
-    clearKeys(window.keys);
+    clearKeys(window.keys, window.pendingKeys);
 
-    if (platform.askQuestion("Start FullScreen?", "Would You Like To Run In Fullscreen Mode?") == Answer::no) {
+    if (ask(platform, "Start FullScreen?", "Would You Like To Run In Fullscreen Mode?") == Answer::no) {
         window.fullscreen = 0;
     }
     if (!registerWindowClass(application)) {
-        platform.showWarning(errorTitle, "Error Registering Window Class!");
+        warn(platform, errorTitle, "Error Registering Window Class!");
         return -1;
     }
 
@@ -198,7 +228,7 @@ int runProgram(Platform& platform, const FrameHooks& hooks) {
     while (running == 1) {
         window.fullscreen = fullscreenRequest;
         if (!createWindow(window)) {
-            platform.showWarning(errorTitle, "Error Creating OpenGL Window");
+            warn(platform, errorTitle, "Error Creating OpenGL Window");
             running = 0;
             break;
         }

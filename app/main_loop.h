@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "app/key_presses.h"
 #include "app/platform.h"
 
 // The program's start-up, its loop of window generations and its shut-down,
@@ -25,6 +27,7 @@ struct AppWindow {
     int fullscreen = 1;      // set per generation; cleared when the mode switch fails
     int visible = 0;         // 1 while shown and not minimised: frames render only then
     uint32_t lastTick = 0;   // tick count of the previous frame, ms
+    PendingKeys pendingKeys; // presses the next frame must see even if already released
 };
 
 // What a window generation runs, in frame order.
@@ -40,6 +43,11 @@ struct FrameHooks {
 // end. Returns the process exit code: 0, or -1 when the window class cannot
 // be registered.
 int runProgram(Platform& platform, const FrameHooks& hooks);
+
+// The line on standard error that stands for a message box the platform
+// could not show: "prallwerk: <title>: <text> (no message box: <failure>)",
+// with every line break of text turned into a space.
+std::string unshownBoxLine(const char* title, const char* text, const std::string& failure);
 
 // Registers the application's window class; on failure tells the user and
 // returns false.

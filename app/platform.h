@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Opaque handles of the platform layer. Only the layer that made a handle
 // knows what it points to; everyone else stores it, compares it with null and
@@ -65,6 +66,14 @@ constexpr unsigned mouseButtonRight = 1u << 1;
 // Answers of the question box.
 enum class Answer { yes, no, other };
 
+// What came of a message box. A box that could not be shown (no fonts on the
+// display, no display at all) says why, so that the user can still be told.
+struct BoxResult {
+    Answer answer = Answer::other;  // the button pressed; other for OK and for a box not shown
+    bool shown = true;
+    std::string failure;            // the platform's reason when the box was not shown
+};
+
 // The operations the program needs of its windowing system. The program has
 // one; tests use a scripted fake.
 class Platform {
@@ -72,11 +81,11 @@ public:
     virtual ~Platform() = default;
 
     // Modal box titled title with text and the buttons Yes and No; Return
-    // presses Yes, Escape presses No. other when the box cannot be shown.
-    virtual Answer askQuestion(const char* title, const char* text) = 0;
+    // presses Yes, Escape presses No.
+    virtual BoxResult askQuestion(const char* title, const char* text) = 0;
 
     // Modal box with a warning icon, title, text and an OK button.
-    virtual void showWarning(const char* title, const char* text) = 0;
+    virtual BoxResult showWarning(const char* title, const char* text) = 0;
 
     // Prepares windows of the named class with OpenGL contexts; false when
     // the platform cannot make them.

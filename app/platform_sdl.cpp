@@ -99,7 +99,7 @@ public:
         SDL_Quit();
     }
 
-    Answer askQuestion(const char* title, const char* text) override {
+    BoxResult askQuestion(const char* title, const char* text) override {
         const SDL_MessageBoxButtonData buttons[] = {
             {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, yesButton, "Yes"},
             {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, noButton, "No"},
@@ -107,14 +107,16 @@ public:
         const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
                                         nullptr, title, text, 2, buttons, nullptr};
         int pressed = -1;
-        if (SDL_ShowMessageBox(&box, &pressed) != 0) return Answer::other;
-        if (pressed == yesButton) return Answer::yes;
-        if (pressed == noButton) return Answer::no;
-        return Answer::other;
+        BoxResult result;
+        if (SDL_ShowMessageBox(&box, &pressed) != 0) return unshownBox();
+        if (pressed == yesButton) result.answer = Answer::yes;
+        if (pressed == noButton) result.answer = Answer::no;
+        return result;
     }
 
-    void showWarning(const char* title, const char* text) override {
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, title, text, nullptr);
+    BoxResult showWarning(const char* title, const char* text) override {
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, title, text, nullptr) != 0) return unshownBox();
+        return {};
     }
 
     bool registerWindowClass(const char*) override {
@@ -274,6 +276,15 @@ private:
     static constexpr int yesButton = 1;
     static constexpr int noButton = 0;
     static constexpr Uint32 noEvent = static_cast<Uint32>(-1);
+
+    // SDL's X11 boxes need the X server's core fonts; without them, or with
+    // no helper program to fall back on, SDL returns an error instead.
+    static BoxResult unshownBox() {
+        BoxResult result;
+        result.shown = false;
+        result.failure = SDL_GetError();
+        return result;
+    }
 
     // Events of windows other than the current one (a window of an earlier
     // generation, a message box) are not the program's.

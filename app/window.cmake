@@ -9,6 +9,7 @@ add_library(prallwerk_frontend STATIC
   ${PRALLWERK_APP_DIR}/box_faces.cpp
   ${PRALLWERK_APP_DIR}/controls.cpp
   ${PRALLWERK_APP_DIR}/gl_view_none.cpp
+  ${PRALLWERK_APP_DIR}/key_presses.cpp
   ${PRALLWERK_APP_DIR}/main_loop.cpp
 )
 target_link_libraries(prallwerk_frontend PUBLIC prallwerk_engine)

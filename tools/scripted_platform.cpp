@@ -16,8 +16,9 @@ void ScriptedPlatform::inject(PlatformEvent::Kind kind) {
     injected_.push_back(event);
 }
 
-void ScriptedPlatform::showWarning(const char* title, const char* text) {
+BoxResult ScriptedPlatform::showWarning(const char* title, const char* text) {
     std::fprintf(stderr, "%s: %s\n", title, text);
+    return {};
 }
 
 void ScriptedPlatform::swapBuffers(PlatformWindow* window) {

@@ -26,8 +26,12 @@ public:
     // true while a tapped key is still to be let go.
     bool keyHeld() const { return held_ != 0; }
 
-    Answer askQuestion(const char*, const char*) override { return Answer::no; }
-    void showWarning(const char* title, const char* text) override;
+    BoxResult askQuestion(const char*, const char*) override {
+        BoxResult result;
+        result.answer = Answer::no;
+        return result;
+    }
+    BoxResult showWarning(const char* title, const char* text) override;
     void swapBuffers(PlatformWindow* window) override;
     bool peekEvent(PlatformEvent& event) override;
 

@@ -13,6 +13,8 @@
 class FakePlatform : public Platform {
 public:
     Answer answer = Answer::no;
+    bool boxesFail = false;  // no message box can be shown; the failure says why
+    std::string boxFailure = "no core fonts on the display";
     bool registerSucceeds = true;
     bool modeSwitchSucceeds = true;
     bool pixelFormatSucceeds = true;
@@ -38,12 +40,15 @@ public:
         queue.push_back(e);
     }
 
-    Answer askQuestion(const char* title, const char* text) override {
+    BoxResult askQuestion(const char* title, const char* text) override {
         log.push_back(std::string("question:") + title + "|" + text);
-        return answer;
+        BoxResult result = box();
+        if (result.shown) result.answer = answer;
+        return result;
     }
-    void showWarning(const char* title, const char* text) override {
+    BoxResult showWarning(const char* title, const char* text) override {
         log.push_back(std::string("warning:") + title + "|" + text);
+        return box();
     }
     bool registerWindowClass(const char* className) override {
         log.push_back(std::string("register:") + className);
@@ -108,6 +113,15 @@ public:
     uint32_t tickCount() override { return ticks; }
 
 private:
+    BoxResult box() const {
+        BoxResult result;
+        if (boxesFail) {
+            result.shown = false;
+            result.failure = boxFailure;
+        }
+        return result;
+    }
+
     int windowToken = 0;
     int contextToken = 0;
 };

@@ -172,6 +172,51 @@ TEST_F(MainLoop, FailedRegistrationShowsBothMessagesAndExitsWithMinusOne) {
     EXPECT_EQ(hooks.inits, 0);
 }
 
+// With no box to show, every message still reaches the user as one line on
+// standard error, and the question falls to full-screen as any answer but
+// No does.
+TEST_F(MainLoop, MessageBoxesThatCannotBeShownAreSaidOnStandardError) {
+    platform.boxesFail = true;
+    platform.answer = Answer::no;  // would be pressed if the box could be shown
+    platform.modeSwitchSucceeds = false;
+    closeAfter(1);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runProgram(platform, recordingHooks), 0);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said,
+              "prallwerk: Start FullScreen?: Would You Like To Run In Fullscreen Mode? "
+              "(no message box: no core fonts on the display)\n"
+              "prallwerk: Error: Mode Switch Failed. Running In Windowed Mode. "
+              "(no message box: no core fonts on the display)\n");
+    EXPECT_TRUE(logged(platform, "mode:1024x768x32"));
+    EXPECT_THAT(hooks.fullscreenAtInit, ElementsAre(0));  // the refused switch still falls back
+}
+
+TEST_F(MainLoop, EveryMessageOfAFailedStartIsSaidWhenNoBoxCanBeShown) {
+    platform.boxesFail = true;
+    platform.registerSucceeds = false;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runProgram(platform, recordingHooks), -1);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("prallwerk: Error: RegisterClassEx Failed! (no message box: "), std::string::npos);
+    EXPECT_NE(said.find("prallwerk: Error: Error Registering Window Class! (no message box: "), std::string::npos);
+}
+
+TEST(UnshownBoxLine, IsOneLineWithTheReasonOrSaysThereWasNone) {
+    EXPECT_EQ(unshownBoxLine("T", "a\nb\n", "why"), "prallwerk: T: a b  (no message box: why)");
+    EXPECT_EQ(unshownBoxLine("T", "", ""), "prallwerk: T:  (no message box: no reason given)");
+}
+
+TEST_F(MainLoop, ShownBoxesSayNothingOnStandardError) {
+    platform.answer = Answer::yes;
+    platform.modeSwitchSucceeds = false;
+    closeAfter(1);
+    ::testing::internal::CaptureStderr();
+    runProgram(platform, recordingHooks);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(countLogged(platform, modeSwitchWarning), 1);
+}
+
 // Each way window creation can fail releases exactly what it had obtained.
 struct CreationFailure {
     const char* name;
@@ -291,7 +336,11 @@ TEST_F(MainLoop, WindowProcedureKeepsKeysMouseAndVisibility) {
     EXPECT_EQ(keyDown[0x77], 1);
     EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), 1), 1);
     windowProcedure(window, keyEvent(Kind::keyUp, 0x77));
+    EXPECT_EQ(keyDown[0x77], 1);  // no frame has seen it yet
+    framePolledKeys(window.keys, window.pendingKeys);
     EXPECT_EQ(keyDown[0x77], 0);
+    windowProcedure(window, keyEvent(Kind::keyUp, 300));
+    EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), 0), keyCodeCount);
 
     PlatformEvent move;
     move.kind = Kind::mouseMove;

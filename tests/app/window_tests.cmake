@@ -5,6 +5,7 @@ add_executable(window_tests
   ${CMAKE_CURRENT_LIST_DIR}/arcball_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/box_faces_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/controls_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/key_taps_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_loop_test.cpp
 )
 target_link_libraries(window_tests PRIVATE prallwerk_frontend GTest::gmock GTest::gtest GTest::gtest_main)
