@@ -2,13 +2,43 @@
 
 #include <SDL.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 
 #include "app/virtual_keys.h"
 
 namespace {
+
+// --- toggleScreenMode from outside ---
+
+// Another program asks for the other screen mode with SIGUSR1. The handler
+// only raises this flag; the event pump turns it into the message.
+volatile std::sig_atomic_t toggleSignalled = 0;
+
+void onToggleSignal(int) { toggleSignalled = 1; }
+
+bool takeToggleSignal() {
+    if (!toggleSignalled) return false;
+    toggleSignalled = 0;
+    return true;
+}
+
+bool listenForToggleSignal() {
+    struct sigaction action = {};
+    action.sa_handler = onToggleSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGUSR1, &action, nullptr) == 0;
+}
+
+// While minimised the program sleeps in the wait for the next event; it
+// looks at the flag this often so that a toggle still arrives.
+constexpr int toggleWaitSliceMs = 100;
 
 // --- key translation ---
 
@@ -124,10 +154,8 @@ public:
         // the OpenGL library.
         if (!glLibraryLoaded_) return false;
         if (quitEvent_ == noEvent) {
-            const Uint32 first = SDL_RegisterEvents(2);
-            if (first == noEvent) return false;
-            quitEvent_ = first;
-            toggleEvent_ = first + 1;
+            quitEvent_ = SDL_RegisterEvents(1);
+            if (quitEvent_ == noEvent) return false;
         }
         return true;
     }
@@ -211,6 +239,9 @@ public:
         }
         window_ = window;
         sizeIncludesFrame_ = spec.sizeIncludesFrame;
+        // A toggle asked for while there was no window had no window to go
+        // to, as a message posted to a window that does not exist yet.
+        takeToggleSignal();
         return platformWindow(window);
     }
 
@@ -255,6 +286,11 @@ public:
     void swapBuffers(PlatformWindow* window) override { SDL_GL_SwapWindow(sdlWindow(window)); }
 
     bool peekEvent(PlatformEvent& event) override {
+        if (window_ != nullptr && takeToggleSignal()) {
+            event = PlatformEvent{};
+            event.kind = PlatformEvent::Kind::toggleScreenMode;
+            return true;
+        }
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
             if (translate(e, event)) return true;
@@ -262,7 +298,10 @@ public:
         return false;
     }
 
-    void waitEvent() override { SDL_WaitEvent(nullptr); }
+    void waitEvent() override {
+        while (!toggleSignalled && SDL_WaitEventTimeout(nullptr, toggleWaitSliceMs) == 0) {
+        }
+    }
 
     void postQuit() override {
         SDL_Event e = {};
@@ -355,16 +394,14 @@ private:
             out.down = e.type == SDL_MOUSEBUTTONDOWN;
             return true;
         default:
-            if (e.type == quitEvent_) out.kind = Kind::quit;
-            else if (e.type == toggleEvent_) out.kind = Kind::toggleScreenMode;
-            else return false;
+            if (e.type != quitEvent_) return false;
+            out.kind = Kind::quit;
             return true;
         }
     }
 
     bool glLibraryLoaded_;
     Uint32 quitEvent_ = noEvent;    // the quit message
-    Uint32 toggleEvent_ = noEvent;  // toggleScreenMode; nothing in the program sends it
     SDL_Window* window_ = nullptr;  // the program's current window
     SDL_Window* pendingFullscreen_ = nullptr;  // made by changeScreenMode, not yet opened
     bool sizeIncludesFrame_ = false;
@@ -400,5 +437,10 @@ std::unique_ptr<Platform> openSdlPlatform(std::string& error) {
     // The program reads keys, never text. SDL keeps the screen saver and
     // monitor power-down off while its video runs.
     SDL_StopTextInput();
+    if (!listenForToggleSignal()) {
+        error = std::string("cannot listen for SIGUSR1: ") + std::strerror(errno);
+        SDL_Quit();
+        return nullptr;
+    }
     return std::make_unique<SdlPlatform>();
 }

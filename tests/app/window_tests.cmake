@@ -36,6 +36,17 @@ foreach(run "windowed 1280x1024" "fullscreen 1024x768" "fullscreen_refused 1280x
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endforeach()
 
+# Instant taps (down and up with no frame between) and the screen-mode toggle
+# sent from outside with SIGUSR1.
+add_test(NAME window.e2e_taps
+  COMMAND xvfb-run -a -s "-screen 0 1280x1024x24"
+          ${CMAKE_CURRENT_LIST_DIR}/../e2e/taps_e2e.sh $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe> 24)
+add_test(NAME window.e2e_toggle
+  COMMAND xvfb-run -a -s "-screen 0 1024x768x24"
+          ${CMAKE_CURRENT_LIST_DIR}/../e2e/toggle_e2e.sh $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe>)
+set_tests_properties(window.e2e_taps window.e2e_toggle PROPERTIES TIMEOUT 120 RESOURCE_LOCK xvfb LABELS e2e
+  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+
 add_test(NAME window.e2e_no_display
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/../e2e/no_display_e2e.sh $<TARGET_FILE:prallwerk>)
 set_tests_properties(window.e2e_no_display PROPERTIES TIMEOUT 30 LABELS e2e)

@@ -10,6 +10,13 @@
 //   window_probe wait-drawn TITLE TIMEOUT_MS  waits until the window shows a
 //                                             non-black pixel; prints the
 //                                             wall-clock time then, in ms
+//   window_probe wait-stable WINDOW QUIET_MS TIMEOUT_MS
+//                                             waits until the pixels stay
+//                                             the same for QUIET_MS; prints
+//                                             their hash
+//   window_probe style WINDOW                 prints popup for a borderless
+//                                             topmost (full-screen) window,
+//                                             overlapped otherwise
 //   window_probe check-scene WINDOW           counts the pixels of the lit
 //                                             scene and the HUD in their
 //                                             bands; fails when one is
@@ -175,6 +182,27 @@ int checkScene(Display* display, Window window) {
     return missing == 0 ? 0 : 1;
 }
 
+// The program's full-screen window asks to stay above the others; its
+// windowed one does not.
+bool isPopup(Display* display, Window window) {
+    const Atom netWmState = XInternAtom(display, "_NET_WM_STATE", False);
+    const Atom above = XInternAtom(display, "_NET_WM_STATE_ABOVE", False);
+    const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool popup = false;
+    if (XGetWindowProperty(display, window, netWmState, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                           &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* atoms = reinterpret_cast<const unsigned long*>(data);
+        for (unsigned long i = 0; i < count; ++i) popup = popup || atoms[i] == above || atoms[i] == fullscreen;
+    }
+    if (data != nullptr) XFree(data);
+    return popup;
+}
+
 bool expired(std::chrono::steady_clock::time_point start, long timeoutMs) {
     return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeoutMs);
 }
@@ -185,7 +213,7 @@ long long wallClockMs() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|check-scene ...\n");
+    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|style|check-scene ...\n");
     return 2;
 }
 
@@ -217,6 +245,30 @@ int run(Display* display, int argc, char** argv) {
         if (hash == 0) return 1;
         std::printf("%016llx\n", static_cast<unsigned long long>(hash));
         return 0;
+    }
+    if (command == "style" && argc == 3) {
+        std::printf("%s\n", isPopup(display, std::strtoul(argv[2], nullptr, 0)) ? "popup" : "overlapped");
+        return 0;
+    }
+    if (command == "wait-stable" && argc == 5) {
+        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const auto quiet = std::chrono::milliseconds(std::atol(argv[3]));
+        const long timeoutMs = std::atol(argv[4]);
+        uint64_t last = 0;
+        auto since = std::chrono::steady_clock::now();
+        for (;;) {
+            const uint64_t hash = pixelHash(display, window, nullptr);
+            const auto now = std::chrono::steady_clock::now();
+            if (hash != last) {
+                last = hash;
+                since = now;
+            } else if (hash != 0 && now - since >= quiet) {
+                std::printf("%016llx\n", static_cast<unsigned long long>(hash));
+                return 0;
+            }
+            if (expired(start, timeoutMs)) return 1;
+            std::this_thread::sleep_for(pollInterval);
+        }
     }
     if (command == "check-scene" && argc == 3) {
         return checkScene(display, std::strtoul(argv[2], nullptr, 0));
