@@ -33,3 +33,20 @@ add_executable(prallwerk-render-bench
 target_link_libraries(prallwerk-render-bench PRIVATE prallwerk_render prallwerk_platform_sdl OpenGL::GL)
 set_target_properties(prallwerk-render-bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tools)
 prallwerk_warnings(prallwerk-render-bench)
+
+# The program soaked in random input on the current display (see the file's
+# head): a child process runs it, this one plays the user through XTest.
+find_package(X11 REQUIRED)
+if(NOT X11_XTest_FOUND)
+  message(FATAL_ERROR "prallwerk-soak needs the XTest extension's library and headers (libxtst-dev)")
+endif()
+add_executable(prallwerk-soak
+  ${PROJECT_SOURCE_DIR}/tools/soak/soak_main.cpp
+  ${PROJECT_SOURCE_DIR}/tools/soak/soak_program.cpp
+  ${PROJECT_SOURCE_DIR}/tools/soak/soak_shared.cpp
+  ${PROJECT_SOURCE_DIR}/tools/soak/x_input.cpp
+  ${PROJECT_SOURCE_DIR}/tools/scripted_platform.cpp
+)
+target_link_libraries(prallwerk-soak PRIVATE prallwerk_render prallwerk_platform_sdl OpenGL::GL X11::X11 X11::Xtst)
+set_target_properties(prallwerk-soak PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tools)
+prallwerk_warnings(prallwerk-soak)

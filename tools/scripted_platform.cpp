@@ -16,6 +16,8 @@ void ScriptedPlatform::inject(PlatformEvent::Kind kind) {
     injected_.push_back(event);
 }
 
+void ScriptedPlatform::inject(const PlatformEvent& event) { injected_.push_back(event); }
+
 BoxResult ScriptedPlatform::showWarning(const char* title, const char* text) {
     std::fprintf(stderr, "%s: %s\n", title, text);
     return {};

@@ -9,7 +9,7 @@
 // program's own loop: the start question is answered No, warnings go to
 // stderr instead of a box that waits for a click, injected messages come
 // before the real ones, and a callback runs after every presented frame.
-class ScriptedPlatform final : public Platform {
+class ScriptedPlatform : public Platform {
 public:
     explicit ScriptedPlatform(Platform& real) : real_(real) {}
 
@@ -22,6 +22,7 @@ public:
 
     // Queues a message for the window, as from outside the program.
     void inject(PlatformEvent::Kind kind);
+    void inject(const PlatformEvent& event);
 
     // true while a tapped key is still to be let go.
     bool keyHeld() const { return held_ != 0; }

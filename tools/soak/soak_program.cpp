@@ -1,0 +1,121 @@
+#include "tools/soak/soak_program.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "app/gl_view.h"
+#include "app/heap_tuning.h"
+#include "app/main_loop.h"
+#include "app/platform_sdl.h"
+#include "app/renderer.h"
+#include "core/world.h"
+#include "tools/scripted_platform.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+SoakShared* shared = nullptr;
+Clock::time_point frameStart;
+
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+bool worldIsFinite() {
+    for (int i = 0; i < world->bodyCount; ++i) {
+        const RigidBody& b = *world->bodies[i];
+        if (!finite(b.position) || !finite(b.velocity) || !finite(b.spin) || !finite(b.angles) ||
+            !finite(b.force) || !std::isfinite(b.floorHeight)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The X window that the current GL context draws to; 0 while there is none.
+uint64_t currentXWindow() {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    if (window == nullptr) return 0;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+    return static_cast<uint64_t>(info.info.x11.window);
+}
+
+// The real platform, plus the size messages that only a window manager
+// would send, on the driver's command.
+class SoakPlatform final : public ScriptedPlatform {
+public:
+    using ScriptedPlatform::ScriptedPlatform;
+
+    bool peekEvent(PlatformEvent& event) override {
+        const int command = shared->command.exchange(SoakShared::none);
+        if (command != SoakShared::none) inject(sizeMessage(command));
+        return ScriptedPlatform::peekEvent(event);
+    }
+
+    void swapBuffers(PlatformWindow* window) override {
+        ScriptedPlatform::swapBuffers(window);
+        const long frame = shared->frames.fetch_add(1) + 1;
+        const long us = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - frameStart).count());
+        if (us > shared->largestFrameUs.load()) {
+            shared->largestFrameUs = us;
+            shared->largestFrameAt = frame;
+        }
+        shared->window = currentXWindow();
+        shared->simulationRunning = simulationRunning;
+    }
+
+private:
+    static PlatformEvent sizeMessage(int command) {
+        PlatformEvent event;
+        event.kind = PlatformEvent::Kind::sizeChanged;
+        event.sizeKind = command == SoakShared::minimise ? SizeKind::minimised : SizeKind::restored;
+        if (SDL_Window* window = SDL_GL_GetCurrentWindow()) SDL_GetWindowSize(window, &event.x, &event.y);
+        if (command == SoakShared::zeroHeight) event.y = 0;
+        return event;
+    }
+};
+
+bool soakedInitGraphics(AppWindow& window, int* keys) {
+    ++shared->generations;
+    return initGraphics(window, keys);
+}
+
+void soakedUpdateFrame(uint32_t elapsedMilliseconds) {
+    frameStart = Clock::now();
+    updateFrame(elapsedMilliseconds);
+    if (!worldIsFinite()) ++shared->nonFiniteFrames;
+}
+
+void soakedDrawFrame() {
+    drawFrame();
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+        if (shared->glErrors.fetch_add(1) == 0) shared->firstGlError = static_cast<int>(error);
+    }
+}
+
+}  // namespace
+
+int runSoakedProgram(SoakShared& figures) {
+    shared = &figures;
+    std::string error;
+    const std::unique_ptr<Platform> sdl = openSdlPlatform(error);
+    if (!sdl) {
+        std::fprintf(stderr, "prallwerk-soak: no display available (%s)\n", error.c_str());
+        return 1;
+    }
+    keepFreedHeapForReuse();
+    glView = openGlView;
+    SoakPlatform platform(*sdl);
+    return runProgram(platform, {soakedInitGraphics, soakedUpdateFrame, soakedDrawFrame, shutdownGraphics});
+}
