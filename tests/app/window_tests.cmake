@@ -44,7 +44,11 @@ add_test(NAME window.e2e_taps
 add_test(NAME window.e2e_toggle
   COMMAND xvfb-run -a -s "-screen 0 1024x768x24"
           ${CMAKE_CURRENT_LIST_DIR}/../e2e/toggle_e2e.sh $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe>)
-set_tests_properties(window.e2e_taps window.e2e_toggle PROPERTIES TIMEOUT 120 RESOURCE_LOCK xvfb LABELS e2e
+# An X server without its core fonts, where SDL can show no message box.
+add_test(NAME window.e2e_no_fonts
+  COMMAND xvfb-run -a -s "-fp built-ins -screen 0 1280x1024x24"
+          ${CMAKE_CURRENT_LIST_DIR}/../e2e/no_fonts_e2e.sh $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe>)
+set_tests_properties(window.e2e_taps window.e2e_toggle window.e2e_no_fonts PROPERTIES TIMEOUT 120 RESOURCE_LOCK xvfb LABELS e2e
   ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 
 # A minute of random input through the real loop, platform and OpenGL (see
