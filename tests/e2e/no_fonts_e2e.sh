@@ -11,17 +11,16 @@
 set -u
 program=$1
 probe=$2
+mode="no fonts"
 pid=
 err=$(mktemp)
 trap 'rm -f "$err"' EXIT
-
-fail() {
-    echo "FAIL (no fonts): $*" >&2
+show_stderr() {
     echo "standard error was:" >&2
     cat "$err" >&2
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    exit 1
 }
+fail_hook=show_stderr
+. "$(dirname "$0")/e2e_lib.sh"
 
 "$program" 2>"$err" &
 pid=$!
@@ -34,14 +33,6 @@ grep -qx 'prallwerk: Error: Mode Switch Failed. Running In Windowed Mode. (no me
     fail "the mode-switch message was not said on standard error"
 [ "$("$probe" style "$window")" = overlapped ] || fail "the refused full-screen mode did not fall back to a window"
 
-timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the window"
-xdotool keydown Escape && sleep 0.1 && xdotool keyup Escape
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$pid" 2>/dev/null && fail "still running 5 s after Escape"
-wait "$pid"
-status=$?
-[ "$status" = 0 ] || fail "exit status $status"
+press "$window" Escape 0.1
+await_clean_exit
 echo "PASS (no fonts)"

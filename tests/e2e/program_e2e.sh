@@ -21,33 +21,7 @@ probe=$3
 timeoutMs=10000
 pid=
 
-fail() {
-    echo "FAIL ($mode): $*" >&2
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    exit 1
-}
-
-# The program polls its keys once per frame: a key is held long enough for a
-# frame or two to see it, as a person's press is.
-press() {
-    timeout 5 xdotool windowfocus --sync "$1" || fail "cannot focus window $1"
-    xdotool keydown "$2" && sleep 0.2 && xdotool keyup "$2"
-}
-
-# Waits up to five seconds for the program to end; sets status to its exit
-# status.
-await_exit() {
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        command -v gdb >/dev/null && gdb -p "$pid" -batch -ex "thread apply all bt" 2>&1 | grep -E '^(#|Thread)' >&2
-        fail "still running 5 s after Escape"
-    fi
-    wait "$pid"
-    status=$?
-}
+. "$(dirname "$0")/e2e_lib.sh"
 
 "$program" &
 pid=$!
@@ -93,6 +67,5 @@ if [ "$mode" = windowed ]; then
 fi
 
 press "$window" Escape
-await_exit
-[ "$status" = 0 ] || fail "exit status $status"
+await_clean_exit
 echo "PASS ($mode)"

@@ -14,13 +14,9 @@ program=$1
 probe=$2
 taps=$3
 timeoutMs=10000
+mode=taps
 pid=
-
-fail() {
-    echo "FAIL (taps): $*" >&2
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    exit 1
-}
+. "$(dirname "$0")/e2e_lib.sh"
 
 "$program" &
 pid=$!
@@ -44,12 +40,5 @@ for tap in $(seq "$taps"); do
 done
 
 xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$pid" 2>/dev/null && fail "still running 5 s after Escape"
-wait "$pid"
-status=$?
-[ "$status" = 0 ] || fail "exit status $status"
+await_clean_exit
 echo "PASS (taps): $taps taps sent, 0 lost"

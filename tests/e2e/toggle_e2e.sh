@@ -15,18 +15,9 @@ set -u
 program=$1
 probe=$2
 timeoutMs=10000
+mode=toggle
 pid=
-
-fail() {
-    echo "FAIL (toggle): $*" >&2
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    exit 1
-}
-
-press() {
-    timeout 5 xdotool windowfocus --sync "$1" || fail "cannot focus window $1"
-    xdotool keydown "$2" && sleep 0.1 && xdotool keyup "$2"
-}
+. "$(dirname "$0")/e2e_lib.sh"
 
 # Waits for a window titled Prallwerk other than the one given.
 new_window() {
@@ -70,12 +61,5 @@ first=$("$probe" hash "$again") || fail "cannot read the window"
 "$probe" wait-change "$again" "$first" $timeoutMs || fail "the scene stopped with the toggle"
 
 press "$again" Escape
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-done
-kill -0 "$pid" 2>/dev/null && fail "still running 5 s after Escape"
-wait "$pid"
-status=$?
-[ "$status" = 0 ] || fail "exit status $status"
+await_clean_exit
 echo "PASS (toggle)"
