@@ -183,6 +183,10 @@ private:
     }
 
     bool check(const char* phase, long framesBefore) {
+        // A slow renderer on a busy machine may have drawn nothing in the
+        // phase yet; the window is shown again now, so a frame must follow.
+        const Clock::time_point until = Clock::now() + stallLimit;
+        while (shared_.frames.load() == framesBefore && alive() && Clock::now() < until) pause(20);
         const long frames = shared_.frames.load();
         const bool ok = healthy() && shared_.nonFiniteFrames.load() == 0 && shared_.glErrors.load() == 0 &&
                         frames > framesBefore;
@@ -195,7 +199,7 @@ private:
         if (shared_.glErrors.load() != 0) {
             return fail("OpenGL error 0x" + std::to_string(shared_.firstGlError.load()) + " in " + phase);
         }
-        if (!ok) return fail(std::string("no frame drawn in phase ") + phase);
+        if (!ok) return fail(std::string("no frame drawn in 15 s after phase ") + phase);
         return true;
     }
 
