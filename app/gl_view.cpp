@@ -3,8 +3,13 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "app/heap_tuning.h"
+
 const GlView openGlView = {
-    [](int width, int height) { glViewport(0, 0, width, height); },
+    [](int width, int height) {
+        glViewport(0, 0, width, height);
+        windowBuffersChanged();
+    },
     [](float fovyDegrees, float aspect, float zNear, float zFar) {
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();

@@ -8,3 +8,12 @@
 // long. Call once at start-up, before any drawing; it changes nothing that
 // is drawn.
 void keepFreedHeapForReuse();
+
+// A heap that keeps what is freed also keeps the holes that the driver's
+// window-sized buffers leave when the window changes size or is made anew;
+// buffers of other sizes fit none of them, and over many changes the heap
+// creeps up. The view calls windowBuffersChanged whenever its size is set;
+// the first frame drawn after that calls returnFreedHeap, once the driver
+// has let the old buffers go, and the free memory goes back to the system.
+void windowBuffersChanged();
+void returnFreedHeap();

@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/arcball.h"
 #include "app/controls.h"
+#include "app/heap_tuning.h"
 #include "app/hud.h"
 #include "app/outline_font.h"
 #include "core/world.h"
@@ -155,6 +156,7 @@ void drawFrame() {
     glLoadIdentity();
     drawHud();
     glFlush();
+    returnFreedHeap();
 }
 
 void shutdownGraphics() {
