@@ -168,11 +168,14 @@ u128 factorialInverse(int n) { return make128(inverseFactorial[n][0], inverseFac
     const uint64_t hi = static_cast<uint64_t>(v >> 64);
     const int lz = leadingZeros(hi);
     if (lz <= 8) {
-        // The last place of the double is bit 11 - lz of hi, the midpoint bit 10 - lz.
+        // The last place of the double is bit 11 - lz of hi, the midpoint
+        // bit 10 - lz. Adding the midpoint rounds; the bits below the last
+        // place then lie within one of 0 exactly when hi was within one of
+        // the midpoint.
         const int below = 11 - lz;
-        const int64_t fromHalf = static_cast<int64_t>(hi & ((1ull << below) - 1)) - static_cast<int64_t>(1ull << (below - 1));
-        if (fromHalf >= 2 || fromHalf <= -2) {
-            out.bits = (static_cast<uint64_t>(1022 - lz) << 52) + (hi >> below) + (fromHalf > 0 ? 1 : 0);
+        const uint64_t rounded = hi + (1ull << (below - 1));
+        if (((rounded + 1) & ((1ull << below) - 1)) > 2) {
+            out.bits = (static_cast<uint64_t>(1022 - lz) << 52) + (rounded >> below);
             out.done = true;
             return;
         }
@@ -285,19 +288,20 @@ constexpr uint64_t over5040 = (1ull << 36) / 5040;
         // the reduction's error.
         sinError = static_cast<uint64_t>(t >> 72) + 2 + quickReductionErrorUnits;
     } else {
-        // 4. sin(a + t) = sa - sa c + (ca t - ca s), cos(a + t) = ca - ca c - (sa t - sa s),
-        //    with the brackets negated for t < 0. sa and ca enter whole, and
-        //    to 2^-63 where they multiply t (< 2^-8), c or s.
-        // sin t = t - s, to 2^-71 as (T - S/2^14) * 2^-71.
-        const uint64_t sinT = bigT - (mulHigh(mulHigh(bigT, z), ps) >> 14);
+        // 4. sin(a + t) = sa - sa c + ca sin t, cos(a + t) = ca - ca c - sa sin t,
+        //    with t and sin t signed. sa and ca enter whole, and to 2^-63
+        //    where they multiply sin t (< 2^-8) or c. sin t = t - s is kept to
+        //    2^-71 as (T - S/2^14) * 2^-71.
+        const uint64_t sinTMagnitude = bigT - (mulHigh(mulHigh(bigT, z), ps) >> 14);
+        const int64_t sinT = tNegative ? -static_cast<int64_t>(sinTMagnitude) : static_cast<int64_t>(sinTMagnitude);
         const u128 sa = make128(sinCosTable[j][0], sinCosTable[j][1]);
         const u128 ca = make128(sinCosTable[j][2], sinCosTable[j][3]);
+        // Below 1, so their high words are below 2^63.
         const uint64_t saHigh = sinCosTable[j][0], caHigh = sinCosTable[j][2];
-        const u128 caTs = static_cast<u128>(caHigh) * sinT >> 7;
-        const u128 saTs = static_cast<u128>(saHigh) * sinT >> 7;
-        const u128 flip = tNegative ? ~static_cast<u128>(0) : 0;
-        sinR = sa - (static_cast<u128>(mulHigh(saHigh, c)) << 50) + ((caTs ^ flip) - flip);
-        cosR = ca - (static_cast<u128>(mulHigh(caHigh, c)) << 50) - ((saTs ^ flip) - flip);
+        const i128 caSinT = static_cast<i128>(static_cast<int64_t>(caHigh)) * sinT >> 7;
+        const i128 saSinT = static_cast<i128>(static_cast<int64_t>(saHigh)) * sinT >> 7;
+        sinR = sa - (static_cast<u128>(mulHigh(saHigh, c)) << 50) + static_cast<u128>(caSinT);
+        cosR = ca - (static_cast<u128>(mulHigh(caHigh, c)) << 50) - static_cast<u128>(saSinT);
     }
 
     // 5. Round.
