@@ -305,7 +305,9 @@ TEST(Trig, TinyHugeAndSpecialArguments) {
     Tally tally;
     for (double x : {denormMin, 0x1p-1022, 0x1.fffffffffffffp-28, 0x1p-27, 0x1.0000000000001p-27, 0x1p-26,
                      0.78125, std::nextafter(0.78125, 0.0), 0.7853981633974483, 0.7853981633974484, 1.0,
-                     6.283185307179586, 6.2831854820251465, 1e22, 0x1p1023, doubleMax}) {
+                     6.283185307179586, 6.2831854820251465, 1e22, 0x1p1023, doubleMax,
+                     // glibc rounds the cosine of the first and the sine of the second the other way
+                     0.473, 0.259}) {
         check(x, tally, false);
     }
     report("special", tally);
