@@ -77,10 +77,11 @@ int main(int argc, char** argv) {
         return std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ? 0 : 2;
     }
     const std::vector<double> args = sceneAngles();
-    long slow = 0;
+    long notQuick = 0, exact = 0;
     for (double x : args) {
         SinCos r;
-        if (!trig::quickSinCos(x, r)) ++slow;
+        if (!trig::quickSinCos(x, r)) ++notQuick;
+        if (!trig::fixedSinCos(x, r)) ++exact;
     }
     double sink = 0.0;
     std::vector<double> own, fast, library;
@@ -92,14 +93,16 @@ int main(int argc, char** argv) {
     }
     const double ownNs = fastest(own), fastNs = fastest(fast), libraryNs = fastest(library);
     std::printf("%-60s %12ld\n", "angles recorded from the scenes", static_cast<long>(args.size()));
-    std::printf("%-60s %12ld\n", "of them not decided by the quick stage", slow);
+    std::printf("%-60s %12ld\n", "of them not decided by the quick stage", notQuick);
+    std::printf("%-60s %12ld\n", "of them needing the exact stage", exact);
     std::printf("%-60s %12.1f ns\n", "sinCos per angle", ownNs);
     std::printf("%-60s %12.1f ns\n", "quick stage alone per angle", fastNs);
     std::printf("%-60s %12.1f ns\n", "C library sin + cos per angle", libraryNs);
     std::printf("%-60s %12.2f\n", "sinCos / C library", ownNs / libraryNs);
     std::printf("\n");
     std::printf("trig.angles %ld count\n", static_cast<long>(args.size()));
-    std::printf("trig.not_quick %ld count\n", slow);
+    std::printf("trig.not_quick %ld count\n", notQuick);
+    std::printf("trig.exact %ld count\n", exact);
     std::printf("trig.sincos_ns %.2f ns\n", ownNs);
     std::printf("trig.quick_stage_ns %.2f ns\n", fastNs);
     std::printf("trig.libm_sin_cos_ns %.2f ns\n", libraryNs);
