@@ -2,19 +2,9 @@
 
 #include <cmath>
 
-#include "core/world.h"
+#include "collision/sampling.h"
 
 namespace {
-
-// A pair is skipped when all four of its speeds are at or below this.
-constexpr double pairRestSpeed = 0.0001;
-// Search steps at k hundredths of the limit, k = 1..99: 0.01 in single precision.
-constexpr double stepFraction = static_cast<double>(0.01f);
-constexpr int stepCount = 100;
-
-float stepTime(int k, float limit) {
-    return static_cast<float>(k * static_cast<double>(limit) * stepFraction);
-}
 
 // A posed box with its three axis directions, which every point tested in it
 // shares. Built lazily: most tested points lie outside the half diagonal and
@@ -142,60 +132,36 @@ private:
 
 bool isZero(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
 
-bool atRest(const RigidBody& b) {
+}  // namespace
+
+bool atPairRest(const RigidBody& b) {
     // Resting bodies hold exact zeros; only moving ones need the lengths.
     if (isZero(b.velocity) && isZero(b.spin)) return true;
     return b.velocity.length() <= pairRestSpeed && b.spin.length() <= pairRestSpeed;
 }
 
-}  // namespace
-
 Vec3 boxContactNormal(const BoxShape& box, double x, double y, double z) {
     return PosedBox(box).contactNormal(x, y, z);
 }
 
-float World::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
-    if (atRest(*a) && atRest(*b)) return -1.0f;
+PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) {
+    PairImpact impact;
+    if (atPairRest(a) && atPairRest(b)) return impact;
     // The case follows a's kind alone: a sphere first is tested by its
     // surface point, anything else by box corners.
-    PairSearch search(*a, *b);
-    if (search.contactAt(limit).length() == 0.0) return -1.0f;
+    PairSearch search(a, b);
+    if (search.contactAt(limit).length() == 0.0) return impact;
 
-    // The first search step in contact decides; the result is the step before
+    // The first sample in contact decides; the result is the sample before
     // it, so the bodies are moved to just short of touching.
-    int k = 1;
     Vec3 contact;
-    for (; k < stepCount; ++k) {
-        contact = search.contactAt(stepTime(k, limit));
-        if (contact.length() > 0.0) break;
-    }
-    normalA = k < stepCount ? contact : Vec3{};
-    normalB = search.sphereCase() ? search.sphereVelocity().normalized() : normalA;
-    return stepTime(k - 1, limit);
-}
-
-float World::earliestPairHit(float limit) {
-    float best = limit;
-    // Each search leaves its contact vectors in normalA/normalB; the ones that
-    // count are those of the pair taken, not of a later pair examined after it.
-    Vec3 takenA, takenB;
-    bool taken = false;
-    for (int i = 0; i + 1 < bodyCount; ++i) {
-        for (int j = i + 1; j < bodyCount; ++j) {
-            const float r = pairTimeOfImpact(best, bodies[i].get(), bodies[j].get());
-            if (r > 0.0f && r < best) {
-                best = r;
-                hitA = bodies[i].get();
-                hitB = bodies[j].get();
-                takenA = normalA;
-                takenB = normalB;
-                taken = true;
-            }
-        }
-    }
-    if (taken) {
-        normalA = takenA;
-        normalB = takenB;
-    }
-    return best == limit ? -1.0f : best;
+    const int k = firstTouchingSample(limit, [&](float t) {
+        contact = search.contactAt(t);
+        return contact.length() > 0.0;
+    });
+    impact.sampled = true;
+    impact.normalA = k < sampleCount ? contact : Vec3{};
+    impact.normalB = search.sphereCase() ? search.sphereVelocity().normalized() : impact.normalA;
+    impact.time = sampleTime(k - 1, limit);
+    return impact;
 }

@@ -4,8 +4,9 @@
 
 namespace {
 
-// Sphere: at or below this speed it counts as resting (m/s).
-constexpr double sphereRestSpeed = 0.01;
+// Sphere: at or below this speed free flight stops it and only lets it roll
+// out its spin (m/s).
+constexpr double freeFlightSphereRestSpeed = 0.01;
 // Box: above this speed it is always in flight (m/s).
 constexpr double boxFlightSpeed = 0.1;
 // Box: its lowest corner within this of its floor counts as touching (m).
@@ -66,7 +67,7 @@ void RigidBody::advanceFree(float dt) {
         // The in-flight test measures height against the ground plane, not
         // the floor: a sphere on top of a box counts as in flight while it
         // moves.
-        if (velocity.length() > sphereRestSpeed && radius <= position.z) {
+        if (velocity.length() > freeFlightSphereRestSpeed && radius <= position.z) {
             advance(dt, pivotCentre);
             return;
         }

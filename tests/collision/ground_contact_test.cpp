@@ -42,7 +42,7 @@ TEST(GroundTimeOfImpact, WorkedExampleSphereAndCube) {
 
     RigidBody cube = fallingCube(1.5, -10);
     EXPECT_EQ(groundTimeOfImpact(cube, 0.1f), sampleTime(47, 0.1f));
-    EXPECT_EQ(cube.radius, -1.0f);
+    EXPECT_EQ(lowestCornerOffset(cube.box), -1.0);
 }
 
 TEST(GroundTimeOfImpact, SphereRestsTouchesOrStaysAbove) {
@@ -64,19 +64,33 @@ TEST(GroundTimeOfImpact, SphereRestsTouchesOrStaysAbove) {
     EXPECT_EQ(groundTimeOfImpact(onBox, 0.1f), sampleTime(47, 0.1f));
 }
 
-TEST(GroundTimeOfImpact, BoxRestsOrIsTooSlowButAlwaysRecordsItsLowestCorner) {
+TEST(GroundTimeOfImpact, BoxRestsOrIsTooSlow) {
     RigidBody sunk = fallingCube(0.9, -20);
-    sunk.radius = 5.0f;
     EXPECT_EQ(groundTimeOfImpact(sunk, 0.1f), -1.0f);
-    EXPECT_EQ(sunk.radius, -1.0f);
     RigidBody slow = fallingCube(1.0001, -0.009);
     slow.force = {};
     EXPECT_EQ(groundTimeOfImpact(slow, 0.1f), -1.0f);
-    // A turned box measures from its turned lowest corner.
-    RigidBody turned = fallingCube(5, 0);
+    // A turned box measures from its turned lowest corner: sqrt(2) below
+    // its centre at 45 degrees, so at 1.4 its corner is already in the floor.
+    RigidBody turned = fallingCube(1.4, -20);
     turned.box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
-    groundTimeOfImpact(turned, 0.1f);
-    EXPECT_FLOAT_EQ(turned.radius, static_cast<float>(-std::sqrt(2.0)));
+    EXPECT_EQ(groundTimeOfImpact(turned, 0.1f), -1.0f);
+    EXPECT_DOUBLE_EQ(lowestCornerOffset(turned.box), -std::sqrt(2.0));
+}
+
+TEST(EarliestGroundHit, RecordsEveryBoxsLowestCornerWhateverItFinds) {
+    GravityWorld w(0, 0, gravityZ);
+    for (int i = 0; i < 7; ++i) w.bodies[i]->position = {10.0 * i, 0, 50};
+    w.bodies[3]->box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
+    w.bodies[3]->radius = 5.0f;
+    w.bodies[4]->position.z = 0.5;  // sunk: no impact, radius written all the same
+    w.bodies[4]->radius = 5.0f;
+    w.clearForces();
+    w.applyForces();
+    EXPECT_EQ(w.earliestGroundHit(0.1f), -1.0f);
+    EXPECT_FLOAT_EQ(w.bodies[3]->radius, static_cast<float>(-std::sqrt(2.0)));
+    EXPECT_EQ(w.bodies[4]->radius, -1.0f);
+    EXPECT_EQ(w.bodies[0]->radius, 1.0f);  // the sphere keeps its radius
 }
 
 TEST(GroundTimeOfImpact, SpinningBoxSamplesItsTurningCorners) {

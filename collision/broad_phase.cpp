@@ -1,0 +1,127 @@
+#include "collision/broad_phase.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "collision/pair_impact.h"
+
+namespace {
+
+// Each bound is padded by this share of the magnitudes that enter the
+// prediction (position, distance travelled, reach) plus this many metres. The
+// search's prediction differs from the exact motion bounded here by a few
+// roundings, each at most 2^-53 of those magnitudes; the pad is thousands of
+// times that and still far below a micrometre for any sensible state.
+constexpr double roundingPad = 1e-12;
+
+// How far from its centre the contact test can see a body touching another:
+// the half diagonal of its box (a point of the other body must lie within
+// it), and for a sphere in the first place of a pair its radius (its surface
+// point stands that far out towards the other body).
+double contactReach(const RigidBody& body) {
+    const double half = halfDiagonalOf(body.box.width, body.box.length, body.box.height);
+    if (body.kind != kindSphere) return half;
+    const double radius = std::fabs(static_cast<double>(body.radius));
+    return radius > half ? radius : half;
+}
+
+}  // namespace
+
+PairBroadPhase::PairBroadPhase(int bodyCount) {
+    const size_t n = bodyCount > 0 ? static_cast<size_t>(bodyCount) : 0;
+    reach_.resize(n);
+    order_.resize(n);
+    rank_.resize(n);
+    partners_.resize(n);
+    for (size_t i = 0; i < n; ++i) order_[i] = static_cast<int>(i);
+}
+
+void PairBroadPhase::prepare(const BodyList& bodies, int count, float limit) {
+    count_ = std::min(count, static_cast<int>(reach_.size()));
+    if (count_ < static_cast<int>(order_.size())) {
+        // Bodies were released: start the order afresh over the ones left.
+        for (int i = 0; i < count_; ++i) order_[i] = i;
+    }
+    const double t = limit;
+    const bool boundedTime = limit > 0.0f && std::isfinite(limit);
+    widest_ = 0.0;
+    for (int i = 0; i < count_; ++i) {
+        const RigidBody& body = *bodies[i];
+        Reach& r = reach_[i];
+        r.resting = atPairRest(body);
+        const double reach = contactReach(body);
+        const double inverseMass = 1.0 / static_cast<double>(body.mass);
+        const double p[3] = {body.position.x, body.position.y, body.position.z};
+        const double v[3] = {body.velocity.x, body.velocity.y, body.velocity.z};
+        const double f[3] = {body.force.x, body.force.y, body.force.z};
+        bool bounded = boundedTime && std::isfinite(reach);
+        for (int k = 0; k < 3 && bounded; ++k) {
+            // Centre after s: p + s v + s^2 a, a parabola in s; over [0, t]
+            // it lies between its values at the ends and at its turning point.
+            const double a = f[k] * inverseMass;
+            const double end = p[k] + t * (v[k] + t * a);
+            double lo = std::min(p[k], end), hi = std::max(p[k], end);
+            if (a != 0.0) {
+                const double turn = -v[k] / (2.0 * a);
+                if (turn > 0.0 && turn < t) {
+                    const double top = p[k] + turn * (v[k] + turn * a);
+                    lo = std::min(lo, top);
+                    hi = std::max(hi, top);
+                }
+            }
+            const double pad = roundingPad * (std::fabs(p[k]) + t * std::fabs(v[k]) + t * t * std::fabs(a) + reach + 1.0);
+            r.lo[k] = lo - reach - pad;
+            r.hi[k] = hi + reach + pad;
+            bounded = std::isfinite(r.lo[k]) && std::isfinite(r.hi[k]);
+        }
+        if (!bounded) {
+            // Nothing is known about where it can be: it meets everything.
+            for (int k = 0; k < 3; ++k) {
+                r.lo[k] = -INFINITY;
+                r.hi[k] = INFINITY;
+            }
+        }
+        widest_ = std::max(widest_, r.hi[0] - r.lo[0]);
+    }
+    sortByLowerX();
+}
+
+void PairBroadPhase::sortByLowerX() {
+    // Insertion sort: the order of the last call is nearly right.
+    for (int p = 1; p < count_; ++p) {
+        const int body = order_[p];
+        const double key = reach_[body].lo[0];
+        int q = p;
+        while (q > 0 && reach_[order_[q - 1]].lo[0] > key) {
+            order_[q] = order_[q - 1];
+            --q;
+        }
+        order_[q] = body;
+    }
+    for (int p = 0; p < count_; ++p) rank_[order_[p]] = p;
+}
+
+PairBroadPhase::Partners PairBroadPhase::partnersAfter(int i) {
+    int n = 0;
+    if (i < 0 || i >= count_) return {};
+    const Reach& r = reach_[i];
+    auto consider = [&](int j) {
+        if (j <= i) return;
+        const Reach& o = reach_[j];
+        if (r.resting && o.resting) return;
+        for (int k = 0; k < 3; ++k) {
+            if (!(r.lo[k] <= o.hi[k] && o.lo[k] <= r.hi[k])) return;
+        }
+        partners_[n++] = j;
+    };
+    const int at = rank_[i];
+    // Bodies sorted after i overlap it in x only while they start before it
+    // ends; bodies sorted before it can still reach it while they start
+    // within the widest reach of it. (The roundings of these limits are far
+    // inside the pad of the bounds.)
+    for (int p = at + 1; p < count_ && reach_[order_[p]].lo[0] <= r.hi[0]; ++p) consider(order_[p]);
+    const double from = r.lo[0] - widest_;
+    for (int p = at - 1; p >= 0 && reach_[order_[p]].lo[0] >= from; --p) consider(order_[p]);
+    std::sort(partners_.begin(), partners_.begin() + n);
+    return {partners_.data(), partners_.data() + n};
+}
