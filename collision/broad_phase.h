@@ -15,9 +15,9 @@
 // contact test can still see contact (the half diagonal of its box, for a
 // sphere at least its radius) and padded far beyond the rounding of the
 // prediction. Bodies whose boxes are apart cannot touch; pairs of bodies that
-// are both at rest are never searched at all. Bodies are swept in the order
-// of their boxes' lower x bounds, kept from call to call, so sorting costs
-// little while bodies move little.
+// both hold exactly zero velocity and spin are never searched at all. In
+// larger worlds bodies are swept in the order of their boxes' lower x bounds,
+// kept from call to call, so sorting costs little while bodies move little.
 //
 // Every buffer is sized at construction; preparing and asking allocate
 // nothing.

@@ -41,8 +41,7 @@ float sphereTimeOfImpact(const RigidBody& body, float limit) {
     return lastSampleBeforeContact(limit, [&](float t) { return heightAt(t) <= contactHeight; });
 }
 
-float boxTimeOfImpact(const RigidBody& body, float limit) {
-    const double lowest = lowestCornerOffset(body.box);
+float boxTimeOfImpact(const RigidBody& body, float limit, double lowest) {
     const double floor = body.floorHeight;
     if (body.position.z <= floor - lowest) return -1.0f;
     if (body.velocity.length() < groundBoxRestSpeed) return -1.0f;
@@ -68,10 +67,16 @@ Vec3 bounceKick(const Vec3& v) { return {-(v.z * v.y), v.z * v.x, v.x * v.y}; }
 
 double lowestCornerOffset(const BoxShape& box) { return box.corners[box.lowestCornerIndex()].z; }
 
-float groundTimeOfImpact(const RigidBody& body, float limit) {
-    if (body.kind == kindSphere) return sphereTimeOfImpact(body, limit);
-    if (body.kind == kindBox) return boxTimeOfImpact(body, limit);
-    return -1.0f;
+GroundImpact groundTimeOfImpact(const RigidBody& body, float limit) {
+    GroundImpact impact;
+    if (body.kind == kindSphere) {
+        impact.time = sphereTimeOfImpact(body, limit);
+    } else if (body.kind == kindBox) {
+        const double lowest = lowestCornerOffset(body.box);
+        impact.lowestCorner = static_cast<float>(lowest);
+        impact.time = boxTimeOfImpact(body, limit, lowest);
+    }
+    return impact;
 }
 
 void RigidBody::groundResponse(float t) {

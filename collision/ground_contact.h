@@ -10,9 +10,15 @@ constexpr double groundSphereRestSpeed = 0.1;
 constexpr double groundBoxRestSpeed = 0.01;
 
 // z offset of the box's lowest corner from its centre as the corners stand
-// now (normally negative). A box keeps it in its radius field, where free
-// flight reads it back.
+// now (normally negative).
 double lowestCornerOffset(const BoxShape& box);
+
+// What the ground search of one body found.
+struct GroundImpact {
+    float time = -1.0f;         // last sample before contact, in [0, 0.99 * limit]; -1 for none
+    float lowestCorner = 0.0f;  // box: lowestCornerOffset of its box now, in single precision,
+                                // which the box keeps in its radius field for free flight
+};
 
 // Time after now at which the body first reaches its floor within limit,
 // found by sampling its predicted motion at hundredths of the limit: the last
@@ -20,7 +26,7 @@ double lowestCornerOffset(const BoxShape& box);
 // floor or does not reach it within limit. A sphere's centre touches at
 // floorHeight + radius; a box touches with its lowest corner, measured from
 // its corners as they stand now and at each sample. Inert kinds: -1.
-float groundTimeOfImpact(const RigidBody& body, float limit);
+GroundImpact groundTimeOfImpact(const RigidBody& body, float limit);
 
 // Whether the body, moved over t, meets its floor slower than the speed below
 // which the ground search lets a touching body of its kind rest.

@@ -1,6 +1,7 @@
 #include "collision/pair_impact.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "collision/sampling.h"
 
@@ -56,8 +57,11 @@ private:
     bool haveAxes_ = false;
 };
 
+bool sameBits(const Vec3& a, const Vec3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 // One body as the contact tests see it.
-struct PairBody {
+class PairBody {
+public:
     explicit PairBody(const RigidBody& b)
         : body(b), halfDiagonal(halfDiagonalOf(b.box.width, b.box.length, b.box.height)) {}
 
@@ -65,8 +69,24 @@ struct PairBody {
     const float halfDiagonal;  // of the box rebuilt from its edge lengths, whatever its turn
 
     // The box rebuilt and turned to the angles predicted after t, corners as
-    // offsets from the predicted position.
-    PosedBox posedAt(float t) const { return PosedBox(body.box, body.predictAngles(t, body.spin)); }
+    // offsets from the predicted position. The posed box of the last call is
+    // kept with its axes: a body without spin, and often a slow one, has the
+    // same angles at every test of a search, and the same angles give the
+    // same corners.
+    PosedBox& posedAt(float t) {
+        const Vec3 angles = body.predictAngles(t, body.spin);
+        if (!havePosed_ || !sameBits(angles, posedAngles_)) {
+            posed_ = PosedBox(body.box, angles);
+            posedAngles_ = angles;
+            havePosed_ = true;
+        }
+        return posed_;
+    }
+
+private:
+    PosedBox posed_{BoxShape{}};
+    Vec3 posedAngles_;
+    bool havePosed_ = false;
 };
 
 // The contact tests of one pair. Rotating boxes costs trigonometry, so each
@@ -109,8 +129,8 @@ private:
         const Vec3 pb = b_.body.predictPosition(t, vb);
         const Vec3 ab = pa - pb;
         if (ab.length() > static_cast<double>(a_.halfDiagonal) + b_.halfDiagonal) return {};
-        PosedBox boxA = a_.posedAt(t);
-        PosedBox boxB = b_.posedAt(t);
+        PosedBox& boxA = a_.posedAt(t);
+        PosedBox& boxB = b_.posedAt(t);
         for (const Vec3& corner : boxB.box().corners) {
             const Vec3 q = corner + ab;
             const Vec3 c = boxA.contactNormal(q.x, q.y, q.z).negated();

@@ -5,7 +5,7 @@
 #include "collision/pair_response.h"
 #include "core/free_flight.h"
 
-World::World(int count, float mass) : pairBroadPhase_(count) {
+World::World(int count, float mass) : pairBroadPhase_(count), floors_(count) {
     normalA = {};
     normalB = {};
     bodyCount = count;
@@ -37,10 +37,14 @@ void World::applyForces() {}
 void World::advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) {
     // Floor heights and free flight interleave per body: body i finds its
     // floor among bodies 0..i-1 already advanced and i+1.. not yet advanced.
+    floors_.load(bodies, bodyCount);
     for (int i = 0; i < bodyCount; ++i) {
-        computeFloorHeight(bodies, i);
         RigidBody* body = bodies[i].get();
-        if (body != skipA && body != skipB) body->advanceFree(dt);
+        floors_.setFloorHeight(*body, i);
+        if (body != skipA && body != skipB) {
+            body->advanceFree(dt);
+            floors_.refresh(*body, i);
+        }
     }
 }
 
@@ -59,9 +63,10 @@ float World::earliestGroundHit(float dt) {
     float best = dt;
     for (int i = 0; i < bodyCount; ++i) {
         RigidBody& body = *bodies[i];
+        const GroundImpact impact = groundTimeOfImpact(body, best);
         // Free flight reads a box's lowest corner back from its radius.
-        if (body.kind == kindBox) body.radius = static_cast<float>(lowestCornerOffset(body.box));
-        const float t = groundTimeOfImpact(body, best);
+        if (body.kind == kindBox) body.radius = impact.lowestCorner;
+        const float t = impact.time;
         if (t > 0.0f && t < best) {
             best = t;
             hitA = &body;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "collision/broad_phase.h"
+#include "core/free_flight.h"
 #include "core/rigid_body.h"
 #include "core/vec3.h"
 
@@ -104,6 +105,7 @@ public:
 
 private:
     PairBroadPhase pairBroadPhase_;  // sized for bodyCount bodies
+    FloorFinder floors_;             // sized for bodyCount bodies
 };
 
 // The world the application runs: bodies fall under a constant gravity.

@@ -36,45 +36,45 @@ float sampleTime(int k, float limit) {
 
 TEST(GroundTimeOfImpact, WorkedExampleSphereAndCube) {
     RigidBody sphere = fallingSphere(1.5, -10);
-    const float t = groundTimeOfImpact(sphere, 0.1f);
+    const float t = groundTimeOfImpact(sphere, 0.1f).time;
     EXPECT_EQ(t, sampleTime(47, 0.1f));
     EXPECT_EQ(t, 0.047f);
 
     RigidBody cube = fallingCube(1.5, -10);
-    EXPECT_EQ(groundTimeOfImpact(cube, 0.1f), sampleTime(47, 0.1f));
+    EXPECT_EQ(groundTimeOfImpact(cube, 0.1f).time, sampleTime(47, 0.1f));
     EXPECT_EQ(lowestCornerOffset(cube.box), -1.0);
 }
 
 TEST(GroundTimeOfImpact, SphereRestsTouchesOrStaysAbove) {
     RigidBody resting = fallingSphere(1.0, -0.09);
-    EXPECT_EQ(groundTimeOfImpact(resting, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(resting, 0.1f).time, -1.0f);
     // At 0.1 or faster it is searched; the first sample already touches.
     RigidBody touching = fallingSphere(1.0, -0.1);
-    EXPECT_EQ(groundTimeOfImpact(touching, 0.1f), 0.0f);
+    EXPECT_EQ(groundTimeOfImpact(touching, 0.1f).time, 0.0f);
     // Still above the floor at the end of the interval, though falling.
     RigidBody above = fallingSphere(3.0, -1);
-    EXPECT_EQ(groundTimeOfImpact(above, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(above, 0.1f).time, -1.0f);
     // Touching at the end but at no sample before it: 99 hundredths.
     RigidBody late = fallingSphere(1.0 + 10.0 * 0.0999, -10);
     late.force = {};
-    EXPECT_EQ(groundTimeOfImpact(late, 0.1f), sampleTime(99, 0.1f));
+    EXPECT_EQ(groundTimeOfImpact(late, 0.1f).time, sampleTime(99, 0.1f));
     // The floor under the body counts, not the ground.
     RigidBody onBox = fallingSphere(3.5, -10);
     onBox.floorHeight = 2.0f;
-    EXPECT_EQ(groundTimeOfImpact(onBox, 0.1f), sampleTime(47, 0.1f));
+    EXPECT_EQ(groundTimeOfImpact(onBox, 0.1f).time, sampleTime(47, 0.1f));
 }
 
 TEST(GroundTimeOfImpact, BoxRestsOrIsTooSlow) {
     RigidBody sunk = fallingCube(0.9, -20);
-    EXPECT_EQ(groundTimeOfImpact(sunk, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(sunk, 0.1f).time, -1.0f);
     RigidBody slow = fallingCube(1.0001, -0.009);
     slow.force = {};
-    EXPECT_EQ(groundTimeOfImpact(slow, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(slow, 0.1f).time, -1.0f);
     // A turned box measures from its turned lowest corner: sqrt(2) below
     // its centre at 45 degrees, so at 1.4 its corner is already in the floor.
     RigidBody turned = fallingCube(1.4, -20);
     turned.box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
-    EXPECT_EQ(groundTimeOfImpact(turned, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(turned, 0.1f).time, -1.0f);
     EXPECT_DOUBLE_EQ(lowestCornerOffset(turned.box), -std::sqrt(2.0));
 }
 
@@ -100,7 +100,7 @@ TEST(GroundTimeOfImpact, SpinningBoxSamplesItsTurningCorners) {
     b.force = {};
     b.velocity = {0.5, 0, 0};
     b.spin = {0, M_PI / 4 / 0.1, 0};
-    const float t = groundTimeOfImpact(b, 0.1f);
+    const float t = groundTimeOfImpact(b, 0.1f).time;
     EXPECT_GT(t, 0.0f);
     EXPECT_LT(t, 0.1f);
     // The sample after t is in contact, t itself is not.
@@ -118,7 +118,7 @@ TEST(GroundTimeOfImpact, SpinningBoxSamplesItsTurningCorners) {
 TEST(GroundTimeOfImpact, InertKindsNeverHit) {
     RigidBody b = fallingSphere(1.5, -10);
     b.kind = 0;
-    EXPECT_EQ(groundTimeOfImpact(b, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(b, 0.1f).time, -1.0f);
 }
 
 TEST(EarliestGroundHit, TakesTheStrictlyEarliestAndTiesGoLow) {
