@@ -184,3 +184,55 @@ TEST(GroundResponse, BoxBouncesAtHalfWithASpinKick) {
     EXPECT_EQ(inert.velocity.z, -10.0);
     EXPECT_EQ(inert.position.z, 1.0);
 }
+
+TEST(LandOnFloor, PutsTheBodyOnItsFloorAtRestAndNeverRaisesIt) {
+    RigidBody sphere = fallingSphere(1.5, -0.05);
+    sphere.floorHeight = 0.25f;
+    sphere.spin = {0.5, 0, 0};
+    sphere.landOnFloor(0.01f);
+    EXPECT_EQ(sphere.position.z, 1.25);
+    EXPECT_EQ(sphere.velocity.length(), 0.0);
+    EXPECT_EQ(sphere.spin.x, 0.5);  // spin is not the floor's business
+
+    // A turned box rests on its lowest corner.
+    RigidBody box = fallingCube(2.0, -0.005);
+    box.force = {};
+    box.box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
+    box.angles = {0.0, M_PI / 4, 0.0};
+    box.landOnFloor(0.0f);
+    EXPECT_EQ(box.position.z, -lowestCornerOffset(box.box));
+    EXPECT_NEAR(box.position.z, std::sqrt(2.0), 1e-12);
+
+    // Already lower than its resting height: it stays where it is.
+    RigidBody sunk = fallingSphere(0.9, -0.05);
+    sunk.force = {};
+    sunk.landOnFloor(0.0f);
+    EXPECT_EQ(sunk.position.z, 0.9);
+    EXPECT_EQ(sunk.velocity.length(), 0.0);
+
+    RigidBody inert = fallingSphere(1.5, -0.05);
+    inert.kind = 0;
+    inert.landOnFloor(0.1f);
+    EXPECT_EQ(inert.position.z, 1.5);
+    EXPECT_EQ(inert.velocity.z, -0.05);
+}
+
+TEST(ArrivesAtRest, ComparesTheSpeedAtTheImpactWithTheRestSpeedOfTheKind) {
+    RigidBody sphere = fallingSphere(1.0, -0.05);
+    sphere.force = {};
+    EXPECT_TRUE(arrivesAtRest(sphere, 0.01f));
+    sphere.velocity.z = -0.2;
+    EXPECT_FALSE(arrivesAtRest(sphere, 0.01f));
+    // Gravity counts: 0.05 m/s now, 0.05 + 9.81 * 0.01 at the impact.
+    RigidBody falling = fallingSphere(1.0, -0.05);
+    EXPECT_FALSE(arrivesAtRest(falling, 0.01f));
+
+    RigidBody box = fallingCube(1.0, -0.005);
+    box.force = {};
+    EXPECT_TRUE(arrivesAtRest(box, 0.01f));
+    box.velocity.z = -0.05;  // a sphere this slow would rest, a box not
+    EXPECT_FALSE(arrivesAtRest(box, 0.01f));
+    box.kind = 0;
+    box.velocity = {};
+    EXPECT_FALSE(arrivesAtRest(box, 0.01f));
+}
