@@ -57,11 +57,14 @@ PairBroadPhase::PairBroadPhase(int bodyCount) {
 }
 
 void PairBroadPhase::prepare(const BodyList& bodies, int count, float limit) {
-    count_ = std::min(count, static_cast<int>(reach_.size()));
-    if (count_ < static_cast<int>(order_.size())) {
-        // Bodies were released: start the order afresh over the ones left.
-        for (int i = 0; i < count_; ++i) order_[i] = i;
+    count = std::max(count, 0);
+    if (count != static_cast<int>(order_.size())) {
+        // Bodies were released, or added to a world meant to keep its
+        // number: start afresh over the ones there are now.
+        if (count > static_cast<int>(reach_.size())) *this = PairBroadPhase(count);
+        for (int i = 0; i < count; ++i) order_[i] = i;
     }
+    count_ = count;
     const double t = limit;
     const bool boundedTime = limit > 0.0f && std::isfinite(limit);
     widest_ = 0.0;

@@ -35,7 +35,8 @@ public:
     explicit PairBroadPhase(int bodyCount);
 
     // Bounds the reach of the first count bodies over (0, limit] and sorts
-    // them. count must not exceed the size given at construction.
+    // them. A count above the size given at construction makes the buffers
+    // grow (the one case that allocates).
     void prepare(const BodyList& bodies, int count, float limit);
 
     // The bodies j > i whose reach overlaps body i's, leaving out pairs of

@@ -72,7 +72,11 @@ FloorFinder::FloorFinder(int bodyCount) {
 }
 
 void FloorFinder::load(const BodyList& bodies, int count) {
-    count_ = std::min(count, static_cast<int>(x_.size()));
+    count = std::max(count, 0);
+    // A world keeps its number of bodies; only one that was given more
+    // since it was built makes the copy grow.
+    if (count > static_cast<int>(x_.size())) *this = FloorFinder(count);
+    count_ = count;
     for (int i = 0; i < count_; ++i) refresh(*bodies[i], i);
 }
 

@@ -20,8 +20,8 @@ class FloorFinder {
 public:
     explicit FloorFinder(int bodyCount);
 
-    // Copies the first count bodies (count at most the size given at
-    // construction).
+    // Copies the first count bodies. A count above the size given at
+    // construction makes the buffers grow (the one case that allocates).
     void load(const BodyList& bodies, int count);
 
     // Refreshes the copy of body i after it moved.
