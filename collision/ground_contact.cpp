@@ -1,16 +1,9 @@
 #include "collision/ground_contact.h"
 
-#include "core/world.h"
+#include "collision/sampling.h"
 
 namespace {
 
-// Samples at k hundredths of the limit, k = 1..99: 0.01 in single precision.
-constexpr double sampleFraction = static_cast<double>(0.01f);
-constexpr int sampleCount = 100;
-// Slower than this, a sphere touching its floor rests on it (m/s).
-constexpr double sphereRestSpeed = 0.1;
-// Slower than this, a box is not searched at all (m/s).
-constexpr double boxRestSpeed = 0.01;
 // Share of the speed kept at a bounce.
 constexpr double sphereBounce = 0.75;
 constexpr double boxBounce = 0.5;
@@ -21,10 +14,6 @@ constexpr double sphereBounceSpin = static_cast<double>(0.999999f);
 // Spin kept by a box at a bounce, times its restitution.
 constexpr double boxBounceSpin = 0.75;
 
-float sampleTime(int k, float limit) {
-    return static_cast<float>(k * static_cast<double>(limit) * sampleFraction);
-}
-
 // z offset of the lowest corner of the body's box turned to the angles it
 // would have after t.
 double lowestCornerAfter(const RigidBody& body, float t) {
@@ -32,35 +21,30 @@ double lowestCornerAfter(const RigidBody& body, float t) {
     posed.assign(body.box);
     const Vec3 a = body.predictAngles(t, body.spin);
     posed.reorient(a.x, a.y, a.z, pivotCentre);
-    return posed.corners[posed.lowestCornerIndex()].z;
+    return lowestCornerOffset(posed);
 }
 
-// The sample loop is shared by both kinds: the first k at which the body is at
-// or below its floor, or sampleCount when no sample before the end touches.
-// The result is the sample before it, so the body stops short of the floor
-// rather than inside it.
+// The result is the sample before the first one in contact, so the body
+// stops short of its floor rather than inside it: 0 when the first sample
+// already touches, 0.99 * limit when only the end of the limit does.
 template <typename TouchesAt>
 float lastSampleBeforeContact(float limit, TouchesAt touchesAt) {
-    int k = 1;
-    while (k < sampleCount && !touchesAt(sampleTime(k, limit))) ++k;
-    return sampleTime(k - 1, limit);
+    return sampleTime(firstTouchingSample(limit, touchesAt) - 1, limit);
 }
 
 float sphereTimeOfImpact(const RigidBody& body, float limit) {
     const double contactHeight = static_cast<double>(body.radius) + body.floorHeight;
-    if (body.position.z <= contactHeight && body.velocity.length() < sphereRestSpeed) return -1.0f;
+    if (body.position.z <= contactHeight && body.velocity.length() < groundSphereRestSpeed) return -1.0f;
 
     auto heightAt = [&](float t) { return body.predictPosition(t, body.predictVelocity(t)).z; };
     if (heightAt(limit) > contactHeight) return -1.0f;
     return lastSampleBeforeContact(limit, [&](float t) { return heightAt(t) <= contactHeight; });
 }
 
-float boxTimeOfImpact(RigidBody& body, float limit) {
-    const double lowest = body.box.corners[body.box.lowestCornerIndex()].z;
-    body.radius = static_cast<float>(lowest);
+float boxTimeOfImpact(const RigidBody& body, float limit, double lowest) {
     const double floor = body.floorHeight;
     if (body.position.z <= floor - lowest) return -1.0f;
-    if (body.velocity.length() < boxRestSpeed) return -1.0f;
+    if (body.velocity.length() < groundBoxRestSpeed) return -1.0f;
 
     // No corner of the turned box lies further below the centre than reach
     // (the half diagonal, with room for the rounding of the turn). While the
@@ -81,25 +65,18 @@ Vec3 bounceKick(const Vec3& v) { return {-(v.z * v.y), v.z * v.x, v.x * v.y}; }
 
 }  // namespace
 
-float groundTimeOfImpact(RigidBody& body, float limit) {
-    if (body.kind == kindSphere) return sphereTimeOfImpact(body, limit);
-    if (body.kind == kindBox) return boxTimeOfImpact(body, limit);
-    return -1.0f;
-}
+double lowestCornerOffset(const BoxShape& box) { return box.corners[box.lowestCornerIndex()].z; }
 
-float World::earliestGroundHit(float dt) {
-    // Each body searches only up to the best time found so far; ties keep the
-    // lower index.
-    float best = dt;
-    for (int i = 0; i < bodyCount; ++i) {
-        RigidBody* body = bodies[i].get();
-        const float t = groundTimeOfImpact(*body, best);
-        if (t > 0.0f && t < best) {
-            best = t;
-            hitA = body;
-        }
+GroundImpact groundTimeOfImpact(const RigidBody& body, float limit) {
+    GroundImpact impact;
+    if (body.kind == kindSphere) {
+        impact.time = sphereTimeOfImpact(body, limit);
+    } else if (body.kind == kindBox) {
+        const double lowest = lowestCornerOffset(body.box);
+        impact.lowestCorner = static_cast<float>(lowest);
+        impact.time = boxTimeOfImpact(body, limit, lowest);
     }
-    return best == dt ? -1.0f : best;
+    return impact;
 }
 
 void RigidBody::groundResponse(float t) {
@@ -119,4 +96,22 @@ void RigidBody::groundResponse(float t) {
     velocity.z = -velocity.z;
     spin = spin + bounceSpinKick * bounceKick(velocity);
     spin = spinKeep * spin;
+}
+
+void RigidBody::landOnFloor(float t) {
+    if (kind != kindSphere && kind != kindBox) return;
+    advance(t, pivotCentre);
+    // The search left the body at the last sample above its floor; the rest
+    // of the way down is shorter than one sample's fall.
+    const double floor = floorHeight;
+    const double rest = kind == kindSphere ? floor + radius : floor - lowestCornerOffset(box);
+    if (position.z > rest) position.z = rest;
+    velocity = {};
+}
+
+bool arrivesAtRest(const RigidBody& body, float t) {
+    const double speed = body.predictVelocity(t).length();
+    if (body.kind == kindSphere) return speed < groundSphereRestSpeed;
+    if (body.kind == kindBox) return speed < groundBoxRestSpeed;
+    return false;
 }

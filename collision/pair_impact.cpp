@@ -1,20 +1,11 @@
 #include "collision/pair_impact.h"
 
 #include <cmath>
+#include <cstring>
 
-#include "core/world.h"
+#include "collision/sampling.h"
 
 namespace {
-
-// A pair is skipped when all four of its speeds are at or below this.
-constexpr double pairRestSpeed = 0.0001;
-// Search steps at k hundredths of the limit, k = 1..99: 0.01 in single precision.
-constexpr double stepFraction = static_cast<double>(0.01f);
-constexpr int stepCount = 100;
-
-float stepTime(int k, float limit) {
-    return static_cast<float>(k * static_cast<double>(limit) * stepFraction);
-}
 
 // A posed box with its three axis directions, which every point tested in it
 // shares. Built lazily: most tested points lie outside the half diagonal and
@@ -66,8 +57,11 @@ private:
     bool haveAxes_ = false;
 };
 
+bool sameBits(const Vec3& a, const Vec3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 // One body as the contact tests see it.
-struct PairBody {
+class PairBody {
+public:
     explicit PairBody(const RigidBody& b)
         : body(b), halfDiagonal(halfDiagonalOf(b.box.width, b.box.length, b.box.height)) {}
 
@@ -75,8 +69,24 @@ struct PairBody {
     const float halfDiagonal;  // of the box rebuilt from its edge lengths, whatever its turn
 
     // The box rebuilt and turned to the angles predicted after t, corners as
-    // offsets from the predicted position.
-    PosedBox posedAt(float t) const { return PosedBox(body.box, body.predictAngles(t, body.spin)); }
+    // offsets from the predicted position. The posed box of the last call is
+    // kept with its axes: a body without spin, and often a slow one, has the
+    // same angles at every test of a search, and the same angles give the
+    // same corners.
+    PosedBox& posedAt(float t) {
+        const Vec3 angles = body.predictAngles(t, body.spin);
+        if (!havePosed_ || !sameBits(angles, posedAngles_)) {
+            posed_ = PosedBox(body.box, angles);
+            posedAngles_ = angles;
+            havePosed_ = true;
+        }
+        return posed_;
+    }
+
+private:
+    PosedBox posed_{BoxShape{}};
+    Vec3 posedAngles_;
+    bool havePosed_ = false;
 };
 
 // The contact tests of one pair. Rotating boxes costs trigonometry, so each
@@ -119,8 +129,8 @@ private:
         const Vec3 pb = b_.body.predictPosition(t, vb);
         const Vec3 ab = pa - pb;
         if (ab.length() > static_cast<double>(a_.halfDiagonal) + b_.halfDiagonal) return {};
-        PosedBox boxA = a_.posedAt(t);
-        PosedBox boxB = b_.posedAt(t);
+        PosedBox& boxA = a_.posedAt(t);
+        PosedBox& boxB = b_.posedAt(t);
         for (const Vec3& corner : boxB.box().corners) {
             const Vec3 q = corner + ab;
             const Vec3 c = boxA.contactNormal(q.x, q.y, q.z).negated();
@@ -142,60 +152,36 @@ private:
 
 bool isZero(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
 
-bool atRest(const RigidBody& b) {
+}  // namespace
+
+bool atPairRest(const RigidBody& b) {
     // Resting bodies hold exact zeros; only moving ones need the lengths.
     if (isZero(b.velocity) && isZero(b.spin)) return true;
     return b.velocity.length() <= pairRestSpeed && b.spin.length() <= pairRestSpeed;
 }
 
-}  // namespace
-
 Vec3 boxContactNormal(const BoxShape& box, double x, double y, double z) {
     return PosedBox(box).contactNormal(x, y, z);
 }
 
-float World::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
-    if (atRest(*a) && atRest(*b)) return -1.0f;
+PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) {
+    PairImpact impact;
+    if (atPairRest(a) && atPairRest(b)) return impact;
     // The case follows a's kind alone: a sphere first is tested by its
     // surface point, anything else by box corners.
-    PairSearch search(*a, *b);
-    if (search.contactAt(limit).length() == 0.0) return -1.0f;
+    PairSearch search(a, b);
+    if (search.contactAt(limit).length() == 0.0) return impact;
 
-    // The first search step in contact decides; the result is the step before
+    // The first sample in contact decides; the result is the sample before
     // it, so the bodies are moved to just short of touching.
-    int k = 1;
     Vec3 contact;
-    for (; k < stepCount; ++k) {
-        contact = search.contactAt(stepTime(k, limit));
-        if (contact.length() > 0.0) break;
-    }
-    normalA = k < stepCount ? contact : Vec3{};
-    normalB = search.sphereCase() ? search.sphereVelocity().normalized() : normalA;
-    return stepTime(k - 1, limit);
-}
-
-float World::earliestPairHit(float limit) {
-    float best = limit;
-    // Each search leaves its contact vectors in normalA/normalB; the ones that
-    // count are those of the pair taken, not of a later pair examined after it.
-    Vec3 takenA, takenB;
-    bool taken = false;
-    for (int i = 0; i + 1 < bodyCount; ++i) {
-        for (int j = i + 1; j < bodyCount; ++j) {
-            const float r = pairTimeOfImpact(best, bodies[i].get(), bodies[j].get());
-            if (r > 0.0f && r < best) {
-                best = r;
-                hitA = bodies[i].get();
-                hitB = bodies[j].get();
-                takenA = normalA;
-                takenB = normalB;
-                taken = true;
-            }
-        }
-    }
-    if (taken) {
-        normalA = takenA;
-        normalB = takenB;
-    }
-    return best == limit ? -1.0f : best;
+    const int k = firstTouchingSample(limit, [&](float t) {
+        contact = search.contactAt(t);
+        return contact.length() > 0.0;
+    });
+    impact.sampled = true;
+    impact.normalA = k < sampleCount ? contact : Vec3{};
+    impact.normalB = search.sphereCase() ? search.sphereVelocity().normalized() : impact.normalA;
+    impact.time = sampleTime(k - 1, limit);
+    return impact;
 }

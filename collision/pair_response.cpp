@@ -1,4 +1,4 @@
-#include "core/world.h"
+#include "collision/pair_response.h"
 
 namespace {
 
@@ -16,29 +16,29 @@ Vec3 mirrored(const Vec3& d, const Vec3& n) { return d - (2.0 * dot(d, n)) * n; 
 
 }  // namespace
 
-void World::resolvePair(RigidBody* a, RigidBody* b, float t) {
-    a->advance(t, pivotCentre);
-    b->advance(t, pivotCentre);
+void resolvePairImpact(RigidBody& a, RigidBody& b, float t, const Vec3& normalA, const Vec3& normalB) {
+    a.advance(t, pivotCentre);
+    b.advance(t, pivotCentre);
 
     // Speeds are exchanged as in a one-dimensional elastic impact; each body
     // keeps its own direction of motion, mirrored about its contact vector.
     // A body at rest has no direction and therefore stays at rest.
-    const float sA = static_cast<float>(a->velocity.length());
-    const float sB = static_cast<float>(b->velocity.length());
-    a->velocity = mirrored(a->velocity.normalized(), normalA);
-    b->velocity = mirrored(b->velocity.normalized(), normalB);
+    const float sA = static_cast<float>(a.velocity.length());
+    const float sB = static_cast<float>(b.velocity.length());
+    a.velocity = mirrored(a.velocity.normalized(), normalA);
+    b.velocity = mirrored(b.velocity.normalized(), normalB);
 
-    const double mA = a->mass;
-    const double mB = b->mass;
+    const double mA = a.mass;
+    const double mB = b.mass;
     const double newA = ((mA - mB) * sA + 2.0 * mB * sB) / (mA + mB);
     const double newB = ((mB - mA) * sB + 2.0 * mA * sA) / (mA + mB);
-    a->velocity = pairSpeedDamping * (newA * a->velocity);
-    b->velocity = pairSpeedDamping * (newB * b->velocity);
+    a.velocity = pairSpeedDamping * (newA * a.velocity);
+    b.velocity = pairSpeedDamping * (newB * b.velocity);
 
-    const Vec3& va = a->velocity;
-    const Vec3& vb = b->velocity;
-    a->spin = a->spin + firstSpinKick * Vec3{-(va.z * va.y), va.z * va.x, va.y * va.x};
-    b->spin = b->spin + secondSpinKick * Vec3{-(vb.y * vb.z), vb.z * vb.x, vb.y * vb.x};
-    a->spin = pairSpinDamping * a->spin;
-    b->spin = pairSpinDamping * b->spin;
+    const Vec3& va = a.velocity;
+    const Vec3& vb = b.velocity;
+    a.spin = a.spin + firstSpinKick * Vec3{-(va.z * va.y), va.z * va.x, va.y * va.x};
+    b.spin = b.spin + secondSpinKick * Vec3{-(vb.y * vb.z), vb.z * vb.x, vb.y * vb.x};
+    a.spin = pairSpinDamping * a.spin;
+    b.spin = pairSpinDamping * b.spin;
 }

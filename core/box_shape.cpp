@@ -17,6 +17,7 @@ struct TurnedBox {
     float edges[3] = {0, 0, 0};  // width, length, height
     uint64_t angles[3] = {0, 0, 0};
     bool valid = false;
+    float halfDiagonal = 0.0f;  // of the edges, so that a hit needs no square root
     Vec3 corners[8];
 };
 constexpr int turnedBoxSlots = 32;
@@ -159,7 +160,7 @@ void BoxShape::resetAndTurn(double ax, double ay, double az) {
     if (hit) {
         std::memcpy(corners, slot.corners, sizeof corners);
         halfLength = length * 0.5f;
-        halfDiagonal = halfDiagonalOf(width, length, height);
+        halfDiagonal = slot.halfDiagonal;
         return;
     }
     resetCorners();
@@ -167,6 +168,7 @@ void BoxShape::resetAndTurn(double ax, double ay, double az) {
     std::memcpy(slot.edges, edges, sizeof slot.edges);
     std::memcpy(slot.angles, angles, sizeof slot.angles);
     std::memcpy(slot.corners, corners, sizeof slot.corners);
+    slot.halfDiagonal = halfDiagonal;
     slot.valid = true;
 }
 

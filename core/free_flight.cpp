@@ -1,11 +1,13 @@
 #include "core/free_flight.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
-// Sphere: at or below this speed it counts as resting (m/s).
-constexpr double sphereRestSpeed = 0.01;
+// Sphere: at or below this speed free flight stops it and only lets it roll
+// out its spin (m/s).
+constexpr double freeFlightSphereRestSpeed = 0.01;
 // Box: above this speed it is always in flight (m/s).
 constexpr double boxFlightSpeed = 0.1;
 // Box: its lowest corner within this of its floor counts as touching (m).
@@ -61,12 +63,61 @@ void computeFloorHeight(const BodyList& bodies, int k) {
     body.floorHeight = floor;
 }
 
+FloorFinder::FloorFinder(int bodyCount) {
+    const size_t n = bodyCount > 0 ? static_cast<size_t>(bodyCount) : 0;
+    x_.resize(n);
+    y_.resize(n);
+    top_.resize(n);
+    reach_.resize(n);
+}
+
+void FloorFinder::load(const BodyList& bodies, int count) {
+    count = std::max(count, 0);
+    // A world keeps its number of bodies; only one that was given more
+    // since it was built makes the copy grow.
+    if (count > static_cast<int>(x_.size())) *this = FloorFinder(count);
+    count_ = count;
+    for (int i = 0; i < count_; ++i) refresh(*bodies[i], i);
+}
+
+void FloorFinder::refresh(const RigidBody& body, int i) {
+    double extent = NAN;
+    if (body.kind == kindSphere) {
+        extent = body.radius;
+    } else if (body.kind == kindBox) {
+        extent = body.box.halfLength;
+    }
+    x_[i] = body.position.x;
+    y_[i] = body.position.y;
+    reach_[i] = extent;
+    top_[i] = body.position.z + extent;  // NaN, never below anything, for other kinds
+}
+
+void FloorFinder::setFloorHeight(RigidBody& body, int k) const {
+    const double x = body.position.x, y = body.position.y, z = body.position.z;
+    float floor = 0.0f;
+    // The same tests in the same order as computeFloorHeight; the body itself
+    // is left out by the two ranges.
+    auto scan = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const double top = top_[i];
+            if (!(top < z) || !(top > floor)) continue;
+            const double dx = x - x_[i];
+            const double dy = y - y_[i];
+            if (std::sqrt(dx * dx + dy * dy) < reach_[i]) floor = static_cast<float>(top);
+        }
+    };
+    scan(0, k);
+    scan(k + 1, count_);
+    body.floorHeight = floor;
+}
+
 void RigidBody::advanceFree(float dt) {
     if (kind == kindSphere) {
         // The in-flight test measures height against the ground plane, not
         // the floor: a sphere on top of a box counts as in flight while it
         // moves.
-        if (velocity.length() > sphereRestSpeed && radius <= position.z) {
+        if (velocity.length() > freeFlightSphereRestSpeed && radius <= position.z) {
             advance(dt, pivotCentre);
             return;
         }

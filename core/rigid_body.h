@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "core/box_shape.h"
 #include "core/vec3.h"
 
@@ -56,4 +59,14 @@ struct RigidBody {
     // Moves the body over t to its ground impact and makes it bounce off a
     // horizontal floor. Inert kinds do nothing.
     void groundResponse(float t);
+
+    // Moves the body over t to its ground impact and leaves it at rest on its
+    // floor instead of bouncing: velocity zero, the centre lowered onto its
+    // resting height (floorHeight + radius for a sphere, floorHeight less the
+    // lowest corner's offset for a box) if it is above it, never raised. Spin
+    // is kept. Inert kinds do nothing.
+    void landOnFloor(float t);
 };
+
+// The bodies of a world, owned, in index order.
+using BodyList = std::vector<std::unique_ptr<RigidBody>>;

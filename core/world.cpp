@@ -1,8 +1,11 @@
 #include "core/world.h"
 
+#include "collision/ground_contact.h"
+#include "collision/pair_impact.h"
+#include "collision/pair_response.h"
 #include "core/free_flight.h"
 
-World::World(int count, float mass) {
+World::World(int count, float mass) : pairBroadPhase_(count), floors_(count) {
     normalA = {};
     normalB = {};
     bodyCount = count;
@@ -34,12 +37,72 @@ void World::applyForces() {}
 void World::advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) {
     // Floor heights and free flight interleave per body: body i finds its
     // floor among bodies 0..i-1 already advanced and i+1.. not yet advanced.
+    floors_.load(bodies, bodyCount);
     for (int i = 0; i < bodyCount; ++i) {
-        computeFloorHeight(bodies, i);
         RigidBody* body = bodies[i].get();
-        if (body != skipA && body != skipB) body->advanceFree(dt);
+        floors_.setFloorHeight(*body, i);
+        if (body != skipA && body != skipB) {
+            body->advanceFree(dt);
+            floors_.refresh(*body, i);
+        }
     }
 }
+
+float World::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
+    const PairImpact impact = pairImpact(limit, *a, *b);
+    if (impact.sampled) {
+        normalA = impact.normalA;
+        normalB = impact.normalB;
+    }
+    return impact.time;
+}
+
+float World::earliestGroundHit(float dt) {
+    // Each body searches only up to the best time found so far; ties keep the
+    // lower index.
+    float best = dt;
+    for (int i = 0; i < bodyCount; ++i) {
+        RigidBody& body = *bodies[i];
+        const GroundImpact impact = groundTimeOfImpact(body, best);
+        // Free flight reads a box's lowest corner back from its radius.
+        if (body.kind == kindBox) body.radius = impact.lowestCorner;
+        const float t = impact.time;
+        if (t > 0.0f && t < best) {
+            best = t;
+            hitA = &body;
+        }
+    }
+    return best == dt ? -1.0f : best;
+}
+
+float World::earliestPairHit(float limit) {
+    float best = limit;
+    // Each search leaves its contact vectors in normalA/normalB; the ones that
+    // count are those of the pair taken, not of a later pair searched after it.
+    Vec3 takenA, takenB;
+    bool taken = false;
+    pairBroadPhase_.prepare(bodies, bodyCount, limit);
+    for (int i = 0; i + 1 < bodyCount; ++i) {
+        for (int j : pairBroadPhase_.partnersAfter(i)) {
+            const float r = pairTimeOfImpact(best, bodies[i].get(), bodies[j].get());
+            if (r > 0.0f && r < best) {
+                best = r;
+                hitA = bodies[i].get();
+                hitB = bodies[j].get();
+                takenA = normalA;
+                takenB = normalB;
+                taken = true;
+            }
+        }
+    }
+    if (taken) {
+        normalA = takenA;
+        normalB = takenB;
+    }
+    return best == limit ? -1.0f : best;
+}
+
+void World::resolvePair(RigidBody* a, RigidBody* b, float t) { resolvePairImpact(*a, *b, t, normalA, normalB); }
 
 void World::step(float dt) {
     clearForces();
@@ -58,7 +121,19 @@ void World::step(float dt) {
         const float before = dt;
         if (tg > 0.0f && (!(tp > 0.0f) || tg <= tp)) {
             dt = dt - tg;
-            hitA->groundResponse(tg);
+            // A body resting a hair above its floor is found falling onto it
+            // at vanishing times, bounces at a vanishing speed and is found
+            // again, each time taking almost nothing off the time left; two
+            // such bodies shorten each other's search limit and the step
+            // stalls. Once a step has handled far more impacts than an
+            // ordinary one, a body that arrives slower than the ground search
+            // lets a touching body rest lands instead of bouncing: it is put
+            // on its floor at rest and is not found again.
+            if (events >= landingAfterEvents && arrivesAtRest(*hitA, tg)) {
+                hitA->landOnFloor(tg);
+            } else {
+                hitA->groundResponse(tg);
+            }
             advanceAll(hitA, nullptr, tg);
         } else {
             dt = dt - tp;

@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "collision/broad_phase.h"
+#include "core/free_flight.h"
 #include "core/rigid_body.h"
 #include "core/vec3.h"
 
@@ -25,8 +27,6 @@ struct BodyLaunch {
 // Constant data, so that worlds built before main (the program's is) see it.
 extern const BodyLaunch defaultLaunches[defaultBodyCount];
 
-using BodyList = std::vector<std::unique_ptr<RigidBody>>;
-
 // The ground the floor heights refer to: the plane z = 0, normal up.
 struct GroundPlane {
     Vec3 point{0.0, 0.0, 0.0};
@@ -43,6 +43,11 @@ public:
     // in free flight. No prepared scene comes anywhere near it; it only keeps
     // step() from spinning when impact times stop shrinking the time left.
     static constexpr int maxEventsPerStep = 10000;
+
+    // Impacts one step() handles before a body that meets its floor too
+    // slowly to bounce off it lands on it instead (see step). Far more than
+    // any prepared scene needs in a step, far fewer than a stall piles up.
+    static constexpr int landingAfterEvents = 48;
 
     int bodyCount = 0;
     BodyList bodies;            // owned, in index order
@@ -83,7 +88,9 @@ public:
     virtual float earliestGroundHit(float dt);
 
     // Earliest impact of two bodies within limit, sets hitA and hitB (lower
-    // index first); -1 when there is none (both untouched).
+    // index first); -1 when there is none (both untouched). Pairs that
+    // provably cannot touch within limit are not searched; normalA and
+    // normalB end as the contact vectors of the pair taken.
     virtual float earliestPairHit(float limit);
 
     // Moves a and b over t to their impact and applies the collision response.
@@ -95,6 +102,10 @@ public:
     virtual void step(float dt);
 
     virtual ~World();
+
+private:
+    PairBroadPhase pairBroadPhase_;  // sized for bodyCount bodies
+    FloorFinder floors_;             // sized for bodyCount bodies
 };
 
 // The world the application runs: bodies fall under a constant gravity.

@@ -36,47 +36,61 @@ float sampleTime(int k, float limit) {
 
 TEST(GroundTimeOfImpact, WorkedExampleSphereAndCube) {
     RigidBody sphere = fallingSphere(1.5, -10);
-    const float t = groundTimeOfImpact(sphere, 0.1f);
+    const float t = groundTimeOfImpact(sphere, 0.1f).time;
     EXPECT_EQ(t, sampleTime(47, 0.1f));
     EXPECT_EQ(t, 0.047f);
 
     RigidBody cube = fallingCube(1.5, -10);
-    EXPECT_EQ(groundTimeOfImpact(cube, 0.1f), sampleTime(47, 0.1f));
-    EXPECT_EQ(cube.radius, -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(cube, 0.1f).time, sampleTime(47, 0.1f));
+    EXPECT_EQ(lowestCornerOffset(cube.box), -1.0);
 }
 
 TEST(GroundTimeOfImpact, SphereRestsTouchesOrStaysAbove) {
     RigidBody resting = fallingSphere(1.0, -0.09);
-    EXPECT_EQ(groundTimeOfImpact(resting, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(resting, 0.1f).time, -1.0f);
     // At 0.1 or faster it is searched; the first sample already touches.
     RigidBody touching = fallingSphere(1.0, -0.1);
-    EXPECT_EQ(groundTimeOfImpact(touching, 0.1f), 0.0f);
+    EXPECT_EQ(groundTimeOfImpact(touching, 0.1f).time, 0.0f);
     // Still above the floor at the end of the interval, though falling.
     RigidBody above = fallingSphere(3.0, -1);
-    EXPECT_EQ(groundTimeOfImpact(above, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(above, 0.1f).time, -1.0f);
     // Touching at the end but at no sample before it: 99 hundredths.
     RigidBody late = fallingSphere(1.0 + 10.0 * 0.0999, -10);
     late.force = {};
-    EXPECT_EQ(groundTimeOfImpact(late, 0.1f), sampleTime(99, 0.1f));
+    EXPECT_EQ(groundTimeOfImpact(late, 0.1f).time, sampleTime(99, 0.1f));
     // The floor under the body counts, not the ground.
     RigidBody onBox = fallingSphere(3.5, -10);
     onBox.floorHeight = 2.0f;
-    EXPECT_EQ(groundTimeOfImpact(onBox, 0.1f), sampleTime(47, 0.1f));
+    EXPECT_EQ(groundTimeOfImpact(onBox, 0.1f).time, sampleTime(47, 0.1f));
 }
 
-TEST(GroundTimeOfImpact, BoxRestsOrIsTooSlowButAlwaysRecordsItsLowestCorner) {
+TEST(GroundTimeOfImpact, BoxRestsOrIsTooSlow) {
     RigidBody sunk = fallingCube(0.9, -20);
-    sunk.radius = 5.0f;
-    EXPECT_EQ(groundTimeOfImpact(sunk, 0.1f), -1.0f);
-    EXPECT_EQ(sunk.radius, -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(sunk, 0.1f).time, -1.0f);
     RigidBody slow = fallingCube(1.0001, -0.009);
     slow.force = {};
-    EXPECT_EQ(groundTimeOfImpact(slow, 0.1f), -1.0f);
-    // A turned box measures from its turned lowest corner.
-    RigidBody turned = fallingCube(5, 0);
+    EXPECT_EQ(groundTimeOfImpact(slow, 0.1f).time, -1.0f);
+    // A turned box measures from its turned lowest corner: sqrt(2) below
+    // its centre at 45 degrees, so at 1.4 its corner is already in the floor.
+    RigidBody turned = fallingCube(1.4, -20);
     turned.box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
-    groundTimeOfImpact(turned, 0.1f);
-    EXPECT_FLOAT_EQ(turned.radius, static_cast<float>(-std::sqrt(2.0)));
+    EXPECT_EQ(groundTimeOfImpact(turned, 0.1f).time, -1.0f);
+    EXPECT_DOUBLE_EQ(lowestCornerOffset(turned.box), -std::sqrt(2.0));
+}
+
+TEST(EarliestGroundHit, RecordsEveryBoxsLowestCornerWhateverItFinds) {
+    GravityWorld w(0, 0, gravityZ);
+    for (int i = 0; i < 7; ++i) w.bodies[i]->position = {10.0 * i, 0, 50};
+    w.bodies[3]->box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
+    w.bodies[3]->radius = 5.0f;
+    w.bodies[4]->position.z = 0.5;  // sunk: no impact, radius written all the same
+    w.bodies[4]->radius = 5.0f;
+    w.clearForces();
+    w.applyForces();
+    EXPECT_EQ(w.earliestGroundHit(0.1f), -1.0f);
+    EXPECT_FLOAT_EQ(w.bodies[3]->radius, static_cast<float>(-std::sqrt(2.0)));
+    EXPECT_EQ(w.bodies[4]->radius, -1.0f);
+    EXPECT_EQ(w.bodies[0]->radius, 1.0f);  // the sphere keeps its radius
 }
 
 TEST(GroundTimeOfImpact, SpinningBoxSamplesItsTurningCorners) {
@@ -86,7 +100,7 @@ TEST(GroundTimeOfImpact, SpinningBoxSamplesItsTurningCorners) {
     b.force = {};
     b.velocity = {0.5, 0, 0};
     b.spin = {0, M_PI / 4 / 0.1, 0};
-    const float t = groundTimeOfImpact(b, 0.1f);
+    const float t = groundTimeOfImpact(b, 0.1f).time;
     EXPECT_GT(t, 0.0f);
     EXPECT_LT(t, 0.1f);
     // The sample after t is in contact, t itself is not.
@@ -104,7 +118,7 @@ TEST(GroundTimeOfImpact, SpinningBoxSamplesItsTurningCorners) {
 TEST(GroundTimeOfImpact, InertKindsNeverHit) {
     RigidBody b = fallingSphere(1.5, -10);
     b.kind = 0;
-    EXPECT_EQ(groundTimeOfImpact(b, 0.1f), -1.0f);
+    EXPECT_EQ(groundTimeOfImpact(b, 0.1f).time, -1.0f);
 }
 
 TEST(EarliestGroundHit, TakesTheStrictlyEarliestAndTiesGoLow) {
@@ -169,4 +183,56 @@ TEST(GroundResponse, BoxBouncesAtHalfWithASpinKick) {
     inert.groundResponse(0.5f);
     EXPECT_EQ(inert.velocity.z, -10.0);
     EXPECT_EQ(inert.position.z, 1.0);
+}
+
+TEST(LandOnFloor, PutsTheBodyOnItsFloorAtRestAndNeverRaisesIt) {
+    RigidBody sphere = fallingSphere(1.5, -0.05);
+    sphere.floorHeight = 0.25f;
+    sphere.spin = {0.5, 0, 0};
+    sphere.landOnFloor(0.01f);
+    EXPECT_EQ(sphere.position.z, 1.25);
+    EXPECT_EQ(sphere.velocity.length(), 0.0);
+    EXPECT_EQ(sphere.spin.x, 0.5);  // spin is not the floor's business
+
+    // A turned box rests on its lowest corner.
+    RigidBody box = fallingCube(2.0, -0.005);
+    box.force = {};
+    box.box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
+    box.angles = {0.0, M_PI / 4, 0.0};
+    box.landOnFloor(0.0f);
+    EXPECT_EQ(box.position.z, -lowestCornerOffset(box.box));
+    EXPECT_NEAR(box.position.z, std::sqrt(2.0), 1e-12);
+
+    // Already lower than its resting height: it stays where it is.
+    RigidBody sunk = fallingSphere(0.9, -0.05);
+    sunk.force = {};
+    sunk.landOnFloor(0.0f);
+    EXPECT_EQ(sunk.position.z, 0.9);
+    EXPECT_EQ(sunk.velocity.length(), 0.0);
+
+    RigidBody inert = fallingSphere(1.5, -0.05);
+    inert.kind = 0;
+    inert.landOnFloor(0.1f);
+    EXPECT_EQ(inert.position.z, 1.5);
+    EXPECT_EQ(inert.velocity.z, -0.05);
+}
+
+TEST(ArrivesAtRest, ComparesTheSpeedAtTheImpactWithTheRestSpeedOfTheKind) {
+    RigidBody sphere = fallingSphere(1.0, -0.05);
+    sphere.force = {};
+    EXPECT_TRUE(arrivesAtRest(sphere, 0.01f));
+    sphere.velocity.z = -0.2;
+    EXPECT_FALSE(arrivesAtRest(sphere, 0.01f));
+    // Gravity counts: 0.05 m/s now, 0.05 + 9.81 * 0.01 at the impact.
+    RigidBody falling = fallingSphere(1.0, -0.05);
+    EXPECT_FALSE(arrivesAtRest(falling, 0.01f));
+
+    RigidBody box = fallingCube(1.0, -0.005);
+    box.force = {};
+    EXPECT_TRUE(arrivesAtRest(box, 0.01f));
+    box.velocity.z = -0.05;  // a sphere this slow would rest, a box not
+    EXPECT_FALSE(arrivesAtRest(box, 0.01f));
+    box.kind = 0;
+    box.velocity = {};
+    EXPECT_FALSE(arrivesAtRest(box, 0.01f));
 }

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/free_flight.h"
+#include "core/world.h"
+
+// A world whose searches run as the plain loops do: every pair is searched,
+// lower index first, and every floor is found by computeFloorHeight. The
+// engine's own world skips pairs and copies floors only where that provably
+// changes nothing, so the two must agree bit for bit.
+template <class Base>
+class Unculled : public Base {
+public:
+    using Base::Base;
+
+    float earliestPairHit(float limit) override {
+        float best = limit;
+        Vec3 takenA, takenB;
+        bool taken = false;
+        for (int i = 0; i + 1 < this->bodyCount; ++i) {
+            for (int j = i + 1; j < this->bodyCount; ++j) {
+                const float r = this->pairTimeOfImpact(best, this->bodies[i].get(), this->bodies[j].get());
+                if (r > 0.0f && r < best) {
+                    best = r;
+                    this->hitA = this->bodies[i].get();
+                    this->hitB = this->bodies[j].get();
+                    takenA = this->normalA;
+                    takenB = this->normalB;
+                    taken = true;
+                }
+            }
+        }
+        if (taken) {
+            this->normalA = takenA;
+            this->normalB = takenB;
+        }
+        return best == limit ? -1.0f : best;
+    }
+
+    void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
+        for (int i = 0; i < this->bodyCount; ++i) {
+            computeFloorHeight(this->bodies, i);
+            RigidBody* body = this->bodies[i].get();
+            if (body != skipA && body != skipB) body->advanceFree(dt);
+        }
+    }
+};
+
+// n bodies under a constant gravity, for worlds larger than the program's.
+class FallingWorld : public World {
+public:
+    explicit FallingWorld(int n, double gz = static_cast<double>(-9.81f)) : World(n, defaultBodyMass), gravityZ(gz) {}
+    double gravityZ;
+    void applyForces() override {
+        for (int i = 0; i < bodyCount; ++i) {
+            RigidBody& b = *bodies[i];
+            b.force.add(0.0, 0.0, static_cast<double>(b.mass) * gravityZ);
+        }
+    }
+};
