@@ -33,3 +33,15 @@ await_clean_exit() {
     pid=
     [ "$status" = 0 ] || fail "exit status $status"
 }
+
+# How long the picture of a paused scene must stay the same to count as at
+# rest: well above the gap between two frames of the moving scene, which a
+# sanitizer build on a busy machine stretches to hundreds of milliseconds.
+# Call while the scene moves; keeps the largest seen so far in quiet_ms.
+quiet_ms=300
+measure_quiet() {
+    local gap
+    gap=$("$probe" frame-gap "$1" 10000) || fail "the scene does not move"
+    [ $((gap * 4)) -gt "$quiet_ms" ] && quiet_ms=$((gap * 4))
+    return 0
+}

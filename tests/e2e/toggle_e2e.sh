@@ -41,14 +41,16 @@ press "$windowed" F8
 before=$("$probe" wait-stable "$windowed" 300 $timeoutMs) || fail "no rest after F8"
 press "$windowed" space
 "$probe" wait-change "$windowed" "$before" $timeoutMs || fail "Space did not start the scene"
+measure_quiet "$windowed"
 press "$windowed" space
-paused=$("$probe" wait-stable "$windowed" 300 $timeoutMs) || fail "Space did not stop the scene"
+paused=$("$probe" wait-stable "$windowed" "$quiet_ms" $timeoutMs) || fail "Space did not stop the scene"
 
 kill -USR1 "$pid"
 full=$(new_window "$windowed") || fail "no new window after the first SIGUSR1"
 [ "$("$probe" style "$full")" = popup ] || fail "the new window is not full-screen"
 [ "$("$probe" size "$full")" = 1024x768 ] || fail "the full-screen window is $("$probe" size "$full")"
-shown=$("$probe" wait-stable "$full" 300 $timeoutMs) || fail "the full-screen window does not come to rest"
+"$probe" wait-drawn Prallwerk $timeoutMs >/dev/null || fail "nothing drawn in the full-screen window"
+shown=$("$probe" wait-stable "$full" "$quiet_ms" $timeoutMs) || fail "the full-screen window does not come to rest"
 [ "$shown" = "$paused" ] || fail "the full-screen window shows another state than before the toggle"
 
 press "$full" space

@@ -14,6 +14,10 @@
 //                                             waits until the pixels stay
 //                                             the same for QUIET_MS; prints
 //                                             their hash
+//   window_probe frame-gap WINDOW TIMEOUT_MS  waits for two changes of the
+//                                             pixels in a row (a moving
+//                                             scene) and prints the ms
+//                                             between them
 //   window_probe style WINDOW                 prints popup for a borderless
 //                                             topmost (full-screen) window,
 //                                             overlapped otherwise
@@ -213,7 +217,7 @@ long long wallClockMs() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|style|check-scene ...\n");
+    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|frame-gap|style|check-scene ...\n");
     return 2;
 }
 
@@ -245,6 +249,29 @@ int run(Display* display, int argc, char** argv) {
         if (hash == 0) return 1;
         std::printf("%016llx\n", static_cast<unsigned long long>(hash));
         return 0;
+    }
+    if (command == "frame-gap" && argc == 4) {
+        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const long timeoutMs = std::atol(argv[3]);
+        uint64_t last = pixelHash(display, window, nullptr);
+        int changes = 0;
+        std::chrono::steady_clock::time_point changed;
+        for (;;) {
+            const uint64_t hash = pixelHash(display, window, nullptr);
+            if (hash != 0 && hash != last) {
+                const auto now = std::chrono::steady_clock::now();
+                if (++changes == 2) {
+                    std::printf("%lld\n", static_cast<long long>(
+                                               std::chrono::duration_cast<std::chrono::milliseconds>(now - changed)
+                                                   .count()));
+                    return 0;
+                }
+                changed = now;
+                last = hash;
+            }
+            if (expired(start, timeoutMs)) return 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     if (command == "style" && argc == 3) {
         std::printf("%s\n", isPopup(display, std::strtoul(argv[2], nullptr, 0)) ? "popup" : "overlapped");
