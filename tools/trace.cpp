@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/frame_step.h"
+#include "core/frame_runner.h"
 #include "tools/arguments.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
@@ -14,17 +14,21 @@ const char* const traceEventHeader = "frame,substep,time,kind,a,b,t";
 
 namespace {
 
-constexpr double traceGravityZ = static_cast<double>(-9.81f);
-
 // A world that reports every resolved impact. advanceAll is called once after
 // each impact with the bodies involved skipped, and once at the end of every
 // step with none skipped, so it sees every event and the passing of time.
+// step counts the sub-steps of a frame from 0.
 class EventWorld : public GravityWorld {
 public:
-    EventWorld(std::FILE* out) : GravityWorld(0.0, 0.0, traceGravityZ), out_(out) {}
+    explicit EventWorld(std::FILE* out) : out_(out) {}
 
     long frame = 0;
     int subStep = 0;
+
+    void step(float dt) override {
+        GravityWorld::step(dt);
+        ++subStep;
+    }
 
     void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
         clock_ += dt;
@@ -72,10 +76,8 @@ void writeTrace(const TraceOptions& options, std::FILE* out) {
     for (long frame = 1; frame <= options.frames; ++frame) {
         const FrameSteps steps = frameSteps(options.frameMs, options.timeScale);
         world.frame = frame;
-        for (int s = 0; s < steps.count; ++s) {
-            world.subStep = s;
-            world.step(steps.sub);
-        }
+        world.subStep = 0;
+        advanceFrame(world, steps);
         if (!options.events) writeStates(world, frame, out);
     }
 }
