@@ -90,7 +90,7 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long v = 0;
+        long long v = 0;
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             help = true;
             return false;
@@ -113,7 +113,7 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
             haveFrames = true;
             ++i;
         } else if (std::strcmp(arg, "--frame-ms") == 0) {
-            if (!parseLong(value, 0, 4294967295L, v)) {
+            if (!parseLong(value, 0, 4294967295LL, v)) {
                 error = "--frame-ms needs an integer from 0 to 4294967295";
                 return false;
             }
