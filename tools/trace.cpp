@@ -1,8 +1,10 @@
 #include "tools/trace.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/frame_runner.h"
 #include "tools/arguments.h"
@@ -13,6 +15,40 @@ const char* const traceStateHeader = "frame,body,kind,px,py,pz,vx,vy,vz,wx,wy,wz
 const char* const traceEventHeader = "frame,substep,time,kind,a,b,t";
 
 namespace {
+
+// One CSV line. Numbers are written with std::to_chars, whose digits are
+// defined by the value alone; a C library's printf may round its last digits
+// differently. Doubles get the meaning of %.17g: 17 significant digits, fixed
+// or exponent notation as printf would choose, trailing zeros removed.
+class CsvLine {
+public:
+    void text(const char* s) {
+        separate();
+        line_ += s;
+    }
+    void integer(long v) {
+        char digits[24];
+        separate();
+        line_.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+    }
+    void number(double v) {
+        // At most a sign, 17 digits, a point and "e-308".
+        char digits[32];
+        separate();
+        line_.append(digits, std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 17).ptr);
+    }
+    void write(std::FILE* out) {
+        line_ += '\n';
+        std::fwrite(line_.data(), 1, line_.size(), out);
+    }
+
+private:
+    void separate() {
+        if (!line_.empty()) line_ += ',';
+    }
+
+    std::string line_;
+};
 
 // A world that reports every resolved impact. advanceAll is called once after
 // each impact with the bodies involved skipped, and once at the end of every
@@ -33,9 +69,15 @@ public:
     void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
         clock_ += dt;
         if (skipA != nullptr && out_ != nullptr) {
-            std::fprintf(out_, "%ld,%d,%.17g,%s,%d,%d,%.17g\n", frame, subStep, clock_,
-                         skipB != nullptr ? "pair" : "ground", indexOf(skipA), indexOf(skipB),
-                         static_cast<double>(dt));
+            CsvLine line;
+            line.integer(frame);
+            line.integer(subStep);
+            line.number(clock_);
+            line.text(skipB != nullptr ? "pair" : "ground");
+            line.integer(indexOf(skipA));
+            line.integer(indexOf(skipB));
+            line.number(static_cast<double>(dt));
+            line.write(out_);
         }
         GravityWorld::advanceAll(skipA, skipB, dt);
     }
@@ -55,11 +97,16 @@ private:
 void writeStates(const World& world, long frame, std::FILE* out) {
     for (int i = 0; i < world.bodyCount; ++i) {
         const RigidBody& b = *world.bodies[i];
-        std::fprintf(out,
-                     "%ld,%d,%d,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g\n",
-                     frame, i, b.kind, b.position.x, b.position.y, b.position.z, b.velocity.x,
-                     b.velocity.y, b.velocity.z, b.spin.x, b.spin.y, b.spin.z, b.angles.x,
-                     b.angles.y, b.angles.z);
+        CsvLine line;
+        line.integer(frame);
+        line.integer(i);
+        line.integer(b.kind);
+        for (const Vec3* v : {&b.position, &b.velocity, &b.spin, &b.angles}) {
+            line.number(v->x);
+            line.number(v->y);
+            line.number(v->z);
+        }
+        line.write(out);
     }
 }
 
