@@ -41,6 +41,29 @@ TurnedBox& turnedBoxSlot(const float edges[3], const uint64_t angles[3], bool& h
     return slot;
 }
 
+// A box that spins about one axis keeps its other two angles step after step,
+// and the impact searches pose boxes at the same angles again and again. A
+// small memo of recent angles, keyed by their exact bits, hands back the sine
+// and cosine computed for them, so no result changes.
+struct TurnAngle {
+    uint64_t angle = 0;
+    SinCos turn;
+};
+constexpr int turnAngleSlots = 64;
+thread_local TurnAngle turnAngleMemo[turnAngleSlots];
+
+SinCos turnOf(double angle) {
+    const uint64_t bits = bitsOf(angle);
+    // The zero slot key is +0.0, which rotate never asks for, and whose
+    // default SinCos is right anyway.
+    TurnAngle& slot = turnAngleMemo[(bits * 0x9E3779B97F4A7C15ull) >> 58];
+    if (slot.angle != bits) {
+        slot.angle = bits;
+        slot.turn = sinCos(angle);
+    }
+    return slot.turn;
+}
+
 // Sign pattern of each corner along x, y, z before rotation.
 constexpr int cornerSigns[8][3] = {
     {-1, -1, -1}, {+1, -1, -1}, {+1, +1, -1}, {-1, +1, -1},
@@ -73,7 +96,7 @@ namespace {
 // whose angle is exactly 0 is skipped.
 void rotate(Vec3* corners, int count, double ax, double ay, double az) {
     if (ax != 0.0) {
-        const SinCos turn = sinCos(ax);
+        const SinCos turn = turnOf(ax);
         const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];
@@ -84,7 +107,7 @@ void rotate(Vec3* corners, int count, double ax, double ay, double az) {
         }
     }
     if (ay != 0.0) {
-        const SinCos turn = sinCos(ay);
+        const SinCos turn = turnOf(ay);
         const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];
@@ -95,7 +118,7 @@ void rotate(Vec3* corners, int count, double ax, double ay, double az) {
         }
     }
     if (az != 0.0) {
-        const SinCos turn = sinCos(az);
+        const SinCos turn = turnOf(az);
         const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];

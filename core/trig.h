@@ -20,17 +20,20 @@ SinCos sinCos(double x);
 double sine(double x);
 double cosine(double x);
 
-// The two stages of sinCos, open for tests and measurements.
+// The stages of sinCos, open for tests and measurements. Each returns false,
+// and leaves out unspecified, when its error bound does not decide the
+// rounding of both results; sinCos asks the next stage for the open ones.
+// x must be finite.
 namespace trig {
 
-// The fast stage: 128-bit fixed-point evaluation with a proven error bound.
-// Returns false, and leaves out unspecified, when that bound does not decide
-// the rounding of both results; sinCos then asks exactSinCos. x must be
-// finite.
-bool fastSinCos(double x, SinCos& out);
+// First: the leading terms in 128-bit, the small ones in 64-bit fixed point;
+// error bound 2^-67, which decides nearly every result.
+bool quickSinCos(double x, SinCos& out);
 
-// The slow stage: evaluation with 384 bits (1280 if ever needed) that decides
-// every rounding. x must be finite.
+// Second: everything in 128-bit fixed point; error bound 2^-121.
+bool fixedSinCos(double x, SinCos& out);
+
+// Last: 384 bits (1280 if ever needed); decides every rounding.
 SinCos exactSinCos(double x);
 
 }  // namespace trig

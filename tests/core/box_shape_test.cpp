@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/trig.h"
+
 namespace {
 
 BoxShape cube(float edge) {
@@ -88,4 +90,17 @@ TEST(BoxShape, LowestCornerKeepsTheLowerIndexOnTies) {
     EXPECT_EQ(b.lowestCornerIndex(), 2);
     b.corners[7].z = -2.0;
     EXPECT_EQ(b.lowestCornerIndex(), 7);
+}
+
+// Turning uses the engine's own sine and cosine. At 0.473 rad glibc's cosine
+// is one unit in the last place above the correctly rounded one, so a C
+// library call would show here.
+TEST(BoxShape, TurnsWithTheEngineSineAndCosine) {
+    BoxShape b = cube(2.0f);
+    b.rotateCorners(0.0, 0.0, 0.473);
+    const SinCos turn = sinCos(0.473);
+    EXPECT_EQ(turn.cos, 0x1.c7c907eb6a1bdp-1);
+    // Corner 1 is (1, -1, -1): x' = x c - y s, y' = x s + y c.
+    EXPECT_EQ(b.corners[1].x, turn.cos + turn.sin);
+    EXPECT_EQ(b.corners[1].y, turn.sin - turn.cos);
 }
