@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/frame_step.h"
+#include "core/frame_runner.h"
 #include "tools/arguments.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
@@ -15,8 +15,6 @@ const char* const traceStateHeader = "frame,body,kind,px,py,pz,vx,vy,vz,wx,wy,wz
 const char* const traceEventHeader = "frame,substep,time,kind,a,b,t";
 
 namespace {
-
-constexpr double traceGravityZ = static_cast<double>(-9.81f);
 
 // One CSV line. Numbers are written with std::to_chars, whose digits are
 // defined by the value alone; a C library's printf may round its last digits
@@ -55,12 +53,18 @@ private:
 // A world that reports every resolved impact. advanceAll is called once after
 // each impact with the bodies involved skipped, and once at the end of every
 // step with none skipped, so it sees every event and the passing of time.
+// step counts the sub-steps of a frame from 0.
 class EventWorld : public GravityWorld {
 public:
-    EventWorld(std::FILE* out) : GravityWorld(0.0, 0.0, traceGravityZ), out_(out) {}
+    explicit EventWorld(std::FILE* out) : out_(out) {}
 
     long frame = 0;
     int subStep = 0;
+
+    void step(float dt) override {
+        GravityWorld::step(dt);
+        ++subStep;
+    }
 
     void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
         clock_ += dt;
@@ -119,10 +123,8 @@ void writeTrace(const TraceOptions& options, std::FILE* out) {
     for (long frame = 1; frame <= options.frames; ++frame) {
         const FrameSteps steps = frameSteps(options.frameMs, options.timeScale);
         world.frame = frame;
-        for (int s = 0; s < steps.count; ++s) {
-            world.subStep = s;
-            world.step(steps.sub);
-        }
+        world.subStep = 0;
+        advanceFrame(world, steps);
         if (!options.events) writeStates(world, frame, out);
     }
 }
@@ -135,7 +137,7 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long v = 0;
+        long long v = 0;
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             help = true;
             return false;
@@ -158,7 +160,7 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
             haveFrames = true;
             ++i;
         } else if (std::strcmp(arg, "--frame-ms") == 0) {
-            if (!parseLong(value, 0, 4294967295L, v)) {
+            if (!parseLong(value, 0, 4294967295LL, v)) {
                 error = "--frame-ms needs an integer from 0 to 4294967295";
                 return false;
             }

@@ -18,7 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
+constexpr double gravityZ = defaultGravity.z;
 constexpr uint32_t frameMs = 16;
 constexpr long frames = 60000 / frameMs;
 constexpr int runs = 41;

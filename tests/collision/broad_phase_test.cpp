@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
+constexpr double gravityZ = defaultGravity.z;
 
 // Random bodies of every kind the pair search handles: spheres (some with a
 // box of their own), boxes of any proportions, and inert kinds, which the

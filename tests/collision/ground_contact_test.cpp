@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
-
 RigidBody fallingSphere(double z, double vz) {
     RigidBody b(defaultBodyMass);
     b.kind = kindSphere;
@@ -15,7 +13,7 @@ RigidBody fallingSphere(double z, double vz) {
     b.restitution = 1.0f;
     b.position = {0, 0, z};
     b.velocity = {0, 0, vz};
-    b.force = {0, 0, static_cast<double>(b.mass) * gravityZ};
+    b.force = {0, 0, static_cast<double>(b.mass) * defaultGravity.z};
     return b;
 }
 
@@ -79,7 +77,7 @@ TEST(GroundTimeOfImpact, BoxRestsOrIsTooSlow) {
 }
 
 TEST(EarliestGroundHit, RecordsEveryBoxsLowestCornerWhateverItFinds) {
-    GravityWorld w(0, 0, gravityZ);
+    GravityWorld w;
     for (int i = 0; i < 7; ++i) w.bodies[i]->position = {10.0 * i, 0, 50};
     w.bodies[3]->box.reorient(0.0, M_PI / 4, 0.0, pivotCentre);
     w.bodies[3]->radius = 5.0f;
@@ -122,7 +120,7 @@ TEST(GroundTimeOfImpact, InertKindsNeverHit) {
 }
 
 TEST(EarliestGroundHit, TakesTheStrictlyEarliestAndTiesGoLow) {
-    GravityWorld w(0, 0, gravityZ);
+    GravityWorld w;
     for (int i = 0; i < 7; ++i) {
         RigidBody& b = *w.bodies[i];
         b.position = {10.0 * i, 0, 50};

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
+constexpr double gravityZ = defaultGravity.z;
 
 // Records each resolved impact: the bodies and the time.
 template <class Base>

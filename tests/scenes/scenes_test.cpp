@@ -9,12 +9,6 @@
 #include "scenes/materials.h"
 #include "tests/support/same_body.h"
 
-namespace {
-
-constexpr double gravityZ = static_cast<double>(-9.81f);
-
-}  // namespace
-
 TEST(Materials, TableInOrder) {
     const char* names[] = {"Gummi", "Alu", "Blei", "Platin", "Kork", "Holz"};
     for (int i = 0; i < materialCount; ++i) EXPECT_STREQ(materialTable[i].name, names[i]);
@@ -25,7 +19,7 @@ TEST(Materials, TableInOrder) {
 
 TEST(Scenes, EveryBodyIsLoadedCompletely) {
     buildSceneTable();
-    GravityWorld w(0, 0, gravityZ);
+    GravityWorld w;
     for (int n = 0; n < sceneCount; ++n) {
         // Dirty every field first: loading must overwrite all of them.
         for (int i = 0; i < 7; ++i) {
@@ -71,8 +65,8 @@ TEST(Scenes, EveryBodyIsLoadedCompletely) {
 
 TEST(Scenes, SceneZeroIsTheDefaultWorld) {
     buildSceneTable();
-    GravityWorld fresh(0, 0, gravityZ);
-    GravityWorld loaded(0, 0, gravityZ);
+    GravityWorld fresh;
+    GravityWorld loaded;
     for (int i = 0; i < 7; ++i) loaded.bodies[i]->position = {1, 1, 1};
     loadScene(loaded, 0);
     for (int i = 0; i < 7; ++i) EXPECT_TRUE(sameBody(*fresh.bodies[i], *loaded.bodies[i])) << i;
@@ -80,7 +74,7 @@ TEST(Scenes, SceneZeroIsTheDefaultWorld) {
 
 TEST(Scenes, ReloadingRestoresTheSameStateAndBadIndicesChangeNothing) {
     buildSceneTable();
-    GravityWorld w(0, 0, gravityZ);
+    GravityWorld w;
     loadScene(w, 1);
     std::vector<RigidBody> first;
     for (int i = 0; i < 7; ++i) first.push_back(*w.bodies[i]);
