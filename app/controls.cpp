@@ -4,7 +4,7 @@
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
-#include "core/frame_step.h"
+#include "core/frame_runner.h"
 #include "core/world.h"
 #include "scenes/materials.h"
 #include "scenes/scenes.h"
@@ -207,7 +207,7 @@ void updateFrame(uint32_t elapsedMilliseconds) {
         // The frame's simulated time counts before its sub-steps run.
         const FrameSteps steps = frameSteps(elapsedMilliseconds, timeScale);
         simulatedTime += steps.dt;
-        for (int i = 0; i < steps.count; ++i) world->step(steps.sub);
+        advanceFrame(*world, steps);
     }
 
     // A fresh scene shows zero time until Space starts it.

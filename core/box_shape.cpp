@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/trig.h"
+
 namespace {
 
 // Resting boxes are turned to the same angles step after step, and the impact
@@ -71,7 +73,8 @@ namespace {
 // whose angle is exactly 0 is skipped.
 void rotate(Vec3* corners, int count, double ax, double ay, double az) {
     if (ax != 0.0) {
-        const double c = std::cos(ax), s = std::sin(ax);
+        const SinCos turn = sinCos(ax);
+        const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];
             const double y = p.y * c - p.z * s;
@@ -81,7 +84,8 @@ void rotate(Vec3* corners, int count, double ax, double ay, double az) {
         }
     }
     if (ay != 0.0) {
-        const double c = std::cos(ay), s = std::sin(ay);
+        const SinCos turn = sinCos(ay);
+        const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];
             const double x = p.x * c + p.z * s;
@@ -91,7 +95,8 @@ void rotate(Vec3* corners, int count, double ax, double ay, double az) {
         }
     }
     if (az != 0.0) {
-        const double c = std::cos(az), s = std::sin(az);
+        const SinCos turn = sinCos(az);
+        const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];
             const double x = p.x * c - p.y * s;

@@ -10,6 +10,11 @@
 // the volume of a unit ball, in single precision (kg).
 constexpr float defaultBodyMass = static_cast<float>(4.0 / 3.0 * 3.14159265358979323846);
 
+// The gravity of the program's world, which the trace tool, the bench and the
+// tests use too: -9.81 m/s^2 along -z, rounded to single precision and widened
+// (-9.8100004196167), not the double literal.
+constexpr Vec3 defaultGravity{0.0, 0.0, static_cast<double>(-9.81f)};
+
 // The application's world holds seven bodies: body 0 a sphere of radius 1,
 // bodies 1..6 cubes of edge 2.
 constexpr int defaultBodyCount = 7;
@@ -105,6 +110,9 @@ public:
     // Seven bodies in their default state (a sphere and six spinning cubes
     // thrown at each other), the gravity given.
     GravityWorld(double gx, double gy, double gz);
+
+    // The same under the program's gravity, defaultGravity.
+    GravityWorld() : GravityWorld(defaultGravity.x, defaultGravity.y, defaultGravity.z) {}
 
     // force += mass * gravity for every body.
     void applyForces() override;

@@ -5,12 +5,13 @@
 
 // Command-line values of the tools. Each accepts the whole text or nothing.
 
-// A decimal integer within [low, high].
-inline bool parseLong(const char* text, long low, long high, long& value) {
+// A decimal integer within [low, high]. Long long, as a Windows long has only
+// 32 bits and the tools take unsigned 32-bit values.
+inline bool parseLong(const char* text, long long low, long long high, long long& value) {
     if (text == nullptr || *text == '\0') return false;
     errno = 0;
     char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
+    const long long v = std::strtoll(text, &end, 10);
     if (errno != 0 || *end != '\0' || v < low || v > high) return false;
     value = v;
     return true;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/frame_step.h"
+#include "core/frame_runner.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
 
@@ -15,7 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
 constexpr uint32_t frameMs = 16;
 constexpr double simulatedSeconds = 60.0;
 constexpr int runs = 7;
@@ -40,7 +39,6 @@ double median(std::vector<double> values) {
 // skips nobody at the end of a step.
 class CountingWorld : public GravityWorld {
 public:
-    CountingWorld() : GravityWorld(0.0, 0.0, gravityZ) {}
     long impacts = 0;
     void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
         if (skipA != nullptr) ++impacts;
@@ -51,7 +49,7 @@ public:
 void runFrames(World& world, uint32_t ms, long frames) {
     const FrameSteps steps = frameSteps(ms, 1.0f);
     for (long f = 0; f < frames; ++f) {
-        for (int s = 0; s < steps.count; ++s) world.step(steps.sub);
+        advanceFrame(world, steps);
     }
 }
 
@@ -83,7 +81,7 @@ void benchScene(int scene, std::vector<Figure>& figures) {
 void benchCatchUp(std::vector<Figure>& figures) {
     std::vector<double> times;
     for (int r = 0; r < 3; ++r) {
-        GravityWorld world(0.0, 0.0, gravityZ);
+        GravityWorld world;
         loadScene(world, 2);
         const auto start = Clock::now();
         runFrames(world, 3600000u, 1);
@@ -119,7 +117,7 @@ public:
     void applyForces() override {
         for (int i = 0; i < bodyCount; ++i) {
             RigidBody& b = *bodies[i];
-            b.force.add(0.0, 0.0, static_cast<double>(b.mass) * gravityZ);
+            b.force.add(0.0, 0.0, static_cast<double>(b.mass) * defaultGravity.z);
         }
     }
 };

@@ -72,7 +72,7 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long v = 0;
+        long long v = 0;
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             help = true;
             return false;

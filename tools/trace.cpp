@@ -1,10 +1,12 @@
 #include "tools/trace.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
-#include "core/frame_step.h"
+#include "core/frame_runner.h"
 #include "tools/arguments.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
@@ -14,24 +16,68 @@ const char* const traceEventHeader = "frame,substep,time,kind,a,b,t";
 
 namespace {
 
-constexpr double traceGravityZ = static_cast<double>(-9.81f);
+// One CSV line. Numbers are written with std::to_chars, whose digits are
+// defined by the value alone; a C library's printf may round its last digits
+// differently. Doubles get the meaning of %.17g: 17 significant digits, fixed
+// or exponent notation as printf would choose, trailing zeros removed.
+class CsvLine {
+public:
+    void text(const char* s) {
+        separate();
+        line_ += s;
+    }
+    void integer(long v) {
+        char digits[24];
+        separate();
+        line_.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+    }
+    void number(double v) {
+        // At most a sign, 17 digits, a point and "e-308".
+        char digits[32];
+        separate();
+        line_.append(digits, std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 17).ptr);
+    }
+    void write(std::FILE* out) {
+        line_ += '\n';
+        std::fwrite(line_.data(), 1, line_.size(), out);
+    }
+
+private:
+    void separate() {
+        if (!line_.empty()) line_ += ',';
+    }
+
+    std::string line_;
+};
 
 // A world that reports every resolved impact. advanceAll is called once after
 // each impact with the bodies involved skipped, and once at the end of every
 // step with none skipped, so it sees every event and the passing of time.
+// step counts the sub-steps of a frame from 0.
 class EventWorld : public GravityWorld {
 public:
-    EventWorld(std::FILE* out) : GravityWorld(0.0, 0.0, traceGravityZ), out_(out) {}
+    explicit EventWorld(std::FILE* out) : out_(out) {}
 
     long frame = 0;
     int subStep = 0;
 
+    void step(float dt) override {
+        GravityWorld::step(dt);
+        ++subStep;
+    }
+
     void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
         clock_ += dt;
         if (skipA != nullptr && out_ != nullptr) {
-            std::fprintf(out_, "%ld,%d,%.17g,%s,%d,%d,%.17g\n", frame, subStep, clock_,
-                         skipB != nullptr ? "pair" : "ground", indexOf(skipA), indexOf(skipB),
-                         static_cast<double>(dt));
+            CsvLine line;
+            line.integer(frame);
+            line.integer(subStep);
+            line.number(clock_);
+            line.text(skipB != nullptr ? "pair" : "ground");
+            line.integer(indexOf(skipA));
+            line.integer(indexOf(skipB));
+            line.number(static_cast<double>(dt));
+            line.write(out_);
         }
         GravityWorld::advanceAll(skipA, skipB, dt);
     }
@@ -51,11 +97,16 @@ private:
 void writeStates(const World& world, long frame, std::FILE* out) {
     for (int i = 0; i < world.bodyCount; ++i) {
         const RigidBody& b = *world.bodies[i];
-        std::fprintf(out,
-                     "%ld,%d,%d,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g\n",
-                     frame, i, b.kind, b.position.x, b.position.y, b.position.z, b.velocity.x,
-                     b.velocity.y, b.velocity.z, b.spin.x, b.spin.y, b.spin.z, b.angles.x,
-                     b.angles.y, b.angles.z);
+        CsvLine line;
+        line.integer(frame);
+        line.integer(i);
+        line.integer(b.kind);
+        for (const Vec3* v : {&b.position, &b.velocity, &b.spin, &b.angles}) {
+            line.number(v->x);
+            line.number(v->y);
+            line.number(v->z);
+        }
+        line.write(out);
     }
 }
 
@@ -72,10 +123,8 @@ void writeTrace(const TraceOptions& options, std::FILE* out) {
     for (long frame = 1; frame <= options.frames; ++frame) {
         const FrameSteps steps = frameSteps(options.frameMs, options.timeScale);
         world.frame = frame;
-        for (int s = 0; s < steps.count; ++s) {
-            world.subStep = s;
-            world.step(steps.sub);
-        }
+        world.subStep = 0;
+        advanceFrame(world, steps);
         if (!options.events) writeStates(world, frame, out);
     }
 }
@@ -88,7 +137,7 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long v = 0;
+        long long v = 0;
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             help = true;
             return false;
@@ -111,7 +160,7 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
             haveFrames = true;
             ++i;
         } else if (std::strcmp(arg, "--frame-ms") == 0) {
-            if (!parseLong(value, 0, 4294967295L, v)) {
+            if (!parseLong(value, 0, 4294967295LL, v)) {
                 error = "--frame-ms needs an integer from 0 to 4294967295";
                 return false;
             }

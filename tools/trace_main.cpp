@@ -2,6 +2,11 @@
 // the bodies' states (or the impacts) as CSV.
 #include <cstdio>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "tools/trace.h"
 
 namespace {
@@ -31,6 +36,10 @@ const char* const usage =
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The same bytes on every platform: no carriage return before each line end.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     TraceOptions options;
     bool help = false;
     const char* error = nullptr;

@@ -23,7 +23,7 @@ namespace {
 // exactly what the frame asked of the simulation.
 class RecordingWorld : public GravityWorld {
 public:
-    RecordingWorld() : GravityWorld(0.0, 0.0, static_cast<double>(-9.81f)) {}
+    RecordingWorld() : GravityWorld() {}
     void step(float dt) override { steps.push_back(dt); }
     std::vector<float> steps;
 };

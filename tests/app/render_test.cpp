@@ -132,7 +132,7 @@ int destroyedWorlds = 0;
 
 class CountingWorld : public GravityWorld {
 public:
-    CountingWorld() : GravityWorld(0.0, 0.0, static_cast<double>(-9.81f)) {}
+    CountingWorld() : GravityWorld() {}
     void destroy() override {
         ++destroyedWorlds;
         GravityWorld::destroy();

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
-
 RigidBody fallingSphere(double z, double vz) {
     RigidBody b(defaultBodyMass);
     b.kind = kindSphere;
@@ -15,7 +13,7 @@ RigidBody fallingSphere(double z, double vz) {
     b.restitution = 1.0f;
     b.position = {0, 0, z};
     b.velocity = {0, 0, vz};
-    b.force = {0, 0, static_cast<double>(b.mass) * gravityZ};
+    b.force = {0, 0, static_cast<double>(b.mass) * defaultGravity.z};
     return b;
 }
 
@@ -108,7 +106,7 @@ TEST(GroundTimeOfImpact, InertKindsNeverHit) {
 }
 
 TEST(EarliestGroundHit, TakesTheStrictlyEarliestAndTiesGoLow) {
-    GravityWorld w(0, 0, gravityZ);
+    GravityWorld w;
     for (int i = 0; i < 7; ++i) {
         RigidBody& b = *w.bodies[i];
         b.position = {10.0 * i, 0, 50};

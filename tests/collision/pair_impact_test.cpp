@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
-
 float stepTime(int k, float limit) {
     return static_cast<float>(k * static_cast<double>(limit) * static_cast<double>(0.01f));
 }

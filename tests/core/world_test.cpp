@@ -7,13 +7,11 @@
 
 namespace {
 
-constexpr double gravityZ = static_cast<double>(-9.81f);
-
 // A world whose impact searches return scripted times and which records every
 // virtual call that step() makes, with its arguments.
 class ScriptedWorld : public GravityWorld {
 public:
-    ScriptedWorld() : GravityWorld(0, 0, gravityZ) {}
+    ScriptedWorld() : GravityWorld() {}
 
     std::vector<float> groundTimes;  // returned by successive earliestGroundHit calls, then -1
     std::vector<float> pairTimes;    // returned by successive earliestPairHit calls, then -1
@@ -69,7 +67,7 @@ private:
 }  // namespace
 
 TEST(GravityWorld, StartsWithTheSevenDefaultBodies) {
-    GravityWorld w(0.5, -1.5, gravityZ);
+    GravityWorld w(0.5, -1.5, defaultGravity.z);
     EXPECT_EQ(w.bodyCount, 7);
     EXPECT_EQ(w.gravity.x, 0.5);
     EXPECT_EQ(w.gravity.y, -1.5);
@@ -109,7 +107,7 @@ TEST(WorldStep, NonPositiveSpanOnlyRefreshesForces) {
         w.step(dt);
         EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces"}));
         EXPECT_EQ(w.bodies[2]->force.x, 0.0);
-        EXPECT_EQ(w.bodies[2]->force.z, static_cast<double>(w.bodies[2]->mass) * gravityZ);
+        EXPECT_EQ(w.bodies[2]->force.z, static_cast<double>(w.bodies[2]->mass) * defaultGravity.z);
         EXPECT_EQ(w.bodies[2]->floorHeight, 0.0f);
         EXPECT_EQ(w.bodies[2]->position.x, before.x);
     }
@@ -161,7 +159,7 @@ TEST(WorldStep, EqualTimesGoToTheGround) {
 TEST(WorldStep, ImpactTimesAndTheRestAddUpToTheSpan) {
     class Summing : public GravityWorld {
     public:
-        Summing() : GravityWorld(0, 0, gravityZ) {}
+        Summing() : GravityWorld() {}
         double total = 0;
         int finals = 0;
         void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
@@ -186,7 +184,7 @@ namespace {
 // small share needs a huge number of events.
 class ShrinkingWorld : public GravityWorld {
 public:
-    explicit ShrinkingWorld(double share_) : GravityWorld(0, 0, gravityZ), share(share_) {}
+    explicit ShrinkingWorld(double share_) : GravityWorld(), share(share_) {}
     double share;
     long events = 0;
     int finals = 0;
@@ -217,7 +215,7 @@ TEST(WorldStep, AlwaysReturnsWhenImpactsStopShrinkingTheSpan) {
 }
 
 TEST(World, DestroyReleasesOnceAndMayBeRepeated) {
-    World* w = new GravityWorld(0, 0, gravityZ);
+    World* w = new GravityWorld();
     w->destroy();
     EXPECT_EQ(w->bodyCount, 0);
     EXPECT_TRUE(w->bodies.empty());

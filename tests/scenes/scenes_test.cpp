@@ -5,16 +5,9 @@
 #include <cmath>
 #include <vector>
 
-#include "core/frame_step.h"
 #include "core/world.h"
 #include "scenes/materials.h"
 #include "tests/support/same_body.h"
-
-namespace {
-
-constexpr double gravityZ = static_cast<double>(-9.81f);
-
-}  // namespace
 
 TEST(Materials, TableInOrder) {
     const char* names[] = {"Gummi", "Alu", "Blei", "Platin", "Kork", "Holz"};
@@ -26,7 +19,7 @@ TEST(Materials, TableInOrder) {
 
 TEST(Scenes, EveryBodyIsLoadedCompletely) {
     buildSceneTable();
-    GravityWorld w(0, 0, gravityZ);
+    GravityWorld w;
     for (int n = 0; n < sceneCount; ++n) {
         // Dirty every field first: loading must overwrite all of them.
         for (int i = 0; i < 7; ++i) {
@@ -72,8 +65,8 @@ TEST(Scenes, EveryBodyIsLoadedCompletely) {
 
 TEST(Scenes, SceneZeroIsTheDefaultWorld) {
     buildSceneTable();
-    GravityWorld fresh(0, 0, gravityZ);
-    GravityWorld loaded(0, 0, gravityZ);
+    GravityWorld fresh;
+    GravityWorld loaded;
     for (int i = 0; i < 7; ++i) loaded.bodies[i]->position = {1, 1, 1};
     loadScene(loaded, 0);
     for (int i = 0; i < 7; ++i) EXPECT_TRUE(sameBody(*fresh.bodies[i], *loaded.bodies[i])) << i;
@@ -81,7 +74,7 @@ TEST(Scenes, SceneZeroIsTheDefaultWorld) {
 
 TEST(Scenes, ReloadingRestoresTheSameStateAndBadIndicesChangeNothing) {
     buildSceneTable();
-    GravityWorld w(0, 0, gravityZ);
+    GravityWorld w;
     loadScene(w, 1);
     std::vector<RigidBody> first;
     for (int i = 0; i < 7; ++i) first.push_back(*w.bodies[i]);
@@ -102,22 +95,4 @@ TEST(Scenes, SmallWorldsReceiveOnlyTheirBodies) {
     World small(3, 1.0f);
     loadScene(small, 2);
     EXPECT_EQ(small.bodies[2]->position.y, -20.0);
-}
-
-TEST(FrameSteps, SplitsFramesIntoTenthsOfASecond) {
-    const FrameSteps slow = frameSteps(16, 16.0f);
-    EXPECT_EQ(slow.count, 1);
-    EXPECT_EQ(slow.sub, 0.001f);
-    EXPECT_EQ(slow.dt, 0.001f);
-    const FrameSteps quarter = frameSteps(250, 1.0f);
-    EXPECT_EQ(quarter.count, 3);
-    EXPECT_EQ(quarter.sub, static_cast<float>(static_cast<double>(quarter.dt) / 3));
-    EXPECT_EQ(frameSteps(1000, 1.0f).count, 11);
-    EXPECT_EQ(frameSteps(25, 1.0f).count, 1);
-    const FrameSteps none = frameSteps(0, 1.0f);
-    EXPECT_EQ(none.count, 1);
-    EXPECT_EQ(none.sub, 0.0f);
-    EXPECT_EQ(frameSteps(3600000, 1.0f).count, 36001);
-    // 0.001 is the single-precision constant and dt is rounded once.
-    EXPECT_EQ(frameSteps(16, 1.0f).dt, static_cast<float>(16.0 * static_cast<double>(0.001f)));
 }

@@ -1,0 +1,290 @@
+// The engine's sine and cosine against libquadmath's quadruple precision,
+// rounded once to double. Where the quadruple result lies too close to a
+// midpoint between doubles for its own 113 bits to say which way the exact
+// value rounds, the slow stage's multiprecision result is the reference.
+//
+// The random comparison runs 10^6 arguments (fewer in the sanitizer build);
+// the long form is run by hand:
+//   PRALLWERK_TRIG_ARGUMENTS=100000000 build/tests/engine_tests --gtest_filter='Trig.*Random*'
+// PRALLWERK_TRIG_SEED picks another sequence.
+#include "core/trig.h"
+
+#include <gtest/gtest.h>
+#include <quadmath.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+uint64_t bitsOf(double d) {
+    uint64_t b;
+    std::memcpy(&b, &d, sizeof b);
+    return b;
+}
+
+double fromBits(uint64_t b) {
+    double d;
+    std::memcpy(&d, &b, sizeof d);
+    return d;
+}
+
+bool sameBits(double a, double b) { return bitsOf(a) == bitsOf(b); }
+
+long environmentCount(const char* name, long fallback) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' ? std::strtol(v, nullptr, 10) : fallback;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long defaultArguments = 200000;
+#else
+constexpr long defaultArguments = 1000000;
+#endif
+
+// The quadruple result rounded once to double, and how far the quadruple
+// value lies from the nearest midpoint between doubles, in units in the last
+// place of the double. Below about 2^-56 the quadruple value cannot decide.
+struct QuadRounding {
+    double value = 0.0;
+    double midpointDistance = 0.0;  // in ulps of the double
+};
+
+QuadRounding roundQuad(__float128 q) {
+    QuadRounding out;
+    out.value = static_cast<double>(q);
+    const double d = out.value;
+    const uint64_t b = bitsOf(std::fabs(d));
+    const double up = fromBits(b + 1), down = fromBits(b - 1);
+    const __float128 m = fabsq(q);
+    const __float128 ulp = static_cast<__float128>(up) - std::fabs(d);
+    const __float128 toUpper = fabsq(m - (static_cast<__float128>(std::fabs(d)) + up) / 2);
+    const __float128 toLower = fabsq(m - (static_cast<__float128>(std::fabs(d)) + down) / 2);
+    out.midpointDistance = static_cast<double>((toUpper < toLower ? toUpper : toLower) / ulp);
+    return out;
+}
+
+// Quadruple values are trusted to within 2^-108 of themselves, which is
+// 2^-55 or 2^-56 ulps of a double.
+constexpr double quadUndecidedBelow = 0x1p-54;
+
+struct Tally {
+    long arguments = 0;
+    long mismatches = 0;
+    long slowPath = 0;
+    long quadUndecided = 0;
+    long asymmetric = 0;
+    double hardestSin = 1.0, hardestCos = 1.0;  // smallest midpoint distances seen, in ulps
+    double hardestSinArgument = 0.0, hardestCosArgument = 0.0;
+};
+
+// Checks one argument (and its negation) and records it.
+void check(double x, Tally& tally, bool engineRange = true) {
+    const SinCos got = sinCos(x);
+    const QuadRounding qs = roundQuad(sinq(x)), qc = roundQuad(cosq(x));
+    double wantSin = qs.value, wantCos = qc.value;
+    if (qs.midpointDistance < quadUndecidedBelow || qc.midpointDistance < quadUndecidedBelow) {
+        ++tally.quadUndecided;
+        const SinCos exact = trig::exactSinCos(x);
+        if (qs.midpointDistance < quadUndecidedBelow) wantSin = exact.sin;
+        if (qc.midpointDistance < quadUndecidedBelow) wantCos = exact.cos;
+    }
+    ++tally.arguments;
+    if (!sameBits(got.sin, wantSin) || !sameBits(got.cos, wantCos)) {
+        if (tally.mismatches < 10) {
+            ADD_FAILURE() << std::hexfloat << "x = " << x << ": sin " << got.sin << " want " << wantSin << ", cos "
+                          << got.cos << " want " << wantCos;
+        }
+        ++tally.mismatches;
+    }
+    SinCos fast;
+    if (!trig::fastSinCos(x, fast)) ++tally.slowPath;
+    const SinCos mirrored = sinCos(-x);
+    if (!sameBits(mirrored.sin, -got.sin) || !sameBits(mirrored.cos, got.cos)) ++tally.asymmetric;
+    if (engineRange) {
+        if (qs.midpointDistance < tally.hardestSin) {
+            tally.hardestSin = qs.midpointDistance;
+            tally.hardestSinArgument = x;
+        }
+        if (qc.midpointDistance < tally.hardestCos) {
+            tally.hardestCos = qc.midpointDistance;
+            tally.hardestCosArgument = x;
+        }
+    }
+}
+
+void report(const char* what, const Tally& t) {
+    std::printf("%s: %ld arguments, %ld mismatches, %ld on the slow path, %ld decided by the slow stage "
+                "instead of quadruple precision, %ld asymmetric\n",
+                what, t.arguments, t.mismatches, t.slowPath, t.quadUndecided, t.asymmetric);
+    std::printf("  hardest sin in [-2pi, 2pi]: %a, %.3g ulp from a midpoint; hardest cos: %a, %.3g ulp\n",
+                t.hardestSinArgument, t.hardestSin, t.hardestCosArgument, t.hardestCos);
+}
+
+constexpr double twoPi = 6.283185307179586;
+
+const __float128 halfPi = strtoflt128("1.57079632679489661923132169163975144209858469968755291", nullptr);
+
+// Arguments of several kinds in turn: what the engine passes (angles within a
+// turn either way, single-precision ones, spins times times), then near
+// multiples of pi/2, any magnitude, and any bit pattern at all.
+double randomArgument(long i, std::mt19937_64& rng, bool& engineRange) {
+    std::uniform_real_distribution<double> turn(-2 * twoPi, 2 * twoPi);
+    engineRange = true;
+    switch (i % 6) {
+        case 0:
+            return turn(rng) / 2;
+        case 1:
+            return static_cast<float>(turn(rng) / 2);
+        case 2: {
+            const double spin = std::uniform_real_distribution<double>(-60.0, 60.0)(rng);
+            const float dt = std::uniform_real_distribution<float>(0.0f, 0.1f)(rng);
+            return spin * static_cast<double>(dt);
+        }
+        case 3: {
+            engineRange = false;
+            const long k = std::uniform_int_distribution<long>(1, 1L << 30)(rng);
+            const double nearest = static_cast<double>(k * halfPi);
+            const long step = std::uniform_int_distribution<long>(-3, 3)(rng);
+            return fromBits(bitsOf(nearest) + static_cast<uint64_t>(step));
+        }
+        case 4: {
+            engineRange = false;
+            const double m = std::uniform_real_distribution<double>(1.0, 2.0)(rng);
+            const int e = std::uniform_int_distribution<int>(-40, 40)(rng);
+            return (rng() & 1) ? std::ldexp(m, e) : -std::ldexp(m, e);
+        }
+        default: {
+            engineRange = false;
+            uint64_t b = rng();
+            if ((b >> 52 & 0x7ff) == 0x7ff) b ^= 1ull << 62;  // keep it finite
+            return fromBits(b);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Trig, MatchesQuadPrecisionOnRandomArguments) {
+    const long count = environmentCount("PRALLWERK_TRIG_ARGUMENTS", defaultArguments);
+    std::mt19937_64 rng(static_cast<uint64_t>(environmentCount("PRALLWERK_TRIG_SEED", 20261207)));
+    Tally tally;
+    for (long i = 0; i < count; ++i) {
+        bool engineRange = true;
+        const double x = randomArgument(i, rng, engineRange);
+        check(x, tally, engineRange);
+    }
+    report("random", tally);
+    EXPECT_EQ(tally.mismatches, 0);
+    EXPECT_EQ(tally.asymmetric, 0);
+}
+
+// Tiny angles are engine angles too. For x = m * 2^-78 (m of 53 bits) the sine
+// lies x^3/6 below x, and as m steps that distance sweeps through half a unit
+// in the last place in steps of about 2^-53 ulp; the nearest m makes sin x as
+// close to a midpoint as doubles can come. The same for 1 - cos x = x^2/2 near
+// the spacing below 1. These were found with exact rational arithmetic, and
+// lie within 2^-52 to 2^-50 ulp of a midpoint, so the fast stage's bound
+// cannot decide them.
+TEST(Trig, HardestArgumentsInTheEngineRange) {
+    const double hardSines[] = {
+        0x1.7137449123ef6p-26, 0x1.8db9cb7511e9ep-25, 0x1.7137449123ef7p-26, 0x1.4f747439b348bp-25,
+        0x1.7137449123ef5p-26, 0x1.e3cf476542bd1p-25, 0x1.7137449123ef8p-26, 0x1.bcee70ebe7ecap-25,
+        0x1.30c7efbee12aep-24, 0x1.4f747439b348ap-25, 0x1.7137449123ef4p-26, 0x1.45dd7c26e54bbp-24,
+        0x1.7137449123ef9p-26, 0x1.184a0aa581920p-24,
+    };
+    const double hardCosines[] = {
+        0x1.2c2fc595456a7p-25, 0x1.726d41832a0c0p-24, 0x1.94c583ada5b53p-26, 0x1.3988e1409212fp-26,
+        0x1.8a85c24f7065ap-25, 0x1.3988e1409212ep-26, 0x1.deeea11683f49p-26, 0x1.2f9422c23c47fp-24,
+        0x1.deeea11683f4ap-26, 0x1.94c583ada5b52p-26, 0x1.f7efbeb8d4f13p-25, 0x1.752e50db3a3a2p-25,
+        0x1.28c17b9337835p-24, 0x1.b211b1c70d024p-25,
+    };
+    // The hardest found by the long random run in [-2pi, 2pi] away from zero.
+    const double hardFromSearch[] = {
+        0.0,
+    };
+    Tally tally;
+    for (double x : hardSines) check(x, tally);
+    for (double x : hardCosines) check(x, tally);
+    for (double x : hardFromSearch) check(x, tally);
+    report("hardest", tally);
+    EXPECT_EQ(tally.mismatches, 0);
+    EXPECT_EQ(tally.asymmetric, 0);
+    EXPECT_LT(tally.hardestSin, 0x1p-50);
+    EXPECT_LT(tally.hardestCos, 0x1p-50);
+    // Most of the constructed ones need the slow stage.
+    EXPECT_GE(tally.slowPath, 14);
+}
+
+// The slow stage on its own: it must give the same bits as the fast one
+// wherever that one decides.
+TEST(Trig, SlowStageAgreesWithTheFastStage) {
+    std::mt19937_64 rng(7);
+    int compared = 0;
+    for (long i = 0; i < 6000; ++i) {
+        bool engineRange = true;
+        const double x = randomArgument(i, rng, engineRange);
+        SinCos fast;
+        if (!trig::fastSinCos(x, fast)) continue;
+        const SinCos exact = trig::exactSinCos(x);
+        ASSERT_TRUE(sameBits(exact.sin, fast.sin) && sameBits(exact.cos, fast.cos)) << std::hexfloat << x;
+        ++compared;
+    }
+    EXPECT_GT(compared, 5900);
+}
+
+// Near multiples of pi/2 the reduced angle keeps only the bits of x that pi/2
+// does not cancel; an inexact reduction shows there first.
+TEST(Trig, NearMultiplesOfHalfPi) {
+    Tally tally;
+    for (long k = 1; k <= 8000; ++k) {
+        const double nearest = static_cast<double>(k * halfPi);
+        for (int step = -2; step <= 2; ++step) check(fromBits(bitsOf(nearest) + static_cast<uint64_t>(step)), tally, false);
+    }
+    for (int e = 20; e <= 1000; e += 7) {
+        const double nearest = static_cast<double>(ldexpq(halfPi, e));
+        check(nearest, tally, false);
+    }
+    // The double closest to a multiple of pi/2 (about 2^-61 from it).
+    check(0x1.6ac5b262ca1ffp+849, tally, false);
+    check(std::ldexp(6381956970095103.0, 797), tally, false);
+    report("near k pi/2", tally);
+    EXPECT_EQ(tally.mismatches, 0);
+    EXPECT_EQ(tally.asymmetric, 0);
+}
+
+TEST(Trig, TinyHugeAndSpecialArguments) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double x : {nan, -nan, inf, -inf}) {
+        const SinCos r = sinCos(x);
+        EXPECT_TRUE(std::isnan(r.sin) && std::isnan(r.cos)) << x;
+        EXPECT_TRUE(std::isnan(sine(x)) && std::isnan(cosine(x))) << x;
+    }
+    for (double zero : {0.0, -0.0}) {
+        const SinCos r = sinCos(zero);
+        EXPECT_TRUE(sameBits(r.sin, zero));
+        EXPECT_EQ(r.cos, 1.0);
+    }
+    const double denormMin = std::numeric_limits<double>::denorm_min();
+    const double doubleMax = std::numeric_limits<double>::max();
+    Tally tally;
+    for (double x : {denormMin, 0x1p-1022, 0x1.fffffffffffffp-28, 0x1p-27, 0x1.0000000000001p-27, 0x1p-26,
+                     0.78125, std::nextafter(0.78125, 0.0), 0.7853981633974483, 0.7853981633974484, 1.0,
+                     6.283185307179586, 6.2831854820251465, 1e22, 0x1p1023, doubleMax}) {
+        check(x, tally, false);
+    }
+    report("special", tally);
+    EXPECT_EQ(tally.mismatches, 0);
+    EXPECT_EQ(tally.asymmetric, 0);
+    for (double x : {1e-300, -3e-10, 2.5, -1e300}) {
+        const SinCos r = sinCos(x);
+        EXPECT_TRUE(sameBits(sine(x), r.sin) && sameBits(cosine(x), r.cos)) << x;
+    }
+}
