@@ -1,4 +1,4 @@
-#include "app/platform_sdl.h"
+#include "app/platform/platform_sdl.h"
 
 #include <SDL.h>
 
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/virtual_keys.h"
+#include "app/platform/virtual_keys.h"
 
 namespace {
 
