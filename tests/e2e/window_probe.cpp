@@ -22,12 +22,17 @@
 //                                             bands; fails when one is
 //                                             missing
 //
+// WINDOW is an X window id, or ID:X,Y,W,H for the part of the window at X,
+// Y of W x H pixels: a client area inside a frame that the program draws
+// itself (Wine's windows without a window manager).
+//
 // Exit status 0 on success, 1 on a timeout or a missing window, 2 on misuse.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -84,11 +89,49 @@ Window findTitled(Display* display, Window parent, const std::string& title, int
     return found;
 }
 
-// FNV-1a over the window's pixels; 0 when they cannot be read.
-uint64_t pixelHash(Display* display, Window window, bool* anyLit) {
+// The area of a window that a WINDOW argument names.
+struct Area {
+    Window window = 0;
+    int x = 0, y = 0, width = -1, height = -1;  // -1: the whole window
+};
+
+Area areaOf(const char* argument) {
+    Area area;
+    char* rest = nullptr;
+    area.window = std::strtoul(argument, &rest, 0);
+    if (rest != nullptr && *rest == ':') {
+        std::sscanf(rest + 1, "%d,%d,%d,%d", &area.x, &area.y, &area.width, &area.height);
+    }
+    return area;
+}
+
+// The pixels of the area; null when they cannot be read.
+XImage* imageOf(Display* display, const Area& area) {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return 0;
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!XGetWindowAttributes(display, area.window, &attributes) || attributes.map_state != IsViewable) return nullptr;
+    const int width = area.width < 0 ? attributes.width : area.width;
+    const int height = area.height < 0 ? attributes.height : area.height;
+    if (area.x + width > attributes.width || area.y + height > attributes.height) return nullptr;
+    // X reads no window that reaches past the screen (Wine's framed window
+    // on a screen of its own size): then the screen's pixels of the part
+    // that is on it.
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, area.window, attributes.root, area.x, area.y, &rootX, &rootY, &child);
+    XWindowAttributes screen;
+    if (!XGetWindowAttributes(display, attributes.root, &screen)) return nullptr;
+    if (rootX >= 0 && rootY >= 0 && rootX + width <= screen.width && rootY + height <= screen.height) {
+        return XGetImage(display, area.window, area.x, area.y, width, height, AllPlanes, ZPixmap);
+    }
+    const int left = std::max(rootX, 0), top = std::max(rootY, 0);
+    const int right = std::min(rootX + width, screen.width), bottom = std::min(rootY + height, screen.height);
+    if (right <= left || bottom <= top) return nullptr;
+    return XGetImage(display, attributes.root, left, top, right - left, bottom - top, AllPlanes, ZPixmap);
+}
+
+// FNV-1a over the area's pixels; 0 when they cannot be read.
+uint64_t pixelHash(Display* display, const Area& area, bool* anyLit) {
+    XImage* image = imageOf(display, area);
     if (image == nullptr) return 0;
     uint64_t hash = 1469598103934665603ull;
     bool lit = false;
@@ -130,10 +173,8 @@ bool isGrey(unsigned long pixel, int level) {
     return r == g && g == b && std::abs(r - level) <= 2;
 }
 
-bool censusOf(Display* display, Window window, SceneCensus& census) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+bool censusOf(Display* display, const Area& area, SceneCensus& census) {
+    XImage* image = imageOf(display, area);
     if (image == nullptr) return false;
     const int bottomBandStart = image->height - bottomBandHeight;
     for (int y = 0; y < image->height; ++y) {
@@ -156,9 +197,9 @@ bool censusOf(Display* display, Window window, SceneCensus& census) {
 }
 
 // Prints the census and whether each part of the picture is there.
-int checkScene(Display* display, Window window) {
+int checkScene(Display* display, const Area& area) {
     SceneCensus c;
-    if (!censusOf(display, window, c)) return 1;
+    if (!censusOf(display, area, c)) return 1;
     struct Part {
         const char* name;
         long count;
@@ -241,7 +282,7 @@ int run(Display* display, int argc, char** argv) {
         return 0;
     }
     if (command == "hash" && argc == 3) {
-        const uint64_t hash = pixelHash(display, std::strtoul(argv[2], nullptr, 0), nullptr);
+        const uint64_t hash = pixelHash(display, areaOf(argv[2]), nullptr);
         if (hash == 0) return 1;
         std::printf("%016llx\n", static_cast<unsigned long long>(hash));
         return 0;
@@ -251,7 +292,7 @@ int run(Display* display, int argc, char** argv) {
         return 0;
     }
     if (command == "wait-stable" && argc == 5) {
-        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const Area window = areaOf(argv[2]);
         const auto quiet = std::chrono::milliseconds(std::atol(argv[3]));
         const long timeoutMs = std::atol(argv[4]);
         uint64_t last = 0;
@@ -271,10 +312,10 @@ int run(Display* display, int argc, char** argv) {
         }
     }
     if (command == "check-scene" && argc == 3) {
-        return checkScene(display, std::strtoul(argv[2], nullptr, 0));
+        return checkScene(display, areaOf(argv[2]));
     }
     if (command == "wait-change" && argc == 5) {
-        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const Area window = areaOf(argv[2]);
         const unsigned long long before = std::strtoull(argv[3], nullptr, 16);
         const long timeoutMs = std::atol(argv[4]);
         for (;;) {
@@ -289,7 +330,7 @@ int run(Display* display, int argc, char** argv) {
         for (;;) {
             bool lit = false;
             const Window window = findTitled(display, rootWindow, argv[2], searchDepth);
-            if (window != 0 && pixelHash(display, window, &lit) != 0 && lit) {
+            if (window != 0 && pixelHash(display, Area{window}, &lit) != 0 && lit) {
                 std::printf("%lld\n", wallClockMs());
                 return 0;
             }

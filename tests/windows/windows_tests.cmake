@@ -8,9 +8,12 @@ file(GENERATE OUTPUT ${trace_command}
      CONTENT "#!/bin/sh\nexec ${emulator} \"$<TARGET_FILE:prallwerk-trace>\" \"$@\"\n"
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+set(programs $<TARGET_FILE:prallwerk-trace> $<TARGET_FILE:prallwerk-bench> $<TARGET_FILE:engine_tests>)
+if(PRALLWERK_BUILD_APP)
+  list(APPEND programs $<TARGET_FILE:prallwerk>)
+endif()
 add_test(NAME windows_system_dlls_only
-         COMMAND ${CMAKE_CURRENT_LIST_DIR}/system_dlls_only.sh ${CMAKE_OBJDUMP}
-                 $<TARGET_FILE:prallwerk-trace> $<TARGET_FILE:prallwerk-bench> $<TARGET_FILE:engine_tests>)
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/system_dlls_only.sh ${CMAKE_OBJDUMP} ${programs})
 
 # The same traces as the native build, byte for byte: every scene and the
 # default bodies, at 16 ms and 25 ms frames, states and impacts.
@@ -29,5 +32,36 @@ if(PRALLWERK_REFERENCE_TRACE)
                          --scene ${scene} --frames 600 --frame-ms ${ms} ${extra})
       endforeach()
     endforeach()
+  endforeach()
+endif()
+
+if(NOT PRALLWERK_BUILD_APP)
+  return()
+endif()
+
+# GDI's glyph outlines through the same flattening and meshing as FreeType's.
+add_executable(gdi_glyphs_tests ${CMAKE_CURRENT_LIST_DIR}/gdi_glyphs_test.cpp)
+target_link_libraries(gdi_glyphs_tests PRIVATE prallwerk_font GTest::gtest GTest::gtest_main)
+prallwerk_warnings(gdi_glyphs_tests)
+add_test(NAME gdi_glyphs_tests COMMAND gdi_glyphs_tests)
+
+# The program end to end under Wine on Xvfb, looked at from both sides: the
+# X windows with a native build's window_probe, the Win32 window with this
+# console program, which also posts toggleScreenMode as another program.
+add_executable(window_probe_win32 ${CMAKE_CURRENT_LIST_DIR}/window_probe_win32.cpp)
+prallwerk_warnings(window_probe_win32)
+
+set(PRALLWERK_X_PROBE "" CACHE FILEPATH
+    "window_probe of a native build, which looks at the X windows of the Wine end-to-end runs")
+if(PRALLWERK_X_PROBE)
+  # Each run starts its own X server and Wine server; they take turns.
+  foreach(run "windowed 1280x1024" "fullscreen_refused 1280x1024" "fullscreen 1024x768" "toggle 1024x768")
+    separate_arguments(run)
+    list(GET run 0 mode)
+    list(GET run 1 screen)
+    add_test(NAME wine_e2e_${mode}
+      COMMAND xvfb-run -a -s "-screen 0 ${screen}x24" ${CMAKE_CURRENT_LIST_DIR}/program_wine_e2e.sh ${mode}
+              $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32> ${PRALLWERK_X_PROBE})
+    set_tests_properties(wine_e2e_${mode} PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
   endforeach()
 endif()
