@@ -312,5 +312,6 @@ private:
 }  // namespace
 
 std::unique_ptr<Platform> openWin32Platform(void* instance) {
-    return std::make_unique<Win32Platform>(static_cast<HINSTANCE>(instance));
+    const HINSTANCE module = instance != nullptr ? static_cast<HINSTANCE>(instance) : GetModuleHandleA(nullptr);
+    return std::make_unique<Win32Platform>(module);
 }
