@@ -73,7 +73,7 @@ void syncSwapsToDisplay() {
 
 class Win32Platform final : public Platform {
 public:
-    explicit Win32Platform(HINSTANCE instance) : instance_(instance) {}
+    explicit Win32Platform(HINSTANCE instance) : instance_(instance) { loadOpenGlDriver(); }
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
@@ -222,6 +222,18 @@ public:
     uint32_t tickCount() override { return GetTickCount(); }
 
 private:
+    // The first look at the display's pixel formats loads the OpenGL driver,
+    // which takes most of a window's start-up time on a software renderer;
+    // done here, it happens while the user reads the start question rather
+    // than after the answer.
+    static void loadOpenGlDriver() {
+        const HDC screen = GetDC(nullptr);
+        if (screen == nullptr) return;
+        PIXELFORMATDESCRIPTOR format = {};
+        DescribePixelFormat(screen, 1, sizeof format, &format);
+        ReleaseDC(nullptr, screen);
+    }
+
     static BoxResult unshownBox() {
         BoxResult result;
         result.shown = false;
