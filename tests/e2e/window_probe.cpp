@@ -17,6 +17,12 @@
 //   window_probe style WINDOW                 prints popup for a borderless
 //                                             topmost (full-screen) window,
 //                                             overlapped otherwise
+//   window_probe dump WINDOW FILE             writes the pixels as a PPM file
+//   window_probe compare FILE FILE TILE LIMIT compares two PPM files of one
+//                                             size in squares of TILE pixels;
+//                                             fails when in any square more
+//                                             than LIMIT pixels differ by
+//                                             more than a rounding
 //   window_probe check-scene WINDOW           counts the pixels of the lit
 //                                             scene and the HUD in their
 //                                             bands; fails when one is
@@ -254,8 +260,94 @@ long long wallClockMs() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|style|check-scene ...\n");
+    std::fprintf(stderr,
+                 "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|style|check-scene|dump|compare ...\n");
     return 2;
+}
+
+bool dumpArea(Display* display, const Area& area, const char* path) {
+    XImage* image = imageOf(display, area);
+    if (image == nullptr) return false;
+    FILE* file = std::fopen(path, "wb");
+    if (file != nullptr) {
+        std::fprintf(file, "P6\n%d %d\n255\n", image->width, image->height);
+        for (int y = 0; y < image->height; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const unsigned char rgb[3] = {static_cast<unsigned char>(pixel >> 16),
+                                              static_cast<unsigned char>(pixel >> 8),
+                                              static_cast<unsigned char>(pixel)};
+                std::fwrite(rgb, 1, 3, file);
+            }
+        }
+    }
+    XDestroyImage(image);
+    return file != nullptr && std::fclose(file) == 0;
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::string rgb;
+};
+
+bool readPicture(const char* path, Picture& picture) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    int maximum = 0;
+    const bool header = std::fscanf(file, "P6 %d %d %d", &picture.width, &picture.height, &maximum) == 3 &&
+                        maximum == 255 && std::fgetc(file) != EOF;
+    if (header) {
+        picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+        const bool complete = std::fread(picture.rgb.data(), 1, picture.rgb.size(), file) == picture.rgb.size();
+        std::fclose(file);
+        return complete;
+    }
+    std::fclose(file);
+    return false;
+}
+
+// Square by square, the pixels whose colour differs by more than a rounding
+// step in some channel; prints the worst square and the squares over limit.
+int comparePictures(const char* pathA, const char* pathB, int tile, long limit) {
+    Picture a, b;
+    if (!readPicture(pathA, a) || !readPicture(pathB, b)) return 2;
+    if (a.width != b.width || a.height != b.height || tile < 1) {
+        std::printf("sizes differ: %dx%d and %dx%d\n", a.width, a.height, b.width, b.height);
+        return 1;
+    }
+    constexpr int roundingStep = 8;
+    long worst = 0, over = 0, total = 0;
+    int worstX = 0, worstY = 0;
+    for (int ty = 0; ty < a.height; ty += tile) {
+        for (int tx = 0; tx < a.width; tx += tile) {
+            long differing = 0;
+            for (int y = ty; y < std::min(ty + tile, a.height); ++y) {
+                for (int x = tx; x < std::min(tx + tile, a.width); ++x) {
+                    const std::size_t i = (static_cast<std::size_t>(y) * a.width + x) * 3;
+                    for (int c = 0; c < 3; ++c) {
+                        const int d = static_cast<unsigned char>(a.rgb[i + c]) - static_cast<unsigned char>(b.rgb[i + c]);
+                        if (std::abs(d) > roundingStep) {
+                            ++differing;
+                            break;
+                        }
+                    }
+                }
+            }
+            total += differing;
+            if (differing > limit) {
+                ++over;
+                std::printf("square at %d,%d: %ld pixels differ\n", tx, ty, differing);
+            }
+            if (differing > worst) {
+                worst = differing;
+                worstX = tx;
+                worstY = ty;
+            }
+        }
+    }
+    std::printf("%ld pixels differ in all; worst square at %d,%d with %ld; %ld squares over %ld\n", total, worstX,
+                worstY, worst, over, limit);
+    return over == 0 ? 0 : 1;
 }
 
 int run(Display* display, int argc, char** argv) {
@@ -325,6 +417,9 @@ int run(Display* display, int argc, char** argv) {
             std::this_thread::sleep_for(pollInterval);
         }
     }
+    if (command == "dump" && argc == 4) {
+        return dumpArea(display, areaOf(argv[2]), argv[3]) ? 0 : 1;
+    }
     if (command == "wait-drawn" && argc == 4) {
         const long timeoutMs = std::atol(argv[3]);
         for (;;) {
@@ -345,6 +440,11 @@ int run(Display* display, int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 3) return usage();
+    // Comparing pictures needs no display.
+    if (std::string(argv[1]) == "compare") {
+        if (argc != 6) return usage();
+        return comparePictures(argv[2], argv[3], std::atoi(argv[4]), std::atol(argv[5]));
+    }
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         std::fprintf(stderr, "window_probe: cannot open the display\n");

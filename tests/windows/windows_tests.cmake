@@ -64,4 +64,16 @@ if(PRALLWERK_X_PROBE)
               $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32> ${PRALLWERK_X_PROBE})
     set_tests_properties(wine_e2e_${mode} PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
   endforeach()
+
+  # The Linux program and the Windows program side by side on one X server:
+  # the same picture of scene 2, square by square.
+  set(PRALLWERK_NATIVE_PROGRAM "" CACHE FILEPATH
+      "prallwerk of a native build, whose picture the Windows program must match")
+  if(PRALLWERK_NATIVE_PROGRAM)
+    add_test(NAME wine_e2e_same_picture
+      COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" ${CMAKE_CURRENT_LIST_DIR}/same_picture_e2e.sh
+              ${PRALLWERK_NATIVE_PROGRAM} $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32>
+              ${PRALLWERK_X_PROBE})
+    set_tests_properties(wine_e2e_same_picture PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
+  endif()
 endif()
