@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/virtual_keys.h"
+#include "app/platform/virtual_keys.h"
 #include "core/vec3.h"
 
 struct AppWindow;

@@ -5,9 +5,10 @@
 //
 // cycles: build/delete cycles to time (default 20); 0 only counts triangles.
 
-#include "app/glyph_mesh.h"
-#include "app/glyph_outline.h"
-#include "app/outline_font.h"
+#include "app/text/glyph_mesh.h"
+#include "app/text/glyph_outline.h"
+#include "app/text/freetype_glyphs.h"
+#include "app/text/outline_font.h"
 
 #include <GL/osmesa.h>
 

@@ -16,7 +16,7 @@
 #include "app/controls.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
-#include "app/renderer.h"
+#include "app/render/renderer.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
 #include "tools/arguments.h"

@@ -1,4 +1,5 @@
-#include "app/glyph_outline.h"
+#include "app/text/glyph_outline.h"
+#include "app/text/freetype_glyphs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
-#include "app/outline_font.h"
+#include "app/text/outline_font.h"
 
-#include "app/glyph_mesh.h"
+#include "app/text/freetype_glyphs.h"
+#include "app/text/glyph_mesh.h"
 
 #include <GL/osmesa.h>
 #include <gtest/gtest.h>
@@ -219,7 +220,9 @@ TEST_F(OutlineFont, NothingIsDrawnWithoutAFormatOrAFont) {
     EXPECT_EQ(modelview(), identity());
 
     // A face that cannot be read: lists exist but draw nothing.
-    buildFontFrom({"/nonexistent/font.ttf", 0});
+    OutlineFace unreadable;
+    EXPECT_FALSE(unreadable.open({"/nonexistent/font.ttf", 0}));
+    buildFontFrom(unreadable);
     ASSERT_NE(fontListBase, 0u);
     for (const GlyphMetrics& m : glyphMetrics) EXPECT_EQ(m.advance, 0.0f);
     f = feedbackOf([&] {

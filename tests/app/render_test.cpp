@@ -2,7 +2,7 @@
 // read back from the framebuffer: where the grid, the bodies, their lines
 // and points, the panels and the HUD's texts land, at the program's 1024 x 768
 // view with the arcball at rest.
-#include "app/renderer.h"
+#include "app/render/renderer.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -19,10 +19,11 @@
 #include "app/arcball.h"
 #include "app/controls.h"
 #include "app/gl_view.h"
-#include "app/hud.h"
+#include "app/render/hud.h"
+#include "app/text/freetype_glyphs.h"
 #include "app/main_loop.h"
-#include "app/outline_font.h"
-#include "app/platform_sdl.h"
+#include "app/text/outline_font.h"
+#include "app/platform/platform_sdl.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
 
@@ -595,7 +596,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<HudState>& info) { return info.param.wireframe ? "Wireframe" : "AtStart"; });
 
 TEST_F(Rendering, WithoutAFaceTheHudHasPanelsButNoLetters) {
-    buildFontFrom(FaceLocation{});
+    buildFontFrom(OutlineFace{});
     const Frame frame = drawAndRead();
     buildFont();
     const Rgb whitePixel = stored(white);

@@ -21,10 +21,20 @@
 //   window_probe style WINDOW                 prints popup for a borderless
 //                                             topmost (full-screen) window,
 //                                             overlapped otherwise
+//   window_probe dump WINDOW FILE             writes the pixels as a PPM file
+//   window_probe compare FILE FILE TILE LIMIT compares two PPM files of one
+//                                             size in squares of TILE pixels;
+//                                             fails when in any square more
+//                                             than LIMIT pixels differ by
+//                                             more than a rounding
 //   window_probe check-scene WINDOW           counts the pixels of the lit
 //                                             scene and the HUD in their
 //                                             bands; fails when one is
 //                                             missing
+//
+// WINDOW is an X window id, or ID:X,Y,W,H for the part of the window at X,
+// Y of W x H pixels: a client area inside a frame that the program draws
+// itself (Wine's windows without a window manager).
 //
 // Exit status 0 on success, 1 on a timeout or a missing window, 2 on misuse.
 
@@ -32,6 +42,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -88,11 +99,49 @@ Window findTitled(Display* display, Window parent, const std::string& title, int
     return found;
 }
 
-// FNV-1a over the window's pixels; 0 when they cannot be read.
-uint64_t pixelHash(Display* display, Window window, bool* anyLit) {
+// The area of a window that a WINDOW argument names.
+struct Area {
+    Window window = 0;
+    int x = 0, y = 0, width = -1, height = -1;  // -1: the whole window
+};
+
+Area areaOf(const char* argument) {
+    Area area;
+    char* rest = nullptr;
+    area.window = std::strtoul(argument, &rest, 0);
+    if (rest != nullptr && *rest == ':') {
+        std::sscanf(rest + 1, "%d,%d,%d,%d", &area.x, &area.y, &area.width, &area.height);
+    }
+    return area;
+}
+
+// The pixels of the area; null when they cannot be read.
+XImage* imageOf(Display* display, const Area& area) {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return 0;
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!XGetWindowAttributes(display, area.window, &attributes) || attributes.map_state != IsViewable) return nullptr;
+    const int width = area.width < 0 ? attributes.width : area.width;
+    const int height = area.height < 0 ? attributes.height : area.height;
+    if (area.x + width > attributes.width || area.y + height > attributes.height) return nullptr;
+    // X reads no window that reaches past the screen (Wine's framed window
+    // on a screen of its own size): then the screen's pixels of the part
+    // that is on it.
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, area.window, attributes.root, area.x, area.y, &rootX, &rootY, &child);
+    XWindowAttributes screen;
+    if (!XGetWindowAttributes(display, attributes.root, &screen)) return nullptr;
+    if (rootX >= 0 && rootY >= 0 && rootX + width <= screen.width && rootY + height <= screen.height) {
+        return XGetImage(display, area.window, area.x, area.y, width, height, AllPlanes, ZPixmap);
+    }
+    const int left = std::max(rootX, 0), top = std::max(rootY, 0);
+    const int right = std::min(rootX + width, screen.width), bottom = std::min(rootY + height, screen.height);
+    if (right <= left || bottom <= top) return nullptr;
+    return XGetImage(display, attributes.root, left, top, right - left, bottom - top, AllPlanes, ZPixmap);
+}
+
+// FNV-1a over the area's pixels; 0 when they cannot be read.
+uint64_t pixelHash(Display* display, const Area& area, bool* anyLit) {
+    XImage* image = imageOf(display, area);
     if (image == nullptr) return 0;
     uint64_t hash = 1469598103934665603ull;
     bool lit = false;
@@ -134,10 +183,8 @@ bool isGrey(unsigned long pixel, int level) {
     return r == g && g == b && std::abs(r - level) <= 2;
 }
 
-bool censusOf(Display* display, Window window, SceneCensus& census) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+bool censusOf(Display* display, const Area& area, SceneCensus& census) {
+    XImage* image = imageOf(display, area);
     if (image == nullptr) return false;
     const int bottomBandStart = image->height - bottomBandHeight;
     for (int y = 0; y < image->height; ++y) {
@@ -160,9 +207,9 @@ bool censusOf(Display* display, Window window, SceneCensus& census) {
 }
 
 // Prints the census and whether each part of the picture is there.
-int checkScene(Display* display, Window window) {
+int checkScene(Display* display, const Area& area) {
     SceneCensus c;
-    if (!censusOf(display, window, c)) return 1;
+    if (!censusOf(display, area, c)) return 1;
     struct Part {
         const char* name;
         long count;
@@ -217,8 +264,94 @@ long long wallClockMs() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|frame-gap|style|check-scene ...\n");
+    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|frame-gap|style|"
+                         "check-scene|dump|compare ...\n");
     return 2;
+}
+
+bool dumpArea(Display* display, const Area& area, const char* path) {
+    XImage* image = imageOf(display, area);
+    if (image == nullptr) return false;
+    FILE* file = std::fopen(path, "wb");
+    if (file != nullptr) {
+        std::fprintf(file, "P6\n%d %d\n255\n", image->width, image->height);
+        for (int y = 0; y < image->height; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const unsigned char rgb[3] = {static_cast<unsigned char>(pixel >> 16),
+                                              static_cast<unsigned char>(pixel >> 8),
+                                              static_cast<unsigned char>(pixel)};
+                std::fwrite(rgb, 1, 3, file);
+            }
+        }
+    }
+    XDestroyImage(image);
+    return file != nullptr && std::fclose(file) == 0;
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::string rgb;
+};
+
+bool readPicture(const char* path, Picture& picture) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    int maximum = 0;
+    const bool header = std::fscanf(file, "P6 %d %d %d", &picture.width, &picture.height, &maximum) == 3 &&
+                        maximum == 255 && std::fgetc(file) != EOF;
+    if (header) {
+        picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+        const bool complete = std::fread(picture.rgb.data(), 1, picture.rgb.size(), file) == picture.rgb.size();
+        std::fclose(file);
+        return complete;
+    }
+    std::fclose(file);
+    return false;
+}
+
+// Square by square, the pixels whose colour differs by more than a rounding
+// step in some channel; prints the worst square and the squares over limit.
+int comparePictures(const char* pathA, const char* pathB, int tile, long limit) {
+    Picture a, b;
+    if (!readPicture(pathA, a) || !readPicture(pathB, b)) return 2;
+    if (a.width != b.width || a.height != b.height || tile < 1) {
+        std::printf("sizes differ: %dx%d and %dx%d\n", a.width, a.height, b.width, b.height);
+        return 1;
+    }
+    constexpr int roundingStep = 8;
+    long worst = 0, over = 0, total = 0;
+    int worstX = 0, worstY = 0;
+    for (int ty = 0; ty < a.height; ty += tile) {
+        for (int tx = 0; tx < a.width; tx += tile) {
+            long differing = 0;
+            for (int y = ty; y < std::min(ty + tile, a.height); ++y) {
+                for (int x = tx; x < std::min(tx + tile, a.width); ++x) {
+                    const std::size_t i = (static_cast<std::size_t>(y) * a.width + x) * 3;
+                    for (int c = 0; c < 3; ++c) {
+                        const int d = static_cast<unsigned char>(a.rgb[i + c]) - static_cast<unsigned char>(b.rgb[i + c]);
+                        if (std::abs(d) > roundingStep) {
+                            ++differing;
+                            break;
+                        }
+                    }
+                }
+            }
+            total += differing;
+            if (differing > limit) {
+                ++over;
+                std::printf("square at %d,%d: %ld pixels differ\n", tx, ty, differing);
+            }
+            if (differing > worst) {
+                worst = differing;
+                worstX = tx;
+                worstY = ty;
+            }
+        }
+    }
+    std::printf("%ld pixels differ in all; worst square at %d,%d with %ld; %ld squares over %ld\n", total, worstX,
+                worstY, worst, over, limit);
+    return over == 0 ? 0 : 1;
 }
 
 int run(Display* display, int argc, char** argv) {
@@ -245,13 +378,13 @@ int run(Display* display, int argc, char** argv) {
         return 0;
     }
     if (command == "hash" && argc == 3) {
-        const uint64_t hash = pixelHash(display, std::strtoul(argv[2], nullptr, 0), nullptr);
+        const uint64_t hash = pixelHash(display, areaOf(argv[2]), nullptr);
         if (hash == 0) return 1;
         std::printf("%016llx\n", static_cast<unsigned long long>(hash));
         return 0;
     }
     if (command == "frame-gap" && argc == 4) {
-        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const Area window = areaOf(argv[2]);
         const long timeoutMs = std::atol(argv[3]);
         uint64_t last = pixelHash(display, window, nullptr);
         int changes = 0;
@@ -278,7 +411,7 @@ int run(Display* display, int argc, char** argv) {
         return 0;
     }
     if (command == "wait-stable" && argc == 5) {
-        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const Area window = areaOf(argv[2]);
         const auto quiet = std::chrono::milliseconds(std::atol(argv[3]));
         const long timeoutMs = std::atol(argv[4]);
         uint64_t last = 0;
@@ -298,10 +431,10 @@ int run(Display* display, int argc, char** argv) {
         }
     }
     if (command == "check-scene" && argc == 3) {
-        return checkScene(display, std::strtoul(argv[2], nullptr, 0));
+        return checkScene(display, areaOf(argv[2]));
     }
     if (command == "wait-change" && argc == 5) {
-        const Window window = std::strtoul(argv[2], nullptr, 0);
+        const Area window = areaOf(argv[2]);
         const unsigned long long before = std::strtoull(argv[3], nullptr, 16);
         const long timeoutMs = std::atol(argv[4]);
         for (;;) {
@@ -311,12 +444,15 @@ int run(Display* display, int argc, char** argv) {
             std::this_thread::sleep_for(pollInterval);
         }
     }
+    if (command == "dump" && argc == 4) {
+        return dumpArea(display, areaOf(argv[2]), argv[3]) ? 0 : 1;
+    }
     if (command == "wait-drawn" && argc == 4) {
         const long timeoutMs = std::atol(argv[3]);
         for (;;) {
             bool lit = false;
             const Window window = findTitled(display, rootWindow, argv[2], searchDepth);
-            if (window != 0 && pixelHash(display, window, &lit) != 0 && lit) {
+            if (window != 0 && pixelHash(display, Area{window}, &lit) != 0 && lit) {
                 std::printf("%lld\n", wallClockMs());
                 return 0;
             }
@@ -331,6 +467,11 @@ int run(Display* display, int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 3) return usage();
+    // Comparing pictures needs no display.
+    if (std::string(argv[1]) == "compare") {
+        if (argc != 6) return usage();
+        return comparePictures(argv[2], argv[3], std::atoi(argv[4]), std::atol(argv[5]));
+    }
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         std::fprintf(stderr, "window_probe: cannot open the display\n");

@@ -12,7 +12,7 @@ for exe in "$@"; do
     for dll in $dlls; do
         case $(echo "$dll" | tr 'A-Z' 'a-z') in
             kernel32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-*.dll | advapi32.dll | user32.dll | \
-                gdi32.dll | shell32.dll | ole32.dll | ws2_32.dll | bcrypt.dll | ntdll.dll) ;;
+                gdi32.dll | opengl32.dll | glu32.dll | shell32.dll | ole32.dll | ws2_32.dll | bcrypt.dll | ntdll.dll) ;;
             *) echo "FAIL: $exe needs $dll, which Windows does not have"; status=1 ;;
         esac
     done

@@ -9,7 +9,7 @@ file(GENERATE OUTPUT ${trace_command}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set(programs "")
-foreach(target prallwerk-trace prallwerk-bench prallwerk-trig-bench engine_tests)
+foreach(target prallwerk-trace prallwerk-bench prallwerk-trig-bench engine_tests prallwerk)
   if(TARGET ${target})
     list(APPEND programs $<TARGET_FILE:${target}>)
   endif()
@@ -35,4 +35,47 @@ if(PRALLWERK_REFERENCE_TRACE)
       endforeach()
     endforeach()
   endforeach()
+endif()
+
+if(NOT PRALLWERK_BUILD_APP)
+  return()
+endif()
+
+# GDI's glyph outlines through the same flattening and meshing as FreeType's.
+add_executable(gdi_glyphs_tests ${CMAKE_CURRENT_LIST_DIR}/gdi_glyphs_test.cpp)
+target_link_libraries(gdi_glyphs_tests PRIVATE prallwerk_font GTest::gtest GTest::gtest_main)
+prallwerk_warnings(gdi_glyphs_tests)
+add_test(NAME gdi_glyphs_tests COMMAND gdi_glyphs_tests)
+
+# The program end to end under Wine on Xvfb, looked at from both sides: the
+# X windows with a native build's window_probe, the Win32 window with this
+# console program, which also posts toggleScreenMode as another program.
+add_executable(window_probe_win32 ${CMAKE_CURRENT_LIST_DIR}/window_probe_win32.cpp)
+prallwerk_warnings(window_probe_win32)
+
+set(PRALLWERK_X_PROBE "" CACHE FILEPATH
+    "window_probe of a native build, which looks at the X windows of the Wine end-to-end runs")
+if(PRALLWERK_X_PROBE)
+  # Each run starts its own X server and Wine server; they take turns.
+  foreach(run "windowed 1280x1024" "fullscreen_refused 1280x1024" "fullscreen 1024x768" "toggle 1024x768")
+    separate_arguments(run)
+    list(GET run 0 mode)
+    list(GET run 1 screen)
+    add_test(NAME wine_e2e_${mode}
+      COMMAND xvfb-run -a -s "-screen 0 ${screen}x24" ${CMAKE_CURRENT_LIST_DIR}/program_wine_e2e.sh ${mode}
+              $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32> ${PRALLWERK_X_PROBE})
+    set_tests_properties(wine_e2e_${mode} PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
+  endforeach()
+
+  # The Linux program and the Windows program side by side on one X server:
+  # the same picture of scene 2, square by square.
+  set(PRALLWERK_NATIVE_PROGRAM "" CACHE FILEPATH
+      "prallwerk of a native build, whose picture the Windows program must match")
+  if(PRALLWERK_NATIVE_PROGRAM)
+    add_test(NAME wine_e2e_same_picture
+      COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" ${CMAKE_CURRENT_LIST_DIR}/same_picture_e2e.sh
+              ${PRALLWERK_NATIVE_PROGRAM} $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32>
+              ${PRALLWERK_X_PROBE})
+    set_tests_properties(wine_e2e_same_picture PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
+  endif()
 endif()

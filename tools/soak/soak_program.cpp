@@ -13,10 +13,10 @@
 #include "app/app_state.h"
 #include "app/controls.h"
 #include "app/gl_view.h"
-#include "app/heap_tuning.h"
+#include "app/platform/heap_tuning.h"
 #include "app/main_loop.h"
-#include "app/platform_sdl.h"
-#include "app/renderer.h"
+#include "app/platform/platform_sdl.h"
+#include "app/render/renderer.h"
 #include "core/world.h"
 #include "tools/scripted_platform.h"
 

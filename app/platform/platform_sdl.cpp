@@ -1,4 +1,4 @@
-#include "app/platform_sdl.h"
+#include "app/platform/platform_sdl.h"
 
 #include <SDL.h>
 
@@ -10,7 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/virtual_keys.h"
+#include "app/platform/heap_tuning.h"
+#include "app/platform/virtual_keys.h"
 
 namespace {
 
@@ -239,6 +240,7 @@ public:
         }
         window_ = window;
         sizeIncludesFrame_ = spec.sizeIncludesFrame;
+        windowBuffersChanged();
         // A toggle asked for while there was no window had no window to go
         // to, as a message posted to a window that does not exist yet.
         takeToggleSignal();
@@ -283,7 +285,10 @@ public:
         SDL_GL_DeleteContext(reinterpret_cast<SDL_GLContext>(context));
     }
 
-    void swapBuffers(PlatformWindow* window) override { SDL_GL_SwapWindow(sdlWindow(window)); }
+    void swapBuffers(PlatformWindow* window) override {
+        SDL_GL_SwapWindow(sdlWindow(window));
+        returnFreedHeap();
+    }
 
     bool peekEvent(PlatformEvent& event) override {
         if (window_ != nullptr && takeToggleSignal()) {
@@ -333,6 +338,7 @@ private:
 
     // Current client size, with the size change's kind from the window state.
     void sizeEvent(SizeKind kind, PlatformEvent& out) const {
+        windowBuffersChanged();
         out.kind = PlatformEvent::Kind::sizeChanged;
         out.sizeKind = kind;
         SDL_GetWindowSize(window_, &out.x, &out.y);

@@ -1,4 +1,4 @@
-#include "app/renderer.h"
+#include "app/render/renderer.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -8,9 +8,8 @@
 #include "app/app_state.h"
 #include "app/arcball.h"
 #include "app/controls.h"
-#include "app/heap_tuning.h"
-#include "app/hud.h"
-#include "app/outline_font.h"
+#include "app/render/hud.h"
+#include "app/text/outline_font.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
 
@@ -156,7 +155,6 @@ void drawFrame() {
     glLoadIdentity();
     drawHud();
     glFlush();
-    returnFreedHeap();
 }
 
 void shutdownGraphics() {

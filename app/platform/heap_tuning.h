@@ -12,8 +12,9 @@ void keepFreedHeapForReuse();
 // A heap that keeps what is freed also keeps the holes that the driver's
 // window-sized buffers leave when the window changes size or is made anew;
 // buffers of other sizes fit none of them, and over many changes the heap
-// creeps up. The view calls windowBuffersChanged whenever its size is set;
-// the first frame drawn after that calls returnFreedHeap, once the driver
-// has let the old buffers go, and the free memory goes back to the system.
+// creeps up. The platform layer calls windowBuffersChanged whenever a window
+// is made or changes size, and returnFreedHeap after each frame it presents:
+// the first frame after such a change, once the driver has let the old
+// buffers go, gives the free memory back to the system.
 void windowBuffersChanged();
 void returnFreedHeap();

@@ -1,4 +1,4 @@
-#include "app/glyph_mesh.h"
+#include "app/text/glyph_mesh.h"
 
 #include <GL/glu.h>
 
@@ -6,7 +6,19 @@
 #include <cmath>
 #include <deque>
 
+// Windows' GLU headers name the callbacks' calling convention and type
+// differently from Mesa's.
+#if defined(_WIN32) && !defined(GLAPIENTRY)
+#define GLAPIENTRY APIENTRY
+#endif
+
 namespace {
+
+#if defined(_WIN32)
+using TessCallback = void(CALLBACK*)();
+#else
+using TessCallback = _GLUfuncptr;
+#endif
 
 using Point3 = std::array<double, 3>;
 
@@ -49,8 +61,8 @@ void GLAPIENTRY onCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, 
 void GLAPIENTRY onError(GLenum, void* data) { tessellationOf(data).failed = true; }
 
 template <typename F>
-_GLUfuncptr callback(F* function) {
-    return reinterpret_cast<_GLUfuncptr>(function);
+TessCallback callback(F* function) {
+    return reinterpret_cast<TessCallback>(function);
 }
 
 // Front-face triangles of the region the contours fill by nonzero winding.

@@ -1,6 +1,6 @@
-#include "app/outline_font.h"
+#include "app/text/outline_font.h"
 
-#include "app/glyph_mesh.h"
+#include "app/text/glyph_mesh.h"
 
 #include <GL/gl.h>
 
@@ -42,21 +42,19 @@ void compileGlyph(GLuint list, const GlyphMesh& mesh, float advance) {
 
 }  // namespace
 
-void buildFont() { buildFontFrom(findDefaultSansFace()); }
+void buildFont() { buildFontFrom(*openDefaultGlyphSource()); }
 
-void buildFontFrom(const FaceLocation& location) {
+void buildFontFrom(const GlyphSource& source) {
     deleteFont();
     const GLuint base = glGenLists(fontGlyphCount);
     if (base == 0) return;
     fontListBase = base;
 
-    OutlineFace face;
-    const bool haveFace = face.open(location);
     for (int code = 0; code < fontGlyphCount; ++code) {
         GlyphOutline outline;
         const auto character = windows1252ToUnicode(static_cast<unsigned char>(code));
-        if (haveFace && code <= lastBuiltCode && character) {
-            outline = face.loadGlyph(*character, glyphFlatness);
+        if (code <= lastBuiltCode && character) {
+            outline = source.loadGlyph(*character, glyphFlatness);
         }
         glyphMetrics[code].advance = outline.advance;
         compileGlyph(base + code, buildGlyphMesh(outline.contours), outline.advance);

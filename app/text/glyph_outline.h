@@ -2,10 +2,12 @@
 
 // Glyph outlines from the platform's fonts, as flat polylines in em units.
 // No GL here: the mesh builder and the display lists take it from these.
+// Each platform has its own source of outlines (FreeType on Linux, GDI on
+// Windows); both flatten their curves with the functions below, so the
+// letters come out the same way whichever one drew them.
 
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 // A point of an outline in em units: the em square is 1.0 wide, the
@@ -29,18 +31,6 @@ struct GlyphOutline {
 // 0x8D, 0x8F, 0x90 and 0x9D are unassigned and give no character.
 std::optional<char32_t> windows1252ToUnicode(unsigned char code);
 
-// Where a face lives: a font file, and the face's number inside it (font
-// collections hold several).
-struct FaceLocation {
-    std::string path;  // empty: no face
-    int index = 0;
-};
-
-// The HUD's face: Liberation Sans where it is installed, otherwise the face
-// that fontconfig chooses for the generic family "sans-serif"; normal weight,
-// upright and scalable. An empty path when fontconfig finds none.
-FaceLocation findDefaultSansFace();
-
 // Appends the polyline of the quadratic Bézier p0-p1-p2 to out, without p0
 // and ending with p2, in as few equal parameter steps as keep every point of
 // the curve within tolerance of the polyline.
@@ -51,28 +41,31 @@ void flattenQuadratic(const OutlinePoint& p0, const OutlinePoint& p1, const Outl
 void flattenCubic(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2,
                   const OutlinePoint& p3, double tolerance, Contour& out);
 
-// An open font file, read glyph by glyph. Not copyable; closes the file
-// when it goes.
-class OutlineFace {
+// Rounds an advance in em units to the grid of 2^-16 em, so that the pen
+// positions of a text, sums of advances and of HUD coordinates such as -6.5,
+// are exact in single precision and a text's closing translation lands the
+// modelview matrix back on exactly where it was. The rounding is far below a
+// pixel.
+float roundAdvance(double advance);
+
+// A source of glyph outlines: one face of one font.
+class GlyphSource {
 public:
-    OutlineFace();
-    ~OutlineFace();
-    OutlineFace(const OutlineFace&) = delete;
-    OutlineFace& operator=(const OutlineFace&) = delete;
-
-    // Opens the face at location, closing any face open before. Returns
-    // false, leaving no face open, when it cannot be read as a scalable font.
-    bool open(const FaceLocation& location);
-
-    bool isOpen() const;
+    virtual ~GlyphSource() = default;
 
     // The outline of the glyph for a Unicode character, its curves flattened
     // so that no point of them is further than tolerance (em units) from the
     // polylines. A character the face has no glyph for, or any failure,
     // gives no contours and zero advance.
-    GlyphOutline loadGlyph(char32_t character, double tolerance) const;
-
-private:
-    struct Handles;
-    std::unique_ptr<Handles> handles;
+    virtual GlyphOutline loadGlyph(char32_t character, double tolerance) const = 0;
 };
+
+// The platform's default face for the HUD. Never null: when no face can be
+// found or read, the source gives every character no contours and zero
+// advance.
+std::unique_ptr<GlyphSource> openDefaultGlyphSource();
+
+// Drops repeated points, including a closing copy of the first point, and
+// contours too thin to enclose anything: both would only give the
+// tessellator and the side walls zero-length edges.
+void tidyContours(std::vector<Contour>& contours);

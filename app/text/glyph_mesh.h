@@ -4,7 +4,7 @@
 // a copy of it as the back face, and walls along every contour between them.
 // Plain triangles, so it can be checked without a GL context.
 
-#include "app/glyph_outline.h"
+#include "app/text/glyph_outline.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "app/hud.h"
+#include "app/render/hud.h"
 
 #include <GL/gl.h>
 
@@ -6,8 +6,8 @@
 
 #include "app/app_state.h"
 #include "app/controls.h"
-#include "app/outline_font.h"
-#include "app/renderer.h"
+#include "app/text/outline_font.h"
+#include "app/render/renderer.h"
 #include "core/world.h"
 #include "scenes/scenes.h"
 

@@ -12,7 +12,7 @@
 // Everything here except formatText and textWidth needs a current GL
 // context, and the lists belong to that context.
 
-#include "app/glyph_outline.h"
+#include "app/text/glyph_outline.h"
 
 #include <array>
 #include <cstdarg>
@@ -39,14 +39,14 @@ extern unsigned int fontListBase;
 // built. The list of a code translates by exactly this value.
 extern std::array<GlyphMetrics, fontGlyphCount> glyphMetrics;
 
-// Builds the lists and metrics from the platform's default sans-serif face
-// for codes 0 to 254; the list of code 255 stays empty. Deletes any font
-// built before. When no face can be found or read, the lists are created
-// empty and every advance is zero, so that texts draw nothing.
+// Builds the lists and metrics from the platform's default face for codes 0
+// to 254; the list of code 255 stays empty. Deletes any font built before.
+// When no face can be found or read, the lists are created empty and every
+// advance is zero, so that texts draw nothing.
 void buildFont();
 
-// The same from the face at location.
-void buildFontFrom(const FaceLocation& location);
+// The same from the glyphs of source.
+void buildFontFrom(const GlyphSource& source);
 
 // Deletes the lists and zeroes the metrics. Safe to call when nothing is
 // built.

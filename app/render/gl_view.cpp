@@ -3,13 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "app/heap_tuning.h"
-
 const GlView openGlView = {
-    [](int width, int height) {
-        glViewport(0, 0, width, height);
-        windowBuffersChanged();
-    },
+    [](int width, int height) { glViewport(0, 0, width, height); },
     [](float fovyDegrees, float aspect, float zNear, float zFar) {
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();

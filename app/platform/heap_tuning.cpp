@@ -1,4 +1,4 @@
-#include "app/heap_tuning.h"
+#include "app/platform/heap_tuning.h"
 
 #include <malloc.h>
 

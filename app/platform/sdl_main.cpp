@@ -2,12 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/heap_tuning.h"
-#include "app/main_loop.h"
-#include "app/platform_sdl.h"
-#include "app/renderer.h"
+#include "app/demo.h"
+#include "app/platform/heap_tuning.h"
+#include "app/platform/platform_sdl.h"
 
 int main() {
     std::string error;
@@ -17,6 +14,5 @@ int main() {
         return 1;
     }
     keepFreedHeapForReuse();
-    glView = openGlView;
-    return runProgram(*platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics});
+    return runDemo(*platform);
 }
