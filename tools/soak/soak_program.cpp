@@ -4,7 +4,12 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <execinfo.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -104,10 +109,25 @@ void soakedDrawFrame() {
     }
 }
 
+// A crash is what the soak is for: say where it happened before the
+// process ends with the signal as it would have.
+[[maybe_unused]] void onCrash(int signal) {
+    void* frames[64];
+    const int count = backtrace(frames, 64);
+    const char header[] = "prallwerk-soak: the program crashed; its stack:\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, header, sizeof header - 1);
+    backtrace_symbols_fd(frames, count, STDERR_FILENO);
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
 }  // namespace
 
 int runSoakedProgram(SoakShared& figures) {
     shared = &figures;
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer reports crashes better itself
+    for (int crash : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(crash, onCrash);
+#endif
     std::string error;
     const std::unique_ptr<Platform> sdl = openSdlPlatform(error);
     if (!sdl) {
