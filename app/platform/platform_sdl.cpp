@@ -37,9 +37,16 @@ bool listenForToggleSignal() {
     return sigaction(SIGUSR1, &action, nullptr) == 0;
 }
 
-// While minimised the program sleeps in the wait for the next event; it
-// looks at the flag this often so that a toggle still arrives.
-constexpr int toggleWaitSliceMs = 100;
+// While minimised the program sleeps in slices this long between looks at
+// its events and the flag, so that a toggle or any message still arrives.
+//
+// It does not block in SDL_WaitEventTimeout: while SDL waits there, every
+// event it queues sends a wake-up message to the window over a second X
+// connection. When the program then destroys that window (a toggle while
+// minimised), the X server may run the destroy from the main connection
+// before the wake-up, and the BadWindow that follows ends the process through
+// Xlib's default error handler. Polling never arms the wake-up.
+constexpr int waitSliceMs = 10;
 
 // --- key translation ---
 
@@ -304,7 +311,12 @@ public:
     }
 
     void waitEvent() override {
-        while (!toggleSignalled && SDL_WaitEventTimeout(nullptr, toggleWaitSliceMs) == 0) {
+        for (;;) {
+            SDL_PumpEvents();
+            if (toggleSignalled || SDL_PeepEvents(nullptr, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 0) {
+                return;
+            }
+            SDL_Delay(waitSliceMs);
         }
     }
 
