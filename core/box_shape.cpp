@@ -20,8 +20,14 @@ struct TurnedBox {
     float halfDiagonal = 0.0f;  // of the edges, so that a hit needs no square root
     Vec3 corners[8];
 };
-constexpr int turnedBoxSlots = 32;
-thread_local TurnedBox turnedBoxMemo[turnedBoxSlots];
+// Two boxes whose keys share a set both stay: with one slot per key, two
+// resting boxes that are posed every step could evict each other every step.
+struct TurnedBoxSet {
+    TurnedBox way[2];
+    int recent = 0;  // the way used last; a miss replaces the other
+};
+constexpr int turnedBoxSets = 32;
+thread_local TurnedBoxSet turnedBoxMemo[turnedBoxSets];
 
 uint64_t bitsOf(double d) {
     uint64_t b;
@@ -36,10 +42,19 @@ TurnedBox& turnedBoxSlot(const float edges[3], const uint64_t angles[3], bool& h
     uint64_t h = angles[0] * 0x9E3779B97F4A7C15ull ^ angles[1] * 0xC2B2AE3D27D4EB4Full ^
                  angles[2] * 0x165667B19E3779F9ull ^ (uint64_t{e[0]} << 32 | e[1]) ^ e[2];
     h ^= h >> 29;
-    TurnedBox& slot = turnedBoxMemo[h % turnedBoxSlots];
-    hit = slot.valid && std::memcmp(slot.edges, edges, sizeof slot.edges) == 0 &&
-          slot.angles[0] == angles[0] && slot.angles[1] == angles[1] && slot.angles[2] == angles[2];
-    return slot;
+    TurnedBoxSet& set = turnedBoxMemo[h % turnedBoxSets];
+    for (int w = 0; w < 2; ++w) {
+        TurnedBox& slot = set.way[w];
+        if (slot.valid && slot.angles[0] == angles[0] && slot.angles[1] == angles[1] &&
+            slot.angles[2] == angles[2] && std::memcmp(slot.edges, edges, sizeof slot.edges) == 0) {
+            set.recent = w;
+            hit = true;
+            return slot;
+        }
+    }
+    hit = false;
+    set.recent ^= 1;
+    return set.way[set.recent];
 }
 
 // A box that spins about one axis keeps its other two angles step after step,

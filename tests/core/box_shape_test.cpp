@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/trig.h"
 
@@ -103,4 +104,54 @@ TEST(BoxShape, TurnsWithTheEngineSineAndCosine) {
     // Corner 1 is (1, -1, -1): x' = x c - y s, y' = x s + y c.
     EXPECT_EQ(b.corners[1].x, turn.cos + turn.sin);
     EXPECT_EQ(b.corners[1].y, turn.sin - turn.cos);
+}
+
+// Turned boxes are remembered by their edges and angles. Many boxes posed in
+// turn, some again and again, more than the memory holds and in every order,
+// must each get exactly the corners of a box turned afresh.
+TEST(BoxShape, RememberedTurnsAreTheCornersOfAFreshTurn) {
+    struct Pose {
+        float edges[3];
+        double angles[3];
+    };
+    std::vector<Pose> poses;
+    uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / 16777216.0;
+    };
+    // Boxes of different edges at the same angles, and the same box at
+    // different angles, are different turns.
+    double angles[12][3];
+    for (auto& a : angles) {
+        a[0] = next() < 0.3 ? 0.0 : next() * 6.0 - 3.0;
+        a[1] = next() * 6.0 - 3.0;
+        a[2] = next() < 0.3 ? 0.0 : next();
+    }
+    for (int i = 0; i < 200; ++i) {
+        const double* a = angles[i % 12];
+        poses.push_back({{static_cast<float>(1 + i / 12 % 4), static_cast<float>(1 + i / 48), 2.0f},
+                         {a[0], a[1], a[2]}});
+    }
+    int checked = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (int k = 0; k < 600; ++k) {
+            // Mostly a few poses over and over, as resting boxes are posed;
+            // now and then any of them.
+            const Pose& pose = poses[k % 7 == 0 ? static_cast<size_t>(next() * poses.size()) : (k * 3 + round) % 9];
+            BoxShape box;
+            box.width = pose.edges[0];
+            box.length = pose.edges[1];
+            box.height = pose.edges[2];
+            box.resetCorners();
+            box.reorient(pose.angles[0], pose.angles[1], pose.angles[2], pivotCentre);
+            BoxShape fresh = box;
+            fresh.resetCorners();
+            fresh.rotateCorners(pose.angles[0], pose.angles[1], pose.angles[2]);
+            ASSERT_EQ(std::memcmp(box.corners, fresh.corners, sizeof box.corners), 0) << "pose at step " << k;
+            ASSERT_EQ(box.halfDiagonal, fresh.halfDiagonal);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 1800);
 }
