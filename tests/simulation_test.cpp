@@ -12,6 +12,7 @@
 
 #include "core/frame_runner.h"
 #include "core/world.h"
+#include "scenes/drop_world.h"
 #include "scenes/scenes.h"
 #include "tests/support/reference_world.h"
 #include "tools/trace.h"
@@ -188,21 +189,7 @@ TEST(Simulation, SteppingAllocatesNothing) {
     // A crowded world, large enough for the pair bounds to be swept: bodies
     // dropped on a grid land, bounce, tip and come to rest.
     constexpr int crowd = 50;
-    FallingWorld w(crowd);
-    for (int i = 0; i < crowd; ++i) {
-        RigidBody& b = *w.bodies[i];
-        b.position = {3.0 * (i % 8), 3.0 * (i / 8), 4.0 + (i % 3)};
-        b.spin = {0.5 * (i % 5), -0.3 * (i % 7), 0.2};
-        b.restitution = 1.0f;
-        if (i % 2 == 0) {
-            b.kind = kindSphere;
-            b.radius = 1.0f;
-        } else {
-            b.kind = kindBox;
-            b.box.width = b.box.length = b.box.height = 2.0f;
-            b.box.resetCorners();
-        }
-    }
+    DropWorld w(crowd);
     allocations = 0;
     countAllocations = true;
     for (int s = 0; s < 600; ++s) w.step(1.0f / 60.0f);

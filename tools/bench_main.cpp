@@ -11,6 +11,7 @@
 #include "core/frame_runner.h"
 #include "core/frame_step.h"
 #include "core/world.h"
+#include "scenes/drop_world.h"
 #include "scenes/scenes.h"
 
 namespace {
@@ -92,37 +93,6 @@ void benchCatchUp(std::vector<Figure>& figures) {
     figures.push_back({"sim.scene2.catchup_3600s_ms", median(times) * 1e3, "ms",
                        "scene 2: one catch-up frame of 3,600,000 ms (median of 3)"});
 }
-
-// A world of n bodies under gravity: spheres and cubes alternating, dropped
-// from a grid with a little spin so that they land, bounce and tip.
-class DropWorld : public World {
-public:
-    explicit DropWorld(int n) : World(n, defaultBodyMass) {
-        int columns = 1;
-        while (columns * columns < n) ++columns;
-        for (int i = 0; i < n; ++i) {
-            RigidBody& b = *bodies[i];
-            const int row = i / columns, column = i % columns;
-            b.position = {3.0 * column - 1.5 * columns, 3.0 * row - 1.5 * columns, 4.0 + (i % 3)};
-            b.spin = {0.5 * (i % 5), -0.3 * (i % 7), 0.2};
-            b.restitution = 1.0f;
-            if (i % 2 == 0) {
-                b.kind = kindSphere;
-                b.radius = 1.0f;
-            } else {
-                b.kind = kindBox;
-                b.box.width = b.box.length = b.box.height = 2.0f;
-                b.box.resetCorners();
-            }
-        }
-    }
-    void applyForces() override {
-        for (int i = 0; i < bodyCount; ++i) {
-            RigidBody& b = *bodies[i];
-            b.force.add(0.0, 0.0, static_cast<double>(b.mass) * defaultGravity.z);
-        }
-    }
-};
 
 // Mean wall time of one step(1/60) over the first second after the drop: the
 // fall and the first landings. Later, once many bodies touch, the impact

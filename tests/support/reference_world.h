@@ -2,6 +2,7 @@
 
 #include "core/free_flight.h"
 #include "core/world.h"
+#include "scenes/drop_world.h"
 
 // A world whose searches run as the plain loops do: every pair is searched,
 // lower index first, and every floor is found by computeFloorHeight. The
@@ -45,15 +46,3 @@ public:
     }
 };
 
-// n bodies under a constant gravity, for worlds larger than the program's.
-class FallingWorld : public World {
-public:
-    explicit FallingWorld(int n, double gz = static_cast<double>(-9.81f)) : World(n, defaultBodyMass), gravityZ(gz) {}
-    double gravityZ;
-    void applyForces() override {
-        for (int i = 0; i < bodyCount; ++i) {
-            RigidBody& b = *bodies[i];
-            b.force.add(0.0, 0.0, static_cast<double>(b.mass) * gravityZ);
-        }
-    }
-};
