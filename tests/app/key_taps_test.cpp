@@ -124,12 +124,22 @@ protected:
     // Runs the program for six frames with key pressed as given (no press
     // when key is 0) and returns the control state at the end.
     ControlState run(int key, Press press) {
+        std::vector<Press> presses;
+        if (key != 0) presses.push_back(press);
+        return run(key, presses);
+    }
+
+    // The same with any number of presses; the events queued after one frame
+    // go in the order of the presses, each down before its up.
+    ControlState run(int key, const std::vector<Press>& presses) {
         startState();
         countingWorld_.steps = 0;
         FakePlatform platform;
         platform.afterFrame = [&](FakePlatform& p) {
-            if (key != 0 && p.frames == press.downBefore) p.queue.push_back(keyEvent(Kind::keyDown, key));
-            if (key != 0 && p.frames == press.upBefore) p.queue.push_back(keyEvent(Kind::keyUp, key));
+            for (const Press& press : presses) {
+                if (p.frames == press.downBefore) p.queue.push_back(keyEvent(Kind::keyDown, key));
+                if (p.frames == press.upBefore) p.queue.push_back(keyEvent(Kind::keyUp, key));
+            }
             if (p.frames == 6) p.push(Kind::close);
         };
         runProgram(platform, controlHooks);
@@ -177,6 +187,20 @@ TEST_P(KeyTaps, AKeyHeldAcrossFramesActsInEachOfThem) {
     running = 0;  // the window closes after the sixth frame, if Escape has not ended it before
     EXPECT_TRUE(held == controlState()) << "through the loop: " << describe(held) << "\npolled directly: "
                                         << describe(controlState());
+}
+
+// Let go and pressed again before the next frame, after a frame saw the key
+// down: a second press, which acts as if a frame had come between the two.
+TEST_P(KeyTaps, APressRightAfterAReleaseIsASecondPress) {
+    const int key = GetParam();
+    const ControlState spread = run(key, std::vector<Press>{{2, 3}, {4, 5}});
+    const ControlState close = run(key, std::vector<Press>{{2, 3}, {3, 5}});
+    const ControlState closeTaps = run(key, std::vector<Press>{{2, 3}, {3, 4}});
+    const ControlState spreadTaps = run(key, std::vector<Press>{{2, 3}, {4, 4}});
+    EXPECT_TRUE(close == spread) << "pressed again at once: " << describe(close)
+                                 << "\na frame between:       " << describe(spread);
+    EXPECT_TRUE(closeTaps == spreadTaps) << "tapped again at once: " << describe(closeTaps)
+                                         << "\na frame between:      " << describe(spreadTaps);
 }
 
 const int controlKeyCodes[] = {vkEscape, vkPageUp, vkPageDown, vkF7,    vkF8,   vkF5,       vkF6,
