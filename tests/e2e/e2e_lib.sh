@@ -1,10 +1,11 @@
 # Shared by the end-to-end scripts, which set mode (the name in their
-# messages) and pid (the program's process, once started) before use.
+# messages, after an optional label such as "wine ") and pid (the program's
+# process, once started) before use.
 
 # Ends the test: the reason, then whatever the script's fail_hook adds; the
 # program does not outlive it.
 fail() {
-    echo "FAIL ($mode): $*" >&2
+    echo "FAIL (${label:-}$mode): $*" >&2
     [ -n "${fail_hook:-}" ] && "$fail_hook"
     [ -n "${pid:-}" ] && kill -9 "$pid" 2>/dev/null
     exit 1
@@ -17,16 +18,17 @@ press() {
     xdotool keydown "$2" && sleep "${3:-0.2}" && xdotool keyup "$2"
 }
 
-# Waits up to five seconds for the program to end and fails unless it ends
-# with status 0.
+# Waits up to the seconds given (five unless told) for the program to end
+# and fails unless it ends with status 0.
 await_clean_exit() {
-    for _ in $(seq 100); do
+    local seconds=${1:-5}
+    for _ in $(seq $((seconds * 20))); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.05
     done
     if kill -0 "$pid" 2>/dev/null; then
         command -v gdb >/dev/null && gdb -p "$pid" -batch -ex "thread apply all bt" 2>&1 | grep -E '^(#|Thread)' >&2
-        fail "still running 5 s after Escape"
+        fail "still running $seconds s after Escape"
     fi
     wait "$pid"
     local status=$?

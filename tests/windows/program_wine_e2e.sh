@@ -38,19 +38,11 @@ export WINEDEBUG=-all
 wineserver -k 2>/dev/null
 trap 'wineserver -k 2>/dev/null' EXIT
 
-fail() {
-    echo "FAIL (wine $mode): $*" >&2
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    exit 1
-}
+label="wine "
+. "$(dirname "$0")/../e2e/e2e_lib.sh"
 
 # The program's window as Windows sees it (console output ends in CR LF).
 win() { wine "$winprobe" "$@" 2>/dev/null | tr -d '\r'; }
-
-press() {
-    timeout 5 xdotool windowfocus --sync "$1" || fail "cannot focus window $1"
-    xdotool keydown "$2" && sleep 0.2 && xdotool keyup "$2"
-}
 
 # The X window of the program's window and, for the pixel checks, its client
 # area inside Wine's own frame.
@@ -67,16 +59,6 @@ new_window() {
         sleep 0.05
     done
     return 1
-}
-
-await_exit() {
-    for _ in $(seq 200); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill -0 "$pid" 2>/dev/null && fail "still running 10 s after Escape"
-    wait "$pid"
-    status=$?
 }
 
 wine "$program" &
@@ -163,6 +145,5 @@ if [ "$mode" = toggle ]; then
 fi
 
 press "$window" Escape
-await_exit
-[ "$status" = 0 ] || fail "exit status $status"
+await_clean_exit 10
 echo "PASS (wine $mode)"

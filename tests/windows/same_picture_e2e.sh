@@ -22,32 +22,15 @@ export WINEDEBUG=-all
 wineserver -k 2>/dev/null
 trap 'wineserver -k 2>/dev/null; rm -rf "$pictures"' EXIT
 
-fail() {
-    echo "FAIL (same picture): $*" >&2
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    exit 1
-}
-
-press() {
-    timeout 5 xdotool windowfocus --sync "$1" || fail "cannot focus window $1"
-    xdotool keydown "$2" && sleep 0.2 && xdotool keyup "$2"
-}
-
-await_exit() {
-    for _ in $(seq 200); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill -0 "$pid" 2>/dev/null && fail "$1 still running 10 s after Escape"
-    wait "$pid" || fail "$1 ended with status $?"
-    pid=
-}
+mode="same picture"
+. "$(dirname "$0")/../e2e/e2e_lib.sh"
 
 # Runs one program (a command), answers No with the key given, loads scene
 # 2 and writes its picture at rest to the file given; the client area is
 # found by the command given.
 picture() {
     local name=$1 command=$2 no=$3 out=$4 areaOf=$5
+    mode="same picture, $name program"
     $command &
     pid=$!
     question=$("$probe" find 'Start FullScreen?' $timeoutMs) || fail "no start question from the $name program"
@@ -60,7 +43,7 @@ picture() {
     "$probe" wait-stable "$area" 500 $timeoutMs >/dev/null || fail "scene 2 does not rest in the $name program"
     "$probe" dump "$area" "$out" || fail "cannot read the $name program's window"
     press "$window" Escape
-    await_exit "the $name program"
+    await_clean_exit 10
 }
 
 whole() { echo ""; }
