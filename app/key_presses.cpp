@@ -1,7 +1,6 @@
 #include "app/key_presses.h"
 
 #include <algorithm>
-#include <iterator>
 
 void pressKey(int* keys, PendingKeys& pending, int code) {
     if (pending.pressLater[code]) {
