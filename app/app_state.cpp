@@ -1,6 +1,8 @@
 #include "app/app_state.h"
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
 
 int keyDown[keyCodeCount] = {};
 Point2 mousePosition;

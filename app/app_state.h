@@ -3,7 +3,9 @@
 #include "app/arcball.h"
 #include "app/platform/virtual_keys.h"
 
+namespace prallwerk {
 class World;
+}
 
 // Program-wide state that the window procedure and the main loop write and
 // the rest of the front-end reads each frame. Single-threaded: everything
@@ -28,4 +30,4 @@ extern int fullscreenRequest;
 
 // The simulated world: a GravityWorld with gravity (0, 0, -9.81f), created
 // before main runs and released once by the graphics shut-down at the end.
-extern World* world;
+extern prallwerk::World* world;

@@ -1,5 +1,7 @@
 #include "app/box_faces.h"
 
+using namespace prallwerk;
+
 const BoxFace boxFaces[boxFaceCount] = {
     {{0, 2, 1}, {{0, 1, 2}, {0, 2, 3}}},  // -z
     {{2, 7, 6}, {{2, 6, 7}, {3, 2, 7}}},  // +y

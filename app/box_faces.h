@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/vec3.h"
+#include "prallwerk/math/vec3.h"
 
 // The six faces of a box as twelve triangles over its corners, numbered as in
-// BoxShape (core/box_shape.h). The face names refer to the box before any
+// BoxShape (prallwerk/core/box_shape.h). The face names refer to the box before any
 // rotation: corners 0..3 lie at -z, 4..7 at +z.
 
 struct BoxFace {
@@ -18,4 +18,4 @@ extern const BoxFace boxFaces[boxFaceCount];
 
 // Unit vector of (b - a) x (c - a) in double precision. A zero cross product
 // (coincident or collinear corners) comes back as the zero vector.
-Vec3 faceNormal(const Vec3& a, const Vec3& b, const Vec3& c);
+prallwerk::Vec3 faceNormal(const prallwerk::Vec3& a, const prallwerk::Vec3& b, const prallwerk::Vec3& c);

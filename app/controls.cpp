@@ -4,10 +4,12 @@
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
-#include "core/frame_runner.h"
-#include "core/world.h"
-#include "scenes/materials.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/frame_runner.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/materials.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 int sceneIndex = 0;
 unsigned char simulationRunning = 0;

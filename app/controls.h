@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "app/platform/virtual_keys.h"
-#include "core/vec3.h"
+#include "prallwerk/math/vec3.h"
 
 struct AppWindow;
 
@@ -26,7 +26,7 @@ extern unsigned char edgeLatch[keyCodeCount];
 // Values for launching a body that the launch keys edit. Nothing else in the
 // program reads them: they change neither the World nor anything drawn.
 struct LaunchParameters {
-    Vec3 triples[3];         // positions, m; triple 0 is where the body would start
+    prallwerk::Vec3 triples[3];       // positions, m; triple 0 is where the body would start
     double radius = 0.0;     // m
     double volume = 0.0;     // m^3, 4/3 pi radius^3
     double mass = 0.0;       // kg, volume x density x 1000

@@ -1,8 +1,9 @@
-#include "collision/broad_phase.h"
+#include "prallwerk/collision/broad_phase.h"
 
 #include <algorithm>
 #include <cmath>
 
+namespace prallwerk {
 
 namespace {
 
@@ -153,3 +154,5 @@ PairBroadPhase::Partners PairBroadPhase::partnersAfter(int i) {
     }
     return {partners_.data(), partners_.data() + n};
 }
+
+}  // namespace prallwerk

@@ -2,7 +2,9 @@
 
 #include <vector>
 
-#include "core/rigid_body.h"
+#include "prallwerk/core/rigid_body.h"
+
+namespace prallwerk {
 
 // Which pairs of bodies the pair search need not look at: a pair is passed
 // over only where its search provably finds nothing within the limit.
@@ -59,3 +61,5 @@ private:
     std::vector<int> rank_;   // position of each body in order_
     std::vector<int> partners_;
 };
+
+}  // namespace prallwerk

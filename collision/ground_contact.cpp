@@ -1,18 +1,10 @@
-#include "collision/ground_contact.h"
+#include "prallwerk/collision/ground_contact.h"
 
-#include "collision/sampling.h"
+#include "prallwerk/collision/sampling.h"
+
+namespace prallwerk {
 
 namespace {
-
-// Share of the speed kept at a bounce.
-constexpr double sphereBounce = 0.75;
-constexpr double boxBounce = 0.5;
-// Spin gained per unit of the velocity products at a bounce: 0.05 single.
-constexpr double bounceSpinKick = static_cast<double>(0.05f);
-// Spin kept by a sphere at a bounce: 0.999999 single.
-constexpr double sphereBounceSpin = static_cast<double>(0.999999f);
-// Spin kept by a box at a bounce, times its restitution.
-constexpr double boxBounceSpin = 0.75;
 
 // z offset of the lowest corner of the body's box turned to the angles it
 // would have after t.
@@ -60,12 +52,7 @@ float boxTimeOfImpact(const RigidBody& body, float limit, double lowest) {
     return lastSampleBeforeContact(limit, [&](float t) { return !aboveFloorAt(t); });
 }
 
-// Spin kick of a bounce from the velocity after it: no lever arm, no friction.
-Vec3 bounceKick(const Vec3& v) { return {-(v.z * v.y), v.z * v.x, v.x * v.y}; }
-
 }  // namespace
-
-double lowestCornerOffset(const BoxShape& box) { return box.corners[box.lowestCornerIndex()].z; }
 
 GroundImpact groundTimeOfImpact(const RigidBody& body, float limit) {
     GroundImpact impact;
@@ -79,39 +66,11 @@ GroundImpact groundTimeOfImpact(const RigidBody& body, float limit) {
     return impact;
 }
 
-void RigidBody::groundResponse(float t) {
-    double keep, spinKeep;
-    if (kind == kindSphere) {
-        keep = sphereBounce;
-        spinKeep = sphereBounceSpin;
-    } else if (kind == kindBox) {
-        keep = boxBounce;
-        spinKeep = static_cast<double>(restitution) * boxBounceSpin;
-    } else {
-        return;
-    }
-    advance(t, pivotCentre);
-    // The floor is taken as horizontal whatever is under the body.
-    velocity = (static_cast<double>(restitution) * keep) * velocity;
-    velocity.z = -velocity.z;
-    spin = spin + bounceSpinKick * bounceKick(velocity);
-    spin = spinKeep * spin;
-}
-
-void RigidBody::landOnFloor(float t) {
-    if (kind != kindSphere && kind != kindBox) return;
-    advance(t, pivotCentre);
-    // The search left the body at the last sample above its floor; the rest
-    // of the way down is shorter than one sample's fall.
-    const double floor = floorHeight;
-    const double rest = kind == kindSphere ? floor + radius : floor - lowestCornerOffset(box);
-    if (position.z > rest) position.z = rest;
-    velocity = {};
-}
-
 bool arrivesAtRest(const RigidBody& body, float t) {
     const double speed = body.predictVelocity(t).length();
     if (body.kind == kindSphere) return speed < groundSphereRestSpeed;
     if (body.kind == kindBox) return speed < groundBoxRestSpeed;
     return false;
 }
+
+}  // namespace prallwerk

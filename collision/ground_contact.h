@@ -1,17 +1,15 @@
 #pragma once
 
-#include "core/box_shape.h"
-#include "core/rigid_body.h"
+#include "prallwerk/core/box_shape.h"
+#include "prallwerk/core/rigid_body.h"
+
+namespace prallwerk {
 
 // A sphere touching its floor and slower than this rests on it: the ground
 // search passes it by (m/s).
 constexpr double groundSphereRestSpeed = 0.1;
 // A box slower than this is not searched for a ground impact at all (m/s).
 constexpr double groundBoxRestSpeed = 0.01;
-
-// z offset of the box's lowest corner from its centre as the corners stand
-// now (normally negative).
-double lowestCornerOffset(const BoxShape& box);
 
 // What the ground search of one body found.
 struct GroundImpact {
@@ -31,3 +29,5 @@ GroundImpact groundTimeOfImpact(const RigidBody& body, float limit);
 // Whether the body, moved over t, meets its floor slower than the speed below
 // which the ground search lets a touching body of its kind rest.
 bool arrivesAtRest(const RigidBody& body, float t);
+
+}  // namespace prallwerk

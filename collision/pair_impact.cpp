@@ -1,9 +1,11 @@
-#include "collision/pair_impact.h"
+#include "prallwerk/collision/pair_impact.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "collision/sampling.h"
+#include "prallwerk/collision/sampling.h"
+
+namespace prallwerk {
 
 namespace {
 
@@ -185,3 +187,5 @@ PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) {
     impact.time = sampleTime(k - 1, limit);
     return impact;
 }
+
+}  // namespace prallwerk

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "core/box_shape.h"
-#include "core/rigid_body.h"
-#include "core/vec3.h"
+#include "prallwerk/core/box_shape.h"
+#include "prallwerk/core/rigid_body.h"
+#include "prallwerk/math/vec3.h"
+
+namespace prallwerk {
 
 // A pair is not searched when all four of its speeds (both velocities and both
 // spins) are at or below this (m/s and rad/s).
@@ -35,3 +37,5 @@ PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b);
 // pointing from the point's side back toward the centre; the zero vector when
 // the point is outside the box. Points on the boundary count as inside.
 Vec3 boxContactNormal(const BoxShape& box, double x, double y, double z);
+
+}  // namespace prallwerk

@@ -1,4 +1,6 @@
-#include "collision/pair_response.h"
+#include "prallwerk/collision/pair_response.h"
+
+namespace prallwerk {
 
 namespace {
 
@@ -42,3 +44,5 @@ void resolvePairImpact(RigidBody& a, RigidBody& b, float t, const Vec3& normalA,
     a.spin = pairSpinDamping * a.spin;
     b.spin = pairSpinDamping * b.spin;
 }
+
+}  // namespace prallwerk

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace prallwerk {
+
 // Both impact searches sample the predicted motion at hundredths of the time
 // limit rather than solve for the touching instant. They share this sampler so
 // that the sample times are the same bits in both.
@@ -25,3 +27,5 @@ int firstTouchingSample(float limit, TouchesAt touchesAt) {
     while (k < sampleCount && !touchesAt(sampleTime(k, limit))) ++k;
     return k;
 }
+
+}  // namespace prallwerk

@@ -1,10 +1,12 @@
-#include "core/box_shape.h"
+#include "prallwerk/core/box_shape.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "core/trig.h"
+#include "prallwerk/math/trig.h"
+
+namespace prallwerk {
 
 namespace {
 
@@ -209,3 +211,5 @@ int BoxShape::lowestCornerIndex() const {
     }
     return lowest;
 }
+
+}  // namespace prallwerk

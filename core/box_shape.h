@@ -1,6 +1,8 @@
 #pragma once
 
-#include "core/vec3.h"
+#include "prallwerk/math/vec3.h"
+
+namespace prallwerk {
 
 // Corner a box turns about when it is advanced: 0..7 name a corner, this value
 // the centre.
@@ -60,3 +62,9 @@ private:
     // resetCorners, then turnResetCorners, or their remembered result.
     void resetAndTurn(double ax, double ay, double az);
 };
+
+// z offset of the box's lowest corner from its centre as the corners stand
+// now (normally negative).
+inline double lowestCornerOffset(const BoxShape& box) { return box.corners[box.lowestCornerIndex()].z; }
+
+}  // namespace prallwerk

@@ -1,7 +1,9 @@
-#include "core/free_flight.h"
+#include "prallwerk/core/free_flight.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace prallwerk {
 
 namespace {
 
@@ -163,3 +165,5 @@ void RigidBody::advanceFree(float dt) {
     const double rest = static_cast<double>(floorHeight) - radius;
     if (rest > position.z) position.z = rest + floorLift;
 }
+
+}  // namespace prallwerk

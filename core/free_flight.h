@@ -2,7 +2,9 @@
 
 #include <vector>
 
-#include "core/rigid_body.h"
+#include "prallwerk/core/rigid_body.h"
+
+namespace prallwerk {
 
 // Sets the floor height of body k: the highest top of another body that lies
 // below k's centre and within whose extent k's centre lies horizontally
@@ -34,3 +36,5 @@ private:
     int count_ = 0;
     std::vector<double> x_, y_, top_, reach_;  // top_ is NaN for kinds that offer no floor
 };
+
+}  // namespace prallwerk

@@ -1,6 +1,8 @@
-#include "core/rigid_body.h"
+#include "prallwerk/core/rigid_body.h"
 
 #include <cmath>
+
+namespace prallwerk {
 
 namespace {
 
@@ -52,3 +54,5 @@ void RigidBody::advance(float dt, int pivot) {
         position = position - box.reorient(angles.x, angles.y, angles.z, pivot);
     }
 }
+
+}  // namespace prallwerk

@@ -3,8 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/box_shape.h"
-#include "core/vec3.h"
+#include "prallwerk/core/box_shape.h"
+#include "prallwerk/math/vec3.h"
+
+namespace prallwerk {
 
 // Body kinds. Any other value is inert: it neither moves nor collides with the
 // ground.
@@ -70,3 +72,5 @@ struct RigidBody {
 
 // The bodies of a world, owned, in index order.
 using BodyList = std::vector<std::unique_ptr<RigidBody>>;
+
+}  // namespace prallwerk

@@ -1,4 +1,6 @@
-#include "scenes/drop_world.h"
+#include "prallwerk/scenes/drop_world.h"
+
+namespace prallwerk {
 
 FallingWorld::FallingWorld(int n, double gz) : World(n, defaultBodyMass), gravityZ(gz) {}
 
@@ -28,3 +30,5 @@ DropWorld::DropWorld(int n) : FallingWorld(n) {
         }
     }
 }
+
+}  // namespace prallwerk

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+namespace prallwerk {
 
 // A world of any number of bodies, each pulled down by its own weight under
 // gravity gz along z (the program's gravity unless told otherwise).
@@ -22,3 +24,5 @@ class DropWorld : public FallingWorld {
 public:
     explicit DropWorld(int n);
 };
+
+}  // namespace prallwerk

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace prallwerk {
+
 // One material the launch controls can choose for a body.
 struct Material {
     double density;      // g/cm^3; times 1000 and a volume in m^3 gives kg
@@ -11,3 +13,5 @@ constexpr int materialCount = 6;
 
 // Gummi, Alu, Blei, Platin, Kork, Holz, in this order.
 extern const Material materialTable[materialCount];
+
+}  // namespace prallwerk

@@ -1,6 +1,8 @@
-#include "scenes/scenes.h"
+#include "prallwerk/scenes/scenes.h"
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+namespace prallwerk {
 
 SceneBodyDef sceneTable[sceneCount][sceneBodyCount];
 
@@ -97,3 +99,5 @@ void loadScene(World& world, int n) {
         b.box.assign(r.box);
     }
 }
+
+}  // namespace prallwerk

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "core/box_shape.h"
-#include "core/vec3.h"
+#include "prallwerk/core/box_shape.h"
+#include "prallwerk/math/vec3.h"
+
+namespace prallwerk {
 
 class World;
 
@@ -35,3 +37,5 @@ void buildSceneTable();
 // index outside 0..3 changes nothing. Bodies beyond the seventh are left as
 // they are, and a world with fewer bodies receives only as many.
 void loadScene(World& world, int n);
+
+}  // namespace prallwerk

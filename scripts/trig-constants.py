@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes core/trig_constants.inc: the constants of the engine's sine and
+"""Writes math/trig_constants.inc: the constants of the engine's sine and
 cosine, computed with exact integer arithmetic. Run it again only to change
 them; the build uses the committed output."""
 import sys

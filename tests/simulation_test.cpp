@@ -10,12 +10,14 @@
 #include <random>
 #include <string>
 
-#include "core/frame_runner.h"
-#include "core/world.h"
-#include "scenes/drop_world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/frame_runner.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/drop_world.h"
+#include "prallwerk/scenes/scenes.h"
 #include "tests/support/reference_world.h"
 #include "tools/trace.h"
+
+using namespace prallwerk;
 
 namespace {
 

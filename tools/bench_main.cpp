@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "collision/ground_contact.h"
-#include "core/frame_runner.h"
-#include "core/frame_step.h"
-#include "core/world.h"
-#include "scenes/drop_world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/collision/ground_contact.h"
+#include "prallwerk/world/frame_runner.h"
+#include "prallwerk/world/frame_step.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/drop_world.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 namespace {
 

@@ -17,10 +17,12 @@
 #include "app/gl_view.h"
 #include "app/main_loop.h"
 #include "app/render/renderer.h"
-#include "core/world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/scenes.h"
 #include "tools/arguments.h"
 #include "tools/png_writer.h"
+
+using namespace prallwerk;
 
 namespace {
 

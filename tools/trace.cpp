@@ -6,10 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "core/frame_runner.h"
+#include "prallwerk/world/frame_runner.h"
 #include "tools/arguments.h"
-#include "core/world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 const char* const traceStateHeader = "frame,body,kind,px,py,pz,vx,vy,vz,wx,wy,wz,ax,ay,az";
 const char* const traceEventHeader = "frame,substep,time,kind,a,b,t";

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "core/frame_step.h"
-#include "core/trig.h"
-#include "core/world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/frame_step.h"
+#include "prallwerk/math/trig.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 namespace {
 

@@ -8,8 +8,10 @@
 #include "app/controls.h"
 #include "app/text/outline_font.h"
 #include "app/render/renderer.h"
-#include "core/world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 namespace {
 

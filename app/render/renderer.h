@@ -3,7 +3,9 @@
 #include "app/box_faces.h"
 
 struct AppWindow;
+namespace prallwerk {
 struct BoxShape;
+}
 
 // Drawing of every frame: the ground grid and the bodies in the
 // arcball-turned world, then the head-up display in eye space. Runs on the
@@ -45,4 +47,4 @@ void setBodyMaterial(int j);
 // where the caller has put the box's centre (the corners are offsets from it
 // in world axes), then a yellow point of 10 pixels at the centre. Leaves
 // lighting on and colour tracking off.
-void drawBox(const BoxShape& box);
+void drawBox(const prallwerk::BoxShape& box);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
 
 namespace {
 

@@ -4,7 +4,9 @@
 
 #include <set>
 
-#include "core/box_shape.h"
+#include "prallwerk/core/box_shape.h"
+
+using namespace prallwerk;
 
 namespace {
 

@@ -10,10 +10,12 @@
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
-#include "core/world.h"
+#include "prallwerk/world/world.h"
 #include "fake_platform.h"
-#include "scenes/materials.h"
-#include "scenes/scenes.h"
+#include "prallwerk/scenes/materials.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 using ::testing::ElementsAre;
 

@@ -13,9 +13,11 @@
 #include "app/controls.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
-#include "core/world.h"
+#include "prallwerk/world/world.h"
 #include "fake_platform.h"
-#include "scenes/scenes.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 using Kind = PlatformEvent::Kind;
 

@@ -12,6 +12,8 @@
 #include "app/gl_view.h"
 #include "fake_platform.h"
 
+using namespace prallwerk;
+
 using ::testing::ElementsAre;
 using Kind = PlatformEvent::Kind;
 

@@ -24,8 +24,10 @@
 #include "app/main_loop.h"
 #include "app/text/outline_font.h"
 #include "app/platform/platform_sdl.h"
-#include "core/world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/scenes.h"
+
+using namespace prallwerk;
 
 namespace {
 

@@ -1,12 +1,14 @@
-#include "collision/broad_phase.h"
+#include "prallwerk/collision/broad_phase.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-#include "collision/pair_impact.h"
-#include "core/world.h"
+#include "prallwerk/collision/pair_impact.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
 
 namespace {
 

@@ -1,8 +1,10 @@
-#include "collision/ground_contact.h"
+#include "prallwerk/collision/ground_contact.h"
 
 #include <gtest/gtest.h>
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
 
 namespace {
 

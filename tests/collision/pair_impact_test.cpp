@@ -1,10 +1,12 @@
-#include "collision/pair_impact.h"
+#include "prallwerk/collision/pair_impact.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
 
 namespace {
 

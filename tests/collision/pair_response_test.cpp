@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
 
 namespace {
 

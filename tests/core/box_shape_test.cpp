@@ -1,4 +1,4 @@
-#include "core/box_shape.h"
+#include "prallwerk/core/box_shape.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/trig.h"
+#include "prallwerk/math/trig.h"
+
+using namespace prallwerk;
 
 namespace {
 

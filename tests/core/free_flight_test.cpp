@@ -1,8 +1,10 @@
-#include "core/free_flight.h"
+#include "prallwerk/core/free_flight.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+using namespace prallwerk;
 
 namespace {
 

@@ -1,9 +1,11 @@
-#include "core/rigid_body.h"
+#include "prallwerk/core/rigid_body.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+
+using namespace prallwerk;
 
 namespace {
 

@@ -1,13 +1,15 @@
-#include "scenes/scenes.h"
+#include "prallwerk/scenes/scenes.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "core/world.h"
-#include "scenes/materials.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/materials.h"
 #include "tests/support/same_body.h"
+
+using namespace prallwerk;
 
 TEST(Materials, TableInOrder) {
     const char* names[] = {"Gummi", "Alu", "Blei", "Platin", "Kork", "Holz"};

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/free_flight.h"
-#include "core/world.h"
-#include "scenes/drop_world.h"
+#include "prallwerk/core/free_flight.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/drop_world.h"
 
 // A world whose searches run as the plain loops do: every pair is searched,
 // lower index first, and every floor is found by computeFloorHeight. The
@@ -15,7 +15,7 @@ public:
 
     float earliestPairHit(float limit) override {
         float best = limit;
-        Vec3 takenA, takenB;
+        prallwerk::Vec3 takenA, takenB;
         bool taken = false;
         for (int i = 0; i + 1 < this->bodyCount; ++i) {
             for (int j = i + 1; j < this->bodyCount; ++j) {
@@ -37,10 +37,10 @@ public:
         return best == limit ? -1.0f : best;
     }
 
-    void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
+    void advanceAll(prallwerk::RigidBody* skipA, prallwerk::RigidBody* skipB, float dt) override {
         for (int i = 0; i < this->bodyCount; ++i) {
-            computeFloorHeight(this->bodies, i);
-            RigidBody* body = this->bodies[i].get();
+            prallwerk::computeFloorHeight(this->bodies, i);
+            prallwerk::RigidBody* body = this->bodies[i].get();
             if (body != skipA && body != skipB) body->advanceFree(dt);
         }
     }

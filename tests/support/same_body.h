@@ -2,18 +2,18 @@
 
 #include <cstring>
 
-#include "core/rigid_body.h"
+#include "prallwerk/core/rigid_body.h"
 
 // Bit-for-bit equality of every field of two bodies (so -0 differs from 0
 // and NaN equals itself), without comparing padding.
-inline bool sameBits(const Vec3& a, const Vec3& b) {
+inline bool sameBits(const prallwerk::Vec3& a, const prallwerk::Vec3& b) {
     return std::memcmp(&a.x, &b.x, sizeof(double)) == 0 && std::memcmp(&a.y, &b.y, sizeof(double)) == 0 &&
            std::memcmp(&a.z, &b.z, sizeof(double)) == 0;
 }
 
 inline bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0; }
 
-inline bool sameBody(const RigidBody& a, const RigidBody& b) {
+inline bool sameBody(const prallwerk::RigidBody& a, const prallwerk::RigidBody& b) {
     if (a.kind != b.kind || !sameBits(a.mass, b.mass) || !sameBits(a.position, b.position) ||
         !sameBits(a.spin, b.spin) || !sameBits(a.angles, b.angles) || !sameBits(a.velocity, b.velocity) ||
         !sameBits(a.force, b.force) || !sameBits(a.radius, b.radius) ||

@@ -22,8 +22,10 @@
 #include "app/main_loop.h"
 #include "app/platform/platform_sdl.h"
 #include "app/render/renderer.h"
-#include "core/world.h"
+#include "prallwerk/world/world.h"
 #include "tools/scripted_platform.h"
+
+using namespace prallwerk;
 
 namespace {
 

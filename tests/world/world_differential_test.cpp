@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "core/frame_step.h"
-#include "core/world.h"
-#include "scenes/scenes.h"
+#include "prallwerk/world/frame_step.h"
+#include "prallwerk/world/world.h"
+#include "prallwerk/scenes/scenes.h"
 #include "tests/support/reference_world.h"
 #include "tests/support/same_body.h"
+
+using namespace prallwerk;
 
 namespace {
 

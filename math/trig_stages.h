@@ -1,10 +1,12 @@
 #pragma once
 
-// What the stages of the engine's sine and cosine (core/trig.cpp and
-// core/trig_exact.cpp) share. Not for use outside them.
+// What the stages of the engine's sine and cosine (math/trig.cpp and
+// math/trig_exact.cpp) share. Not for use outside them.
 
 #include <cstdint>
 #include <cstring>
+
+namespace prallwerk {
 
 namespace trigStages {
 
@@ -68,3 +70,5 @@ inline Roles rolesOf(unsigned q, bool fNegative) {
 void exactStages(double ax, Stage& stage);
 
 }  // namespace trigStages
+
+}  // namespace prallwerk

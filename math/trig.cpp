@@ -1,9 +1,11 @@
-#include "core/trig.h"
+#include "prallwerk/math/trig.h"
 
 #include <cstdint>
 #include <limits>
 
-#include "core/trig_stages.h"
+#include "prallwerk/math/trig_stages.h"
+
+namespace prallwerk {
 
 // How the bits are found
 //
@@ -48,7 +50,7 @@
 // exactly halfway between two doubles, that double is the correctly rounded
 // result, because rounding is monotonic.
 //
-// Exact stage (core/trig_exact.cpp): the same reduction with a window 128
+// Exact stage (math/trig_exact.cpp): the same reduction with a window 128
 // bits wider than the precision, then plain Taylor series of r in Q1.383 with
 // an error bound counted from the number of terms. The hardest doubles known for sine and
 // cosine need about 2^-126, so 384 bits decide all of them; should one ever
@@ -56,7 +58,7 @@
 
 namespace trigStages {
 
-#include "core/trig_constants.inc"
+#include "prallwerk/math/trig_constants.inc"
 
 uint64_t twoOverPiBits(int bit) {
     const int word = bit >> 6, shift = bit & 63;
@@ -405,3 +407,5 @@ SinCos exactSinCos(double x) {
 }
 
 }  // namespace trig
+
+}  // namespace prallwerk

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace prallwerk {
+
 // The one vector type of the engine: positions, velocities, forces, angle
 // triples, spin rates, corner offsets and directions. Double precision, world
 // axes right-handed with z up.
@@ -56,3 +58,5 @@ inline Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b
 inline Vec3 operator-(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 inline Vec3 operator*(double s, const Vec3& v) { return {s * v.x, s * v.y, s * v.z}; }
 inline double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+}  // namespace prallwerk

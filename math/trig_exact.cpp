@@ -1,10 +1,12 @@
 // The exact stage of the engine's sine and cosine: multiprecision fixed point
 // in Q1.(64L-1), L words, least significant first. It runs for the rare
-// arguments the 128-bit stages cannot decide (see core/trig.cpp), so it is
+// arguments the 128-bit stages cannot decide (see math/trig.cpp), so it is
 // written plainly rather than fast.
 #include <cstdint>
 
-#include "core/trig_stages.h"
+#include "prallwerk/math/trig_stages.h"
+
+namespace prallwerk {
 
 namespace trigStages {
 namespace {
@@ -218,3 +220,5 @@ void exactStages(double ax, Stage& stage) {
 }
 
 }  // namespace trigStages
+
+}  // namespace prallwerk

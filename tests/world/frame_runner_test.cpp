@@ -1,10 +1,12 @@
-#include "core/frame_runner.h"
+#include "prallwerk/world/frame_runner.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "core/world.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
 
 namespace {
 

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace prallwerk {
+
 // The engine's own sine and cosine. The C libraries disagree in the last bit,
 // and one last bit grows into metres in a chaotic scene, so the engine rounds
 // them itself: every result is the exact sine or cosine rounded to the nearest
@@ -37,3 +39,5 @@ bool fixedSinCos(double x, SinCos& out);
 SinCos exactSinCos(double x);
 
 }  // namespace trig
+
+}  // namespace prallwerk

@@ -3,10 +3,13 @@
 #include <memory>
 #include <vector>
 
-#include "collision/broad_phase.h"
-#include "core/free_flight.h"
-#include "core/rigid_body.h"
-#include "core/vec3.h"
+#include "prallwerk/collision/broad_phase.h"
+#include "prallwerk/core/free_flight.h"
+#include "prallwerk/core/rigid_body.h"
+#include "prallwerk/math/vec3.h"
+#include "prallwerk/world/step_statistics.h"
+
+namespace prallwerk {
 
 // Mass of every body of the default state and of the prepared scenes: 4/3 pi,
 // the volume of a unit ball, in single precision (kg).
@@ -61,6 +64,7 @@ public:
     Vec3 normalA;               // contact vector for hitA, left by the pair search
     Vec3 normalB;               // contact vector for hitB, left by the pair search
     std::unique_ptr<GroundPlane> ground;
+    StepStatistics lastStep;    // what the last call of step() did
 
     // count bodies, each constructed with the given mass.
     World(int count, float mass);
@@ -128,3 +132,5 @@ public:
     // force += mass * gravity for every body.
     void applyForces() override;
 };
+
+}  // namespace prallwerk

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace prallwerk {
+
 // How one frame of elapsed wall time becomes simulation steps: the frame's
 // simulated time dt, split into count equal sub-steps of sub seconds, so that
 // no step covers more than a tenth of a second.
@@ -21,3 +23,5 @@ inline FrameSteps frameSteps(uint32_t elapsedMilliseconds, float timeScale) {
     f.sub = static_cast<float>(static_cast<double>(f.dt) / f.count);
     return f;
 }
+
+}  // namespace prallwerk

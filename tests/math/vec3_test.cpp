@@ -1,6 +1,8 @@
-#include "core/vec3.h"
+#include "prallwerk/math/vec3.h"
 
 #include <gtest/gtest.h>
+
+using namespace prallwerk;
 
 TEST(Vec3, NormalizedLeavesZeroAndScalesByReciprocal) {
     const Vec3 z = Vec3().normalized();

@@ -1,9 +1,11 @@
-#include "core/world.h"
+#include "prallwerk/world/world.h"
 
-#include "collision/ground_contact.h"
-#include "collision/pair_impact.h"
-#include "collision/pair_response.h"
-#include "core/free_flight.h"
+#include "prallwerk/collision/ground_contact.h"
+#include "prallwerk/collision/pair_impact.h"
+#include "prallwerk/collision/pair_response.h"
+#include "prallwerk/core/free_flight.h"
+
+namespace prallwerk {
 
 World::World(int count, float mass) : pairBroadPhase_(count), floors_(count) {
     normalA = {};
@@ -77,6 +79,7 @@ float World::earliestGroundHit(float dt) {
 
 float World::earliestPairHit(float limit) {
     float best = limit;
+    const int searchesBefore = lastStep.pairSearches;
     // Each search leaves its contact vectors in normalA/normalB; the ones that
     // count are those of the pair taken, not of a later pair searched after it.
     Vec3 takenA, takenB;
@@ -84,6 +87,7 @@ float World::earliestPairHit(float limit) {
     pairBroadPhase_.prepare(bodies, bodyCount, limit);
     for (int i = 0; i + 1 < bodyCount; ++i) {
         for (int j : pairBroadPhase_.partnersAfter(i)) {
+            ++lastStep.pairSearches;
             const float r = pairTimeOfImpact(best, bodies[i].get(), bodies[j].get());
             if (r > 0.0f && r < best) {
                 best = r;
@@ -99,12 +103,15 @@ float World::earliestPairHit(float limit) {
         normalA = takenA;
         normalB = takenB;
     }
+    const int pairs = bodyCount > 1 ? bodyCount * (bodyCount - 1) / 2 : 0;
+    lastStep.pairsSkipped += pairs - (lastStep.pairSearches - searchesBefore);
     return best == limit ? -1.0f : best;
 }
 
 void World::resolvePair(RigidBody* a, RigidBody* b, float t) { resolvePairImpact(*a, *b, t, normalA, normalB); }
 
 void World::step(float dt) {
+    lastStep = {};
     clearForces();
     applyForces();
     if (!(dt > 0.0f)) return;
@@ -131,20 +138,27 @@ void World::step(float dt) {
             // on its floor at rest and is not found again.
             if (events >= landingAfterEvents && arrivesAtRest(*hitA, tg)) {
                 hitA->landOnFloor(tg);
+                ++lastStep.landings;
             } else {
                 hitA->groundResponse(tg);
+                ++lastStep.groundImpacts;
             }
             advanceAll(hitA, nullptr, tg);
         } else {
             dt = dt - tp;
             resolvePair(hitA, hitB, tp);
+            ++lastStep.pairImpacts;
             advanceAll(hitA, hitB, tp);
         }
         if (!(dt > 0.0f)) return;
         // An impact time below half the last bit of the time left does not
         // shrink it, and the loop would never end; a cap on the events keeps
         // one call bounded whatever the searches return.
-        if (dt == before || ++events >= maxEventsPerStep) break;
+        if (dt == before) break;
+        if (++events >= maxEventsPerStep) {
+            lastStep.eventCapReached = true;
+            break;
+        }
     }
     advanceAll(nullptr, nullptr, dt);
 }
@@ -193,3 +207,5 @@ void GravityWorld::applyForces() {
         b.force.add(m * gravity.x, m * gravity.y, m * gravity.z);
     }
 }
+
+}  // namespace prallwerk

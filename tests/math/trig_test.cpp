@@ -7,7 +7,7 @@
 // the long form is run by hand:
 //   PRALLWERK_TRIG_ARGUMENTS=100000000 build/tests/engine_tests --gtest_filter='Trig.*Random*'
 // PRALLWERK_TRIG_SEED picks another sequence.
-#include "core/trig.h"
+#include "prallwerk/math/trig.h"
 
 #include <gtest/gtest.h>
 #include <quadmath.h>
@@ -20,6 +20,8 @@
 #include <limits>
 #include <random>
 #include <vector>
+
+using namespace prallwerk;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/world.h"
+#include "prallwerk/world/world.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "tests/support/reference_world.h"
+
+using namespace prallwerk;
 
 namespace {
 

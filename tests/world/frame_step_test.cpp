@@ -1,6 +1,8 @@
-#include "core/frame_step.h"
+#include "prallwerk/world/frame_step.h"
 
 #include <gtest/gtest.h>
+
+using namespace prallwerk;
 
 TEST(FrameSteps, SplitsFramesIntoTenthsOfASecond) {
     const FrameSteps slow = frameSteps(16, 16.0f);

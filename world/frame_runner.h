@@ -1,6 +1,8 @@
 #pragma once
 
-#include "core/frame_step.h"
+#include "prallwerk/world/frame_step.h"
+
+namespace prallwerk {
 
 class World;
 
@@ -8,3 +10,5 @@ class World;
 // program, the trace tool and the bench all advance their worlds through
 // this, so that a trace shows exactly what the program shows.
 void advanceFrame(World& world, FrameSteps steps);
+
+}  // namespace prallwerk

@@ -1,0 +1,24 @@
+# The engine's layers: each a static library of its own folder, linking only
+# the layers below it.
+#
+# Sources include engine headers as "prallwerk/<layer>/<file>.h". A layer's
+# include folder in the build shows only that layer (build/layers/<layer>/
+# prallwerk/<layer>, a link to its source folder), and a target sees the
+# folders of the layers it links and nothing else. So a lower layer that
+# includes a header of a higher one does not compile: the header is not found.
+# Installed, every layer's headers sit under one include/prallwerk/.
+function(prallwerk_layer layer)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LINKS")
+  set(view ${PROJECT_BINARY_DIR}/layers/${layer})
+  file(MAKE_DIRECTORY ${view}/prallwerk)
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${view}/prallwerk/${layer} SYMBOLIC)
+
+  set(target prallwerk_${layer})
+  add_library(${target} STATIC ${arg_SOURCES})
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${view}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_link_libraries(${target} PUBLIC ${arg_LINKS})
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${layer})
+  prallwerk_warnings(${target})
+endfunction()
