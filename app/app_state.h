@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/arcball.h"
-#include "app/platform/virtual_keys.h"
+#include "app/virtual_keys.h"
 
 namespace prallwerk {
 class World;

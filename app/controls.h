@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/platform/virtual_keys.h"
+#include "app/virtual_keys.h"
 #include "prallwerk/math/vec3.h"
 
 struct AppWindow;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/key_presses.h"
-#include "app/platform/platform.h"
+#include "app/platform.h"
 
 // The program's start-up, its loop of window generations and its shut-down,
 // over the platform operations.

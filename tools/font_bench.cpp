@@ -7,7 +7,7 @@
 
 #include "app/text/glyph_mesh.h"
 #include "app/text/glyph_outline.h"
-#include "app/text/freetype_glyphs.h"
+#include "app/platform/sdl/freetype_glyphs.h"
 #include "app/text/outline_font.h"
 
 #include <GL/osmesa.h>

@@ -38,13 +38,13 @@
 #include "app/controls.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
-#include "app/platform/virtual_keys.h"
+#include "app/virtual_keys.h"
 #include "app/render/renderer.h"
 #ifdef _WIN32
-#include "app/platform/platform_win32.h"
+#include "app/platform/win32/platform_win32.h"
 #else
-#include "app/platform/heap_tuning.h"
-#include "app/platform/platform_sdl.h"
+#include "app/platform/sdl/heap_tuning.h"
+#include "app/platform/sdl/platform_sdl.h"
 #endif
 #include "tools/scripted_platform.h"
 

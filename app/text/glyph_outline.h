@@ -62,7 +62,8 @@ public:
 
 // The platform's default face for the HUD. Never null: when no face can be
 // found or read, the source gives every character no contours and zero
-// advance.
+// advance. Defined by the platform's glyph library (app/platform/<platform>/),
+// not here: the text itself depends on no platform.
 std::unique_ptr<GlyphSource> openDefaultGlyphSource();
 
 // Drops repeated points, including a closing copy of the first point, and

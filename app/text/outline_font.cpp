@@ -42,8 +42,6 @@ void compileGlyph(GLuint list, const GlyphMesh& mesh, float advance) {
 
 }  // namespace
 
-void buildFont() { buildFontFrom(*openDefaultGlyphSource()); }
-
 void buildFontFrom(const GlyphSource& source) {
     deleteFont();
     const GLuint base = glGenLists(fontGlyphCount);

@@ -1,5 +1,5 @@
 #include "app/text/glyph_outline.h"
-#include "app/text/freetype_glyphs.h"
+#include "app/platform/sdl/freetype_glyphs.h"
 
 #include <gtest/gtest.h>
 

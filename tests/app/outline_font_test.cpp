@@ -1,6 +1,6 @@
 #include "app/text/outline_font.h"
 
-#include "app/text/freetype_glyphs.h"
+#include "app/platform/sdl/freetype_glyphs.h"
 #include "app/text/glyph_mesh.h"
 
 #include <GL/osmesa.h>

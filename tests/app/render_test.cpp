@@ -20,10 +20,10 @@
 #include "app/controls.h"
 #include "app/gl_view.h"
 #include "app/render/hud.h"
-#include "app/text/freetype_glyphs.h"
+#include "app/platform/sdl/freetype_glyphs.h"
 #include "app/main_loop.h"
 #include "app/text/outline_font.h"
-#include "app/platform/platform_sdl.h"
+#include "app/platform/sdl/platform_sdl.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scenes.h"
 

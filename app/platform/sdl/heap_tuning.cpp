@@ -1,4 +1,4 @@
-#include "app/platform/heap_tuning.h"
+#include "app/platform/sdl/heap_tuning.h"
 
 #include <malloc.h>
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/demo.h"
-#include "app/platform/platform_win32.h"
+#include "app/platform/win32/platform_win32.h"
 
 // A GUI-subsystem program: no console. WinMain's result is the exit code.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/demo.h"
-#include "app/platform/heap_tuning.h"
-#include "app/platform/platform_sdl.h"
+#include "app/platform/sdl/heap_tuning.h"
+#include "app/platform/sdl/platform_sdl.h"
 
 int main() {
     std::string error;

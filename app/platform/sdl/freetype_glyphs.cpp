@@ -1,4 +1,4 @@
-#include "app/text/freetype_glyphs.h"
+#include "app/platform/sdl/freetype_glyphs.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>

@@ -1,4 +1,4 @@
-#include "app/platform/platform_win32.h"
+#include "app/platform/win32/platform_win32.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX

@@ -1,41 +1,17 @@
-#include "app/platform/platform_sdl.h"
+#include "app/platform/sdl/platform_sdl.h"
 
 #include <SDL.h>
 
-#include <signal.h>
-
 #include <algorithm>
-#include <csignal>
-#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 
-#include "app/platform/heap_tuning.h"
-#include "app/platform/virtual_keys.h"
+#include "app/platform/sdl/heap_tuning.h"
+#include "app/platform/sdl/sdl_environment.h"
+#include "app/platform/sdl/sdl_keys.h"
+#include "app/platform/sdl/toggle_signal.h"
 
 namespace {
-
-// --- toggleScreenMode from outside ---
-
-// Another program asks for the other screen mode with SIGUSR1. The handler
-// only raises this flag; the event pump turns it into the message.
-volatile std::sig_atomic_t toggleSignalled = 0;
-
-void onToggleSignal(int) { toggleSignalled = 1; }
-
-bool takeToggleSignal() {
-    if (!toggleSignalled) return false;
-    toggleSignalled = 0;
-    return true;
-}
-
-bool listenForToggleSignal() {
-    struct sigaction action = {};
-    action.sa_handler = onToggleSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return sigaction(SIGUSR1, &action, nullptr) == 0;
-}
 
 // While minimised the program sleeps in slices this long between looks at
 // its events and the flag, so that a toggle or any message still arrives.
@@ -47,66 +23,6 @@ bool listenForToggleSignal() {
 // before the wake-up, and the BadWindow that follows ends the process through
 // Xlib's default error handler. Polling never arms the wake-up.
 constexpr int waitSliceMs = 10;
-
-// --- key translation ---
-
-struct KeyCode {
-    SDL_Keycode sym;
-    int virtualKey;
-};
-
-// Keys outside the letter, digit and function-key runs.
-const KeyCode namedKeys[] = {
-    {SDLK_BACKSPACE, vkBackspace}, {SDLK_TAB, vkTab},
-    {SDLK_RETURN, vkReturn},       {SDLK_KP_ENTER, vkReturn},
-    {SDLK_LSHIFT, vkShift},        {SDLK_RSHIFT, vkShift},
-    {SDLK_LCTRL, vkControl},       {SDLK_RCTRL, vkControl},
-    {SDLK_LALT, vkMenu},           {SDLK_RALT, vkMenu},
-    {SDLK_PAUSE, vkPause},         {SDLK_CAPSLOCK, vkCapsLock},
-    {SDLK_ESCAPE, vkEscape},       {SDLK_SPACE, vkSpace},
-    {SDLK_PAGEUP, vkPageUp},       {SDLK_PAGEDOWN, vkPageDown},
-    {SDLK_END, vkEnd},             {SDLK_HOME, vkHome},
-    {SDLK_LEFT, vkLeft},           {SDLK_UP, vkUp},
-    {SDLK_RIGHT, vkRight},         {SDLK_DOWN, vkDown},
-    {SDLK_PRINTSCREEN, vkPrintScreen}, {SDLK_INSERT, vkInsert},
-    {SDLK_DELETE, vkDelete},       {SDLK_LGUI, vkLeftWindows},
-    {SDLK_RGUI, vkRightWindows},   {SDLK_APPLICATION, vkApplications},
-    {SDLK_KP_0, vkNumpad0},        {SDLK_KP_1, vkNumpad0 + 1},
-    {SDLK_KP_2, vkNumpad0 + 2},    {SDLK_KP_3, vkNumpad0 + 3},
-    {SDLK_KP_4, vkNumpad0 + 4},    {SDLK_KP_5, vkNumpad0 + 5},
-    {SDLK_KP_6, vkNumpad0 + 6},    {SDLK_KP_7, vkNumpad0 + 7},
-    {SDLK_KP_8, vkNumpad0 + 8},    {SDLK_KP_9, vkNumpad0 + 9},
-    {SDLK_KP_MULTIPLY, vkMultiply}, {SDLK_KP_PLUS, vkAdd},
-    {SDLK_KP_MINUS, vkSubtract},   {SDLK_KP_PERIOD, vkDecimal},
-    {SDLK_KP_DIVIDE, vkDivide},    {SDLK_NUMLOCKCLEAR, vkNumLock},
-    {SDLK_SCROLLLOCK, vkScrollLock}, {SDLK_SEMICOLON, vkOemSemicolon},
-    {SDLK_EQUALS, vkOemPlus},      {SDLK_COMMA, vkOemComma},
-    {SDLK_MINUS, vkOemMinus},      {SDLK_PERIOD, vkOemPeriod},
-    {SDLK_SLASH, vkOemSlash},      {SDLK_BACKQUOTE, vkOemBacktick},
-    {SDLK_LEFTBRACKET, vkOemOpenBracket}, {SDLK_BACKSLASH, vkOemBackslash},
-    {SDLK_RIGHTBRACKET, vkOemCloseBracket}, {SDLK_QUOTE, vkOemQuote},
-};
-
-// The virtual-key code of an SDL key, 0 for a key that has none.
-int virtualKeyOf(SDL_Keycode sym) {
-    if (sym >= SDLK_a && sym <= SDLK_z) return vkA + (sym - SDLK_a);
-    if (sym >= SDLK_0 && sym <= SDLK_9) return vkDigit0 + (sym - SDLK_0);
-    if (sym >= SDLK_F1 && sym <= SDLK_F12) return vkF1 + (sym - SDLK_F1);
-    if (sym >= SDLK_F13 && sym <= SDLK_F24) return vkF1 + 12 + (sym - SDLK_F13);
-    for (const KeyCode& k : namedKeys) {
-        if (k.sym == sym) return k.virtualKey;
-    }
-    return 0;
-}
-
-// SDL's right button is bit 2 of the motion state; the window procedure
-// expects it in bit 1.
-unsigned buttonsOf(Uint32 state) {
-    unsigned buttons = 0;
-    if (state & SDL_BUTTON_LMASK) buttons |= mouseButtonLeft;
-    if (state & SDL_BUTTON_RMASK) buttons |= mouseButtonRight;
-    return buttons;
-}
 
 // Full-screen pixel format for a colour depth; unknown lets SDL use the
 // desktop's format.
@@ -313,7 +229,7 @@ public:
     void waitEvent() override {
         for (;;) {
             SDL_PumpEvents();
-            if (toggleSignalled || SDL_PeepEvents(nullptr, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 0) {
+            if (toggleSignalPending() || SDL_PeepEvents(nullptr, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 0) {
                 return;
             }
             SDL_Delay(waitSliceMs);
@@ -428,33 +344,7 @@ private:
 }  // namespace
 
 std::unique_ptr<Platform> openSdlPlatform(std::string& error) {
-    // Without a display server to name, SDL would fall back to its offscreen
-    // driver and run with no window anyone can see.
-    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
-        error = "neither DISPLAY nor WAYLAND_DISPLAY is set";
-        return nullptr;
-    }
-    // An X display alone means X11: trying Wayland first only prints its own
-    // complaint when the X display cannot be opened.
-    if (std::getenv("WAYLAND_DISPLAY") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-    // The quit message is the program's own; SDL's quit event arrives only
-    // as a request to close, also when the last window closes.
-    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        const char* display = std::getenv("DISPLAY");
-        error = std::string(display ? "cannot open DISPLAY=" : "cannot open WAYLAND_DISPLAY=") +
-                (display ? display : std::getenv("WAYLAND_DISPLAY")) + ": " + SDL_GetError();
-        return nullptr;
-    }
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
-        error = std::string("no on-screen video driver, only ") + (driver ? driver : "none");
-        SDL_Quit();
-        return nullptr;
-    }
-    // The program reads keys, never text. SDL keeps the screen saver and
-    // monitor power-down off while its video runs.
-    SDL_StopTextInput();
+    if (!startSdlVideo(error)) return nullptr;
     if (!listenForToggleSignal()) {
         error = std::string("cannot listen for SIGUSR1: ") + std::strerror(errno);
         SDL_Quit();
