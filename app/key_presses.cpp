@@ -46,6 +46,10 @@ void framePolledKeys(int* keys, PendingKeys& pending) {
     }
 }
 
+void releaseAllKeys(int* keys, PendingKeys& pending) {
+    for (int code = 0; code < keyCodeCount; ++code) releaseKey(keys, pending, code);
+}
+
 void clearKeys(int* keys, PendingKeys& pending) {
     std::fill(keys, keys + keyCodeCount, 0);
     pending = PendingKeys{};

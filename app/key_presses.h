@@ -29,5 +29,9 @@ void releaseKey(int* keys, PendingKeys& pending, int code);
 // goes down.
 void framePolledKeys(int* keys, PendingKeys& pending);
 
+// Every key released as by releaseKey: a press no frame has seen yet is
+// still seen once.
+void releaseAllKeys(int* keys, PendingKeys& pending);
+
 // Every key up, nothing pending.
 void clearKeys(int* keys, PendingKeys& pending);

@@ -70,6 +70,21 @@ void runFrames(AppWindow& window, const FrameHooks& hooks) {
     }
 }
 
+// A full-screen window that gave the display back takes it again once it is
+// both restored and active, in whichever order the two come.
+void resumeFullscreenWhenBack(AppWindow& window) {
+    if (window.fullscreenSuspended == 0 || window.active == 0 || window.visible == 0) return;
+    Platform& platform = platformOf(window);
+    window.fullscreenSuspended = 0;
+    if (platform.resumeFullscreen(window.window)) {
+        platform.showCursor(false);
+    } else {
+        // The display refuses the mode now: the window stays on the desktop
+        // with the cursor, and there is no mode left to restore at the end.
+        window.fullscreen = 0;
+    }
+}
+
 }  // namespace
 
 std::string unshownBoxLine(const char* title, const char* text, const std::string& failure) {
@@ -96,6 +111,8 @@ bool createWindow(AppWindow& window) {
     spec.width = window.width;
     spec.height = window.height;
     spec.style = WindowStyle::overlapped;
+    window.active = 1;
+    window.fullscreenSuspended = 0;
     if (window.fullscreen == 1) {
         if (platform.changeScreenMode(window.width, window.height, window.bitsPerPixel)) {
             platform.showCursor(false);
@@ -147,7 +164,8 @@ void destroyWindow(AppWindow& window) {
     }
     if (window.fullscreen == 1) {
         platform.restoreScreenMode();
-        platform.showCursor(true);
+        if (window.fullscreenSuspended == 0) platform.showCursor(true);  // else shown already
+        window.fullscreenSuspended = 0;
     }
 }
 
@@ -173,7 +191,24 @@ void windowProcedure(AppWindow& window, const PlatformEvent& event) {
         } else if (event.sizeKind == SizeKind::restored || event.sizeKind == SizeKind::maximised) {
             window.visible = 1;
             resizeView(event.x & wordMask, event.y & wordMask);
+            resumeFullscreenWhenBack(window);
         }
+        break;
+    case Kind::focusLost:
+        window.active = 0;
+        // The keys' releases now go to the other program.
+        releaseAllKeys(window.keys, window.pendingKeys);
+        if (window.fullscreen == 1 && window.fullscreenSuspended == 0) {
+            // The other program opens on the display as its user left it,
+            // not under a topmost window in the demo's mode.
+            platformOf(window).suspendFullscreen(window.window);
+            platformOf(window).showCursor(true);
+            window.fullscreenSuspended = 1;
+        }
+        break;
+    case Kind::focusGained:
+        window.active = 1;
+        resumeFullscreenWhenBack(window);
         break;
     case Kind::close:
         requestQuit(window);

@@ -26,6 +26,8 @@ struct AppWindow {
     int bitsPerPixel = 32;   // colour depth of the pixel format and the full-screen mode
     int fullscreen = 1;      // set per generation; cleared when the mode switch fails
     int visible = 0;         // 1 while shown and not minimised: frames render only then
+    int active = 1;          // 1 while the program has the keys, 0 while another program has
+    int fullscreenSuspended = 0;  // 1 while a full-screen window has given the display back
     uint32_t lastTick = 0;   // tick count of the previous frame, ms
     PendingKeys pendingKeys; // presses the next frame must see even if already released
 };
@@ -74,5 +76,8 @@ void resizeView(int width, int height);
 void requestQuit(AppWindow& window);
 
 // Applies one message to the window state: keys, mouse, visibility, view
-// size, close and screen-mode toggle.
+// size, close, screen-mode toggle and focus. When another program takes the
+// focus, every key comes up (its release goes to that program) and a
+// full-screen window gives the display back and minimises; once restored
+// and active again it takes the full screen back.
 void windowProcedure(AppWindow& window, const PlatformEvent& event);

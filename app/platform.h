@@ -18,7 +18,7 @@ struct PixelFormatRequest {
 
 // How a window looks and how its size is meant.
 enum class WindowStyle {
-    popup,       // borderless, topmost: the full-screen window
+    popup,       // borderless, covering the screen: the full-screen window
     overlapped,  // caption, system menu, sizing frame, minimise and maximise boxes
 };
 
@@ -49,6 +49,8 @@ struct PlatformEvent {
         leftButton,        // down
         rightButton,       // down
         toggleScreenMode,  // re-create the window in the other screen mode
+        focusLost,         // another program took the keys (and the user's attention)
+        focusGained,       // the program has the keys again
     };
     Kind kind = Kind::none;
     SizeKind sizeKind = SizeKind::other;
@@ -81,7 +83,8 @@ public:
     virtual ~Platform() = default;
 
     // Modal box titled title with text and the buttons Yes and No; Return
-    // presses Yes, Escape presses No.
+    // presses Yes. Escape presses No where the platform's box takes it (SDL's
+    // does); a Yes/No box on Windows ignores Escape.
     virtual BoxResult askQuestion(const char* title, const char* text) = 0;
 
     // Modal box with a warning icon, title, text and an OK button.
@@ -101,6 +104,16 @@ public:
 
     // Puts the display back into the mode it had before changeScreenMode.
     virtual void restoreScreenMode() = 0;
+
+    // While the full-screen program is not the one the user works with, the
+    // display is the other program's: suspendFullscreen puts the display's
+    // own mode back and minimises window; resumeFullscreen, once window is
+    // restored and active again, switches to the mode of changeScreenMode
+    // again and has window cover the screen, false when the display refuses.
+    // A windowing system that does both itself for its full-screen windows
+    // (SDL does) keeps these defaults.
+    virtual void suspendFullscreen(PlatformWindow* /*window*/) {}
+    virtual bool resumeFullscreen(PlatformWindow* /*window*/) { return true; }
 
     // Shows or hides the mouse cursor over the program's windows.
     virtual void showCursor(bool shown) = 0;

@@ -17,6 +17,7 @@ public:
     std::string boxFailure = "no core fonts on the display";
     bool registerSucceeds = true;
     bool modeSwitchSucceeds = true;
+    bool resumeSucceeds = true;  // the display takes the full-screen mode back
     bool pixelFormatSucceeds = true;
     bool openSucceeds = true;
     bool contextSucceeds = true;
@@ -62,6 +63,11 @@ public:
         return modeSwitchSucceeds;
     }
     void restoreScreenMode() override { log.push_back("restoreMode"); }
+    void suspendFullscreen(PlatformWindow*) override { log.push_back("suspend"); }
+    bool resumeFullscreen(PlatformWindow*) override {
+        log.push_back("resume");
+        return resumeSucceeds;
+    }
     void showCursor(bool shown) override { log.push_back(shown ? "cursor:on" : "cursor:off"); }
     bool requestPixelFormat(const PixelFormatRequest& r) override {
         log.push_back("pixelFormat:" + std::to_string(r.colourBits) + "/" + std::to_string(r.depthBits) +

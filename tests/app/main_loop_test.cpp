@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -400,3 +403,66 @@ TEST_F(MainLoop, ClientAreasBelowTwoPixelsKeepTheViewFinite) {
 }
 
 }  // namespace
+
+// Another program takes the focus while Page Up is held and R was tapped
+// too briefly for a frame: every key comes up (the tap still counts once),
+// and a full-screen window gives the display back and minimises. Restored
+// and active again, in either order, it takes the full screen back once,
+// and only when both have come; windowed, the focus changes only the keys.
+TEST_F(MainLoop, FocusLossReleasesEveryKeyAndTheFullScreenGivesWayUntilRestoredAndActive) {
+    using Batch = std::vector<PlatformEvent>;
+    const Batch gained = {keyEvent(Kind::focusGained, 0)}, restored = {sizeEvent(SizeKind::restored, 1024, 768)};
+    const std::string giveWay = "cursor:off | | suspend cursor:on | | resume";
+    const struct {
+        const char* name;
+        Answer answer;
+        bool resumeSucceeds;
+        Batch third, fourth;  // after the focus loss and the minimise
+        std::string calls;    // "|" marks each batch of messages delivered
+    } cases[] = {
+        {"full screen, activated then restored", Answer::yes, true, gained, restored,
+         giveWay + " cursor:off restoreMode cursor:on"},
+        {"full screen, restored then activated", Answer::yes, true, restored, gained,
+         giveWay + " cursor:off restoreMode cursor:on"},
+        {"full screen the display then refuses", Answer::yes, false, gained, restored, giveWay},
+        {"windowed", Answer::no, true, gained, restored, "| | | |"},
+        {"full screen closed while away (the cursor is shown already)", Answer::yes, true,
+         {keyEvent(Kind::close, 0)}, {}, "cursor:off | | suspend cursor:on | restoreMode"},
+    };
+    static std::vector<std::pair<int, int>>* held;  // Page Up and R as each frame saw them
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::pair<int, int>> frames;
+        held = &frames;
+        FakePlatform p;
+        p.answer = c.answer;
+        p.resumeSucceeds = c.resumeSucceeds;
+        std::deque<Batch> batches = {{keyEvent(Kind::keyDown, vkPageUp)},
+                                     {keyEvent(Kind::keyDown, vkR), keyEvent(Kind::keyUp, vkR),
+                                      keyEvent(Kind::focusLost, 0), sizeEvent(SizeKind::minimised, 0, 0)},
+                                     c.third, c.fourth};
+        p.afterFrame = p.onWait = [&batches](FakePlatform& fp) {
+            if (batches.empty()) return fp.push(Kind::close);
+            fp.log.push_back("|");
+            fp.queue.insert(fp.queue.end(), batches.front().begin(), batches.front().end());
+            batches.pop_front();
+        };
+        FrameHooks watching = recordingHooks;
+        watching.updateFrame = [](uint32_t) { held->emplace_back(keyDown[vkPageUp], keyDown[vkR]); };
+        runProgram(p, watching);
+
+        std::string calls;
+        for (const std::string& entry : p.log) {
+            if (entry == "|" || entry == "suspend" || entry == "resume" || entry.rfind("cursor", 0) == 0 ||
+                entry == "restoreMode") {
+                calls += (calls.empty() ? "" : " ") + entry;
+            }
+        }
+        EXPECT_EQ(calls, c.calls);
+        ASSERT_GE(frames.size(), 2u);
+        EXPECT_EQ(frames[1], std::make_pair(1, 0));  // Page Up held before the focus went
+        const auto after = frames.begin() + 2;
+        EXPECT_EQ(std::count_if(after, frames.end(), [](auto f) { return f.first == 1; }), 0);
+        EXPECT_EQ(std::count_if(after, frames.end(), [](auto f) { return f.second == 1; }), c.fourth.empty() ? 0 : 1);
+    }
+}

@@ -5,10 +5,12 @@
 #   program_e2e.sh windowed|fullscreen|fullscreen_refused PROGRAM WINDOW_PROBE
 #
 # windowed: No to the start question; a 1024 x 768 window titled Prallwerk
-# shows the scene; F8 loads the next scene, Space sets it moving, and a
-# screenshot then shows the grid, the lit bodies, both panels, the white
-# texts and the seven coloured rows of the body table; Escape ends the
-# program with status 0.
+# shows the scene; F8 loads the next scene; Space held starts it, the focus
+# moves to another window before Space is let go, and when it comes back
+# Space stops the scene, which it could not if it had stayed down; Space
+# sets it moving again, and a screenshot then shows the grid, the lit
+# bodies, both panels, the white texts and the seven coloured rows of the
+# body table; Escape ends the program with status 0.
 # fullscreen: Yes on a display that offers 1024 x 768 x 32: no message, the
 # window covers the display, Escape ends the program with status 0.
 # fullscreen_refused: Yes on a display that keeps another mode (Xvfb at
@@ -61,6 +63,18 @@ if [ "$mode" = windowed ]; then
     paused=$("$probe" hash "$window")
     sleep 0.3
     [ "$("$probe" hash "$window")" = "$paused" ] || fail "the scene moves before Space"
+    xdotool keydown space
+    "$probe" wait-change "$window" "$paused" $timeoutMs || fail "Space did not start the simulation"
+    # The X server's root window takes the focus: no window manager, no
+    # other program needed. SDL waits a moment before it believes a focus
+    # change.
+    xdotool windowfocus "$(xdotool search --maxdepth 0 --name '')"
+    sleep 0.5
+    xdotool keyup space
+    measure_quiet "$window"
+    press "$window" space
+    paused=$("$probe" wait-stable "$window" "$quiet_ms" $timeoutMs) ||
+        fail "Space did not stop the scene: it stayed down after the focus moved away"
     press "$window" space
     "$probe" wait-change "$window" "$paused" $timeoutMs || fail "Space did not start the simulation"
     "$probe" check-scene "$window" || fail "the scene or the HUD is not drawn"

@@ -1,4 +1,4 @@
-// GDI's outlines of the default face, as the Windows program's HUD gets
+// GDI's outlines of the HUD's face, as the Windows program gets
 // them, run through the same pipeline as FreeType's on Linux.
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/platform/win32/gdi_glyphs.h"
 #include "app/text/glyph_mesh.h"
 #include "app/text/glyph_outline.h"
 #include "app/text/outline_font.h"
@@ -102,6 +103,23 @@ TEST_F(GdiGlyphs, CharactersTheFaceLacksDrawNothing) {
     const GlyphOutline missing = glyph(U'\uE000');  // private use: in no text face
     EXPECT_TRUE(missing.contours.empty());
     EXPECT_EQ(missing.advance, 0.0f);
+}
+
+// The HUD's face has outlines whatever is installed: Arial or what GDI gives
+// in its place (Liberation Sans under Wine), or else some TrueType face; and
+// it says which, so that a substitute is never silent.
+TEST(GdiFace, IsOneWithOutlinesUnderItsOwnName) {
+    const HDC deviceContext = CreateCompatibleDC(nullptr);
+    for (const char* asked : {"Arial", "No Such Face In Any System"}) {
+        SCOPED_TRACE(asked);
+        const OutlineFace face = chooseOutlineFace(deviceContext, asked);
+        EXPECT_GT(face.emSquare, 0);
+        EXPECT_NE(face.name, "No Such Face In Any System");
+        const OutlineFace again = chooseOutlineFace(deviceContext, face.name.c_str());
+        EXPECT_EQ(again.name, face.name);
+        EXPECT_EQ(again.emSquare, face.emSquare);
+    }
+    DeleteDC(deviceContext);
 }
 
 }  // namespace

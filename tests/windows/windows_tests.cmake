@@ -47,6 +47,21 @@ target_link_libraries(gdi_glyphs_tests PRIVATE prallwerk_font GTest::gtest GTest
 prallwerk_warnings(gdi_glyphs_tests)
 add_test(NAME gdi_glyphs_tests COMMAND gdi_glyphs_tests)
 
+# The Win32 layer's message translation and clock, and the program's
+# manifest.
+add_executable(win32_platform_tests ${CMAKE_CURRENT_LIST_DIR}/win32_platform_test.cpp)
+target_link_libraries(win32_platform_tests PRIVATE prallwerk_platform_win32 GTest::gtest GTest::gtest_main)
+target_compile_definitions(win32_platform_tests PRIVATE "PRALLWERK_PROGRAM=L\"$<TARGET_FILE:prallwerk>\"")
+add_dependencies(win32_platform_tests prallwerk)
+prallwerk_warnings(win32_platform_tests)
+add_test(NAME win32_platform_tests COMMAND win32_platform_tests)
+
+# How finely the program's clock tells frames apart (not a test: it prints a
+# histogram; see README).
+add_executable(tick_histogram_win32 ${CMAKE_CURRENT_LIST_DIR}/tick_histogram_win32.cpp)
+target_link_libraries(tick_histogram_win32 PRIVATE prallwerk_platform_win32)
+prallwerk_warnings(tick_histogram_win32)
+
 # The program end to end under Wine on Xvfb, looked at from both sides: the
 # X windows with a native build's window_probe, the Win32 window with this
 # console program, which also posts toggleScreenMode as another program.
@@ -57,7 +72,8 @@ set(PRALLWERK_X_PROBE "" CACHE FILEPATH
     "window_probe of a native build, which looks at the X windows of the Wine end-to-end runs")
 if(PRALLWERK_X_PROBE)
   # Each run starts its own X server and Wine server; they take turns.
-  foreach(run "windowed 1280x1024" "fullscreen_refused 1280x1024" "fullscreen 1024x768" "toggle 1024x768")
+  foreach(run "windowed 1280x1024" "fullscreen_refused 1280x1024" "fullscreen 1024x768" "toggle 1024x768"
+              "focus 1280x1024")
     separate_arguments(run)
     list(GET run 0 mode)
     list(GET run 1 screen)

@@ -285,6 +285,10 @@ private:
             if (!forCurrentWindow(e.window.windowID)) return false;
             switch (e.window.event) {
             case SDL_WINDOWEVENT_CLOSE: out.kind = Kind::close; return true;
+            // SDL itself lets go of every held key when the focus leaves, and
+            // minimises a full-screen window with the desktop's mode back.
+            case SDL_WINDOWEVENT_FOCUS_LOST: out.kind = Kind::focusLost; return true;
+            case SDL_WINDOWEVENT_FOCUS_GAINED: out.kind = Kind::focusGained; return true;
             case SDL_WINDOWEVENT_MINIMIZED: out.kind = Kind::sizeChanged; out.sizeKind = SizeKind::minimised; return true;
             case SDL_WINDOWEVENT_MAXIMIZED: sizeEvent(SizeKind::maximised, out); return true;
             case SDL_WINDOWEVENT_RESTORED: sizeEvent(SizeKind::restored, out); return true;

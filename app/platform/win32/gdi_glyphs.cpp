@@ -6,8 +6,11 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
+#include "app/platform/win32/gdi_glyphs.h"
 #include "app/text/glyph_outline.h"
 
 namespace {
@@ -18,13 +21,17 @@ constexpr int probeEmPixels = 2048;
 
 double toDouble(const FIXED& f) { return f.value + f.fract / 65536.0; }
 
+// The HUD's face: Arial, whose metrics are those of the Linux program's
+// Liberation Sans. Without a name Windows would pick by locale and installed
+// fonts, possibly a face without outlines.
+const char* const hudFace = "Arial";
+
 // The font of the HUD: character height as large as the face's em square in
 // design units (so that GDI's coordinates are the design coordinates), normal
-// weight, upright, ANSI character set, TrueType outlines, no face name: the
-// platform's default face.
-HFONT createFont(int emPixels) {
+// weight, upright, ANSI character set, TrueType outlines.
+HFONT createFont(int emPixels, const char* face) {
     return CreateFontA(-emPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, nullptr);
+                       CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }
 
 // The em square of the font selected into deviceContext in its design
@@ -38,24 +45,47 @@ int emSquareOf(HDC deviceContext) {
     return static_cast<int>(metrics->otmEMSquare);
 }
 
+// The face GDI gives for the name asked, with its em square.
+OutlineFace faceFor(HDC deviceContext, const char* name) {
+    const HFONT font = createFont(probeEmPixels, name);
+    if (font == nullptr) return {};
+    const HGDIOBJ previous = SelectObject(deviceContext, font);
+    char face[LF_FACESIZE] = {};
+    GetTextFaceA(deviceContext, LF_FACESIZE, face);
+    OutlineFace result{face, emSquareOf(deviceContext)};
+    SelectObject(deviceContext, previous);
+    DeleteObject(font);
+    return result;
+}
+
+int CALLBACK collectTrueTypeFace(const LOGFONTA* font, const TEXTMETRICA*, DWORD type, LPARAM faces) {
+    // '@' marks the vertical variant of a face.
+    if ((type & TRUETYPE_FONTTYPE) != 0 && font->lfFaceName[0] != '@') {
+        reinterpret_cast<std::vector<std::string>*>(faces)->push_back(font->lfFaceName);
+    }
+    return 1;
+}
+
 class GdiGlyphSource final : public GlyphSource {
 public:
     GdiGlyphSource() : deviceContext_(CreateCompatibleDC(nullptr)) {
         if (deviceContext_ == nullptr) return;
-        HFONT font = createFont(probeEmPixels);
-        if (font == nullptr) return;
-        previousFont_ = SelectObject(deviceContext_, font);
-        const int emSquare = emSquareOf(deviceContext_);
-        if (emSquare > 0 && emSquare != probeEmPixels) {
-            HFONT exact = createFont(emSquare);
-            if (exact != nullptr) {
-                SelectObject(deviceContext_, exact);
-                DeleteObject(font);
-                font = exact;
-            }
+        // An empty HUD is never silent; said once, not for every window.
+        static bool said = false;
+        const OutlineFace face = chooseOutlineFace(deviceContext_, hudFace);
+        if (face.emSquare == 0) {
+            if (!said) std::fputs("prallwerk: no TrueType face with outlines: the HUD shows no text\n", stderr);
+            said = true;
+            return;
         }
-        font_ = font;
-        emPixels_ = emSquare > 0 ? emSquare : 0;
+        if (face.name != hudFace && !said) {
+            std::fprintf(stderr, "prallwerk: the HUD's face is %s, not %s\n", face.name.c_str(), hudFace);
+        }
+        said = true;
+        font_ = createFont(face.emSquare, face.name.c_str());
+        if (font_ == nullptr) return;
+        previousFont_ = SelectObject(deviceContext_, font_);
+        emPixels_ = face.emSquare;
     }
 
     ~GdiGlyphSource() override {
@@ -155,5 +185,19 @@ private:
 };
 
 }  // namespace
+
+OutlineFace chooseOutlineFace(HDC deviceContext, const char* preferred) {
+    OutlineFace face = faceFor(deviceContext, preferred);
+    if (face.emSquare > 0) return face;
+    std::vector<std::string> faces;
+    LOGFONTA all = {};
+    all.lfCharSet = ANSI_CHARSET;
+    EnumFontFamiliesExA(deviceContext, &all, collectTrueTypeFace, reinterpret_cast<LPARAM>(&faces), 0);
+    for (const std::string& name : faces) {
+        face = faceFor(deviceContext, name.c_str());
+        if (face.emSquare > 0) return face;
+    }
+    return {};
+}
 
 std::unique_ptr<GlyphSource> openDefaultGlyphSource() { return std::make_unique<GdiGlyphSource>(); }

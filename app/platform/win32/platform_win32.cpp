@@ -6,13 +6,16 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <string>
 
-namespace {
+#include "app/platform/win32/win32_messages.h"
+#include "app/platform/win32/win32_ticks.h"
 
-static_assert(toggleScreenModeMessage == WM_USER + 1, "the toggle is the first private message");
+namespace {
 
 // The window, its device context and the pixel format it was given.
 struct Win32Window {
@@ -44,6 +47,7 @@ std::string lastErrorText() {
 
 using SwapIntervalProc = BOOL(WINAPI*)(int interval);
 using ExtensionsStringProc = const char*(WINAPI*)();
+using ExtensionsStringForDcProc = const char*(WINAPI*)(HDC deviceContext);
 
 // Whether the space-separated extension list names extension exactly.
 bool hasExtension(const char* list, const char* extension) {
@@ -57,18 +61,57 @@ bool hasExtension(const char* list, const char* extension) {
     return false;
 }
 
+// The WGL extensions of the current context's driver.
+const char* wglExtensions(HDC deviceContext) {
+    const auto forDc = reinterpret_cast<ExtensionsStringForDcProc>(
+        reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringARB")));
+    if (forDc != nullptr) return forDc(deviceContext);
+    const auto plain = reinterpret_cast<ExtensionsStringProc>(
+        reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringEXT")));
+    return plain != nullptr ? plain() : nullptr;
+}
+
 // Frames are rendered back to back; waiting for the display's refresh in
 // the swap keeps that from spinning a core at full load. Adaptive sync tears
-// a late frame rather than waiting a whole refresh. Drivers without the
-// extension swap at once.
-void syncSwapsToDisplay() {
+// a late frame rather than waiting a whole refresh. Only a driver that lists
+// the extension has the swap interval; some hand out the function anyway.
+void syncSwapsToDisplay(HDC deviceContext) {
+    const char* extensions = wglExtensions(deviceContext);
+    if (!hasExtension(extensions, "WGL_EXT_swap_control")) return;
     const auto swapInterval = reinterpret_cast<SwapIntervalProc>(
         reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
     if (swapInterval == nullptr) return;
-    const auto extensions = reinterpret_cast<ExtensionsStringProc>(
-        reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringEXT")));
-    const bool adaptive = extensions != nullptr && hasExtension(extensions(), "WGL_EXT_swap_control_tear");
+    const bool adaptive = hasExtension(extensions, "WGL_EXT_swap_control_tear");
     if (!adaptive || !swapInterval(-1)) swapInterval(1);
+}
+
+// Keeps the display on while the demo is in view, as watching needs no
+// input. Windows' power manager has not sent SC_MONITORPOWER since Vista, so
+// swallowing that command alone keeps nothing awake.
+void keepDisplayOn(bool on) { SetThreadExecutionState(ES_CONTINUOUS | (on ? ES_DISPLAY_REQUIRED : 0)); }
+
+// A program that ends abnormally in full screen must not leave the user in
+// its display mode.
+LPTOP_LEVEL_EXCEPTION_FILTER previousCrashFilter = nullptr;
+std::terminate_handler previousTerminate = nullptr;
+
+LONG WINAPI restoreDisplayOnCrash(EXCEPTION_POINTERS* exception) {
+    ChangeDisplaySettingsA(nullptr, 0);
+    return previousCrashFilter != nullptr ? previousCrashFilter(exception) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+[[noreturn]] void restoreDisplayOnTerminate() {
+    ChangeDisplaySettingsA(nullptr, 0);
+    if (previousTerminate != nullptr) previousTerminate();
+    std::abort();
+}
+
+void restoreDisplayIfTheProgramDies() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    previousCrashFilter = SetUnhandledExceptionFilter(restoreDisplayOnCrash);
+    previousTerminate = std::set_terminate(restoreDisplayOnTerminate);
 }
 
 class Win32Platform final : public Platform {
@@ -98,6 +141,12 @@ public:
         windowClass.lpfnWndProc = windowProcedure;
         windowClass.hInstance = instance_;
         windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        // The program's icon (resource 1) on the taskbar, in Alt+Tab and in
+        // the caption; none for a module without it.
+        windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(programIcon));
+        windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(programIcon), IMAGE_ICON,
+                                                            GetSystemMetrics(SM_CXSMICON),
+                                                            GetSystemMetrics(SM_CYSMICON), 0));
         windowClass.lpszClassName = className;
         if (RegisterClassExA(&windowClass) == 0) return false;
         className_ = className;
@@ -113,10 +162,27 @@ public:
         mode.dmPelsHeight = static_cast<DWORD>(height);
         mode.dmBitsPerPel = static_cast<DWORD>(bitsPerPixel);
         mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-        return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+        if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return false;
+        fullscreenMode_ = mode;
+        restoreDisplayIfTheProgramDies();
+        return true;
     }
 
     void restoreScreenMode() override { ChangeDisplaySettingsA(nullptr, 0); }
+
+    void suspendFullscreen(PlatformWindow* window) override {
+        ChangeDisplaySettingsA(nullptr, 0);
+        // The other program has been activated already; minimising must not
+        // take the activation from it.
+        ShowWindow(win32Window(window)->handle, SW_SHOWMINNOACTIVE);
+    }
+
+    bool resumeFullscreen(PlatformWindow* window) override {
+        if (ChangeDisplaySettingsA(&fullscreenMode_, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return false;
+        SetWindowPos(win32Window(window)->handle, HWND_TOP, 0, 0, static_cast<int>(fullscreenMode_.dmPelsWidth),
+                     static_cast<int>(fullscreenMode_.dmPelsHeight), SWP_SHOWWINDOW);
+        return true;
+    }
 
     void showCursor(bool shown) override { ShowCursor(shown ? TRUE : FALSE); }
 
@@ -135,10 +201,9 @@ public:
     PlatformWindow* openWindow(const WindowSpec& spec) override {
         DWORD style = WS_OVERLAPPEDWINDOW;
         DWORD extendedStyle = WS_EX_APPWINDOW;
-        if (spec.style == WindowStyle::popup) {
-            style = WS_POPUP;
-            extendedStyle = WS_EX_APPWINDOW | WS_EX_TOPMOST;
-        }
+        // Not topmost: a program the user turns to (Alt+Tab, the Windows
+        // key, a notification) must open in front of the full screen.
+        if (spec.style == WindowStyle::popup) style = WS_POPUP;
         RECT rect = {0, 0, spec.width, spec.height};
         if (!spec.sizeIncludesFrame) AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);
 
@@ -163,6 +228,7 @@ public:
     void showWindow(PlatformWindow* window) override {
         const HWND handle = win32Window(window)->handle;
         ShowWindow(handle, SW_SHOW);
+        keepDisplayOn(true);
         // The keys go to the new window, also when it replaces one that had
         // them.
         SetForegroundWindow(handle);
@@ -174,6 +240,7 @@ public:
         if (window->deviceContext != nullptr) ReleaseDC(window->handle, window->deviceContext);
         DestroyWindow(window->handle);
         delete window;
+        keepDisplayOn(false);
         // What the window said on its way out is no message for the next one.
         events_.clear();
     }
@@ -185,7 +252,7 @@ public:
     bool makeCurrent(PlatformWindow* window, PlatformContext* context) override {
         const HDC deviceContext = window != nullptr ? win32Window(window)->deviceContext : nullptr;
         if (!wglMakeCurrent(deviceContext, glContextOf(context))) return false;
-        if (context != nullptr) syncSwapsToDisplay();
+        if (context != nullptr) syncSwapsToDisplay(deviceContext);
         return true;
     }
 
@@ -219,7 +286,7 @@ public:
 
     void postQuit() override { PostQuitMessage(0); }
 
-    uint32_t tickCount() override { return GetTickCount(); }
+    uint32_t tickCount() override { return performanceMilliseconds(); }
 
 private:
     // The first look at the display's pixel formats loads the OpenGL driver,
@@ -241,69 +308,6 @@ private:
         return result;
     }
 
-    void queue(PlatformEvent::Kind kind, int x = 0, int y = 0) {
-        PlatformEvent event;
-        event.kind = kind;
-        event.x = x;
-        event.y = y;
-        events_.push_back(event);
-    }
-
-    // The window procedure: each message the program handles becomes an
-    // event for the platform-free window procedure of the main loop.
-    // Returns false for messages that go to default handling.
-    bool handle(UINT message, WPARAM wParam, LPARAM lParam) {
-        using Kind = PlatformEvent::Kind;
-        const int low = LOWORD(lParam);
-        const int high = HIWORD(lParam);
-        switch (message) {
-        case WM_SYSCOMMAND:
-            // No screen saver and no monitor power-down while the demo runs.
-            return wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER;
-        case WM_CLOSE:
-            queue(Kind::close);
-            return true;
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-            if (wParam > 255) return false;
-            queue(message == WM_KEYDOWN ? Kind::keyDown : Kind::keyUp);
-            events_.back().code = static_cast<int>(wParam);
-            return true;
-        case WM_SIZE:
-            if (wParam == SIZE_MINIMIZED) {
-                queue(Kind::sizeChanged);
-                events_.back().sizeKind = SizeKind::minimised;
-                return true;
-            }
-            if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) {
-                queue(Kind::sizeChanged, low, high);
-                events_.back().sizeKind = wParam == SIZE_MAXIMIZED ? SizeKind::maximised : SizeKind::restored;
-                return true;
-            }
-            return false;
-        case WM_MOUSEMOVE:
-            queue(Kind::mouseMove, low, high);
-            events_.back().buttons = ((wParam & MK_LBUTTON) ? mouseButtonLeft : 0u) |
-                                     ((wParam & MK_RBUTTON) ? mouseButtonRight : 0u);
-            return false;
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-            queue(Kind::leftButton);
-            events_.back().down = message == WM_LBUTTONDOWN;
-            return false;
-        case WM_RBUTTONDOWN:
-        case WM_RBUTTONUP:
-            queue(Kind::rightButton);
-            events_.back().down = message == WM_RBUTTONDOWN;
-            return false;
-        case toggleScreenModeMessage:
-            queue(Kind::toggleScreenMode);
-            return false;
-        default:
-            return false;
-        }
-    }
-
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         // The platform travels with the window from its creation on.
         if (message == WM_NCCREATE) {
@@ -311,13 +315,24 @@ private:
             SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
         }
         auto* platform = reinterpret_cast<Win32Platform*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (platform != nullptr && platform->handle(message, wParam, lParam)) return 0;
-        return DefWindowProcA(window, message, wParam, lParam);
+        if (platform == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+        const Win32Translation translation = translateMessage(message, wParam, lParam);
+        if (translation.hasEvent) {
+            platform->events_.push_back(translation.event);
+            // A minimised demo lets the display sleep.
+            if (translation.event.kind == PlatformEvent::Kind::sizeChanged) {
+                keepDisplayOn(translation.event.sizeKind != SizeKind::minimised);
+            }
+        }
+        return translation.handled ? 0 : DefWindowProcA(window, message, wParam, lParam);
     }
+
+    static constexpr int programIcon = 1;
 
     HINSTANCE instance_;
     std::string className_ = "OpenGL";
     PIXELFORMATDESCRIPTOR pixelFormat_ = {};
+    DEVMODEA fullscreenMode_ = {};  // the last mode changeScreenMode switched to
     std::deque<PlatformEvent> events_;  // handled messages not yet taken by peekEvent
 };
 
