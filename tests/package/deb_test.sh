@@ -19,6 +19,7 @@ probe=$2
 here=$(cd "$(dirname "$0")" && pwd)
 mode=deb
 pid=
+# shellcheck source=SCRIPTDIR/../e2e/e2e_lib.sh
 . "$here/../e2e/e2e_lib.sh"
 
 work=$(mktemp -d)
@@ -28,7 +29,9 @@ trap 'rm -rf "$work"' EXIT
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; fail "cpack failed"; }
 debs=("$work"/out/prallwerk_*_*.deb)
-[ ${#debs[@]} = 1 ] && [ -f "${debs[0]}" ] || fail "expected one prallwerk_<version>_<arch>.deb, got: ${debs[*]}"
+if [ ${#debs[@]} != 1 ] || [ ! -f "${debs[0]}" ]; then
+    fail "expected one prallwerk_<version>_<arch>.deb, got: ${debs[*]}"
+fi
 deb=${debs[0]}
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
@@ -36,14 +39,14 @@ echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Package names alone, one a line, alternatives included.
-names=$(tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }')
+names=$(awk -v RS='[,|]' '{ print $1 }' <<<"$depends")
 for needed in libc6 libstdc++6 libsdl2-2.0-0 libopengl0 libgl1 libglu1-mesa libfreetype6 libfontconfig1 \
               libosmesa6 libpng16-16 fonts-liberation2; do
     grep -qxF "$needed" <<<"$names" || fail "Depends lacks $needed"
 done
 
 # --- lintian ---
-lintian --fail-on error --info "$deb" >"$work/lintian.log" 2>&1
+lintian --fail-on error --display-info "$deb" >"$work/lintian.log" 2>&1
 lintian_status=$?
 echo "lintian:"; sed 's/^/  /' "$work/lintian.log"
 [ $lintian_status = 0 ] || fail "lintian reports an error (status $lintian_status)"
