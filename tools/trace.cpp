@@ -9,6 +9,7 @@
 #include "prallwerk/world/frame_runner.h"
 #include "tools/arguments.h"
 #include "prallwerk/world/world.h"
+#include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
 
 using namespace prallwerk;
@@ -55,16 +56,19 @@ private:
 // A world that reports every resolved impact. advanceAll is called once after
 // each impact with the bodies involved skipped, and once at the end of every
 // step with none skipped, so it sees every event and the passing of time.
-// step counts the sub-steps of a frame from 0.
-class EventWorld : public GravityWorld {
+// step counts the sub-steps of a frame from 0. Base is the world run: the
+// program's GravityWorld or a DropWorld.
+template <class Base>
+class EventWorld : public Base {
 public:
-    explicit EventWorld(std::FILE* out) : out_(out) {}
+    template <class... Arguments>
+    explicit EventWorld(std::FILE* out, Arguments... arguments) : Base(arguments...), out_(out) {}
 
     long frame = 0;
     int subStep = 0;
 
     void step(float dt) override {
-        GravityWorld::step(dt);
+        Base::step(dt);
         ++subStep;
     }
 
@@ -81,13 +85,13 @@ public:
             line.number(static_cast<double>(dt));
             line.write(out_);
         }
-        GravityWorld::advanceAll(skipA, skipB, dt);
+        Base::advanceAll(skipA, skipB, dt);
     }
 
 private:
     int indexOf(const RigidBody* body) const {
-        for (int i = 0; i < bodyCount; ++i) {
-            if (bodies[i].get() == body) return i;
+        for (int i = 0; i < this->bodyCount; ++i) {
+            if (this->bodies[i].get() == body) return i;
         }
         return -1;
     }
@@ -112,14 +116,8 @@ void writeStates(const World& world, long frame, std::FILE* out) {
     }
 }
 
-}  // namespace
-
-void writeTrace(const TraceOptions& options, std::FILE* out) {
-    EventWorld world(options.events ? out : nullptr);
-    if (options.scene >= 0) {
-        buildSceneTable();
-        loadScene(world, options.scene);
-    }
+template <class Base>
+void runFrames(const TraceOptions& options, EventWorld<Base>& world, std::FILE* out) {
     std::fprintf(out, "%s\n", options.events ? traceEventHeader : traceStateHeader);
     if (!options.events) writeStates(world, 0, out);
     for (long frame = 1; frame <= options.frames; ++frame) {
@@ -129,6 +127,23 @@ void writeTrace(const TraceOptions& options, std::FILE* out) {
         advanceFrame(world, steps);
         if (!options.events) writeStates(world, frame, out);
     }
+}
+
+}  // namespace
+
+void writeTrace(const TraceOptions& options, std::FILE* out) {
+    std::FILE* events = options.events ? out : nullptr;
+    if (options.drop > 0) {
+        EventWorld<DropWorld> world(events, options.drop);
+        runFrames(options, world, out);
+        return;
+    }
+    EventWorld<GravityWorld> world(events);
+    if (options.scene >= 0) {
+        buildSceneTable();
+        loadScene(world, options.scene);
+    }
+    runFrames(options, world, out);
 }
 
 bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options, bool& help,
@@ -152,6 +167,13 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
             }
             options.scene = static_cast<int>(v);
             haveScene = true;
+            ++i;
+        } else if (std::strcmp(arg, "--drop") == 0) {
+            if (!parseLong(value, 1, 10000, v)) {
+                error = "--drop needs an integer from 1 to 10000";
+                return false;
+            }
+            options.drop = static_cast<int>(v);
             ++i;
         } else if (std::strcmp(arg, "--frames") == 0) {
             if (!parseLong(value, 0, 100000000L, v)) {
@@ -184,8 +206,8 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
             return false;
         }
     }
-    if (!haveScene || !haveFrames || !haveFrameMs) {
-        error = "--scene, --frames and --frame-ms are required (see --help)";
+    if (haveScene == (options.drop > 0) || !haveFrames || !haveFrameMs) {
+        error = "--scene or --drop, --frames and --frame-ms are required (see --help)";
         return false;
     }
     return true;

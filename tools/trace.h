@@ -3,14 +3,16 @@
 #include <cstdint>
 #include <cstdio>
 
-// What prallwerk-trace runs: a scene (or the world's default bodies for -1),
-// a number of frames of a fixed wall length, and the time scale.
+// What prallwerk-trace runs: a scene (or the world's default bodies for -1)
+// or a drop world, a number of frames of a fixed wall length, and the time
+// scale.
 struct TraceOptions {
     int scene = 0;             // -1 keeps the default bodies, 0..3 loads that scene
     long frames = 0;
     uint32_t frameMs = 16;
     float timeScale = 1.0f;
     bool events = false;       // one line per resolved impact instead of body states
+    int drop = 0;              // > 0: that many bodies dropped on a grid (DropWorld) instead of a scene
 };
 
 // Header line of the state trace.

@@ -12,10 +12,11 @@
 namespace {
 
 const char* const usage =
-    "Usage: prallwerk-trace --scene N --frames F --frame-ms M [--time-scale S] [--events]\n"
+    "Usage: prallwerk-trace (--scene N | --drop B) --frames F --frame-ms M [--time-scale S] [--events]\n"
     "\n"
     "Loads scene N (0..3) into a new gravity world, or keeps the world's default\n"
-    "bodies for N = -1, then runs F frames of M milliseconds each exactly as the\n"
+    "bodies for N = -1, or drops B bodies (1..10000) on a grid as the bench\n"
+    "does, then runs F frames of M milliseconds each exactly as the\n"
     "program's per-frame update does while the simulation runs: the frame's\n"
     "simulated time is M * 0.001 / S seconds (S is the time scale, a positive\n"
     "number, default 1; the program uses 1, 2, 4, 8 and 16), split into steps\n"

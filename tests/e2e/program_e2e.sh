@@ -67,7 +67,11 @@ if [ "$mode" = windowed ]; then
     "$probe" wait-change "$window" "$paused" $timeoutMs || fail "Space did not start the simulation"
     # The X server's root window takes the focus: no window manager, no
     # other program needed. SDL waits a moment before it believes a focus
-    # change.
+    # change. With the focus on the root, X gives the keys to the window
+    # under the pointer, so the pointer leaves the window first (the screen
+    # is larger than it): otherwise Space's release, and whatever a loaded
+    # machine holds it down for, still reach the program.
+    xdotool mousemove 1279 1023
     xdotool windowfocus "$(xdotool search --maxdepth 0 --name '')"
     sleep 0.5
     xdotool keyup space

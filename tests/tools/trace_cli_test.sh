@@ -21,7 +21,8 @@ grep -q ',ground,[0-9]*,-1,' "$tmp/ev" || fail "no ground impact in scene 0"
 for args in "--scene 4 --frames 1 --frame-ms 16" "--scene x --frames 1 --frame-ms 16" \
             "--scene 0 --frames -1 --frame-ms 16" "--scene 0 --frames 1" \
             "--scene 0 --frames 1 --frame-ms 16 --time-scale 0" "--scene 0 --frames 1 --frame-ms 16 --bogus" \
-            "--scene 0 --frames 1 --frame-ms 4294967296" "--scene"; do
+            "--scene 0 --frames 1 --frame-ms 4294967296" "--scene" \
+            "--drop 0 --frames 1 --frame-ms 16" "--scene 0 --drop 5 --frames 1 --frame-ms 16"; do
     # shellcheck disable=SC2086
     "$trace" $args >"$tmp/out" 2>"$tmp/err"
     status=$?
