@@ -1,0 +1,51 @@
+#include "prallwerk/world/impact_walker.h"
+
+#include "prallwerk/world/world.h"
+
+namespace prallwerk {
+
+void ImpactWalker::beginFrame(const FrameSteps& steps) {
+    steps_ = steps;
+    nextStep_ = 0;
+    step_ = StepInProgress{};
+    inFrame_ = true;
+}
+
+bool ImpactWalker::toNextImpact() {
+    while (inFrame_) {
+        if (step_.over()) {
+            if (nextStep_ == steps_.count) {
+                inFrame_ = false;
+                break;
+            }
+            step_ = world_->beginStep(steps_.sub);
+            ++nextStep_;
+        }
+        const bool impact = world_->resolveNextImpact(step_);
+        clock_ += static_cast<double>(step_.lastSpan);
+        if (impact) {
+            last_.a = indexOf(world_->hitA);
+            last_.b = indexOf(world_->hitB);
+            last_.subStep = nextStep_ - 1;
+            last_.span = step_.lastSpan;
+            last_.time = clock_;
+            ++impactCount_;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ImpactWalker::finishFrame() {
+    while (toNextImpact()) {
+    }
+}
+
+int ImpactWalker::indexOf(const RigidBody* body) const {
+    for (int i = 0; i < world_->bodyCount; ++i) {
+        if (world_->bodies[i].get() == body) return i;
+    }
+    return -1;
+}
+
+}  // namespace prallwerk
