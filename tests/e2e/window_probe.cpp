@@ -27,6 +27,10 @@
 //                                             fails when in any square more
 //                                             than LIMIT pixels differ by
 //                                             more than a rounding
+//   window_probe letters WINDOW               prints how many pixels are pure
+//                                             white (the HUD's letters; the
+//                                             scene and the panels have none)
+//                                             and a hash of where they are
 //   window_probe check-scene WINDOW           counts the pixels of the lit
 //                                             scene and the HUD in their
 //                                             bands; fails when one is
@@ -157,6 +161,26 @@ uint64_t pixelHash(Display* display, const Area& area, bool* anyLit) {
     return hash == 0 ? 1 : hash;
 }
 
+// The pure white pixels of the area: how many, and a hash of their places.
+// The HUD's letters are the only such pixels (its panels are translucent
+// grey and the lit scene is never white), so the hash tells which text an
+// area shows whatever moves behind it.
+bool lettersOf(Display* display, const Area& area, long& count, uint64_t& hash) {
+    XImage* image = imageOf(display, area);
+    if (image == nullptr) return false;
+    count = 0;
+    hash = 1469598103934665603ull;
+    for (int y = 0; y < image->height; ++y) {
+        for (int x = 0; x < image->width; ++x) {
+            if ((XGetPixel(image, x, y) & 0xFFFFFFul) != 0xFFFFFF) continue;
+            ++count;
+            hash = (hash ^ static_cast<uint64_t>(y * image->width + x)) * 1099511628211ull;
+        }
+    }
+    XDestroyImage(image);
+    return true;
+}
+
 // What a frame of the program shows, counted by colour in three bands: the
 // top panel with the control lines, the middle with the grid and the
 // bodies, the lower panel with the body table.
@@ -265,7 +289,7 @@ long long wallClockMs() {
 
 int usage() {
     std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|frame-gap|style|"
-                         "check-scene|dump|compare ...\n");
+                         "letters|check-scene|dump|compare ...\n");
     return 2;
 }
 
@@ -429,6 +453,13 @@ int run(Display* display, int argc, char** argv) {
             if (expired(start, timeoutMs)) return 1;
             std::this_thread::sleep_for(pollInterval);
         }
+    }
+    if (command == "letters" && argc == 3) {
+        long count = 0;
+        uint64_t hash = 0;
+        if (!lettersOf(display, areaOf(argv[2]), count, hash)) return 1;
+        std::printf("%ld %016llx\n", count, static_cast<unsigned long long>(hash));
+        return 0;
     }
     if (command == "check-scene" && argc == 3) {
         return checkScene(display, areaOf(argv[2]));

@@ -1,0 +1,28 @@
+#!/bin/bash
+# The stepping keys in the real program: the walk of step_keys_walk.sh on
+# the Linux program, then Escape ends it with status 0.
+#
+#   step_keys_e2e.sh PROGRAM WINDOW_PROBE
+set -u
+program=$1
+probe=$2
+timeoutMs=10000
+mode="stepping keys"
+pid=
+. "$(dirname "$0")/e2e_lib.sh"
+. "$(dirname "$0")/step_keys_walk.sh"
+picture=$(mktemp)
+trap 'rm -f "$picture"' EXIT
+
+"$program" &
+pid=$!
+
+question=$("$probe" find 'Start FullScreen?' $timeoutMs) || fail "no start question"
+press "$question" Escape
+window=$("$probe" find Prallwerk $timeoutMs) || fail "no window titled Prallwerk"
+"$probe" wait-drawn Prallwerk $timeoutMs >/dev/null || fail "nothing drawn"
+walk_by_hand "$window" 0 0 "$picture"
+
+press "$window" Escape
+await_clean_exit
+echo "PASS (stepping keys)"
