@@ -24,8 +24,8 @@ bool ImpactWalker::toNextImpact() {
         const bool impact = world_->resolveNextImpact(step_);
         clock_ += static_cast<double>(step_.lastSpan);
         if (impact) {
-            last_.a = indexOf(world_->hitA);
-            last_.b = indexOf(world_->hitB);
+            last_.a = world_->indexOf(world_->hitA);
+            last_.b = world_->indexOf(world_->hitB);
             last_.subStep = nextStep_ - 1;
             last_.span = step_.lastSpan;
             last_.time = clock_;
@@ -39,13 +39,6 @@ bool ImpactWalker::toNextImpact() {
 void ImpactWalker::finishFrame() {
     while (toNextImpact()) {
     }
-}
-
-int ImpactWalker::indexOf(const RigidBody* body) const {
-    for (int i = 0; i < world_->bodyCount; ++i) {
-        if (world_->bodies[i].get() == body) return i;
-    }
-    return -1;
 }
 
 }  // namespace prallwerk

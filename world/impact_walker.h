@@ -6,7 +6,6 @@
 namespace prallwerk {
 
 class World;
-struct RigidBody;
 
 // One impact that a walk stopped at.
 struct WalkedImpact {
@@ -62,8 +61,6 @@ public:
     const WalkedImpact& lastImpact() const { return last_; }
 
 private:
-    int indexOf(const RigidBody* body) const;
-
     World* world_;
     FrameSteps steps_;
     int nextStep_ = 0;       // steps of the frame begun so far

@@ -17,7 +17,8 @@ struct StepInProgress {
     float left = 0.0f;       // s of the step that have not passed yet
     float lastSpan = 0.0f;   // s the bodies moved by in the last resolveNextImpact: the impact's
                              // time after the previous event, or the rest of the step; 0 if none
-    int events = 0;          // impacts counted against the step's caps (World::landingAfterEvents, ...)
+    int events = 0;          // impacts handled, as the landing rule (World::landingAfterEvents)
+                             // and the cap (World::maxEventsPerStep) count them
     StepPhase phase = StepPhase::over;
 
     bool over() const { return phase == StepPhase::over; }

@@ -186,6 +186,13 @@ bool World::resolveNextImpact(StepInProgress& s) {
     return false;
 }
 
+int World::indexOf(const RigidBody* body) const {
+    for (int i = 0; i < bodyCount; ++i) {
+        if (bodies[i].get() == body) return i;
+    }
+    return -1;
+}
+
 const BodyLaunch defaultLaunches[defaultBodyCount] = {
     {{-20, 0, 6}, {5, 0, 15}, {5, 5, 5}},     // the sphere, thrown up from the left
     {{-12, 0, 10}, {10, 0, 5}, {5, -5, 0}},  // three pairs of spinning cubes

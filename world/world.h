@@ -131,6 +131,9 @@ public:
     // as long as nothing else moves the bodies meanwhile.
     bool resolveNextImpact(StepInProgress& s);
 
+    // The index of body in bodies, or -1 when it is none of them (null).
+    int indexOf(const RigidBody* body) const;
+
 private:
     PairBroadPhase pairBroadPhase_;  // sized for bodyCount bodies
     FloorFinder floors_;             // sized for bodyCount bodies

@@ -27,14 +27,6 @@ public:
         if (a != nullptr) impacts.emplace_back(indexOf(a), indexOf(b));
         GravityWorld::advanceAll(a, b, dt);
     }
-
-private:
-    int indexOf(const RigidBody* body) const {
-        for (int i = 0; i < bodyCount; ++i) {
-            if (bodies[i].get() == body) return i;
-        }
-        return -1;
-    }
 };
 
 class Stepping : public ::testing::Test {

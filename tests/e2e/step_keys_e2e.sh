@@ -1,8 +1,9 @@
 #!/bin/bash
 # The stepping keys in the real program: the walk of step_keys_walk.sh on
-# the Linux program, then Escape ends it with status 0.
+# the Linux program, then Escape ends it with status 0. The picture where
+# the walk ends goes to PICTURE when one is named.
 #
-#   step_keys_e2e.sh PROGRAM WINDOW_PROBE
+#   step_keys_e2e.sh PROGRAM WINDOW_PROBE [PICTURE]
 set -u
 program=$1
 probe=$2
@@ -11,8 +12,12 @@ mode="stepping keys"
 pid=
 . "$(dirname "$0")/e2e_lib.sh"
 . "$(dirname "$0")/step_keys_walk.sh"
-picture=$(mktemp)
-trap 'rm -f "$picture"' EXIT
+if [ $# -ge 3 ]; then
+    picture=$3
+else
+    picture=$(mktemp)
+    trap 'rm -f "$picture"' EXIT
+fi
 
 "$program" &
 pid=$!

@@ -39,19 +39,9 @@ walk_by_hand "$window" "${client%%,*}" "$(echo "$client" | cut -d, -f2)" "$pictu
 press "$window" Escape
 await_clean_exit 10
 
-label=
-mode="stepping keys, Linux program"
-"$linux" &
-pid=$!
-question=$("$probe" find 'Start FullScreen?' $timeoutMs) || fail "no start question"
-press "$question" Escape
-window=$("$probe" find Prallwerk $timeoutMs) || fail "no window titled Prallwerk"
-"$probe" wait-drawn Prallwerk $timeoutMs >/dev/null || fail "nothing drawn"
-walk_by_hand "$window" 0 0 "$pictures/linux.ppm"
-press "$window" Escape
-await_clean_exit 10
+"$(dirname "$0")/../e2e/step_keys_e2e.sh" "$linux" "$probe" "$pictures/linux.ppm" >/dev/null ||
+    fail "the Linux program's walk failed"
 
-mode="stepping keys"
 "$probe" compare "$pictures/linux.ppm" "$pictures/windows.ppm" 32 16 ||
     fail "the Windows program's walk ends in another picture than the Linux program's"
 echo "PASS (wine stepping keys)"
