@@ -29,7 +29,6 @@ bool ImpactWalker::toNextImpact() {
             last_.subStep = nextStep_ - 1;
             last_.span = step_.lastSpan;
             last_.time = clock_;
-            ++impactCount_;
             return true;
         }
     }

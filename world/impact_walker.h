@@ -14,8 +14,6 @@ struct WalkedImpact {
     int subStep = 0;      // the step of its frame it happened in, from 0
     float span = 0.0f;    // s after the previous event of its step (or the step's start)
     double time = 0.0;    // simulated s since the walker was made, at the impact
-
-    bool ground() const { return b < 0; }
 };
 
 // Runs a world through frames exactly as advanceFrame does, but stops after
@@ -56,8 +54,7 @@ public:
     // the rests of the steps).
     double clock() const { return clock_; }
 
-    // Impacts stopped at so far, and the last of them.
-    long impactCount() const { return impactCount_; }
+    // The last impact stopped at.
     const WalkedImpact& lastImpact() const { return last_; }
 
 private:
@@ -67,7 +64,6 @@ private:
     StepInProgress step_;    // the step in progress; over between steps
     bool inFrame_ = false;
     double clock_ = 0.0;
-    long impactCount_ = 0;
     WalkedImpact last_;
 };
 

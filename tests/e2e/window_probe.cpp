@@ -5,6 +5,9 @@
 //   window_probe find TITLE TIMEOUT_MS        prints the window id
 //   window_probe size WINDOW                  prints WIDTHxHEIGHT
 //   window_probe hash WINDOW                  prints a hash of the pixels
+//   window_probe letters WINDOW               prints a hash of where the pure
+//                                             white pixels (the HUD's
+//                                             letters) are
 //   window_probe wait-change WINDOW HASH TIMEOUT_MS
 //                                             waits until the hash differs
 //   window_probe wait-drawn TITLE TIMEOUT_MS  waits until the window shows a
@@ -27,10 +30,6 @@
 //                                             fails when in any square more
 //                                             than LIMIT pixels differ by
 //                                             more than a rounding
-//   window_probe letters WINDOW               prints how many pixels are pure
-//                                             white (the HUD's letters; the
-//                                             scene and the panels have none)
-//                                             and a hash of where they are
 //   window_probe check-scene WINDOW           counts the pixels of the lit
 //                                             scene and the HUD in their
 //                                             bands; fails when one is
@@ -143,8 +142,12 @@ XImage* imageOf(Display* display, const Area& area) {
     return XGetImage(display, attributes.root, left, top, right - left, bottom - top, AllPlanes, ZPixmap);
 }
 
-// FNV-1a over the area's pixels; 0 when they cannot be read.
-uint64_t pixelHash(Display* display, const Area& area, bool* anyLit) {
+// FNV-1a over the area's pixels; 0 when they cannot be read. With
+// lettersOnly, over the places of its pure white pixels: the HUD's letters
+// are the only such pixels (its panels are translucent grey, and the lit
+// scene is never white), so that hash tells which text the area shows
+// whatever moves behind it.
+uint64_t pixelHash(Display* display, const Area& area, bool* anyLit, bool lettersOnly = false) {
     XImage* image = imageOf(display, area);
     if (image == nullptr) return 0;
     uint64_t hash = 1469598103934665603ull;
@@ -153,32 +156,16 @@ uint64_t pixelHash(Display* display, const Area& area, bool* anyLit) {
         for (int x = 0; x < image->width; ++x) {
             const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFFul;
             lit = lit || pixel != 0;
-            hash = (hash ^ pixel) * 1099511628211ull;
+            if (!lettersOnly) {
+                hash = (hash ^ pixel) * 1099511628211ull;
+            } else if (pixel == 0xFFFFFF) {
+                hash = (hash ^ static_cast<uint64_t>(y * image->width + x)) * 1099511628211ull;
+            }
         }
     }
     XDestroyImage(image);
     if (anyLit != nullptr) *anyLit = lit;
     return hash == 0 ? 1 : hash;
-}
-
-// The pure white pixels of the area: how many, and a hash of their places.
-// The HUD's letters are the only such pixels (its panels are translucent
-// grey and the lit scene is never white), so the hash tells which text an
-// area shows whatever moves behind it.
-bool lettersOf(Display* display, const Area& area, long& count, uint64_t& hash) {
-    XImage* image = imageOf(display, area);
-    if (image == nullptr) return false;
-    count = 0;
-    hash = 1469598103934665603ull;
-    for (int y = 0; y < image->height; ++y) {
-        for (int x = 0; x < image->width; ++x) {
-            if ((XGetPixel(image, x, y) & 0xFFFFFFul) != 0xFFFFFF) continue;
-            ++count;
-            hash = (hash ^ static_cast<uint64_t>(y * image->width + x)) * 1099511628211ull;
-        }
-    }
-    XDestroyImage(image);
-    return true;
 }
 
 // What a frame of the program shows, counted by colour in three bands: the
@@ -288,8 +275,8 @@ long long wallClockMs() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|frame-gap|style|"
-                         "letters|check-scene|dump|compare ...\n");
+    std::fprintf(stderr, "usage: window_probe find|size|hash|letters|wait-change|wait-drawn|wait-stable|frame-gap|"
+                         "style|check-scene|dump|compare ...\n");
     return 2;
 }
 
@@ -401,8 +388,8 @@ int run(Display* display, int argc, char** argv) {
         std::printf("%dx%d\n", attributes.width, attributes.height);
         return 0;
     }
-    if (command == "hash" && argc == 3) {
-        const uint64_t hash = pixelHash(display, areaOf(argv[2]), nullptr);
+    if ((command == "hash" || command == "letters") && argc == 3) {
+        const uint64_t hash = pixelHash(display, areaOf(argv[2]), nullptr, command == "letters");
         if (hash == 0) return 1;
         std::printf("%016llx\n", static_cast<unsigned long long>(hash));
         return 0;
@@ -453,13 +440,6 @@ int run(Display* display, int argc, char** argv) {
             if (expired(start, timeoutMs)) return 1;
             std::this_thread::sleep_for(pollInterval);
         }
-    }
-    if (command == "letters" && argc == 3) {
-        long count = 0;
-        uint64_t hash = 0;
-        if (!lettersOf(display, areaOf(argv[2]), count, hash)) return 1;
-        std::printf("%ld %016llx\n", count, static_cast<unsigned long long>(hash));
-        return 0;
     }
     if (command == "check-scene" && argc == 3) {
         return checkScene(display, areaOf(argv[2]));
