@@ -59,14 +59,10 @@ void endFrame() {
 }
 
 std::string bodyName(const World& w, int index) {
-    char name[32];
     if (index < 0) return "Boden";
-    if (index < w.bodyCount && w.bodies[index]->kind == kindSphere) {
-        if (index == 0) return "Kugel";
-        std::snprintf(name, sizeof name, "Kugel %d", index);
-    } else {
-        std::snprintf(name, sizeof name, "W\xFC" "rfel %d", index);
-    }
+    if (index < w.bodyCount && w.bodies[index]->kind == kindSphere) return "Kugel";
+    char name[32];
+    std::snprintf(name, sizeof name, "W\xFC" "rfel %d", index);
     return name;
 }
 

@@ -52,6 +52,6 @@ void dropSteppedFrame();
 
 // The HUD's line for note over the bodies of world, in the font's
 // Windows-1252: "Stoß: 1.234 s, Kugel – Würfel 3", "…, Würfel 5 – Boden" or
-// "Kein Stoß in 10 s"; empty while the note is hidden. Body 0's sphere is the
-// Kugel, a box is a Würfel with its body number.
+// "Kein Stoß in 10 s"; empty while the note is hidden. The sphere is the
+// Kugel, a box is a Würfel with its body number (its row in the HUD's table).
 std::string impactLine(const ImpactNote& note, const prallwerk::World& world);

@@ -35,9 +35,4 @@ bool ImpactWalker::toNextImpact() {
     return false;
 }
 
-void ImpactWalker::finishFrame() {
-    while (toNextImpact()) {
-    }
-}
-
 }  // namespace prallwerk

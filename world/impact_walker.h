@@ -33,11 +33,8 @@ public:
     // Runs the frame on to its next impact. Returns true with the bodies at
     // the impact's instant and lastImpact() telling which it was; false when
     // the frame has ended (all of its steps have passed) or none was begun.
+    // Called until false, it runs the frame to its end.
     bool toNextImpact();
-
-    // Runs the frame in progress to its end, through the impacts left (the
-    // last of them is lastImpact() then).
-    void finishFrame();
 
     // Forgets the frame in progress without running the rest of it, for
     // when the bodies have been replaced (a scene loaded). The bodies stay
