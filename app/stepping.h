@@ -9,10 +9,10 @@ class World;
 // Advancing the paused simulation by hand: by one frame, or on to its next
 // impact. Both walk frames of 1/60 s at the current time scale, each split
 // into steps as the running simulation splits its frames. A walk to an
-// impact stops inside such a frame; that frame stays in progress, and
-// whatever comes next (another key, or the simulation running on) first
-// takes it to its end. So the bodies pass every frame boundary with the bits
-// that running the same frames whole would give them.
+// impact stops inside such a frame; that frame stays in progress: the next
+// , goes on within it, . runs it to its end, and the simulation running on
+// first takes it to its end. So the bodies pass every frame boundary with the
+// bits that running the same frames whole would give them.
 
 // Simulated seconds of one frame of the stepping keys at time scale 1.
 constexpr double steppingFrameSeconds = 1.0 / 60.0;
