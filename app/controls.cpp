@@ -4,6 +4,7 @@
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
+#include "app/stepping.h"
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/materials.h"
@@ -38,6 +39,7 @@ constexpr double kilogramsPerGramPerCubicCentimetre = 1000.0;  // density g/cm^3
 
 void loadCurrentScene() {
     loadScene(*world, sceneIndex);
+    dropSteppedFrame();
     simulationRunning = 0;
     sceneFresh = 1;
 }
@@ -72,6 +74,8 @@ void toggleRunning() {
 }
 
 void reloadScene() { loadCurrentScene(); }
+
+bool simulationPaused() { return simulationRunning == 0; }
 
 // --- launch parameters ---
 
@@ -165,6 +169,10 @@ const KeyBinding keyBindings[] = {
     {vkAdd, Trigger::level, sceneIsFresh, growRadius},
     {vkDivide, Trigger::edge, sceneIsFresh, previousMaterial},
     {vkMultiply, Trigger::edge, sceneIsFresh, nextMaterial},
+    // Stepping by hand, only while paused; it leaves a fresh scene, so it
+    // comes after the launch edits.
+    {vkOemPeriod, Trigger::edge, simulationPaused, stepOneFrame},
+    {vkOemComma, Trigger::edge, simulationPaused, stepToNextImpact},
 };
 
 void applyBinding(const KeyBinding& binding, const int* keys) {
@@ -206,6 +214,9 @@ void updateFrame(uint32_t elapsedMilliseconds) {
     arcballStep();
 
     if (simulationRunning) {
+        // A frame that the stepping keys left in progress ends first, so that
+        // running on meets the frame boundaries it would have met.
+        finishSteppedFrame();
         // The frame's simulated time counts before its sub-steps run.
         const FrameSteps steps = frameSteps(elapsedMilliseconds, timeScale);
         simulatedTime += steps.dt;

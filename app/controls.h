@@ -8,8 +8,8 @@
 struct AppWindow;
 
 // Keyboard controls and the per-frame update: scene choice, start and pause,
-// reset, time scale, wireframe, camera distance, then the arcball step and
-// the simulation step.
+// reset, time scale, wireframe, camera distance, stepping by hand while
+// paused (app/stepping.h), then the arcball step and the simulation step.
 
 // Control state, owned by updateFrame.
 extern int sceneIndex;                   // current scene, 0..3

@@ -15,28 +15,12 @@
 #include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
 #include "tests/support/reference_world.h"
+#include "tests/support/trace_text.h"
 #include "tools/trace.h"
 
 using namespace prallwerk;
 
 namespace {
-
-// The trace as the tool writes it, read back from a temporary file (which the
-// Windows C library has too, unlike a memory stream).
-std::string traceText(const TraceOptions& options) {
-    std::FILE* out = std::tmpfile();
-    if (out == nullptr) {
-        ADD_FAILURE() << "no temporary file";
-        return {};
-    }
-    writeTrace(options, out);
-    std::rewind(out);
-    std::string text;
-    char buffer[1 << 16];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
-    std::fclose(out);
-    return text;
-}
 
 uint64_t fnv1a(const std::string& text) {
     uint64_t h = 1469598103934665603ull;

@@ -80,8 +80,8 @@ public:
             line.integer(subStep);
             line.number(clock_);
             line.text(skipB != nullptr ? "pair" : "ground");
-            line.integer(indexOf(skipA));
-            line.integer(indexOf(skipB));
+            line.integer(this->indexOf(skipA));
+            line.integer(this->indexOf(skipB));
             line.number(static_cast<double>(dt));
             line.write(out_);
         }
@@ -89,13 +89,6 @@ public:
     }
 
 private:
-    int indexOf(const RigidBody* body) const {
-        for (int i = 0; i < this->bodyCount; ++i) {
-            if (this->bodies[i].get() == body) return i;
-        }
-        return -1;
-    }
-
     std::FILE* out_;
     double clock_ = 0.0;  // simulated seconds since the first frame
 };

@@ -13,15 +13,21 @@ struct FrameSteps {
     float sub = 0.0f;  // seconds per step: dt / count
 };
 
-// dt = elapsedMilliseconds * 0.001 / timeScale, rounded once to single
-// precision; count = 1 - trunc(-10 * dt). A time scale above 1 is slow motion.
-inline FrameSteps frameSteps(uint32_t elapsedMilliseconds, float timeScale) {
+// A frame of dt simulated seconds in steps: count = 1 - trunc(-10 * dt),
+// sub = dt / count.
+inline FrameSteps splitFrame(float dt) {
     FrameSteps f;
-    f.dt = static_cast<float>(static_cast<double>(elapsedMilliseconds) * static_cast<double>(0.001f) /
-                              static_cast<double>(timeScale));
+    f.dt = dt;
     f.count = 1 - static_cast<int>(static_cast<double>(f.dt) * -10.0);
     f.sub = static_cast<float>(static_cast<double>(f.dt) / f.count);
     return f;
+}
+
+// dt = elapsedMilliseconds * 0.001 / timeScale, rounded once to single
+// precision, split as splitFrame does. A time scale above 1 is slow motion.
+inline FrameSteps frameSteps(uint32_t elapsedMilliseconds, float timeScale) {
+    return splitFrame(static_cast<float>(static_cast<double>(elapsedMilliseconds) * static_cast<double>(0.001f) /
+                                         static_cast<double>(timeScale)));
 }
 
 }  // namespace prallwerk

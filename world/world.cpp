@@ -111,56 +111,86 @@ float World::earliestPairHit(float limit) {
 void World::resolvePair(RigidBody* a, RigidBody* b, float t) { resolvePairImpact(*a, *b, t, normalA, normalB); }
 
 void World::step(float dt) {
+    StepInProgress s = beginStep(dt);
+    while (resolveNextImpact(s)) {
+    }
+}
+
+StepInProgress World::beginStep(float dt) {
     lastStep = {};
     clearForces();
     applyForces();
-    if (!(dt > 0.0f)) return;
+    StepInProgress s;
+    s.left = dt;
+    s.phase = dt > 0.0f ? StepPhase::searching : StepPhase::over;
+    return s;
+}
 
-    int events = 0;
-    for (;;) {
+bool World::resolveNextImpact(StepInProgress& s) {
+    s.lastSpan = 0.0f;
+    if (s.phase == StepPhase::searching) {
+        float& dt = s.left;
         hitA = nullptr;
         hitB = nullptr;
         const float tg = earliestGroundHit(dt);
         // The pair search never looks beyond a ground impact already found.
         const float tp = earliestPairHit(tg > 0.0f ? tg : dt);
-        if (!(tg > 0.0f) && !(tp > 0.0f)) break;
-
-        const float before = dt;
-        if (tg > 0.0f && (!(tp > 0.0f) || tg <= tp)) {
-            dt = dt - tg;
-            // A body resting a hair above its floor is found falling onto it
-            // at vanishing times, bounces at a vanishing speed and is found
-            // again, each time taking almost nothing off the time left; two
-            // such bodies shorten each other's search limit and the step
-            // stalls. Once a step has handled far more impacts than an
-            // ordinary one, a body that arrives slower than the ground search
-            // lets a touching body rest lands instead of bouncing: it is put
-            // on its floor at rest and is not found again.
-            if (events >= landingAfterEvents && arrivesAtRest(*hitA, tg)) {
-                hitA->landOnFloor(tg);
-                ++lastStep.landings;
+        if (tg > 0.0f || tp > 0.0f) {
+            const float before = dt;
+            if (tg > 0.0f && (!(tp > 0.0f) || tg <= tp)) {
+                dt = dt - tg;
+                // A body resting a hair above its floor is found falling onto it
+                // at vanishing times, bounces at a vanishing speed and is found
+                // again, each time taking almost nothing off the time left; two
+                // such bodies shorten each other's search limit and the step
+                // stalls. Once a step has handled far more impacts than an
+                // ordinary one, a body that arrives slower than the ground search
+                // lets a touching body rest lands instead of bouncing: it is put
+                // on its floor at rest and is not found again.
+                if (s.events >= landingAfterEvents && arrivesAtRest(*hitA, tg)) {
+                    hitA->landOnFloor(tg);
+                    ++lastStep.landings;
+                } else {
+                    hitA->groundResponse(tg);
+                    ++lastStep.groundImpacts;
+                }
+                advanceAll(hitA, nullptr, tg);
+                s.lastSpan = tg;
             } else {
-                hitA->groundResponse(tg);
-                ++lastStep.groundImpacts;
+                dt = dt - tp;
+                resolvePair(hitA, hitB, tp);
+                ++lastStep.pairImpacts;
+                advanceAll(hitA, hitB, tp);
+                s.lastSpan = tp;
             }
-            advanceAll(hitA, nullptr, tg);
-        } else {
-            dt = dt - tp;
-            resolvePair(hitA, hitB, tp);
-            ++lastStep.pairImpacts;
-            advanceAll(hitA, hitB, tp);
+            if (!(dt > 0.0f)) {
+                s.phase = StepPhase::over;
+            } else if (dt == before) {
+                // An impact time below half the last bit of the time left does
+                // not shrink it, and the search would never end; a cap on the
+                // events keeps one step bounded whatever the searches return.
+                s.phase = StepPhase::finishing;
+            } else if (++s.events >= maxEventsPerStep) {
+                lastStep.eventCapReached = true;
+                s.phase = StepPhase::finishing;
+            }
+            return true;
         }
-        if (!(dt > 0.0f)) return;
-        // An impact time below half the last bit of the time left does not
-        // shrink it, and the loop would never end; a cap on the events keeps
-        // one call bounded whatever the searches return.
-        if (dt == before) break;
-        if (++events >= maxEventsPerStep) {
-            lastStep.eventCapReached = true;
-            break;
-        }
+        s.phase = StepPhase::finishing;
     }
-    advanceAll(nullptr, nullptr, dt);
+    if (s.phase == StepPhase::finishing) {
+        advanceAll(nullptr, nullptr, s.left);
+        s.lastSpan = s.left;
+        s.phase = StepPhase::over;
+    }
+    return false;
+}
+
+int World::indexOf(const RigidBody* body) const {
+    for (int i = 0; i < bodyCount; ++i) {
+        if (bodies[i].get() == body) return i;
+    }
+    return -1;
 }
 
 const BodyLaunch defaultLaunches[defaultBodyCount] = {

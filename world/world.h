@@ -7,6 +7,7 @@
 #include "prallwerk/core/free_flight.h"
 #include "prallwerk/core/rigid_body.h"
 #include "prallwerk/math/vec3.h"
+#include "prallwerk/world/step_progress.h"
 #include "prallwerk/world/step_statistics.h"
 
 namespace prallwerk {
@@ -111,6 +112,27 @@ public:
     virtual void step(float dt);
 
     virtual ~World();
+
+    // --- step() one impact at a time (not virtual: they are step's own parts) ---
+
+    // Begins a step of dt as step() does: clears lastStep, refreshes the
+    // forces (clearForces, applyForces) and returns the step, over at once
+    // when dt <= 0.
+    StepInProgress beginStep(float dt);
+
+    // Moves step s on to its next impact, through the same virtual calls as
+    // step() makes. Returns true when an impact has been resolved: every body
+    // is at its instant, hitA is the body (ground impact) or first body (pair
+    // impact) and hitB the second body or null, s.lastSpan is its time after
+    // the previous event. Returns false when no impact is left: the rest of
+    // the step has passed in free flight (s.lastSpan is that rest, or 0) and
+    // s is over. beginStep(dt) followed by calls until false gives exactly
+    // what step(dt) gives, however long the caller waits between the calls,
+    // as long as nothing else moves the bodies meanwhile.
+    bool resolveNextImpact(StepInProgress& s);
+
+    // The index of body in bodies, or -1 when it is none of them (null).
+    int indexOf(const RigidBody* body) const;
 
 private:
     PairBroadPhase pairBroadPhase_;  // sized for bodyCount bodies

@@ -3,9 +3,11 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/controls.h"
+#include "app/stepping.h"
 #include "app/text/outline_font.h"
 #include "app/render/renderer.h"
 #include "prallwerk/world/world.h"
@@ -89,6 +91,9 @@ void drawControlTexts() {
               static_cast<double>(simulatedTime));
     printText(rightAligned, rightColumnEnd, 21.0f, controlDepth,
               wireframe ? "Drahtgitter-Modus (F3): an" : "Drahtgitter-Modus (F3): aus");
+    // Between the time and the wireframe line, only after stepping by hand.
+    const std::string impact = impactLine(impactNote, *world);
+    if (!impact.empty()) printText(rightAligned, rightColumnEnd, 22.0f, controlDepth, "%s", impact.c_str());
 }
 
 void drawBodyTable() {

@@ -10,10 +10,13 @@
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
+#include "app/stepping.h"
+#include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
 #include "fake_platform.h"
 #include "prallwerk/scenes/materials.h"
 #include "prallwerk/scenes/scenes.h"
+#include "tests/support/same_body.h"
 
 using namespace prallwerk;
 
@@ -56,6 +59,7 @@ protected:
         std::fill(std::begin(edgeLatch), std::end(edgeLatch), 0);
         launchParameters = initialLaunchParameters();
         leftButtonDown = rightButtonDown = isDragging = 0;
+        dropSteppedFrame();
     }
     void TearDown() override {
         world = savedWorld;
@@ -72,9 +76,9 @@ protected:
     }
 
     // A key pressed for one frame and released in the next.
-    void tap(int key) {
-        frame({key});
-        frame({});
+    void tap(int key, uint32_t elapsedMs = 16) {
+        frame({key}, elapsedMs);
+        frame({}, elapsedMs);
     }
 
     // The scene whose bodies the world holds, or -1.
@@ -292,3 +296,91 @@ TEST_F(Controls, MaterialChoiceWrapsAndSetsTheMassFromTheVolume) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lists the bodies of every impact its steps handle: advanceAll skips them.
+class ImpactLog : public GravityWorld {
+public:
+    std::vector<std::pair<int, int>> impacts;
+    void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
+        if (a != nullptr) impacts.emplace_back(indexOf(a), indexOf(b));
+        GravityWorld::advanceAll(a, b, dt);
+    }
+};
+
+}  // namespace
+
+// Each , stops at the next impact that frames of 1/60 s (at the time scale)
+// run whole meet, with the clock inside that frame; the closing . or running
+// on from the stop (with , held while running, which must do nothing)
+// reaches the frame boundaries with the bits and the clock of frames run
+// whole. Each case ends stopped inside a frame, which the next case's R
+// must drop.
+TEST_F(Controls, StepKeysStopAtTheImpactsOfWholeFramesAndKeepTheirBoundaries) {
+    struct Case {
+        int scene;
+        float timeScale;
+        size_t impacts;  // , presses
+        bool runOn;      // then Space instead of .
+    };
+    const Case cases[] = {{1, 1.0f, 12, false}, {2, 1.0f, 30, true}, {3, 4.0f, 8, false}, {0, 16.0f, 5, true}};
+    GravityWorld stepped;
+    world = &stepped;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("scene " + std::to_string(c.scene) + ", time scale " + std::to_string(c.timeScale));
+        timeScale = c.timeScale;
+        sceneIndex = c.scene;
+        tap(vkR);
+        ImpactLog whole;
+        loadScene(whole, c.scene);
+        const FrameSteps wholeFrame = splitFrame(static_cast<float>(steppingFrameSeconds / timeScale));
+        float wholeTime = 0.0f;
+        for (size_t n = 0; n < c.impacts; ++n) {
+            tap(vkOemComma, 0);
+            for (; whole.impacts.size() <= n; wholeTime += wholeFrame.dt) advanceFrame(whole, wholeFrame);
+            ASSERT_EQ(impactNote.kind, ImpactNote::Kind::impact) << n;
+            ASSERT_EQ(std::make_pair(impactNote.a, impactNote.b), whole.impacts[n]) << n;
+            EXPECT_EQ(impactNote.time, simulatedTime);
+            EXPECT_TRUE(simulatedTime <= wholeTime && simulatedTime >= wholeTime - wholeFrame.dt) << n;
+        }
+        if (c.runOn) {
+            tap(vkSpace, 0);  // the stopped frame ends, then two frames of no time
+            for (int f = 0; f < 2; ++f) advanceFrame(whole, frameSteps(0, timeScale));
+            for (int f = 0; f < 30; ++f, wholeTime += frameSteps(40, timeScale).dt) {
+                frame({f == 10 ? vkOemComma : vkOemPeriod}, 40);
+                advanceFrame(whole, frameSteps(40, timeScale));
+            }
+            EXPECT_EQ(impactNote.kind, ImpactNote::Kind::hidden);
+            tap(vkSpace, 0);
+        } else {
+            tap(vkOemPeriod, 0);
+        }
+        EXPECT_EQ(simulatedTime, wholeTime);
+        for (int i = 0; i < stepped.bodyCount; ++i) EXPECT_TRUE(sameBody(*stepped.bodies[i], *whole.bodies[i])) << i;
+        tap(vkOemComma, 0);
+    }
+}
+
+// With no impact in reach, , lets the whole reach pass, at any time scale.
+TEST_F(Controls, StepToAnImpactOutOfReachPassesTheWholeReach) {
+    GravityWorld stepped;
+    world = &stepped;
+    timeScale = 4.0f;
+    for (int i = 0; i < stepped.bodyCount; ++i) {
+        stepped.bodies[i]->position = {10.0 * i, 0.0, 2000.0};
+        stepped.bodies[i]->velocity = {};
+    }
+    tap(vkOemComma);
+    EXPECT_EQ(impactNote.kind, ImpactNote::Kind::noneInReach);
+    EXPECT_NEAR(simulatedTime, impactReachSeconds, 1e-3);
+    EXPECT_NEAR(stepped.bodies[3]->velocity.z, defaultGravity.z * impactReachSeconds, 1e-3);
+}
+
+TEST(ImpactLine, NamesTheBodiesAndTheGroundInTheFontsCodePage) {
+    const GravityWorld w;
+    EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 1.2344f, 0, 3}, w), "Sto\xDF: 1.234 s, Kugel \x96 W\xFCrfel 3");
+    EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 12.5f, 5, -1}, w), "Sto\xDF: 12.500 s, W\xFCrfel 5 \x96 Boden");
+    EXPECT_EQ(impactLine({ImpactNote::Kind::noneInReach, 0.0f, -1, -1}, w), "Kein Sto\xDF in 10 s");
+    EXPECT_EQ(impactLine({}, w), "");
+}

@@ -5,6 +5,9 @@
 //   window_probe find TITLE TIMEOUT_MS        prints the window id
 //   window_probe size WINDOW                  prints WIDTHxHEIGHT
 //   window_probe hash WINDOW                  prints a hash of the pixels
+//   window_probe letters WINDOW               prints a hash of where the pure
+//                                             white pixels (the HUD's
+//                                             letters) are
 //   window_probe wait-change WINDOW HASH TIMEOUT_MS
 //                                             waits until the hash differs
 //   window_probe wait-drawn TITLE TIMEOUT_MS  waits until the window shows a
@@ -139,8 +142,12 @@ XImage* imageOf(Display* display, const Area& area) {
     return XGetImage(display, attributes.root, left, top, right - left, bottom - top, AllPlanes, ZPixmap);
 }
 
-// FNV-1a over the area's pixels; 0 when they cannot be read.
-uint64_t pixelHash(Display* display, const Area& area, bool* anyLit) {
+// FNV-1a over the area's pixels; 0 when they cannot be read. With
+// lettersOnly, over the places of its pure white pixels: the HUD's letters
+// are the only such pixels (its panels are translucent grey, and the lit
+// scene is never white), so that hash tells which text the area shows
+// whatever moves behind it.
+uint64_t pixelHash(Display* display, const Area& area, bool* anyLit, bool lettersOnly = false) {
     XImage* image = imageOf(display, area);
     if (image == nullptr) return 0;
     uint64_t hash = 1469598103934665603ull;
@@ -149,7 +156,11 @@ uint64_t pixelHash(Display* display, const Area& area, bool* anyLit) {
         for (int x = 0; x < image->width; ++x) {
             const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFFul;
             lit = lit || pixel != 0;
-            hash = (hash ^ pixel) * 1099511628211ull;
+            if (!lettersOnly) {
+                hash = (hash ^ pixel) * 1099511628211ull;
+            } else if (pixel == 0xFFFFFF) {
+                hash = (hash ^ static_cast<uint64_t>(y * image->width + x)) * 1099511628211ull;
+            }
         }
     }
     XDestroyImage(image);
@@ -264,8 +275,8 @@ long long wallClockMs() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: window_probe find|size|hash|wait-change|wait-drawn|wait-stable|frame-gap|style|"
-                         "check-scene|dump|compare ...\n");
+    std::fprintf(stderr, "usage: window_probe find|size|hash|letters|wait-change|wait-drawn|wait-stable|frame-gap|"
+                         "style|check-scene|dump|compare ...\n");
     return 2;
 }
 
@@ -377,8 +388,8 @@ int run(Display* display, int argc, char** argv) {
         std::printf("%dx%d\n", attributes.width, attributes.height);
         return 0;
     }
-    if (command == "hash" && argc == 3) {
-        const uint64_t hash = pixelHash(display, areaOf(argv[2]), nullptr);
+    if ((command == "hash" || command == "letters") && argc == 3) {
+        const uint64_t hash = pixelHash(display, areaOf(argv[2]), nullptr, command == "letters");
         if (hash == 0) return 1;
         std::printf("%016llx\n", static_cast<unsigned long long>(hash));
         return 0;

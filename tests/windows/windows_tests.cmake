@@ -93,5 +93,13 @@ if(PRALLWERK_X_PROBE)
               ${PRALLWERK_NATIVE_PROGRAM} $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32>
               ${PRALLWERK_X_PROBE})
     set_tests_properties(wine_e2e_same_picture PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
+
+    # Walking scene 2 by hand with . and , in both programs: the same checks
+    # at every press, and the same picture where the walk ends.
+    add_test(NAME wine_e2e_step_keys
+      COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" ${CMAKE_CURRENT_LIST_DIR}/step_keys_wine_e2e.sh
+              $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32> ${PRALLWERK_X_PROBE}
+              ${PRALLWERK_NATIVE_PROGRAM})
+    set_tests_properties(wine_e2e_step_keys PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
   endif()
 endif()
