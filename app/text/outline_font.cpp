@@ -55,7 +55,7 @@ void buildFontFrom(const GlyphSource& source) {
             outline = source.loadGlyph(*character, glyphFlatness);
         }
         glyphMetrics[code].advance = outline.advance;
-        compileGlyph(base + code, buildGlyphMesh(outline.contours), outline.advance);
+        compileGlyph(base + code, extrudeGlyph(outline.contours, outline.fill), outline.advance);
     }
 }
 
