@@ -49,14 +49,16 @@ void buildFontFrom(const GlyphSource& source) {
     fontListBase = base;
 
     for (int code = 0; code < fontGlyphCount; ++code) {
-        GlyphOutline outline;
-        const auto character = windows1252ToUnicode(static_cast<unsigned char>(code));
-        if (code <= lastBuiltCode && character) {
-            outline = source.loadGlyph(*character, glyphFlatness);
-        }
+        const GlyphOutline outline = fontGlyph(source, code);
         glyphMetrics[code].advance = outline.advance;
         compileGlyph(base + code, extrudeGlyph(outline.contours, outline.fill), outline.advance);
     }
+}
+
+GlyphOutline fontGlyph(const GlyphSource& source, int code) {
+    const auto character = windows1252ToUnicode(static_cast<unsigned char>(code));
+    if (code < 0 || code > lastBuiltCode || !character) return {};
+    return source.loadGlyph(*character, glyphFlatness);
 }
 
 void deleteFont() {
