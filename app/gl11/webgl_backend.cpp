@@ -1,5 +1,6 @@
 #include "app/gl11/webgl_backend.h"
 
+#include <webgl/webgl1.h>
 #include <webgl/webgl2.h>
 
 #include <cmath>

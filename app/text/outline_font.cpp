@@ -12,9 +12,6 @@ std::array<GlyphMetrics, fontGlyphCount> glyphMetrics{};
 
 namespace {
 
-// Code whose list is left empty: the glyphs are built for 0 to 254 only.
-constexpr int lastBuiltCode = fontGlyphCount - 2;
-
 bool sameNormal(const MeshPoint& a, const MeshPoint& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
 }
@@ -53,12 +50,6 @@ void buildFontFrom(const GlyphSource& source) {
         glyphMetrics[code].advance = outline.advance;
         compileGlyph(base + code, extrudeGlyph(outline.contours, outline.fill), outline.advance);
     }
-}
-
-GlyphOutline fontGlyph(const GlyphSource& source, int code) {
-    const auto character = windows1252ToUnicode(static_cast<unsigned char>(code));
-    if (code < 0 || code > lastBuiltCode || !character) return {};
-    return source.loadGlyph(*character, glyphFlatness);
 }
 
 void deleteFont() {

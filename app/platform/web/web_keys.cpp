@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/platform/virtual_keys.h"
+#include "app/virtual_keys.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/controls.h"
 #include "app/gl11/gl11_context.h"
 #include "app/gl11/webgl_backend.h"
-#include "app/platform/virtual_keys.h"
+#include "app/virtual_keys.h"
 #include "app/platform/web/web_keys.h"
 
 // What the page does for the platform: each function calls page.js.
