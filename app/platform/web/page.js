@@ -197,6 +197,12 @@ Module.page = (function () {
     });
   };
 
+  page.ended = () => {
+    if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+    document.getElementById('ended').hidden = false;
+    canvas().hidden = true;
+  };
+
   page.nextEvent = () => new Promise((resolve) => { eventArrived = resolve; });
 
   page.wake = () => {
@@ -208,7 +214,3 @@ Module.page = (function () {
   return page;
 })();
 
-Module.onExit = () => {
-  document.getElementById('ended').hidden = false;
-  document.getElementById('canvas').hidden = true;
-};

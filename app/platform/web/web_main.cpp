@@ -1,12 +1,16 @@
-#include <cstdlib>
+#include <emscripten.h>
 
 #include "app/demo.h"
 #include "app/platform/web/web_platform.h"
 
-// The page's program. Ending through exit() lets the page know: it says so
-// and offers to start again.
+// Tells the page that the program has ended: it says so and offers to start
+// again.
+EM_JS(void, pageEnded, (int code), { Module.page.ended(code); });
+
+// The page's program.
 int main() {
     const auto platform = openWebPlatform();
     const int code = runDemo(*platform);
-    std::exit(code);
+    pageEnded(code);
+    return code;
 }
