@@ -123,7 +123,30 @@ void Context::submitBatch() {
     state_.vertexNormals = true;
     state_.vertexColours = true;
     backend_.draw(state_, batchTopology_, batch_.data(), batch_.size());
+    if (capture_ != nullptr) captureDraw(batchTopology_, batch_.data(), nullptr, batch_.size());
     batch_.clear();
+}
+
+void Context::captureDraw(Topology topology, const Vertex* vertices, const std::uint32_t* indices,
+                          std::size_t count) {
+    const Mat4& m = state_.modelview;
+    auto& into = (*capture_)[static_cast<std::size_t>(topology)];
+    for (std::size_t k = 0; k < count; ++k) {
+        const Vertex& v = vertices[indices != nullptr ? indices[k] : k];
+        const float* n = state_.vertexNormals ? v.normal : state_.normal;
+        const float* c = state_.vertexColours ? v.colour : state_.colour.data();
+        CapturedVertex out{};
+        for (int row = 0; row < 3; ++row) {
+            out.position[row] = m[row] * v.position[0] + m[4 + row] * v.position[1] + m[8 + row] * v.position[2] + m[12 + row];
+            // Rotation and translation only, as the program's matrices are.
+            out.normal[row] = m[row] * n[0] + m[4 + row] * n[1] + m[8 + row] * n[2];
+        }
+        const float* colour = state_.lighting && !state_.colourMaterial ? state_.material.diffuse.data() : c;
+        std::copy(colour, colour + 4, out.colour);
+        out.lit = state_.lighting ? 1.0f : 0.0f;
+        out.depthTest = state_.depthTest ? 1.0f : 0.0f;
+        into.push_back(out);
+    }
 }
 
 // --- state ---
@@ -417,6 +440,10 @@ void Context::replay(const Primitive& p) {
             state_.colour = currentColour_;
             backend_.drawStored(state_, a.topology, p.run, a.inOrder ? nullptr : a.indices.data(),
                                 a.indices.size());
+            if (capture_ != nullptr) {
+                captureDraw(a.topology, p.vertices.data(), a.inOrder ? nullptr : a.indices.data(),
+                            a.inOrder ? p.vertices.size() : a.indices.size());
+            }
         }
     }
     if (p.setsNormal) std::copy(p.lastNormal, p.lastNormal + 3, currentNormal_);

@@ -70,6 +70,20 @@ public:
     // The state that the next draw would use, for tests.
     const DrawState& drawState() const { return state_; }
 
+    // Every vertex drawn from now on, as drawn, goes into frame (by
+    // topology) in eye coordinates with the colour it is lit in or drawn
+    // with: for a benchmark that draws the same vertices without this
+    // layer. Null stops.
+    struct CapturedVertex {
+        float position[3];
+        float normal[3];  // unit length where it was drawn lit
+        float colour[4];  // the material's diffuse colour where lit
+        float lit;        // 1 lit by light 1 as the program sets it, 0 unlit
+        float depthTest;  // 1 drawn with the depth test, 0 over everything
+    };
+    using CapturedFrame = std::array<std::vector<CapturedVertex>, 3>;
+    void capture(CapturedFrame* frame) { capture_ = frame; }
+
 private:
     struct Primitive;
     struct List;
@@ -86,6 +100,7 @@ private:
     void submitBatch();
     void replay(const Primitive& primitive);
     void deleteList(std::map<GLuint, std::unique_ptr<List>>::iterator at);
+    void captureDraw(Topology topology, const Vertex* vertices, const std::uint32_t* indices, std::size_t count);
 
     DrawBackend& backend_;
     DrawState state_;
@@ -119,6 +134,7 @@ private:
     GLuint listBase_ = 0;
     std::vector<GLuint> listBaseStack_;
     int callDepth_ = 0;
+    CapturedFrame* capture_ = nullptr;
 };
 
 // The context the gl* functions call; null for none, where they do nothing.

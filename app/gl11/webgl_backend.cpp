@@ -3,6 +3,7 @@
 #include <webgl/webgl1.h>
 #include <webgl/webgl2.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,57 +16,68 @@ namespace {
 // Per vertex, as OpenGL 1.1 lights it: in eye coordinates, with the
 // viewer infinitely far along +z, no attenuation and no spots. One-sided:
 // back faces take the front material and their normal as it is.
-const char* const vertexShader = R"(#version 300 es
+// Vertex shader source after its #version line; compiled once with
+// LIGHTING defined for lit draws and once without for unlit ones, so that
+// an unlit draw (the letters, the grid) runs none of the lighting. origin
+// moves a vertex in eye coordinates: 0 for a draw as OpenGL makes it, each
+// instance's own where runs drawn as instances share one call.
+const char* const vertexShader = R"(
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
 layout(location = 2) in vec4 colour;
+layout(location = 3) in vec3 origin;
+// What changes from draw to draw ...
 uniform mat4 modelview;
-uniform mat4 projection;
-uniform mat3 normalMatrix;
-uniform bool lighting;
-uniform bool colourMaterial;
-uniform bool normalizeNormals;
-uniform vec4 material[5];     // ambient, diffuse, specular, emission, (shininess, -, -, -)
-uniform vec4 sceneAmbient;
-uniform vec4 lights[8];       // per light: ambient, diffuse, specular, position
-uniform bool lightOn[2];
 uniform float pointSize;
+#ifdef LIGHTING
+uniform mat3 normalMatrix;
+uniform ivec2 switches;       // colour material, normalize
+#endif
+// ... and what seldom does, in a block of its own.
+layout(std140) uniform Scene {
+    mat4 projection;
+    vec4 material[5];         // ambient, diffuse, specular, emission, (shininess, -, -, -)
+    vec4 sceneAmbient;
+    vec4 lights[8];           // per light: ambient, diffuse, specular, position
+    ivec4 lightOn;
+};
 out vec4 smoothColour;
 flat out vec4 flatColour;
 
 void main() {
     vec4 eye = modelview * vec4(position, 1.0);
+    eye.xyz += origin;
     gl_Position = projection * eye;
     gl_PointSize = pointSize;
     vec4 c = colour;
-    if (lighting) {
-        vec3 n = normalMatrix * normal;
-        if (normalizeNormals) n = normalize(n);
-        vec4 ambient = colourMaterial ? colour : material[0];
-        vec4 diffuse = colourMaterial ? colour : material[1];
-        float shininess = material[4].x;
-        vec3 sum = material[3].rgb + ambient.rgb * sceneAmbient.rgb;
-        for (int i = 0; i < 2; ++i) {
-            if (!lightOn[i]) continue;
-            vec4 p = lights[4 * i + 3];
-            vec3 toLight = normalize(p.w == 0.0 ? p.xyz : p.xyz / p.w - eye.xyz / eye.w);
-            float facing = dot(n, toLight);
-            sum += ambient.rgb * lights[4 * i].rgb;
-            if (facing > 0.0) {
-                sum += facing * diffuse.rgb * lights[4 * i + 1].rgb;
-                float highlight = max(dot(n, normalize(toLight + vec3(0.0, 0.0, 1.0))), 0.0);
-                float power = shininess == 0.0 ? 1.0 : pow(highlight, shininess);
-                sum += power * material[2].rgb * lights[4 * i + 2].rgb;
-            }
+#ifdef LIGHTING
+    vec3 n = normalMatrix * normal;
+    if (switches.y != 0) n = normalize(n);
+    vec4 ambient = switches.x != 0 ? colour : material[0];
+    vec4 diffuse = switches.x != 0 ? colour : material[1];
+    float shininess = material[4].x;
+    vec3 sum = material[3].rgb + ambient.rgb * sceneAmbient.rgb;
+    for (int i = 0; i < 2; ++i) {
+        if (lightOn[i] == 0) continue;
+        vec4 p = lights[4 * i + 3];
+        vec3 toLight = normalize(p.w == 0.0 ? p.xyz : p.xyz / p.w - eye.xyz / eye.w);
+        float facing = dot(n, toLight);
+        sum += ambient.rgb * lights[4 * i].rgb;
+        if (facing > 0.0) {
+            sum += facing * diffuse.rgb * lights[4 * i + 1].rgb;
+            float highlight = max(dot(n, normalize(toLight + vec3(0.0, 0.0, 1.0))), 0.0);
+            float power = shininess == 0.0 ? 1.0 : pow(highlight, shininess);
+            sum += power * material[2].rgb * lights[4 * i + 2].rgb;
         }
-        c = vec4(sum, diffuse.a);
     }
+    c = vec4(sum, diffuse.a);
+#endif
     smoothColour = clamp(c, 0.0, 1.0);
     flatColour = smoothColour;
 }
 )";
 
-const char* const fragmentShader = R"(#version 300 es
+const char* const fragmentShader = R"(
 precision highp float;
 in vec4 smoothColour;
 flat in vec4 flatColour;
@@ -77,10 +89,22 @@ void main() {
 }
 )";
 
-enum Attribute : GLuint { positionAttribute = 0, normalAttribute = 1, colourAttribute = 2 };
+// The Scene block as std140 lays it out.
+struct SceneBlock {
+    float projection[16];
+    float material[20];
+    float sceneAmbient[4];
+    float lights[32];
+    std::int32_t lightOn[4];
+};
+static_assert(sizeof(SceneBlock) == 304, "std140 layout of the Scene block");
+
+enum Attribute : GLuint { positionAttribute = 0, normalAttribute = 1, colourAttribute = 2, originAttribute = 3 };
+
+// Display-list runs gathered for drawing as instances at most.
+constexpr std::size_t mostGatheredRuns = 4096;
 
 constexpr GLsizei vertexBytes = sizeof(Vertex);
-constexpr std::size_t firstStreamVertices = 16384;
 
 GLenum glTopology(Topology t) {
     switch (t) {
@@ -91,9 +115,10 @@ GLenum glTopology(Topology t) {
     return GL_TRIANGLES;
 }
 
-GLuint compile(GLenum kind, const char* source) {
+GLuint compile(GLenum kind, const char* prefix, const char* source) {
     const GLuint shader = emscripten_glCreateShader(kind);
-    emscripten_glShaderSource(shader, 1, &source, nullptr);
+    const char* parts[] = {prefix, source};
+    emscripten_glShaderSource(shader, 2, parts, nullptr);
     emscripten_glCompileShader(shader);
     GLint ok = 0;
     emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -124,6 +149,34 @@ std::array<float, 9> normalMatrixOf(const Mat4& m) {
             (b * f - c * e) * s, (c * d - a * f) * s, (a * e - b * d) * s};
 }
 
+bool same(const Vec4& a, const Vec4& b) { return a == b; }
+
+// Whether two draws differ in nothing but the origin of their modelview
+// matrix (its translation). Every field of DrawState that a draw reads is
+// compared.
+bool sameButOrigin(const DrawState& a, const DrawState& b) {
+    for (int i = 0; i < 12; ++i) {
+        if (a.modelview[i] != b.modelview[i]) return false;
+    }
+    const auto sameLight = [](const Light& x, const Light& y) {
+        return x.enabled == y.enabled && same(x.ambient, y.ambient) && same(x.diffuse, y.diffuse) &&
+               same(x.specular, y.specular) && same(x.position, y.position);
+    };
+    const Material& m = a.material;
+    const Material& n = b.material;
+    return a.modelview[15] == b.modelview[15] && a.projection == b.projection && a.lighting == b.lighting &&
+           a.colourMaterial == b.colourMaterial && a.normalize == b.normalize && a.flat == b.flat &&
+           a.depthTest == b.depthTest && a.depthFunc == b.depthFunc && a.blend == b.blend &&
+           a.blendSource == b.blendSource && a.blendDestination == b.blendDestination &&
+           a.cullBackFaces == b.cullBackFaces && a.pointSize == b.pointSize && same(m.ambient, n.ambient) &&
+           same(m.diffuse, n.diffuse) && same(m.specular, n.specular) && same(m.emission, n.emission) &&
+           m.shininess == n.shininess && same(a.sceneAmbient, b.sceneAmbient) &&
+           sameLight(a.lights[0], b.lights[0]) && sameLight(a.lights[1], b.lights[1]) &&
+           a.vertexNormals == b.vertexNormals && a.vertexColours == b.vertexColours &&
+           (a.vertexNormals || std::equal(a.normal, a.normal + 3, b.normal)) &&
+           (a.vertexColours || same(a.colour, b.colour));
+}
+
 // A uniform and the value last given to it: it is set only when it changes.
 template <std::size_t N>
 struct CachedFloats {
@@ -152,6 +205,50 @@ struct CachedInt {
     }
 };
 
+// One of the two programs, with the uniforms it has and their last values.
+struct ShaderProgram {
+    GLuint id = 0;
+    CachedFloats<16> modelview;
+    CachedFloats<1> pointSize;
+    CachedInt flat;
+    CachedFloats<9> normalMatrix;  // lit only
+    GLint switchesLocation = -1;   // lit only
+    std::array<int, 2> switches{};
+    bool switchesKnown = false;
+
+    // Compiles and links; 0 in id when that fails (the log goes to stderr).
+    void build(bool lit, GLuint sceneBinding) {
+        const char* prefix = lit ? "#version 300 es\n#define LIGHTING\n" : "#version 300 es\n";
+        const GLuint vs = compile(GL_VERTEX_SHADER, prefix, vertexShader);
+        const GLuint fs = compile(GL_FRAGMENT_SHADER, "#version 300 es\n", fragmentShader);
+        if (vs != 0 && fs != 0) {
+            id = emscripten_glCreateProgram();
+            emscripten_glAttachShader(id, vs);
+            emscripten_glAttachShader(id, fs);
+            emscripten_glLinkProgram(id);
+            GLint ok = 0;
+            emscripten_glGetProgramiv(id, GL_LINK_STATUS, &ok);
+            if (!ok) {
+                char log[1024] = "";
+                emscripten_glGetProgramInfoLog(id, sizeof log, nullptr, log);
+                std::fprintf(stderr, "prallwerk: shader program does not link: %s\n", log);
+                emscripten_glDeleteProgram(id);
+                id = 0;
+            }
+        }
+        if (vs != 0) emscripten_glDeleteShader(vs);
+        if (fs != 0) emscripten_glDeleteShader(fs);
+        if (id == 0) return;
+        const auto where = [this](const char* name) { return emscripten_glGetUniformLocation(id, name); };
+        modelview.location = where("modelview");
+        pointSize.location = where("pointSize");
+        flat.location = where("flatShading");
+        normalMatrix.location = where("normalMatrix");
+        switchesLocation = where("switches");
+        emscripten_glUniformBlockBinding(id, emscripten_glGetUniformBlockIndex(id, "Scene"), sceneBinding);
+    }
+};
+
 // A buffer of vertices with its vertex array.
 struct VertexStore {
     GLuint buffer = 0;
@@ -172,10 +269,24 @@ struct StaticStore {
 }  // namespace
 
 struct WebGlBackend::Impl {
-    GLuint program = 0;
+    ShaderProgram programs[2];  // unlit, lit
+    const ShaderProgram* inUse = nullptr;
+    GLuint instanceBuffer = 0;  // origins of the runs drawn as instances
+
+    // Display-list runs of one colour waiting to be drawn: all from one
+    // store, with one state but for the origin of their modelview matrix.
+    struct Run {
+        GLint first;
+        GLsizei count;
+        float origin[3];
+    };
+    struct PendingRuns {
+        DrawState state;
+        Topology topology = Topology::triangles;
+        std::uint32_t store = 0;
+        std::vector<Run> runs;
+    } pending;
     VertexStore stream;
-    std::size_t streamCapacity = 0;  // vertices
-    std::size_t streamUsed = 0;
     GLuint indexBuffer = 0;
     std::map<std::uint32_t, StaticStore> stores;
     std::uint32_t nextStore = 1;
@@ -183,16 +294,9 @@ struct WebGlBackend::Impl {
     float pixelScale = 1.0f;
     GLuint boundVertexArray = 0;
 
-    CachedFloats<16> modelview, projection;
-    CachedFloats<9> normalMatrix;
-    CachedFloats<20> material;
-    CachedFloats<4> sceneAmbient;
-    CachedFloats<32> lights;
-    CachedFloats<1> pointSize;
-    CachedInt lighting, colourMaterial, normalize, flat;
-    GLint lightOnLocation = -1;
-    std::array<int, 2> lightOn{};
-    bool lightOnKnown = false;
+    GLuint sceneBuffer = 0;
+    SceneBlock scene{};
+    bool sceneKnown = false;
     CachedFloats<3> constantNormal;
     CachedFloats<4> constantColour;
 
@@ -211,6 +315,7 @@ struct WebGlBackend::Impl {
         emscripten_glEnableVertexAttribArray(positionAttribute);
         emscripten_glEnableVertexAttribArray(normalAttribute);
         emscripten_glEnableVertexAttribArray(colourAttribute);
+        emscripten_glVertexAttribDivisor(originAttribute, 1);
         s.normals = s.colours = true;
     }
 
@@ -242,6 +347,47 @@ struct WebGlBackend::Impl {
         }
     }
 
+    // Draws the waiting runs. One is drawn as any draw. More are drawn a
+    // call per distinct run, as instances, one at each run's origin: the
+    // order in which they cover each other changes no pixel, for every one
+    // of their fragments has the same colour and none is blended.
+    void drawPending() {
+        std::vector<Run>& runs = pending.runs;
+        if (runs.empty()) return;
+        StaticStore& s = stores.at(pending.store);
+        useStore(s.gl, pending.state);
+        if (runs.size() == 1) {
+            apply(pending.state);
+            emscripten_glDrawArrays(glTopology(pending.topology), runs[0].first, runs[0].count);
+            runs.clear();
+            return;
+        }
+        std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
+            return a.first != b.first ? a.first < b.first : a.count < b.count;
+        });
+        std::vector<float> origins;
+        origins.reserve(runs.size() * 3);
+        for (const Run& r : runs) origins.insert(origins.end(), r.origin, r.origin + 3);
+        emscripten_glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
+        emscripten_glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(origins.size() * sizeof(float)), origins.data(),
+                                GL_STREAM_DRAW);
+        DrawState atOrigin = pending.state;
+        atOrigin.modelview[12] = atOrigin.modelview[13] = atOrigin.modelview[14] = 0.0f;
+        apply(atOrigin);
+        emscripten_glEnableVertexAttribArray(originAttribute);
+        for (std::size_t at = 0; at < runs.size();) {
+            std::size_t end = at + 1;
+            while (end < runs.size() && runs[end].first == runs[at].first && runs[end].count == runs[at].count) ++end;
+            const auto offset = reinterpret_cast<const void*>(at * 3 * sizeof(float));
+            emscripten_glVertexAttribPointer(originAttribute, 3, GL_FLOAT, GL_FALSE, 0, offset);
+            emscripten_glDrawArraysInstanced(glTopology(pending.topology), runs[at].first, runs[at].count,
+                                             static_cast<GLsizei>(end - at));
+            at = end;
+        }
+        emscripten_glDisableVertexAttribArray(originAttribute);
+        runs.clear();
+    }
+
     void enable(GLenum cap, bool on, bool& now) {
         if (on == now) return;
         now = on;
@@ -249,46 +395,60 @@ struct WebGlBackend::Impl {
         else emscripten_glDisable(cap);
     }
 
-    // Sets the uniforms and switches that changed since the last draw.
+    // Sets the uniforms and switches that changed since the last draw. What
+    // only lit draws read is left as it was for unlit ones.
     void apply(const DrawState& s) {
-        if (modelview.changes(s.modelview.data())) emscripten_glUniformMatrix4fv(modelview.location, 1, GL_FALSE, modelview.value.data());
-        if (projection.changes(s.projection.data())) emscripten_glUniformMatrix4fv(projection.location, 1, GL_FALSE, projection.value.data());
-        lighting.set(s.lighting ? 1 : 0);
-        flat.set(s.flat ? 1 : 0);
+        ShaderProgram& p = programs[s.lighting ? 1 : 0];
+        if (inUse != &p) {
+            emscripten_glUseProgram(p.id);
+            inUse = &p;
+        }
+        if (p.modelview.changes(s.modelview.data())) {
+            emscripten_glUniformMatrix4fv(p.modelview.location, 1, GL_FALSE, p.modelview.value.data());
+        }
+        p.flat.set(s.flat ? 1 : 0);
         const float size = s.pointSize * pixelScale;
-        if (pointSize.changes(&size)) emscripten_glUniform1f(pointSize.location, size);
+        if (p.pointSize.changes(&size)) emscripten_glUniform1f(p.pointSize.location, size);
+
+        SceneBlock block = scene;
+        std::memcpy(block.projection, s.projection.data(), sizeof block.projection);
         if (s.lighting) {
             const auto n = normalMatrixOf(s.modelview);
-            if (normalMatrix.changes(n.data())) emscripten_glUniformMatrix3fv(normalMatrix.location, 1, GL_FALSE, n.data());
-            colourMaterial.set(s.colourMaterial ? 1 : 0);
-            normalize.set(s.normalize ? 1 : 0);
+            if (p.normalMatrix.changes(n.data())) {
+                emscripten_glUniformMatrix3fv(p.normalMatrix.location, 1, GL_FALSE, n.data());
+            }
+            const std::array<int, 2> switches{s.colourMaterial, s.normalize};
+            if (!p.switchesKnown || switches != p.switches) {
+                p.switches = switches;
+                p.switchesKnown = true;
+                emscripten_glUniform2iv(p.switchesLocation, 1, switches.data());
+            }
             const Material& m = s.material;
-            float mv[20];
-            std::memcpy(mv, m.ambient.data(), 16);
-            std::memcpy(mv + 4, m.diffuse.data(), 16);
-            std::memcpy(mv + 8, m.specular.data(), 16);
-            std::memcpy(mv + 12, m.emission.data(), 16);
-            mv[16] = m.shininess;
-            mv[17] = mv[18] = mv[19] = 0.0f;
-            if (material.changes(mv)) emscripten_glUniform4fv(material.location, 5, material.value.data());
-            if (sceneAmbient.changes(s.sceneAmbient.data())) emscripten_glUniform4fv(sceneAmbient.location, 1, sceneAmbient.value.data());
-            float lv[32];
-            std::array<int, 2> on{};
+            std::memcpy(block.material, m.ambient.data(), 16);
+            std::memcpy(block.material + 4, m.diffuse.data(), 16);
+            std::memcpy(block.material + 8, m.specular.data(), 16);
+            std::memcpy(block.material + 12, m.emission.data(), 16);
+            block.material[16] = m.shininess;
+            std::memcpy(block.sceneAmbient, s.sceneAmbient.data(), 16);
             for (int i = 0; i < lightCount; ++i) {
                 const Light& l = s.lights[i];
-                std::memcpy(lv + 16 * i, l.ambient.data(), 16);
-                std::memcpy(lv + 16 * i + 4, l.diffuse.data(), 16);
-                std::memcpy(lv + 16 * i + 8, l.specular.data(), 16);
-                std::memcpy(lv + 16 * i + 12, l.position.data(), 16);
-                on[i] = l.enabled ? 1 : 0;
-            }
-            if (lights.changes(lv)) emscripten_glUniform4fv(lights.location, 8, lights.value.data());
-            if (!lightOnKnown || on != lightOn) {
-                lightOn = on;
-                lightOnKnown = true;
-                emscripten_glUniform1iv(lightOnLocation, 2, lightOn.data());
+                std::memcpy(block.lights + 16 * i, l.ambient.data(), 16);
+                std::memcpy(block.lights + 16 * i + 4, l.diffuse.data(), 16);
+                std::memcpy(block.lights + 16 * i + 8, l.specular.data(), 16);
+                std::memcpy(block.lights + 16 * i + 12, l.position.data(), 16);
+                block.lightOn[i] = l.enabled ? 1 : 0;
             }
         }
+        if (!sceneKnown || std::memcmp(&block, &scene, sizeof block) != 0) {
+            scene = block;
+            sceneKnown = true;
+            // New contents rather than changed ones (as for every buffer
+            // below): changing a buffer that a draw of the frame has read
+            // makes the browser's Vulkan interrupt the frame's drawing.
+            emscripten_glBindBuffer(GL_UNIFORM_BUFFER, sceneBuffer);
+            emscripten_glBufferData(GL_UNIFORM_BUFFER, sizeof scene, &scene, GL_DYNAMIC_DRAW);
+        }
+
         enable(GL_DEPTH_TEST, s.depthTest, depthTest);
         if (s.depthTest && s.depthFunc != depthFunc) {
             depthFunc = s.depthFunc;
@@ -306,46 +466,18 @@ struct WebGlBackend::Impl {
 
 WebGlBackend::WebGlBackend() : impl_(std::make_unique<Impl>()) {
     Impl& d = *impl_;
-    const GLuint vs = compile(GL_VERTEX_SHADER, vertexShader);
-    const GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentShader);
-    if (vs != 0 && fs != 0) {
-        d.program = emscripten_glCreateProgram();
-        emscripten_glAttachShader(d.program, vs);
-        emscripten_glAttachShader(d.program, fs);
-        emscripten_glLinkProgram(d.program);
-        GLint ok = 0;
-        emscripten_glGetProgramiv(d.program, GL_LINK_STATUS, &ok);
-        if (!ok) {
-            char log[1024] = "";
-            emscripten_glGetProgramInfoLog(d.program, sizeof log, nullptr, log);
-            std::fprintf(stderr, "prallwerk: shader program does not link: %s\n", log);
-            emscripten_glDeleteProgram(d.program);
-            d.program = 0;
-        }
-    }
-    if (vs != 0) emscripten_glDeleteShader(vs);
-    if (fs != 0) emscripten_glDeleteShader(fs);
-    if (d.program == 0) return;
-
-    emscripten_glUseProgram(d.program);
-    const auto where = [&d](const char* name) { return emscripten_glGetUniformLocation(d.program, name); };
-    d.modelview.location = where("modelview");
-    d.projection.location = where("projection");
-    d.normalMatrix.location = where("normalMatrix");
-    d.material.location = where("material");
-    d.sceneAmbient.location = where("sceneAmbient");
-    d.lights.location = where("lights");
-    d.pointSize.location = where("pointSize");
-    d.lighting.location = where("lighting");
-    d.colourMaterial.location = where("colourMaterial");
-    d.normalize.location = where("normalizeNormals");
-    d.flat.location = where("flatShading");
-    d.lightOnLocation = where("lightOn");
+    constexpr GLuint sceneBinding = 0;
+    d.programs[0].build(false, sceneBinding);
+    d.programs[1].build(true, sceneBinding);
+    if (!ready()) return;
+    emscripten_glGenBuffers(1, &d.instanceBuffer);
+    emscripten_glGenBuffers(1, &d.sceneBuffer);
+    emscripten_glBindBuffer(GL_UNIFORM_BUFFER, d.sceneBuffer);
+    emscripten_glBufferData(GL_UNIFORM_BUFFER, sizeof(SceneBlock), nullptr, GL_DYNAMIC_DRAW);
+    emscripten_glBindBufferBase(GL_UNIFORM_BUFFER, sceneBinding, d.sceneBuffer);
 
     emscripten_glGenBuffers(1, &d.stream.buffer);
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, d.stream.buffer);
-    d.streamCapacity = firstStreamVertices;
-    emscripten_glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(d.streamCapacity * vertexBytes), nullptr, GL_STREAM_DRAW);
     d.makeVertexArray(d.stream);
     emscripten_glGenBuffers(1, &d.indexBuffer);
 }
@@ -360,20 +492,26 @@ WebGlBackend::~WebGlBackend() {
     if (d.stream.vertexArray != 0) emscripten_glDeleteVertexArrays(1, &d.stream.vertexArray);
     if (d.stream.buffer != 0) emscripten_glDeleteBuffers(1, &d.stream.buffer);
     if (d.indexBuffer != 0) emscripten_glDeleteBuffers(1, &d.indexBuffer);
-    if (d.program != 0) emscripten_glDeleteProgram(d.program);
+    if (d.sceneBuffer != 0) emscripten_glDeleteBuffers(1, &d.sceneBuffer);
+    for (ShaderProgram& program : d.programs) {
+        if (program.id != 0) emscripten_glDeleteProgram(program.id);
+    }
+    if (d.instanceBuffer != 0) emscripten_glDeleteBuffers(1, &d.instanceBuffer);
 }
 
-bool WebGlBackend::ready() const { return impl_->program != 0; }
+bool WebGlBackend::ready() const { return impl_->programs[0].id != 0 && impl_->programs[1].id != 0; }
 
 void WebGlBackend::setPixelScale(float scale) { impl_->pixelScale = scale > 0.0f ? scale : 1.0f; }
 
 void WebGlBackend::viewport(int x, int y, int width, int height) {
+    impl_->drawPending();
     const float s = impl_->pixelScale;
     const auto px = [s](int v) { return static_cast<GLint>(std::lround(static_cast<float>(v) * s)); };
     emscripten_glViewport(px(x), px(y), px(width), px(height));
 }
 
 void WebGlBackend::clear(bool colour, bool depth, const Vec4& rgba) {
+    impl_->drawPending();
     GLbitfield mask = 0;
     if (colour) {
         emscripten_glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
@@ -385,21 +523,13 @@ void WebGlBackend::clear(bool colour, bool depth, const Vec4& rgba) {
 
 void WebGlBackend::draw(const DrawState& state, Topology topology, const Vertex* vertices, std::size_t count) {
     Impl& d = *impl_;
-    if (d.program == 0 || count == 0) return;
-    if (d.streamUsed + count > d.streamCapacity) {
-        // A new store for the buffer: draws still reading the old one keep it.
-        while (d.streamCapacity < count) d.streamCapacity *= 2;
-        emscripten_glBindBuffer(GL_ARRAY_BUFFER, d.stream.buffer);
-        emscripten_glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(d.streamCapacity * vertexBytes), nullptr, GL_STREAM_DRAW);
-        d.streamUsed = 0;
-    }
+    if (!ready() || count == 0) return;
+    d.drawPending();
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, d.stream.buffer);
-    emscripten_glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(d.streamUsed * vertexBytes),
-                               static_cast<GLsizeiptr>(count * vertexBytes), vertices);
+    emscripten_glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * vertexBytes), vertices, GL_STREAM_DRAW);
     d.useStore(d.stream, state);
     d.apply(state);
-    emscripten_glDrawArrays(glTopology(topology), static_cast<GLint>(d.streamUsed), static_cast<GLsizei>(count));
-    d.streamUsed += count;
+    emscripten_glDrawArrays(glTopology(topology), 0, static_cast<GLsizei>(count));
 }
 
 StoredRun WebGlBackend::store(const Vertex* vertices, std::size_t count) {
@@ -420,7 +550,7 @@ void WebGlBackend::drawStored(const DrawState& state, Topology topology, const S
                               const std::uint32_t* indices, std::size_t indexCount) {
     Impl& d = *impl_;
     const auto found = d.stores.find(run.store);
-    if (d.program == 0 || run.count == 0 || found == d.stores.end()) return;
+    if (!ready() || run.count == 0 || found == d.stores.end()) return;
     StaticStore& s = found->second;
     if (!s.made) {
         emscripten_glGenBuffers(1, &s.gl.buffer);
@@ -432,6 +562,25 @@ void WebGlBackend::drawStored(const DrawState& state, Topology topology, const S
         s.made = true;
         if (d.openStore == run.store) d.openStore = 0;
     }
+    // Runs of one colour wait to be drawn with the next ones that differ
+    // from them by their origin only: a text's letters.
+    Impl::PendingRuns& p = d.pending;
+    const bool oneColour = !state.lighting && !state.vertexColours && !state.blend;
+    if (indices == nullptr && oneColour) {
+        if (!p.runs.empty() && (p.store != run.store || p.topology != topology || p.runs.size() == mostGatheredRuns ||
+                                !sameButOrigin(p.state, state))) {
+            d.drawPending();
+        }
+        if (p.runs.empty()) {
+            p.state = state;
+            p.topology = topology;
+            p.store = run.store;
+        }
+        p.runs.push_back({static_cast<GLint>(run.first), static_cast<GLsizei>(run.count),
+                          {state.modelview[12], state.modelview[13], state.modelview[14]}});
+        return;
+    }
+    d.drawPending();
     d.useStore(s.gl, state);
     d.apply(state);
     if (indices == nullptr) {
@@ -451,6 +600,7 @@ void WebGlBackend::release(const StoredRun& run) {
     Impl& d = *impl_;
     const auto found = d.stores.find(run.store);
     if (run.count == 0 || found == d.stores.end()) return;
+    d.drawPending();
     StaticStore& s = found->second;
     if (--s.runs > 0) return;
     if (s.made) {
@@ -464,6 +614,7 @@ void WebGlBackend::release(const StoredRun& run) {
 
 void WebGlBackend::flush() {
     // WebGL hands the frame over when the page yields to the browser.
+    impl_->drawPending();
 }
 
 }  // namespace gl11

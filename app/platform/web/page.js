@@ -43,8 +43,9 @@ Module.page = (function () {
     if (document.fullscreenElement !== c) {
       width = Math.max(2, Math.min(windowWidth, window.innerWidth - 2 * margin,
                                    (window.innerHeight - 2 * margin) * windowWidth / windowHeight));
-      c.style.width = width + 'px';
-      c.style.height = (width * windowHeight / windowWidth) + 'px';
+      const cssWidth = width + 'px', cssHeight = (width * windowHeight / windowWidth) + 'px';
+      if (c.style.width !== cssWidth) c.style.width = cssWidth;
+      if (c.style.height !== cssHeight) c.style.height = cssHeight;
     }
     const pixels = Math.max(2, Math.round(width * (window.devicePixelRatio || 1)));
     const rows = Math.max(2, Math.round(pixels * windowHeight / windowWidth));

@@ -43,6 +43,10 @@ std::deque<PlatformEvent> pendingEvents;
 bool keyHeld[keyCodeCount] = {};
 char keyCodeName[32] = {};  // KeyboardEvent.code of the key being handed over
 
+// A frame captured for the frame-time benchmark (tests/web/frame_bench.js).
+gl11::Context::CapturedFrame capturedFrame;
+bool captureRequested = false;
+
 // The open window: events arrive only for it.
 bool windowOpen = false;
 bool windowFullscreen = false;
@@ -185,7 +189,11 @@ public:
     // page has none, so its wait ends at once and the loop goes on to the
     // page's minimised message.
     void swapBuffers(PlatformWindow*) override {
-        if (current_ != nullptr) current_->gl->flush();
+        if (current_ != nullptr) {
+            current_->gl->flush();
+            current_->gl->capture(captureRequested ? &capturedFrame : nullptr);
+            captureRequested = false;
+        }
         const double scale = pageNextFrame();
         if (scale != pixelScale_ && current_ != nullptr && scale > 0.0) {
             pixelScale_ = scale;
@@ -300,6 +308,21 @@ EMSCRIPTEN_KEEPALIVE void prallwerkPageEvent(int kind) {
         return;
     }
     queue(e);
+}
+
+// The frame-time benchmark asks for the vertices of the next frame, and
+// reads them when that frame is shown: per topology (0 points, 1 lines, 2
+// triangles), count vertices of 12 floats (gl11::Context::CapturedVertex).
+EMSCRIPTEN_KEEPALIVE void prallwerkCaptureNextFrame() {
+    for (auto& vertices : capturedFrame) vertices.clear();
+    captureRequested = true;
+}
+
+EMSCRIPTEN_KEEPALIVE const float* prallwerkCapturedVertices(int topology, int* count) {
+    if (topology < 0 || topology > 2) return nullptr;
+    const auto& vertices = capturedFrame[static_cast<std::size_t>(topology)];
+    *count = static_cast<int>(vertices.size());
+    return reinterpret_cast<const float*>(vertices.data());
 }
 
 }  // extern "C"
