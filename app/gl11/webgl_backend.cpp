@@ -18,14 +18,11 @@ namespace {
 // back faces take the front material and their normal as it is.
 // Vertex shader source after its #version line; compiled once with
 // LIGHTING defined for lit draws and once without for unlit ones, so that
-// an unlit draw (the letters, the grid) runs none of the lighting. origin
-// moves a vertex in eye coordinates: 0 for a draw as OpenGL makes it, each
-// instance's own where runs drawn as instances share one call.
+// an unlit draw (the letters, the grid) runs none of the lighting.
 const char* const vertexShader = R"(
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
 layout(location = 2) in vec4 colour;
-layout(location = 3) in vec3 origin;
 // What changes from draw to draw ...
 uniform mat4 modelview;
 uniform float pointSize;
@@ -46,7 +43,6 @@ flat out vec4 flatColour;
 
 void main() {
     vec4 eye = modelview * vec4(position, 1.0);
-    eye.xyz += origin;
     gl_Position = projection * eye;
     gl_PointSize = pointSize;
     vec4 c = colour;
@@ -99,10 +95,7 @@ struct SceneBlock {
 };
 static_assert(sizeof(SceneBlock) == 304, "std140 layout of the Scene block");
 
-enum Attribute : GLuint { positionAttribute = 0, normalAttribute = 1, colourAttribute = 2, originAttribute = 3 };
-
-// Display-list runs gathered for drawing as instances at most.
-constexpr std::size_t mostGatheredRuns = 4096;
+enum Attribute : GLuint { positionAttribute = 0, normalAttribute = 1, colourAttribute = 2 };
 
 constexpr GLsizei vertexBytes = sizeof(Vertex);
 
@@ -147,34 +140,6 @@ std::array<float, 9> normalMatrixOf(const Mat4& m) {
     return {A * s, B * s, C * s,
             (c * h - b * i) * s, (a * i - c * g) * s, (b * g - a * h) * s,
             (b * f - c * e) * s, (c * d - a * f) * s, (a * e - b * d) * s};
-}
-
-bool same(const Vec4& a, const Vec4& b) { return a == b; }
-
-// Whether two draws differ in nothing but the origin of their modelview
-// matrix (its translation). Every field of DrawState that a draw reads is
-// compared.
-bool sameButOrigin(const DrawState& a, const DrawState& b) {
-    for (int i = 0; i < 12; ++i) {
-        if (a.modelview[i] != b.modelview[i]) return false;
-    }
-    const auto sameLight = [](const Light& x, const Light& y) {
-        return x.enabled == y.enabled && same(x.ambient, y.ambient) && same(x.diffuse, y.diffuse) &&
-               same(x.specular, y.specular) && same(x.position, y.position);
-    };
-    const Material& m = a.material;
-    const Material& n = b.material;
-    return a.modelview[15] == b.modelview[15] && a.projection == b.projection && a.lighting == b.lighting &&
-           a.colourMaterial == b.colourMaterial && a.normalize == b.normalize && a.flat == b.flat &&
-           a.depthTest == b.depthTest && a.depthFunc == b.depthFunc && a.blend == b.blend &&
-           a.blendSource == b.blendSource && a.blendDestination == b.blendDestination &&
-           a.cullBackFaces == b.cullBackFaces && a.pointSize == b.pointSize && same(m.ambient, n.ambient) &&
-           same(m.diffuse, n.diffuse) && same(m.specular, n.specular) && same(m.emission, n.emission) &&
-           m.shininess == n.shininess && same(a.sceneAmbient, b.sceneAmbient) &&
-           sameLight(a.lights[0], b.lights[0]) && sameLight(a.lights[1], b.lights[1]) &&
-           a.vertexNormals == b.vertexNormals && a.vertexColours == b.vertexColours &&
-           (a.vertexNormals || std::equal(a.normal, a.normal + 3, b.normal)) &&
-           (a.vertexColours || same(a.colour, b.colour));
 }
 
 // A uniform and the value last given to it: it is set only when it changes.
@@ -271,21 +236,6 @@ struct StaticStore {
 struct WebGlBackend::Impl {
     ShaderProgram programs[2];  // unlit, lit
     const ShaderProgram* inUse = nullptr;
-    GLuint instanceBuffer = 0;  // origins of the runs drawn as instances
-
-    // Display-list runs of one colour waiting to be drawn: all from one
-    // store, with one state but for the origin of their modelview matrix.
-    struct Run {
-        GLint first;
-        GLsizei count;
-        float origin[3];
-    };
-    struct PendingRuns {
-        DrawState state;
-        Topology topology = Topology::triangles;
-        std::uint32_t store = 0;
-        std::vector<Run> runs;
-    } pending;
     VertexStore stream;
     GLuint indexBuffer = 0;
     std::map<std::uint32_t, StaticStore> stores;
@@ -315,7 +265,6 @@ struct WebGlBackend::Impl {
         emscripten_glEnableVertexAttribArray(positionAttribute);
         emscripten_glEnableVertexAttribArray(normalAttribute);
         emscripten_glEnableVertexAttribArray(colourAttribute);
-        emscripten_glVertexAttribDivisor(originAttribute, 1);
         s.normals = s.colours = true;
     }
 
@@ -345,47 +294,6 @@ struct WebGlBackend::Impl {
         if (!state.vertexColours && constantColour.changes(state.colour.data())) {
             emscripten_glVertexAttrib4f(colourAttribute, state.colour[0], state.colour[1], state.colour[2], state.colour[3]);
         }
-    }
-
-    // Draws the waiting runs. One is drawn as any draw. More are drawn a
-    // call per distinct run, as instances, one at each run's origin: the
-    // order in which they cover each other changes no pixel, for every one
-    // of their fragments has the same colour and none is blended.
-    void drawPending() {
-        std::vector<Run>& runs = pending.runs;
-        if (runs.empty()) return;
-        StaticStore& s = stores.at(pending.store);
-        useStore(s.gl, pending.state);
-        if (runs.size() == 1) {
-            apply(pending.state);
-            emscripten_glDrawArrays(glTopology(pending.topology), runs[0].first, runs[0].count);
-            runs.clear();
-            return;
-        }
-        std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
-            return a.first != b.first ? a.first < b.first : a.count < b.count;
-        });
-        std::vector<float> origins;
-        origins.reserve(runs.size() * 3);
-        for (const Run& r : runs) origins.insert(origins.end(), r.origin, r.origin + 3);
-        emscripten_glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
-        emscripten_glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(origins.size() * sizeof(float)), origins.data(),
-                                GL_STREAM_DRAW);
-        DrawState atOrigin = pending.state;
-        atOrigin.modelview[12] = atOrigin.modelview[13] = atOrigin.modelview[14] = 0.0f;
-        apply(atOrigin);
-        emscripten_glEnableVertexAttribArray(originAttribute);
-        for (std::size_t at = 0; at < runs.size();) {
-            std::size_t end = at + 1;
-            while (end < runs.size() && runs[end].first == runs[at].first && runs[end].count == runs[at].count) ++end;
-            const auto offset = reinterpret_cast<const void*>(at * 3 * sizeof(float));
-            emscripten_glVertexAttribPointer(originAttribute, 3, GL_FLOAT, GL_FALSE, 0, offset);
-            emscripten_glDrawArraysInstanced(glTopology(pending.topology), runs[at].first, runs[at].count,
-                                             static_cast<GLsizei>(end - at));
-            at = end;
-        }
-        emscripten_glDisableVertexAttribArray(originAttribute);
-        runs.clear();
     }
 
     void enable(GLenum cap, bool on, bool& now) {
@@ -470,7 +378,6 @@ WebGlBackend::WebGlBackend() : impl_(std::make_unique<Impl>()) {
     d.programs[0].build(false, sceneBinding);
     d.programs[1].build(true, sceneBinding);
     if (!ready()) return;
-    emscripten_glGenBuffers(1, &d.instanceBuffer);
     emscripten_glGenBuffers(1, &d.sceneBuffer);
     emscripten_glBindBuffer(GL_UNIFORM_BUFFER, d.sceneBuffer);
     emscripten_glBufferData(GL_UNIFORM_BUFFER, sizeof(SceneBlock), nullptr, GL_DYNAMIC_DRAW);
@@ -496,7 +403,6 @@ WebGlBackend::~WebGlBackend() {
     for (ShaderProgram& program : d.programs) {
         if (program.id != 0) emscripten_glDeleteProgram(program.id);
     }
-    if (d.instanceBuffer != 0) emscripten_glDeleteBuffers(1, &d.instanceBuffer);
 }
 
 bool WebGlBackend::ready() const { return impl_->programs[0].id != 0 && impl_->programs[1].id != 0; }
@@ -504,14 +410,12 @@ bool WebGlBackend::ready() const { return impl_->programs[0].id != 0 && impl_->p
 void WebGlBackend::setPixelScale(float scale) { impl_->pixelScale = scale > 0.0f ? scale : 1.0f; }
 
 void WebGlBackend::viewport(int x, int y, int width, int height) {
-    impl_->drawPending();
     const float s = impl_->pixelScale;
     const auto px = [s](int v) { return static_cast<GLint>(std::lround(static_cast<float>(v) * s)); };
     emscripten_glViewport(px(x), px(y), px(width), px(height));
 }
 
 void WebGlBackend::clear(bool colour, bool depth, const Vec4& rgba) {
-    impl_->drawPending();
     GLbitfield mask = 0;
     if (colour) {
         emscripten_glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
@@ -524,7 +428,6 @@ void WebGlBackend::clear(bool colour, bool depth, const Vec4& rgba) {
 void WebGlBackend::draw(const DrawState& state, Topology topology, const Vertex* vertices, std::size_t count) {
     Impl& d = *impl_;
     if (!ready() || count == 0) return;
-    d.drawPending();
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, d.stream.buffer);
     emscripten_glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * vertexBytes), vertices, GL_STREAM_DRAW);
     d.useStore(d.stream, state);
@@ -562,25 +465,6 @@ void WebGlBackend::drawStored(const DrawState& state, Topology topology, const S
         s.made = true;
         if (d.openStore == run.store) d.openStore = 0;
     }
-    // Runs of one colour wait to be drawn with the next ones that differ
-    // from them by their origin only: a text's letters.
-    Impl::PendingRuns& p = d.pending;
-    const bool oneColour = !state.lighting && !state.vertexColours && !state.blend;
-    if (indices == nullptr && oneColour) {
-        if (!p.runs.empty() && (p.store != run.store || p.topology != topology || p.runs.size() == mostGatheredRuns ||
-                                !sameButOrigin(p.state, state))) {
-            d.drawPending();
-        }
-        if (p.runs.empty()) {
-            p.state = state;
-            p.topology = topology;
-            p.store = run.store;
-        }
-        p.runs.push_back({static_cast<GLint>(run.first), static_cast<GLsizei>(run.count),
-                          {state.modelview[12], state.modelview[13], state.modelview[14]}});
-        return;
-    }
-    d.drawPending();
     d.useStore(s.gl, state);
     d.apply(state);
     if (indices == nullptr) {
@@ -600,7 +484,6 @@ void WebGlBackend::release(const StoredRun& run) {
     Impl& d = *impl_;
     const auto found = d.stores.find(run.store);
     if (run.count == 0 || found == d.stores.end()) return;
-    d.drawPending();
     StaticStore& s = found->second;
     if (--s.runs > 0) return;
     if (s.made) {
@@ -614,7 +497,6 @@ void WebGlBackend::release(const StoredRun& run) {
 
 void WebGlBackend::flush() {
     // WebGL hands the frame over when the page yields to the browser.
-    impl_->drawPending();
 }
 
 }  // namespace gl11
