@@ -20,7 +20,7 @@ const consoleLines = [];
 // The keys the controls read; the browser must not act on any of them.
 const programKeys = ['F3', 'F5', 'F6', 'F7', 'F8', 'Space', 'PageUp', 'PageDown', 'ArrowLeft', 'ArrowRight',
                      'ArrowUp', 'ArrowDown', 'KeyA', 'KeyR', 'NumpadAdd', 'NumpadSubtract', 'NumpadMultiply',
-                     'NumpadDivide'];
+                     'NumpadDivide', 'Period', 'Comma'];
 const bodyColours = {yellow: [255, 255, 0], red: [255, 0, 0], green: [0, 255, 0], blue: [0, 0, 255],
                      magenta: [255, 0, 255], cyan: [0, 255, 255], orange: [255, 128, 0]};
 // The lower left panel with the body table, and the top panel, in canvas pixels.
