@@ -193,6 +193,13 @@ void applyBinding(const KeyBinding& binding, const int* keys) {
 
 }  // namespace
 
+bool isControlKey(int virtualKey) {
+    for (const KeyBinding& binding : keyBindings) {
+        if (binding.key == virtualKey) return true;
+    }
+    return false;
+}
+
 LaunchParameters initialLaunchParameters() {
     LaunchParameters p;
     p.triples[0] = {-20.0, 0.0, 5.0 + static_cast<double>(0.1f)};

@@ -43,6 +43,10 @@ LaunchParameters initialLaunchParameters();
 extern AppWindow* controlWindow;
 extern const int* controlKeys;
 
+// Whether some control reads the key with this virtual-key code: the keys
+// whose meaning a host (a browser) must not act on while the program runs.
+bool isControlKey(int virtualKey);
+
 // Applies the held keys to the control state (one-shot keys once per press),
 // runs the arcball step, and while the simulation runs advances the World by
 // elapsedMilliseconds / timeScale of simulated time in sub-steps shorter than

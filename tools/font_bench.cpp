@@ -5,7 +5,7 @@
 //
 // cycles: build/delete cycles to time (default 20); 0 only counts triangles.
 
-#include "app/text/glyph_mesh.h"
+#include "app/text/glyph_fill.h"
 #include "app/text/glyph_outline.h"
 #include "app/platform/sdl/freetype_glyphs.h"
 #include "app/text/outline_font.h"

@@ -1,105 +1,11 @@
 #include "app/text/glyph_mesh.h"
 
-#include <GL/glu.h>
-
 #include <array>
 #include <cmath>
-#include <deque>
-
-// Windows' GLU headers name the callbacks' calling convention and type
-// differently from Mesa's.
-#if defined(_WIN32) && !defined(GLAPIENTRY)
-#define GLAPIENTRY APIENTRY
-#endif
 
 namespace {
 
-#if defined(_WIN32)
-using TessCallback = void(CALLBACK*)();
-#else
-using TessCallback = _GLUfuncptr;
-#endif
-
 using Point3 = std::array<double, 3>;
-
-// What the tessellator callbacks work on: the points they may name and the
-// front-face triangles they produce.
-struct Tessellation {
-    std::deque<Point3> points;  // a deque: the tessellator keeps pointers into it
-    std::vector<const Point3*> pending;  // corners of the triangle being received
-    std::vector<std::array<Point3, 3>> triangles;
-    bool failed = false;
-};
-
-Tessellation& tessellationOf(void* data) { return *static_cast<Tessellation*>(data); }
-
-void GLAPIENTRY onBegin(GLenum, void* data) { tessellationOf(data).pending.clear(); }
-
-// Having this callback at all makes the tessellator send separate triangles
-// only, never fans or strips.
-void GLAPIENTRY onEdgeFlag(GLboolean, void*) {}
-
-void GLAPIENTRY onVertex(void* vertex, void* data) {
-    Tessellation& t = tessellationOf(data);
-    t.pending.push_back(static_cast<const Point3*>(vertex));
-    if (t.pending.size() == 3) {
-        t.triangles.push_back({*t.pending[0], *t.pending[1], *t.pending[2]});
-        t.pending.clear();
-    }
-}
-
-void GLAPIENTRY onEnd(void*) {}
-
-// Crossing contours (overlapping strokes in some fonts) need new points at
-// their intersections.
-void GLAPIENTRY onCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* data) {
-    Tessellation& t = tessellationOf(data);
-    t.points.push_back({coords[0], coords[1], coords[2]});
-    *out = &t.points.back();
-}
-
-void GLAPIENTRY onError(GLenum, void* data) { tessellationOf(data).failed = true; }
-
-template <typename F>
-TessCallback callback(F* function) {
-    return reinterpret_cast<TessCallback>(function);
-}
-
-// Front-face triangles of the region the contours fill by nonzero winding.
-// An empty result with failed set when the tessellator gave up.
-Tessellation tessellate(const std::vector<Contour>& contours) {
-    Tessellation t;
-    GLUtesselator* tess = gluNewTess();
-    if (tess == nullptr) {
-        t.failed = true;
-        return t;
-    }
-    // TrueType outlines fill where the winding number is not zero, which also
-    // keeps overlapping parts of a letter filled; the even-odd rule would cut
-    // holes there.
-    gluTessProperty(tess, GLU_TESS_WINDING_RULE, GLU_TESS_WINDING_NONZERO);
-    gluTessNormal(tess, 0.0, 0.0, 1.0);
-    gluTessCallback(tess, GLU_TESS_BEGIN_DATA, callback(onBegin));
-    gluTessCallback(tess, GLU_TESS_EDGE_FLAG_DATA, callback(onEdgeFlag));
-    gluTessCallback(tess, GLU_TESS_VERTEX_DATA, callback(onVertex));
-    gluTessCallback(tess, GLU_TESS_END_DATA, callback(onEnd));
-    gluTessCallback(tess, GLU_TESS_COMBINE_DATA, callback(onCombine));
-    gluTessCallback(tess, GLU_TESS_ERROR_DATA, callback(onError));
-
-    gluTessBeginPolygon(tess, &t);
-    for (const Contour& contour : contours) {
-        gluTessBeginContour(tess);
-        for (const OutlinePoint& p : contour) {
-            t.points.push_back({p.x, p.y, 0.0});
-            gluTessVertex(tess, t.points.back().data(), &t.points.back());
-        }
-        gluTessEndContour(tess);
-    }
-    gluTessEndPolygon(tess);
-    gluDeleteTess(tess);
-    if (t.failed) t.triangles.clear();
-    return t;
-}
 
 // Twice the signed area enclosed by a contour: positive when it runs
 // counter-clockwise.
@@ -136,20 +42,28 @@ void addTriangle(GlyphMesh& mesh, const Point3& normal, const Point3& a, const P
 
 }  // namespace
 
-GlyphMesh buildGlyphMesh(const std::vector<Contour>& contours, float depth) {
+GlyphMesh extrudeGlyph(const std::vector<Contour>& contours, const GlyphFill& fill, float depth) {
     GlyphMesh mesh;
-    const Tessellation front = tessellate(contours);
-    if (front.triangles.empty()) return mesh;
+    // The fill's corners: the contours' points in order, then the extra ones.
+    std::vector<OutlinePoint> points;
+    for (const Contour& c : contours) points.insert(points.end(), c.begin(), c.end());
+    points.insert(points.end(), fill.extraPoints.begin(), fill.extraPoints.end());
+    for (const auto& t : fill.triangles) {
+        for (std::uint32_t corner : t) {
+            if (corner >= points.size()) return mesh;
+        }
+    }
+    if (fill.triangles.empty()) return mesh;
     const double back = -static_cast<double>(depth);
+    const auto at = [&points](std::uint32_t corner, double z) {
+        return Point3{points[corner].x, points[corner].y, z};
+    };
 
     // Faces.
     const Point3 up{0.0, 0.0, 1.0};
     const Point3 down{0.0, 0.0, -1.0};
-    for (const auto& t : front.triangles) addTriangle(mesh, up, t[0], t[1], t[2]);
-    for (const auto& t : front.triangles) {
-        const Point3 a{t[0][0], t[0][1], back}, b{t[1][0], t[1][1], back}, c{t[2][0], t[2][1], back};
-        addTriangle(mesh, down, a, b, c);
-    }
+    for (const auto& t : fill.triangles) addTriangle(mesh, up, at(t[0], 0.0), at(t[1], 0.0), at(t[2], 0.0));
+    for (const auto& t : fill.triangles) addTriangle(mesh, down, at(t[0], back), at(t[1], back), at(t[2], back));
 
     // Walls. The filled region lies on the same side of every edge: the left
     // when the contours' areas add up counter-clockwise (outer contours

@@ -28,11 +28,11 @@ struct GlyphMesh {
     std::vector<MeshTriangle> triangles;
 };
 
-// Extrudes a glyph: the region that the contours fill by the nonzero winding
-// rule becomes a front face in the plane z = 0 with normal +z, a back face in
-// z = -depth with normal -z, and one wall of two triangles per contour edge
-// with its normal pointing out of the letter. The contours may run either
-// way round and may overlap; holes are contours that wind the other way.
-// Empty contours give an empty mesh, and so does a set the tessellator
-// cannot fill.
-GlyphMesh buildGlyphMesh(const std::vector<Contour>& contours, float depth = glyphDepth);
+// Extrudes a glyph: its fill (the region that the contours fill by the
+// nonzero winding rule) becomes a front face in the plane z = 0 with normal
+// +z, a back face in z = -depth with normal -z, and each contour edge a wall
+// of two triangles with its normal pointing out of the letter. The contours
+// may run either way round; holes are contours that wind the other way. An
+// empty fill gives an empty mesh, and so does a fill that names a point the
+// glyph does not have.
+GlyphMesh extrudeGlyph(const std::vector<Contour>& contours, const GlyphFill& fill, float depth = glyphDepth);

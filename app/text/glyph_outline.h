@@ -6,6 +6,8 @@
 // Windows); both flatten their curves with the functions below, so the
 // letters come out the same way whichever one drew them.
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,9 +23,19 @@ struct OutlinePoint {
 // is implied, so the first point is not repeated at the end.
 using Contour = std::vector<OutlinePoint>;
 
-// The flattened outline of one glyph.
+// The region a glyph's contours fill, as triangles in the plane of the
+// outline. A corner is a number: first the points of the contours, counted
+// in order through each contour, then extraPoints, the points where crossing
+// contours meet. The corners of a triangle may run either way round.
+struct GlyphFill {
+    std::vector<OutlinePoint> extraPoints;
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+};
+
+// The flattened outline of one glyph, with the region it fills.
 struct GlyphOutline {
     std::vector<Contour> contours;  // filled by the nonzero winding rule
+    GlyphFill fill;                 // empty when nothing is filled
     float advance = 0.0f;           // em units the pen moves along +x after the glyph
 };
 
@@ -55,8 +67,8 @@ public:
 
     // The outline of the glyph for a Unicode character, its curves flattened
     // so that no point of them is further than tolerance (em units) from the
-    // polylines. A character the face has no glyph for, or any failure,
-    // gives no contours and zero advance.
+    // polylines, and its fill. A character the face has no glyph for, or any
+    // failure, gives no contours, no fill and zero advance.
     virtual GlyphOutline loadGlyph(char32_t character, double tolerance) const = 0;
 };
 

@@ -12,9 +12,6 @@ std::array<GlyphMetrics, fontGlyphCount> glyphMetrics{};
 
 namespace {
 
-// Code whose list is left empty: the glyphs are built for 0 to 254 only.
-constexpr int lastBuiltCode = fontGlyphCount - 2;
-
 bool sameNormal(const MeshPoint& a, const MeshPoint& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
 }
@@ -49,13 +46,9 @@ void buildFontFrom(const GlyphSource& source) {
     fontListBase = base;
 
     for (int code = 0; code < fontGlyphCount; ++code) {
-        GlyphOutline outline;
-        const auto character = windows1252ToUnicode(static_cast<unsigned char>(code));
-        if (code <= lastBuiltCode && character) {
-            outline = source.loadGlyph(*character, glyphFlatness);
-        }
+        const GlyphOutline outline = fontGlyph(source, code);
         glyphMetrics[code].advance = outline.advance;
-        compileGlyph(base + code, buildGlyphMesh(outline.contours), outline.advance);
+        compileGlyph(base + code, extrudeGlyph(outline.contours, outline.fill), outline.advance);
     }
 }
 

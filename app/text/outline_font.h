@@ -48,6 +48,11 @@ void buildFont();
 // The same from the glyphs of source.
 void buildFontFrom(const GlyphSource& source);
 
+// The glyph that the list of a character code draws: source's glyph of the
+// code's Windows-1252 character with curves flattened to glyphFlatness, or
+// no glyph for code 255 and the codes that name no character.
+GlyphOutline fontGlyph(const GlyphSource& source, int code);
+
 // Deletes the lists and zeroes the metrics. Safe to call when nothing is
 // built.
 void deleteFont();

@@ -1,4 +1,4 @@
-#include "app/text/glyph_mesh.h"
+#include "app/text/glyph_fill.h"
 #include "app/platform/sdl/freetype_glyphs.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "app/text/outline_font.h"
 
 #include "app/platform/sdl/freetype_glyphs.h"
-#include "app/text/glyph_mesh.h"
+#include "app/text/glyph_fill.h"
 
 #include <GL/osmesa.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "app/platform/sdl/freetype_glyphs.h"
 
+#include "app/text/glyph_fill.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -139,6 +141,7 @@ GlyphOutline OutlineFace::loadGlyph(char32_t character, double tolerance) const 
     tidyContours(walk.contours);
 
     glyph.contours = std::move(walk.contours);
+    glyph.fill = fillContours(glyph.contours);
     const double advance = static_cast<double>(slot->metrics.horiAdvance) * walk.unitsToEm;
     glyph.advance = roundAdvance(advance);
     return glyph;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/platform/win32/gdi_glyphs.h"
+#include "app/text/glyph_fill.h"
 #include "app/text/glyph_outline.h"
 
 namespace {
@@ -123,6 +124,7 @@ public:
             }
             glyph.contours = contoursOf(buffer, unitsToEm, tolerance);
             tidyContours(glyph.contours);
+            glyph.fill = fillContours(glyph.contours);
         }
         glyph.advance = roundAdvance(metrics.gmCellIncX * unitsToEm);
         return glyph;

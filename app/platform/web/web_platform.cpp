@@ -1,0 +1,328 @@
+#include "app/platform/web/web_platform.h"
+
+#include <emscripten.h>
+#include <emscripten/html5_webgl.h>
+
+#include <cstdlib>
+#include <deque>
+#include <string>
+
+#include "app/controls.h"
+#include "app/gl11/gl11_context.h"
+#include "app/gl11/webgl_backend.h"
+#include "app/virtual_keys.h"
+#include "app/platform/web/web_keys.h"
+
+// What the page does for the platform: each function calls page.js.
+// Those that wait give the browser control until their promise settles.
+
+EM_ASYNC_JS(int, pageAsk, (const char* title, const char* text), {
+    return await Module.page.ask(UTF8ToString(title), UTF8ToString(text));
+});
+EM_ASYNC_JS(int, pageWarn, (const char* title, const char* text), {
+    return await Module.page.warn(UTF8ToString(title), UTF8ToString(text));
+});
+EM_ASYNC_JS(int, pageEnterFullscreen, (), { return await Module.page.enterFullscreen(); });
+EM_ASYNC_JS(double, pageNextFrame, (), { return await Module.page.nextFrame(); });
+EM_ASYNC_JS(void, pageNextEvent, (), { await Module.page.nextEvent(); });
+EM_JS(void, pageLeaveFullscreen, (), { Module.page.leaveFullscreen(); });
+EM_JS(void, pageShowCursor, (int shown), { Module.page.showCursor(shown != 0); });
+EM_JS(double, pageOpenWindow, (const char* title, int width, int height, int fullscreen), {
+    return Module.page.openWindow(UTF8ToString(title), width, height, fullscreen != 0);
+});
+EM_JS(void, pageShowWindow, (), { Module.page.showWindow(); });
+EM_JS(void, pageCloseWindow, (), { Module.page.closeWindow(); });
+EM_JS(void, pageWake, (), { Module.page.wake(); });
+EM_JS(char*, pageLastFailure, (), { return stringToNewUTF8(Module.page.lastFailure || ""); });
+
+namespace {
+
+// Events queued by the page's handlers, taken by the loop. The handlers run
+// between frames, while the loop waits; they only queue.
+std::deque<PlatformEvent> pendingEvents;
+bool keyHeld[keyCodeCount] = {};
+char keyCodeName[32] = {};  // KeyboardEvent.code of the key being handed over
+
+// A frame captured for the frame-time benchmark (tests/web/frame_bench.js).
+gl11::Context::CapturedFrame capturedFrame;
+bool captureRequested = false;
+
+// The open window: events arrive only for it.
+bool windowOpen = false;
+bool windowFullscreen = false;
+int windowWidth = 0;
+int windowHeight = 0;
+
+void queue(const PlatformEvent& event) {
+    pendingEvents.push_back(event);
+    pageWake();
+}
+
+void queueKey(int code, bool down) {
+    PlatformEvent e;
+    e.kind = down ? PlatformEvent::Kind::keyDown : PlatformEvent::Kind::keyUp;
+    e.code = code;
+    keyHeld[code] = down;
+    queue(e);
+}
+
+// What failed, as the page said, for a box it could not show.
+BoxResult boxResult(int answer) {
+    BoxResult result;
+    if (answer < 0) {
+        result.shown = false;
+        char* failure = pageLastFailure();
+        result.failure = failure;
+        std::free(failure);
+        return result;
+    }
+    result.answer = answer == 1 ? Answer::yes : answer == 0 ? Answer::no : Answer::other;
+    return result;
+}
+
+// A window's OpenGL context: WebGL 2 and the subset over it.
+struct WebContext {
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE webgl = 0;
+    std::unique_ptr<gl11::WebGlBackend> backend;
+    std::unique_ptr<gl11::Context> gl;
+};
+
+PlatformWindow* const theWindow = reinterpret_cast<PlatformWindow*>(1);
+
+class WebPlatform final : public Platform {
+public:
+    BoxResult askQuestion(const char* title, const char* text) override { return boxResult(pageAsk(title, text)); }
+
+    BoxResult showWarning(const char* title, const char* text) override {
+        return boxResult(pageWarn(title, text));
+    }
+
+    bool registerWindowClass(const char*) override { return true; }
+    void unregisterWindowClass(const char*) override {}
+
+    // The browser has answered the full-screen request that the user's Yes
+    // made (a page may ask only while handling the user's click or key).
+    // The canvas is then the full-screen element; the display's mode itself
+    // stays as it is, and the canvas shows the window's picture scaled up.
+    bool changeScreenMode(int, int, int) override { return pageEnterFullscreen() == 1; }
+
+    void restoreScreenMode() override { pageLeaveFullscreen(); }
+
+    void showCursor(bool shown) override { pageShowCursor(shown ? 1 : 0); }
+
+    // WebGL's drawing buffer is RGBA, double-buffered, with a depth buffer
+    // of at least 16 bits: every request the program makes.
+    bool requestPixelFormat(const PixelFormatRequest&) override { return true; }
+
+    PlatformWindow* openWindow(const WindowSpec& spec) override {
+        windowWidth = spec.width;
+        windowHeight = spec.height;
+        windowFullscreen = spec.style == WindowStyle::popup;
+        pixelScale_ = pageOpenWindow(spec.title, spec.width, spec.height, windowFullscreen ? 1 : 0);
+        windowOpen = true;
+        return theWindow;
+    }
+
+    void showWindow(PlatformWindow*) override { pageShowWindow(); }
+
+    void closeWindow(PlatformWindow*) override {
+        windowOpen = false;
+        windowFullscreen = false;
+        pageCloseWindow();
+        pendingEvents.clear();
+    }
+
+    PlatformContext* createGlContext(PlatformWindow*) override {
+        EmscriptenWebGLContextAttributes attributes;
+        emscripten_webgl_init_context_attributes(&attributes);
+        attributes.majorVersion = 2;
+        attributes.minorVersion = 0;
+        attributes.alpha = EM_FALSE;      // the desktop's window has no alpha plane either
+        attributes.depth = EM_TRUE;
+        attributes.stencil = EM_FALSE;
+        attributes.antialias = EM_FALSE;  // OpenGL 1.1 draws aliased
+        attributes.preserveDrawingBuffer = EM_FALSE;
+        auto context = std::make_unique<WebContext>();
+        context->webgl = emscripten_webgl_create_context("#canvas", &attributes);
+        if (context->webgl <= 0) return nullptr;
+        if (emscripten_webgl_make_context_current(context->webgl) != EMSCRIPTEN_RESULT_SUCCESS) {
+            emscripten_webgl_destroy_context(context->webgl);
+            return nullptr;
+        }
+        context->backend = std::make_unique<gl11::WebGlBackend>();
+        if (!context->backend->ready()) {
+            context->backend.reset();
+            emscripten_webgl_destroy_context(context->webgl);
+            return nullptr;
+        }
+        context->backend->setPixelScale(static_cast<float>(pixelScale_));
+        context->gl = std::make_unique<gl11::Context>(*context->backend);
+        return reinterpret_cast<PlatformContext*>(context.release());
+    }
+
+    bool makeCurrent(PlatformWindow*, PlatformContext* handle) override {
+        current_ = reinterpret_cast<WebContext*>(handle);
+        if (current_ == nullptr) {
+            gl11::makeCurrent(nullptr);
+            return true;
+        }
+        if (emscripten_webgl_make_context_current(current_->webgl) != EMSCRIPTEN_RESULT_SUCCESS) return false;
+        gl11::makeCurrent(current_->gl.get());
+        return true;
+    }
+
+    void deleteGlContext(PlatformContext* handle) override {
+        auto* context = reinterpret_cast<WebContext*>(handle);
+        if (context == nullptr) return;
+        // The subset's buffers and program go with the WebGL context they
+        // were made in.
+        emscripten_webgl_make_context_current(context->webgl);
+        context->gl.reset();
+        context->backend.reset();
+        emscripten_webgl_make_context_current(0);
+        emscripten_webgl_destroy_context(context->webgl);
+        if (current_ == context) current_ = nullptr;
+        delete context;
+    }
+
+    // Hands the frame to the browser and waits for its next one; a hidden
+    // page has none, so its wait ends at once and the loop goes on to the
+    // page's minimised message.
+    void swapBuffers(PlatformWindow*) override {
+        if (current_ != nullptr) {
+            current_->gl->flush();
+            current_->gl->capture(captureRequested ? &capturedFrame : nullptr);
+            captureRequested = false;
+        }
+        const double scale = pageNextFrame();
+        if (scale != pixelScale_ && current_ != nullptr && scale > 0.0) {
+            pixelScale_ = scale;
+            current_->backend->setPixelScale(static_cast<float>(scale));
+        }
+    }
+
+    bool peekEvent(PlatformEvent& event) override {
+        if (pendingEvents.empty()) return false;
+        event = pendingEvents.front();
+        pendingEvents.pop_front();
+        return true;
+    }
+
+    void waitEvent() override {
+        while (pendingEvents.empty()) pageNextEvent();
+    }
+
+    void postQuit() override {
+        PlatformEvent e;
+        e.kind = PlatformEvent::Kind::quit;
+        queue(e);
+    }
+
+    uint32_t tickCount() override { return static_cast<uint32_t>(static_cast<uint64_t>(emscripten_get_now())); }
+
+private:
+    WebContext* current_ = nullptr;
+    double pixelScale_ = 1.0;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> openWebPlatform() { return std::make_unique<WebPlatform>(); }
+
+// The page's handlers hand their events over through these.
+extern "C" {
+
+// Where the page writes a key's KeyboardEvent.code before prallwerkPageKey.
+EMSCRIPTEN_KEEPALIVE char* prallwerkPageKeyName() { return keyCodeName; }
+
+// A key went down or up on the canvas. Returns 1 when the page must keep the
+// browser from acting on it: a key that a control reads, pressed without
+// Control, Alt or Meta (so that the browser's own shortcuts with them stay).
+EMSCRIPTEN_KEEPALIVE int prallwerkPageKey(int down, int modified) {
+    keyCodeName[sizeof keyCodeName - 1] = '\0';
+    const int code = virtualKeyOfCode(keyCodeName);
+    if (code == 0 || !windowOpen) return 0;
+    queueKey(code, down != 0);
+    return isControlKey(code) && !modified ? 1 : 0;
+}
+
+// The mouse, in the window's client pixels: kind 0 a move (buttons: bit 0
+// left, bit 1 right held), 1 and 2 the left button down and up, 3 and 4 the
+// right one.
+EMSCRIPTEN_KEEPALIVE void prallwerkPageMouse(int kind, int x, int y, int buttons) {
+    if (!windowOpen) return;
+    PlatformEvent e;
+    switch (kind) {
+    case 0:
+        e.kind = PlatformEvent::Kind::mouseMove;
+        e.x = x;
+        e.y = y;
+        e.buttons = static_cast<unsigned>(buttons) & (mouseButtonLeft | mouseButtonRight);
+        break;
+    case 1:
+    case 2:
+        e.kind = PlatformEvent::Kind::leftButton;
+        e.down = kind == 1;
+        break;
+    case 3:
+    case 4:
+        e.kind = PlatformEvent::Kind::rightButton;
+        e.down = kind == 3;
+        break;
+    default:
+        return;
+    }
+    queue(e);
+}
+
+// What happened to the page: 0 the canvas lost the keyboard (every held key
+// comes up, as when a desktop window loses the focus), 1 the page was
+// hidden, 2 shown again, 3 the browser left full screen by itself (the user
+// pressed Escape there): the window comes back windowed, as the
+// screen-mode toggle makes it.
+EMSCRIPTEN_KEEPALIVE void prallwerkPageEvent(int kind) {
+    if (!windowOpen) return;
+    PlatformEvent e;
+    switch (kind) {
+    case 0:
+        for (int code = 0; code < keyCodeCount; ++code) {
+            if (keyHeld[code]) queueKey(code, false);
+        }
+        return;
+    case 1:
+        e.kind = PlatformEvent::Kind::sizeChanged;
+        e.sizeKind = SizeKind::minimised;
+        break;
+    case 2:
+        e.kind = PlatformEvent::Kind::sizeChanged;
+        e.sizeKind = SizeKind::restored;
+        e.x = windowWidth;
+        e.y = windowHeight;
+        break;
+    case 3:
+        if (!windowFullscreen) return;
+        windowFullscreen = false;
+        e.kind = PlatformEvent::Kind::toggleScreenMode;
+        break;
+    default:
+        return;
+    }
+    queue(e);
+}
+
+// The frame-time benchmark asks for the vertices of the next frame, and
+// reads them when that frame is shown: per topology (0 points, 1 lines, 2
+// triangles), count vertices of 12 floats (gl11::Context::CapturedVertex).
+EMSCRIPTEN_KEEPALIVE void prallwerkCaptureNextFrame() {
+    for (auto& vertices : capturedFrame) vertices.clear();
+    captureRequested = true;
+}
+
+EMSCRIPTEN_KEEPALIVE const float* prallwerkCapturedVertices(int topology, int* count) {
+    if (topology < 0 || topology > 2) return nullptr;
+    const auto& vertices = capturedFrame[static_cast<std::size_t>(topology)];
+    *count = static_cast<int>(vertices.size());
+    return reinterpret_cast<const float*>(vertices.data());
+}
+
+}  // extern "C"

@@ -1,0 +1,295 @@
+// The OpenGL 1.1 subset over a backend that records what it is asked to
+// draw. Mesa's GLU runs over it too: its calls land in the subset's gl*
+// functions, so GLU's own sphere and perspective are the reference for ours.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/gl11/gl11_context.h"
+#include "app/gl11/glu_shapes.h"
+
+namespace {
+
+using gl11::Topology;
+using gl11::Vertex;
+
+struct Draw {
+    gl11::DrawState state;
+    Topology topology;
+    std::vector<Vertex> vertices;  // as drawn: for a stored run, the run's vertices in index order
+    bool stored = false;
+};
+
+class RecordingBackend final : public gl11::DrawBackend {
+public:
+    std::vector<Draw> draws;
+    std::vector<std::vector<Vertex>> stores;
+    int releases = 0;
+
+    void viewport(int, int, int, int) override {}
+    void clear(bool, bool, const gl11::Vec4&) override {}
+    void draw(const gl11::DrawState& state, Topology topology, const Vertex* v, std::size_t count) override {
+        draws.push_back({state, topology, {v, v + count}, false});
+    }
+    gl11::StoredRun store(const Vertex* v, std::size_t count) override {
+        stores.emplace_back(v, v + count);
+        return {static_cast<std::uint32_t>(stores.size() - 1), 0, static_cast<std::uint32_t>(count)};
+    }
+    void drawStored(const gl11::DrawState& state, Topology topology, const gl11::StoredRun& run,
+                    const std::uint32_t* indices, std::size_t indexCount) override {
+        const auto& all = stores.at(run.store);
+        Draw d{state, topology, {}, true};
+        if (indices == nullptr) {
+            d.vertices.assign(all.begin() + run.first, all.begin() + run.first + run.count);
+        } else {
+            for (std::size_t i = 0; i < indexCount; ++i) d.vertices.push_back(all.at(run.first + indices[i]));
+        }
+        draws.push_back(d);
+    }
+    void release(const gl11::StoredRun&) override { ++releases; }
+    void flush() override {}
+};
+
+// A fresh context over a fresh recorder, current for the gl* functions.
+class Gl11 : public ::testing::Test {
+protected:
+    RecordingBackend backend;
+    gl11::Context context{backend};
+    void SetUp() override { gl11::makeCurrent(&context); }
+    void TearDown() override { gl11::makeCurrent(nullptr); }
+};
+
+bool sameBytes(const std::vector<Vertex>& a, const std::vector<Vertex>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vertex)) == 0;
+}
+
+std::vector<float> positions(const Draw& d) {
+    std::vector<float> out;
+    for (const Vertex& v : d.vertices) out.insert(out.end(), v.position, v.position + 3);
+    return out;
+}
+
+TEST(PrimitiveAssembly, EveryModeDrawsItsVerticesAsOpenGLDoes) {
+    struct Case {
+        GLenum mode;
+        std::uint32_t count;
+        GLenum polygonMode;
+        bool flat;
+        Topology topology;
+        std::vector<std::uint32_t> indices;
+    };
+    const Case cases[] = {
+        {GL_POINTS, 3, GL_FILL, false, Topology::points, {0, 1, 2}},
+        {GL_LINES, 5, GL_FILL, false, Topology::lines, {0, 1, 2, 3}},
+        {GL_LINE_STRIP, 3, GL_FILL, false, Topology::lines, {0, 1, 1, 2}},
+        {GL_LINE_LOOP, 3, GL_LINE, false, Topology::lines, {0, 1, 1, 2, 2, 0}},
+        {GL_TRIANGLES, 7, GL_FILL, false, Topology::triangles, {0, 1, 2, 3, 4, 5}},
+        // Every other strip triangle turns round to keep the winding.
+        {GL_TRIANGLE_STRIP, 5, GL_FILL, false, Topology::triangles, {0, 1, 2, 2, 1, 3, 2, 3, 4}},
+        {GL_TRIANGLE_FAN, 5, GL_FILL, false, Topology::triangles, {0, 1, 2, 0, 2, 3, 0, 3, 4}},
+        // A smooth quad is cut from its second to its fourth corner ...
+        {GL_QUADS, 4, GL_FILL, false, Topology::triangles, {0, 1, 3, 1, 2, 3}},
+        {GL_QUAD_STRIP, 6, GL_FILL, false, Topology::triangles, {0, 1, 2, 1, 3, 2, 2, 3, 4, 3, 5, 4}},
+        // ... a flat one around its provoking corner, the last of each triangle.
+        {GL_QUAD_STRIP, 4, GL_FILL, true, Topology::triangles, {2, 0, 3, 0, 1, 3}},
+        {GL_POLYGON, 5, GL_FILL, true, Topology::triangles, {1, 2, 0, 2, 3, 0, 3, 4, 0}},
+        {GL_TRIANGLE_STRIP, 2, GL_FILL, false, Topology::triangles, {}},
+        // Outlines: every edge of every polygon, but no quad's diagonal.
+        {GL_QUAD_STRIP, 6, GL_LINE, false, Topology::lines, {0, 1, 1, 3, 3, 2, 2, 0, 2, 3, 3, 5, 5, 4, 4, 2}},
+        {GL_TRIANGLE_FAN, 4, GL_LINE, false, Topology::lines, {0, 1, 1, 2, 2, 0, 0, 2, 2, 3, 3, 0}},
+        {GL_POLYGON, 4, GL_LINE, false, Topology::lines, {0, 1, 1, 2, 2, 3, 3, 0}},
+        {GL_TRIANGLES, 3, GL_POINT, false, Topology::points, {0, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint32_t> out;
+        const Topology t = gl11::assemblePrimitive(c.mode, c.count, c.polygonMode, c.flat, out);
+        EXPECT_EQ(t, c.topology) << "mode " << c.mode << " polygon mode " << c.polygonMode;
+        EXPECT_EQ(out, c.indices) << "mode " << c.mode << " polygon mode " << c.polygonMode << " flat " << c.flat;
+    }
+}
+
+TEST_F(Gl11, SphereAndPerspectiveAreGlusOwn) {
+    // Mesa's GLU draws through this context as it would through OpenGL.
+    GLUquadric* quadric = gluNewQuadric();
+    ASSERT_NE(quadric, nullptr);
+    gluQuadricNormals(quadric, GLU_SMOOTH);
+    for (const GLenum polygonMode : {GL_FILL, GL_LINE}) {
+        glPolygonMode(GL_FRONT_AND_BACK, polygonMode);
+        for (const double radius : {0.5, 1.7320508}) {
+            backend.draws.clear();
+            gluSphere(quadric, radius, 12, 12);
+            glFlush();
+            const std::vector<Draw> glus = backend.draws;
+            backend.draws.clear();
+            gl11::drawSphere(context, radius, 12, 12, true);
+            glFlush();
+            ASSERT_EQ(glus.size(), 1u) << "a sphere's fans and strips share one draw";
+            ASSERT_EQ(backend.draws.size(), 1u);
+            EXPECT_EQ(glus[0].topology, polygonMode == GL_FILL ? Topology::triangles : Topology::lines);
+            EXPECT_EQ(glus[0].vertices.size(), polygonMode == GL_FILL ? 12u * 12u * 6u - 2u * 12u * 3u
+                                                                      : 12u * 2u * 6u + 12u * 10u * 8u);
+            EXPECT_TRUE(sameBytes(glus[0].vertices, backend.draws[0].vertices))
+                << "radius " << radius << " polygon mode " << polygonMode;
+        }
+    }
+    gluDeleteQuadric(quadric);
+
+    const double cases[][4] = {{45.0, 1024.0 / 768.0, 1.0, 100.0}, {60.0, 0.5, 0.25, 7.0}, {45.0, 1.0, 5.0, 5.0}};
+    for (const auto& c : cases) {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(c[0], c[1], c[2], c[3]);
+        glBegin(GL_POINTS);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glEnd();
+        glLoadIdentity();
+        double m[16];
+        if (gl11::perspectiveMatrix(c[0], c[1], c[2], c[3], m)) glMultMatrixd(m);
+        glBegin(GL_POINTS);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glEnd();
+        glFlush();
+        ASSERT_GE(backend.draws.size(), 2u);
+        const auto& glus = backend.draws[backend.draws.size() - 2].state.projection;
+        const auto& ours = backend.draws.back().state.projection;
+        EXPECT_EQ(glus, ours) << "fovy " << c[0] << " aspect " << c[1];
+    }
+}
+
+TEST_F(Gl11, ImmediateModeGathersPrimitivesUntilTheStateChanges) {
+    glBegin(GL_TRIANGLES);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glVertex3f(1.0f, 0.0f, 0.0f);
+    glVertex3f(0.0f, 1.0f, 0.0f);
+    glEnd();
+    glColor3f(0.0f, 1.0f, 0.0f);  // a vertex colour: no new draw
+    glBegin(GL_TRIANGLE_STRIP);
+    glVertex3f(0.0f, 0.0f, 1.0f);
+    glVertex3f(1.0f, 0.0f, 1.0f);
+    glVertex3f(0.0f, 1.0f, 1.0f);
+    glEnd();
+    glTranslatef(0.0f, 0.0f, 5.0f);  // a new matrix: the gathered vertices are drawn first
+    glBegin(GL_LINES);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glVertex3f(0.0f, 0.0f, 1.0f);
+    glEnd();
+    glFlush();
+
+    ASSERT_EQ(backend.draws.size(), 2u);
+    EXPECT_EQ(backend.draws[0].topology, Topology::triangles);
+    ASSERT_EQ(backend.draws[0].vertices.size(), 6u);
+    EXPECT_EQ(backend.draws[0].vertices[0].colour[0], 1.0f);
+    EXPECT_EQ(backend.draws[0].vertices[3].colour[1], 1.0f);
+    EXPECT_EQ(backend.draws[0].state.modelview[14], 0.0f);
+    EXPECT_EQ(backend.draws[1].topology, Topology::lines);
+    EXPECT_EQ(backend.draws[1].state.modelview[14], 5.0f);
+}
+
+TEST_F(Gl11, LightsAndColourMaterialKeepOpenGLsMeaning) {
+    const GLfloat position[] = {5.0f, 5.0f, 10.0f, 1.0f};
+    glTranslatef(1.0f, 2.0f, 3.0f);
+    glLightfv(GL_LIGHT1, GL_POSITION, position);  // taken through the modelview matrix of the moment
+    glLoadIdentity();
+    glEnable(GL_LIGHT1);
+
+    const GLfloat red[] = {1.0f, 0.0f, 0.0f, 0.5f};
+    glColor4fv(red);
+    glEnable(GL_COLOR_MATERIAL);  // the material follows the current colour from now on ...
+    glColor3ub(0, 255, 0);
+    glDisable(GL_COLOR_MATERIAL);  // ... and keeps the last one after
+    const gl11::DrawState& s = context.drawState();
+    EXPECT_EQ(s.lights[1].position, (gl11::Vec4{6.0f, 7.0f, 13.0f, 1.0f}));
+    EXPECT_TRUE(s.lights[1].enabled);
+    EXPECT_FALSE(s.lights[0].enabled);
+    EXPECT_EQ(s.lights[0].diffuse, (gl11::Vec4{1.0f, 1.0f, 1.0f, 1.0f})) << "light 0 starts white";
+    EXPECT_EQ(s.lights[1].diffuse, (gl11::Vec4{0.0f, 0.0f, 0.0f, 1.0f})) << "other lights start black";
+    EXPECT_EQ(s.material.diffuse, (gl11::Vec4{0.0f, 1.0f, 0.0f, 1.0f}));
+    EXPECT_EQ(s.material.ambient, (gl11::Vec4{0.0f, 1.0f, 0.0f, 1.0f}));
+}
+
+// The letters' case: lists of triangles with their own normals that end by
+// moving the origin, called in a row over a base with the caller's colour.
+TEST_F(Gl11, ListsKeepTheirVerticesOnceAndReplayThemWithTheCallersState) {
+    const GLuint base = glGenLists(3);
+    ASSERT_NE(base, 0u);
+    for (GLuint i = 0; i < 3; ++i) {
+        glNewList(base + i, GL_COMPILE);
+        glBegin(GL_TRIANGLES);
+        glNormal3f(0.0f, 0.0f, 1.0f);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glVertex3f(static_cast<float>(i + 1), 0.0f, 0.0f);
+        glVertex3f(0.0f, 1.0f, 0.0f);
+        glEnd();
+        glTranslatef(0.5f, 0.0f, 0.0f);
+        glEndList();
+    }
+    EXPECT_EQ(backend.stores.size(), 3u) << "each list's vertices are kept when it is compiled";
+    EXPECT_TRUE(backend.draws.empty()) << "compiling draws nothing";
+
+    const GLfloat blue[] = {0.0f, 0.0f, 1.0f, 1.0f};
+    glColor4fv(blue);
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(base - 1);
+    const GLubyte text[] = {3, 1, 2, 9};  // 9 names no list and draws nothing
+    glCallLists(4, GL_UNSIGNED_BYTE, text);
+    glPopAttrib();
+    glTranslatef(-1.5f, 0.0f, 0.0f);
+    glCallList(base);  // the base is back to 0: names are absolute again
+    glFlush();
+
+    ASSERT_EQ(backend.draws.size(), 4u);
+    const float widths[] = {3.0f, 1.0f, 2.0f, 1.0f};
+    const float origins[] = {0.0f, 0.5f, 1.0f, 0.0f};
+    for (std::size_t k = 0; k < backend.draws.size(); ++k) {
+        const Draw& d = backend.draws[k];
+        EXPECT_TRUE(d.stored);
+        EXPECT_EQ(positions(d)[3], widths[k]) << "draw " << k;
+        EXPECT_EQ(d.state.modelview[12], origins[k]) << "draw " << k << " after the lists moved the origin";
+        EXPECT_TRUE(d.state.vertexNormals);
+        EXPECT_FALSE(d.state.vertexColours) << "the lists set no colour: the caller's holds";
+        EXPECT_EQ(d.state.colour, (gl11::Vec4{0.0f, 0.0f, 1.0f, 1.0f}));
+    }
+
+    // In outline mode the same list draws its triangle's edges.
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glCallList(base + 2);
+    glFlush();
+    ASSERT_EQ(backend.draws.size(), 5u);
+    EXPECT_EQ(backend.draws.back().topology, Topology::lines);
+    EXPECT_EQ(backend.draws.back().vertices.size(), 6u);
+
+    glDeleteLists(base, 3);
+    EXPECT_EQ(backend.releases, 3);
+    EXPECT_EQ(glGenLists(1), base) << "deleted names are free again";
+}
+
+TEST_F(Gl11, ListVerticesBeforeTheListsFirstNormalTakeTheCallersNormal) {
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glBegin(GL_TRIANGLES);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glNormal3f(1.0f, 0.0f, 0.0f);
+    glVertex3f(1.0f, 0.0f, 0.0f);
+    glVertex3f(0.0f, 1.0f, 0.0f);
+    glEnd();
+    glEndList();
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    glCallList(list);
+    glBegin(GL_POINTS);  // the list left its last normal current
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glEnd();
+    glFlush();
+
+    ASSERT_EQ(backend.draws.size(), 2u);
+    const auto& v = backend.draws[0].vertices;
+    ASSERT_EQ(v.size(), 3u);
+    EXPECT_EQ(v[0].normal[1], 1.0f) << "the caller's normal";
+    EXPECT_EQ(v[1].normal[0], 1.0f) << "the list's normal";
+    EXPECT_EQ(backend.draws[1].vertices[0].normal[0], 1.0f);
+}
+
+}  // namespace
