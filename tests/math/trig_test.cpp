@@ -8,6 +8,7 @@
 //   PRALLWERK_TRIG_ARGUMENTS=100000000 build/tests/engine_tests --gtest_filter='Trig.*Random*'
 // PRALLWERK_TRIG_SEED picks another sequence.
 #include "prallwerk/math/trig.h"
+#include "prallwerk/math/trig_stages.h"
 
 #include <gtest/gtest.h>
 
@@ -342,5 +343,25 @@ TEST(Trig, TinyHugeAndSpecialArguments) {
     for (double x : {1e-300, -3e-10, 2.5, -1e300}) {
         const SinCos r = sinCos(x);
         EXPECT_TRUE(sameBits(sine(x), r.sin) && sameBits(cosine(x), r.cos)) << x;
+    }
+}
+
+// The 128-bit products that the stages build from 64-bit words: by 32-bit
+// halves (what WebAssembly runs), signed, and modulo 2^128, each against the
+// compiler's own 128-bit arithmetic.
+TEST(Trig, WideProductsMatchTheCompilersOwn) {
+    using trigStages::i128;
+    using trigStages::u128;
+    std::vector<uint64_t> words = {0, 1, 2, 0xffffffffull, 0x100000000ull, 0x7fffffffffffffffull,
+                                   0x8000000000000000ull, ~0ull, ~0ull - 1, 0xffffffff00000000ull};
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 2000; ++i) words.push_back(rng() >> (rng() & 63));
+    for (size_t i = 0; i < words.size(); ++i) {
+        const uint64_t a = words[i], b = words[(i * 7 + 3) % words.size()];
+        ASSERT_TRUE(trigStages::mulWideByHalves(a, b) == static_cast<u128>(a) * b) << a << " * " << b;
+        const int64_t sa = static_cast<int64_t>(a), sb = static_cast<int64_t>(b);
+        ASSERT_TRUE(trigStages::mulWideSigned(sa, sb) == static_cast<i128>(sa) * sb) << sa << " * " << sb;
+        const u128 v = trigStages::make128(b, a);
+        ASSERT_TRUE(trigStages::mulLow128(a, v) == static_cast<u128>(a) * v) << a << " * (" << b << ", " << a << ")";
     }
 }
