@@ -21,4 +21,11 @@ function(prallwerk_layer layer)
   target_link_libraries(${target} PUBLIC ${arg_LINKS})
   set_target_properties(${target} PROPERTIES EXPORT_NAME ${layer})
   prallwerk_warnings(${target})
+  # WebAssembly: the layers as LLVM bitcode, optimised as one at each link, so
+  # that a layer's small functions are inlined into the layers above it, as
+  # within one file. (A call costs more there than natively; Emscripten's
+  # own libraries are not built for it, so only the engine is.)
+  if(EMSCRIPTEN)
+    target_compile_options(${target} PRIVATE -flto)
+  endif()
 endfunction()

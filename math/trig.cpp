@@ -76,9 +76,7 @@ using namespace trigStages;
 
 // ---- Shared by the quick and the fixed stage: Q1.127 in 128-bit integers ----
 
-u128 make128(uint64_t hi, uint64_t lo) { return static_cast<u128>(hi) << 64 | lo; }
-
-uint64_t mulHigh(uint64_t a, uint64_t b) { return static_cast<uint64_t>(static_cast<u128>(a) * b >> 64); }
+uint64_t mulHigh(uint64_t a, uint64_t b) { return static_cast<uint64_t>(mulWide(a, b) >> 64); }
 
 int leadingZeros128(u128 v) {
     const uint64_t hi = static_cast<uint64_t>(v >> 64);
@@ -90,9 +88,9 @@ int leadingZeros128(u128 v) {
 [[gnu::always_inline]] inline u128 mulQ127(u128 a, u128 b) {
     const uint64_t a1 = static_cast<uint64_t>(a >> 64), a0 = static_cast<uint64_t>(a);
     const uint64_t b1 = static_cast<uint64_t>(b >> 64), b0 = static_cast<uint64_t>(b);
-    const u128 hl = static_cast<u128>(a1) * b0, lh = static_cast<u128>(a0) * b1;
+    const u128 hl = mulWide(a1, b0), lh = mulWide(a0, b1);
     const u128 low = static_cast<u128>(static_cast<uint64_t>(hl)) + static_cast<uint64_t>(lh);
-    const u128 hh = static_cast<u128>(a1) * b1 + (hl >> 64) + (lh >> 64) + (low >> 64);
+    const u128 hh = mulWide(a1, b1) + (hl >> 64) + (lh >> 64) + (low >> 64);
     return hh << 1 | static_cast<uint64_t>(low) >> 63;
 }
 
@@ -156,9 +154,9 @@ struct Reduced {
 // r is within 5.1 units.
 Reduced reduceByWindow(uint64_t m, int e) {
     const int start = e - 2 + 64;
-    const u128 p2 = static_cast<u128>(m) * twoOverPiBits(start + 128);
-    const u128 p1 = static_cast<u128>(m) * twoOverPiBits(start + 64) + static_cast<uint64_t>(p2 >> 64);
-    const u128 p0 = static_cast<u128>(m) * twoOverPiBits(start) + static_cast<uint64_t>(p1 >> 64);
+    const u128 p2 = mulWide(m, twoOverPiBits(start + 128));
+    const u128 p1 = mulWide(m, twoOverPiBits(start + 64)) + static_cast<uint64_t>(p2 >> 64);
+    const u128 p0 = mulWide(m, twoOverPiBits(start)) + static_cast<uint64_t>(p1 >> 64);
     // x * 2/pi mod 4 = (p0, p1, p2) low words * 2^-190; its two integer bits
     // are the top of p0.
     const uint64_t w0 = static_cast<uint64_t>(p0), w1 = static_cast<uint64_t>(p1), w2 = static_cast<uint64_t>(p2);
@@ -206,7 +204,7 @@ constexpr uint64_t over5040 = (1ull << 36) / 5040;
         const uint64_t p = mulHigh(m, twoOverPi[1]);
         const uint64_t k = (p + (1ull << (shift - 1))) >> shift;
         const u128 x = static_cast<u128>(m << (e + 60)) << 64;
-        const u128 d = x - k * (make128(piOver2[0], piOver2[1]) >> 3);
+        const u128 d = x - mulLow128(k, make128(piOver2[0], piOver2[1]) >> 3);
         red.negative = static_cast<i128>(d) < 0;
         red.r = (red.negative ? -d : d) << 3;
         red.q = static_cast<unsigned>(k & 3);
@@ -260,8 +258,8 @@ constexpr uint64_t over5040 = (1ull << 36) / 5040;
         const u128 ca = make128(sinCosTable[j][2], sinCosTable[j][3]);
         // Below 1, so their high words are below 2^63.
         const uint64_t saHigh = sinCosTable[j][0], caHigh = sinCosTable[j][2];
-        const i128 caSinT = static_cast<i128>(static_cast<int64_t>(caHigh)) * sinT >> 7;
-        const i128 saSinT = static_cast<i128>(static_cast<int64_t>(saHigh)) * sinT >> 7;
+        const i128 caSinT = mulWideSigned(static_cast<int64_t>(caHigh), sinT) >> 7;
+        const i128 saSinT = mulWideSigned(static_cast<int64_t>(saHigh), sinT) >> 7;
         sinR = sa - (static_cast<u128>(mulHigh(saHigh, c)) << 50) + static_cast<u128>(caSinT);
         cosR = ca - (static_cast<u128>(mulHigh(caHigh, c)) << 50) - static_cast<u128>(saSinT);
     }

@@ -64,7 +64,7 @@ Fixed<L> mul(const Fixed<L>& a, const Fixed<L>& b) {
     for (int i = 0; i < L; ++i) {
         uint64_t carry = 0;
         for (int k = 0; k < L; ++k) {
-            const u128 cell = static_cast<u128>(a.w[i]) * b.w[k] + product[i + k] + carry;
+            const u128 cell = mulWide(a.w[i], b.w[k]) + product[i + k] + carry;
             product[i + k] = static_cast<uint64_t>(cell);
             carry = static_cast<uint64_t>(cell >> 64);
         }
@@ -164,7 +164,7 @@ void exactStage(double ax, bool last, Stage& stage) {
         uint64_t product[windowWords + 1] = {};
         uint64_t carry = 0;
         for (int k = 0; k < windowWords; ++k) {
-            const u128 cell = static_cast<u128>(m) * twoOverPiBits(start + 64 * (windowWords - 1 - k)) + carry;
+            const u128 cell = mulWide(m, twoOverPiBits(start + 64 * (windowWords - 1 - k))) + carry;
             product[k] = static_cast<uint64_t>(cell);
             carry = static_cast<uint64_t>(cell >> 64);
         }

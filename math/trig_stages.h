@@ -32,6 +32,43 @@ inline double fromBits(uint64_t b) {
 
 inline int leadingZeros(uint64_t w) { return w == 0 ? 64 : __builtin_clzll(w); }
 
+inline u128 make128(uint64_t hi, uint64_t lo) { return static_cast<u128>(hi) << 64 | lo; }
+
+// a * b in full, from four 32 x 32-bit products.
+inline u128 mulWideByHalves(uint64_t a, uint64_t b) {
+    const uint64_t a0 = a & 0xffffffffu, a1 = a >> 32, b0 = b & 0xffffffffu, b1 = b >> 32;
+    const uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+    // The middle column: at most 3 (2^32 - 1), no overflow.
+    const uint64_t middle = (p00 >> 32) + (p01 & 0xffffffffu) + (p10 & 0xffffffffu);
+    return make128(p11 + (p01 >> 32) + (p10 >> 32) + (middle >> 32), middle << 32 | (p00 & 0xffffffffu));
+}
+
+// a * b in full. WebAssembly has no 64 x 64 -> 128-bit multiplication, and a
+// 128-bit product there is a call into the compiler's run-time library that
+// multiplies all 128 by 128 bits: the halves in line are several times faster.
+// Elsewhere the processor's own instruction. The same bits either way.
+[[gnu::always_inline]] inline u128 mulWide(uint64_t a, uint64_t b) {
+#if defined(__wasm__)
+    return mulWideByHalves(a, b);
+#else
+    return static_cast<u128>(a) * b;
+#endif
+}
+
+// a * b in full for signed factors: the unsigned product of their two's
+// complements, less 2^64 times each factor whose partner is negative.
+[[gnu::always_inline]] inline i128 mulWideSigned(int64_t a, int64_t b) {
+    u128 p = mulWide(static_cast<uint64_t>(a), static_cast<uint64_t>(b));
+    if (a < 0) p -= make128(static_cast<uint64_t>(b), 0);
+    if (b < 0) p -= make128(static_cast<uint64_t>(a), 0);
+    return static_cast<i128>(p);
+}
+
+// k * v modulo 2^128.
+[[gnu::always_inline]] inline u128 mulLow128(uint64_t k, u128 v) {
+    return make128(k * static_cast<uint64_t>(v >> 64), 0) + mulWide(k, static_cast<uint64_t>(v));
+}
+
 // 64 bits of 2/pi starting at bit position bit: bit i after the binary point
 // (weight 2^-(i+1)) is position i + 64, and positions 0..63 are zeros.
 uint64_t twoOverPiBits(int bit);

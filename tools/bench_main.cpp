@@ -13,6 +13,7 @@
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
+#include "tools/number_text.h"
 
 using namespace prallwerk;
 
@@ -196,8 +197,9 @@ int runQuick() {
         const double seconds = n <= 50 ? simulatedSeconds : 10.0;
         const DropRun run = runDrop(n, seconds);
         const bool good = run.maxImpacts <= quickMaxImpacts && run.lowestZ >= quickLowestZ;
-        std::printf("drop.bodies%d over %.0f s: max_events_per_step %ld, lowest_z %.6f m: %s\n", n, seconds,
-                    run.maxImpacts, run.lowestZ, good ? "ok" : "FAILED");
+        std::printf("drop.bodies%d over %s s: max_events_per_step %ld, lowest_z %s m: %s\n", n,
+                    fixedText(seconds, 0).c_str(), run.maxImpacts, fixedText(run.lowestZ, 6).c_str(),
+                    good ? "ok" : "FAILED");
         ok = ok && good;
     }
     return ok ? 0 : 1;
@@ -248,8 +250,12 @@ int main(int argc, char** argv) {
         if (wanted("drop.bodies" + std::to_string(n) + ".")) benchDrop(n, figures);
     }
 
-    for (const Figure& f : figures) std::printf("%-72s %12.2f %s\n", f.what.c_str(), f.value, f.unit);
+    // The figures through the engine's number formatter: the same text for the
+    // same value on every platform.
+    for (const Figure& f : figures) {
+        std::printf("%-72s %12s %s\n", f.what.c_str(), fixedText(f.value, 2).c_str(), f.unit);
+    }
     std::printf("\n");
-    for (const Figure& f : figures) std::printf("%s %.3f %s\n", f.name.c_str(), f.value, f.unit);
+    for (const Figure& f : figures) std::printf("%s %s %s\n", f.name.c_str(), fixedText(f.value, 3).c_str(), f.unit);
     return 0;
 }

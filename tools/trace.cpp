@@ -8,6 +8,7 @@
 
 #include "prallwerk/world/frame_runner.h"
 #include "tools/arguments.h"
+#include "tools/number_text.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
@@ -19,10 +20,8 @@ const char* const traceEventHeader = "frame,substep,time,kind,a,b,t";
 
 namespace {
 
-// One CSV line. Numbers are written with std::to_chars, whose digits are
-// defined by the value alone; a C library's printf may round its last digits
-// differently. Doubles get the meaning of %.17g: 17 significant digits, fixed
-// or exponent notation as printf would choose, trailing zeros removed.
+// One CSV line. Doubles are written as %.17g would write them, by the one
+// formatter whose digits are the same on every platform (number_text.h).
 class CsvLine {
 public:
     void text(const char* s) {
@@ -35,10 +34,8 @@ public:
         line_.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
     }
     void number(double v) {
-        // At most a sign, 17 digits, a point and "e-308".
-        char digits[32];
         separate();
-        line_.append(digits, std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 17).ptr);
+        appendSignificant17(line_, v);
     }
     void write(std::FILE* out) {
         line_ += '\n';

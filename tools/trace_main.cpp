@@ -32,7 +32,8 @@ const char* const usage =
     "the simulated time of the impact, 'ground' or 'pair', the body indices (b is\n"
     "-1 for a ground impact) and the impact time within the step.\n"
     "\n"
-    "Bad arguments print one line on stderr and exit with status 2.\n";
+    "Bad arguments print one line on stderr and exit with status 2; a trace that\n"
+    "could not be written, with status 1.\n";
 
 }  // namespace
 
@@ -53,5 +54,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     writeTrace(options, stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    // A write that failed on the way fails the run, also where the C library
+    // dropped the buffer then and the last flush has nothing left to fail on.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "prallwerk-trace: the trace could not be written\n");
+        return 1;
+    }
+    return 0;
 }

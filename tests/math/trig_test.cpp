@@ -1,17 +1,18 @@
-// The engine's sine and cosine against libquadmath's quadruple precision,
-// rounded once to double. Where the quadruple result lies too close to a
-// midpoint between doubles for its own 113 bits to say which way the exact
-// value rounds, the slow stage's multiprecision result is the reference.
+// The engine's sine and cosine against quadruple precision, rounded once to
+// double. Where the quadruple result lies too close to a midpoint between
+// doubles for its own 113 bits to say which way the exact value rounds, the
+// slow stage's multiprecision result is the reference.
 //
 // The random comparison runs 10^6 arguments (fewer in the sanitizer build);
 // the long form is run by hand:
 //   PRALLWERK_TRIG_ARGUMENTS=100000000 build/tests/engine_tests --gtest_filter='Trig.*Random*'
 // PRALLWERK_TRIG_SEED picks another sequence.
 #include "prallwerk/math/trig.h"
+#include "prallwerk/math/trig_stages.h"
 
 #include <gtest/gtest.h>
-#include <quadmath.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -21,9 +22,33 @@
 #include <random>
 #include <vector>
 
+#define QUAD_IS_LONG_DOUBLE (LDBL_MANT_DIG == 113 && LDBL_MAX_EXP == 16384)
+#if !QUAD_IS_LONG_DOUBLE
+#include <quadmath.h>
+#endif
+
 using namespace prallwerk;
 
 namespace {
+
+// The quadruple-precision reference: GCC's __float128 with libquadmath, or,
+// where long double is IEEE quadruple precision itself (WebAssembly, which has
+// no libquadmath), the C library's long double functions, which compute in it.
+#if QUAD_IS_LONG_DOUBLE
+using Quad = long double;
+Quad sinQuad(Quad x) { return sinl(x); }
+Quad cosQuad(Quad x) { return cosl(x); }
+Quad fabsQuad(Quad x) { return fabsl(x); }
+Quad ldexpQuad(Quad x, int e) { return ldexpl(x, e); }
+Quad parseQuad(const char* text) { return strtold(text, nullptr); }
+#else
+using Quad = __float128;
+Quad sinQuad(Quad x) { return sinq(x); }
+Quad cosQuad(Quad x) { return cosq(x); }
+Quad fabsQuad(Quad x) { return fabsq(x); }
+Quad ldexpQuad(Quad x, int e) { return ldexpq(x, e); }
+Quad parseQuad(const char* text) { return strtoflt128(text, nullptr); }
+#endif
 
 uint64_t bitsOf(double d) {
     uint64_t b;
@@ -58,16 +83,16 @@ struct QuadRounding {
     double midpointDistance = 0.0;  // in ulps of the double
 };
 
-QuadRounding roundQuad(__float128 q) {
+QuadRounding roundQuad(Quad q) {
     QuadRounding out;
     out.value = static_cast<double>(q);
     const double d = out.value;
     const uint64_t b = bitsOf(std::fabs(d));
     const double up = fromBits(b + 1), down = fromBits(b - 1);
-    const __float128 m = fabsq(q);
-    const __float128 ulp = static_cast<__float128>(up) - std::fabs(d);
-    const __float128 toUpper = fabsq(m - (static_cast<__float128>(std::fabs(d)) + up) / 2);
-    const __float128 toLower = fabsq(m - (static_cast<__float128>(std::fabs(d)) + down) / 2);
+    const Quad m = fabsQuad(q);
+    const Quad ulp = static_cast<Quad>(up) - std::fabs(d);
+    const Quad toUpper = fabsQuad(m - (static_cast<Quad>(std::fabs(d)) + up) / 2);
+    const Quad toLower = fabsQuad(m - (static_cast<Quad>(std::fabs(d)) + down) / 2);
     out.midpointDistance = static_cast<double>((toUpper < toLower ? toUpper : toLower) / ulp);
     return out;
 }
@@ -100,7 +125,7 @@ void compare(const char* stage, double x, const SinCos& got, double wantSin, dou
 // decides it, and records it. The exact stage, slow on purpose, is compared
 // on every exactEvery-th argument and wherever it is needed.
 void check(double x, Tally& tally, bool engineRange = true, long exactEvery = 1) {
-    const QuadRounding qs = roundQuad(sinq(x)), qc = roundQuad(cosq(x));
+    const QuadRounding qs = roundQuad(sinQuad(x)), qc = roundQuad(cosQuad(x));
     double wantSin = qs.value, wantCos = qc.value;
     const bool quadDecides = qs.midpointDistance >= quadUndecidedBelow && qc.midpointDistance >= quadUndecidedBelow;
     if (!quadDecides) {
@@ -149,7 +174,7 @@ void report(const char* what, const Tally& t) {
 
 constexpr double twoPi = 6.283185307179586;
 
-const __float128 halfPi = strtoflt128("1.57079632679489661923132169163975144209858469968755291", nullptr);
+const Quad halfPi = parseQuad("1.57079632679489661923132169163975144209858469968755291");
 
 // Arguments of several kinds in turn: what the engine passes (angles within a
 // turn either way, single-precision ones, spins times times), then near
@@ -278,7 +303,7 @@ TEST(Trig, NearMultiplesOfHalfPi) {
         for (int step = -2; step <= 2; ++step) check(fromBits(bitsOf(nearest) + static_cast<uint64_t>(step)), tally, false);
     }
     for (int e = 20; e <= 1000; e += 7) {
-        const double nearest = static_cast<double>(ldexpq(halfPi, e));
+        const double nearest = static_cast<double>(ldexpQuad(halfPi, e));
         check(nearest, tally, false);
     }
     // The double closest to a multiple of pi/2 (about 2^-61 from it).
@@ -318,5 +343,25 @@ TEST(Trig, TinyHugeAndSpecialArguments) {
     for (double x : {1e-300, -3e-10, 2.5, -1e300}) {
         const SinCos r = sinCos(x);
         EXPECT_TRUE(sameBits(sine(x), r.sin) && sameBits(cosine(x), r.cos)) << x;
+    }
+}
+
+// The 128-bit products that the stages build from 64-bit words: by 32-bit
+// halves (what WebAssembly runs), signed, and modulo 2^128, each against the
+// compiler's own 128-bit arithmetic.
+TEST(Trig, WideProductsMatchTheCompilersOwn) {
+    using trigStages::i128;
+    using trigStages::u128;
+    std::vector<uint64_t> words = {0, 1, 2, 0xffffffffull, 0x100000000ull, 0x7fffffffffffffffull,
+                                   0x8000000000000000ull, ~0ull, ~0ull - 1, 0xffffffff00000000ull};
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 2000; ++i) words.push_back(rng() >> (rng() & 63));
+    for (size_t i = 0; i < words.size(); ++i) {
+        const uint64_t a = words[i], b = words[(i * 7 + 3) % words.size()];
+        ASSERT_TRUE(trigStages::mulWideByHalves(a, b) == static_cast<u128>(a) * b) << a << " * " << b;
+        const int64_t sa = static_cast<int64_t>(a), sb = static_cast<int64_t>(b);
+        ASSERT_TRUE(trigStages::mulWideSigned(sa, sb) == static_cast<i128>(sa) * sb) << sa << " * " << sb;
+        const u128 v = trigStages::make128(b, a);
+        ASSERT_TRUE(trigStages::mulLow128(a, v) == static_cast<u128>(a) * v) << a << " * (" << b << ", " << a << ")";
     }
 }

@@ -18,6 +18,16 @@ grep -q ',ground,[0-9]*,-1,' "$tmp/ev" || fail "no ground impact in scene 0"
 
 "$trace" --help | grep -q 'Usage: prallwerk-trace' || fail "help"
 
+# Every byte arrives through a pipe whose reader starts late, and a write that
+# fails is no success.
+"$trace" --scene 0 --frames 600 --frame-ms 25 >"$tmp/file" || fail "trace to a file"
+"$trace" --scene 0 --frames 600 --frame-ms 25 | { sleep 1; cat; } >"$tmp/piped"
+cmp -s "$tmp/file" "$tmp/piped" || fail "the trace through a pipe lost bytes"
+if [ -w /dev/full ]; then
+    "$trace" --scene 0 --frames 1 --frame-ms 16 >/dev/full 2>"$tmp/err" && fail "writing to a full device succeeded"
+    [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "a failed write did not say so on stderr"
+fi
+
 for args in "--scene 4 --frames 1 --frame-ms 16" "--scene x --frames 1 --frame-ms 16" \
             "--scene 0 --frames -1 --frame-ms 16" "--scene 0 --frames 1" \
             "--scene 0 --frames 1 --frame-ms 16 --time-scale 0" "--scene 0 --frames 1 --frame-ms 16 --bogus" \

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/platform/win32/gdi_glyphs.h"
+#include "app/text/glyph_fill.h"
 #include "app/text/glyph_mesh.h"
 #include "app/text/glyph_outline.h"
 #include "app/text/outline_font.h"

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,15 +13,17 @@
 #include "prallwerk/world/world.h"
 #include "tests/support/same_body.h"
 #include "tests/support/trace_text.h"
+#include "tools/number_text.h"
 
 using namespace prallwerk;
 
 namespace {
 
-// A number as the trace writes it: 17 significant digits by to_chars.
+// A number as the trace writes it, through the tools' formatter.
 std::string number(double v) {
-    char digits[32];
-    return std::string(digits, std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 17).ptr);
+    std::string text;
+    appendSignificant17(text, v);
+    return text;
 }
 
 }  // namespace

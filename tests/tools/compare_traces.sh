@@ -1,24 +1,25 @@
 #!/bin/sh
-# Usage: compare_traces.sh REFERENCE_TOOL CANDIDATE_TOOL TRACE_ARGUMENTS...
-# Runs one trace with two builds of prallwerk-trace (the native one and the
-# Windows one under Wine) and fails unless the outputs are the same bytes,
-# showing the first line where they part.
+# Usage: compare_traces.sh REFERENCE_TOOL CANDIDATE_TOOL CANDIDATE_NAME TRACE_ARGUMENTS...
+# Runs one trace with two builds of prallwerk-trace (the native one and a
+# cross-build's, under Wine or Node) and fails unless the outputs are the same
+# bytes, showing the first line where they part.
 reference="$1"
 candidate="$2"
-shift 2
+name="$3"
+shift 3
 tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
 
 "$reference" "$@" >"$tmp/reference" || { echo "FAIL: reference tool failed: $*"; exit 1; }
-"$candidate" "$@" >"$tmp/candidate" || { echo "FAIL: Windows tool failed: $*"; exit 1; }
+"$candidate" "$@" >"$tmp/candidate" || { echo "FAIL: $name tool failed: $*"; exit 1; }
 if cmp -s "$tmp/reference" "$tmp/candidate"; then
     echo "identical: $* ($(wc -l <"$tmp/reference") lines, $(wc -c <"$tmp/reference") bytes)"
     exit 0
 fi
 
 echo "FAIL: traces differ: $*"
-awk -v ref="$tmp/reference" '
+awk -v ref="$tmp/reference" -v name="$name" '
     function show(r, c) {
-        printf "first difference at line %d\n  Linux:   %s\n  Windows: %s\n", FNR, r, c
+        printf "first difference at line %d\n  native: %s\n  %s: %s\n", FNR, r, name, c
         shown = 1
         exit
     }
