@@ -18,8 +18,6 @@ constexpr double roundingPad = 1e-12;
 // sweeping costs more than it saves.
 constexpr int sweepFromBodies = 16;
 
-bool isZero(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
-
 // The half diagonal of the last box asked for: most bodies share their edges.
 struct HalfDiagonals {
     float edges[3] = {0.0f, 0.0f, 0.0f};

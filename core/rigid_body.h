@@ -70,6 +70,15 @@ struct RigidBody {
     void landOnFloor(float t);
 };
 
+// Every field of both bodies the same bits (so -0 differs from 0 and a NaN
+// equals itself).
+inline bool sameBits(const RigidBody& a, const RigidBody& b) {
+    return a.kind == b.kind && sameBits(a.mass, b.mass) && sameBits(a.position, b.position) &&
+           sameBits(a.spin, b.spin) && sameBits(a.angles, b.angles) && sameBits(a.velocity, b.velocity) &&
+           sameBits(a.force, b.force) && sameBits(a.radius, b.radius) && sameBits(a.restitution, b.restitution) &&
+           sameBits(a.floorHeight, b.floorHeight) && sameBits(a.box, b.box);
+}
+
 // The bodies of a world, owned, in index order.
 using BodyList = std::vector<std::unique_ptr<RigidBody>>;
 

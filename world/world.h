@@ -12,9 +12,12 @@
 
 namespace prallwerk {
 
-// Mass of every body of the default state and of the prepared scenes: 4/3 pi,
-// the volume of a unit ball, in single precision (kg).
-constexpr float defaultBodyMass = static_cast<float>(4.0 / 3.0 * 3.14159265358979323846);
+// 4/3 pi, the volume of a ball of radius 1, in single precision (m^3).
+constexpr float unitBallVolume = static_cast<float>(4.0 / 3.0 * 3.14159265358979323846);
+
+// Mass of every body of the default state and of the prepared scenes: a unit
+// ball of 1 kg per m^3 (kg).
+constexpr float defaultBodyMass = unitBallVolume;
 
 // The gravity of the program's world, which the trace tool, the bench and the
 // tests use too: -9.81 m/s^2 along -z, rounded to single precision and widened

@@ -13,7 +13,6 @@
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scenes.h"
 #include "tests/support/reference_world.h"
-#include "tests/support/same_body.h"
 
 using namespace prallwerk;
 
@@ -47,7 +46,7 @@ private:
 ::testing::AssertionResult sameWorld(const World& fast, const World& plain) {
     if (fast.bodyCount != plain.bodyCount) return ::testing::AssertionFailure() << "body counts differ";
     for (int i = 0; i < fast.bodyCount; ++i) {
-        if (!sameBody(*fast.bodies[i], *plain.bodies[i])) return ::testing::AssertionFailure() << "body " << i;
+        if (!sameBits(*fast.bodies[i], *plain.bodies[i])) return ::testing::AssertionFailure() << "body " << i;
         if ((fast.hitA == fast.bodies[i].get()) != (plain.hitA == plain.bodies[i].get()) ||
             (fast.hitB == fast.bodies[i].get()) != (plain.hitB == plain.bodies[i].get())) {
             return ::testing::AssertionFailure() << "impact bodies differ at " << i;
