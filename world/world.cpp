@@ -1,9 +1,12 @@
 #include "prallwerk/world/world.h"
 
+#include <cmath>
+
 #include "prallwerk/collision/ground_contact.h"
 #include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/collision/pair_response.h"
 #include "prallwerk/core/free_flight.h"
+#include "prallwerk/math/assertion.h"
 
 namespace prallwerk {
 
@@ -25,6 +28,9 @@ void World::destroy() {
     bodies.shrink_to_fit();
     bodyCount = 0;
     ground.reset();
+    // The searches' buffers go too: a world without bodies searches none.
+    pairBroadPhase_ = PairBroadPhase(0);
+    floors_ = FloorFinder(0);
 }
 
 void World::clearForces() {
@@ -120,6 +126,9 @@ StepInProgress World::beginStep(float dt) {
     lastStep = {};
     clearForces();
     applyForces();
+    // A step's span is a number of seconds: no caller asks for infinity or
+    // NaN (which would end it at once).
+    PRALLWERK_ASSERT(std::isfinite(dt));
     StepInProgress s;
     s.left = dt;
     s.phase = dt > 0.0f ? StepPhase::searching : StepPhase::over;
@@ -135,6 +144,9 @@ bool World::resolveNextImpact(StepInProgress& s) {
         const float tg = earliestGroundHit(dt);
         // The pair search never looks beyond a ground impact already found.
         const float tp = earliestPairHit(tg > 0.0f ? tg : dt);
+        // The searches sample within a finite time: what they return is a
+        // time or -1, never NaN, which would pass as no impact.
+        PRALLWERK_ASSERT(std::isfinite(tg) && std::isfinite(tp));
         if (tg > 0.0f || tp > 0.0f) {
             const float before = dt;
             if (tg > 0.0f && (!(tp > 0.0f) || tg <= tp)) {
