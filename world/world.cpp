@@ -7,10 +7,11 @@
 #include "prallwerk/collision/pair_response.h"
 #include "prallwerk/core/free_flight.h"
 #include "prallwerk/math/assertion.h"
+#include "prallwerk/math/bits.h"
 
 namespace prallwerk {
 
-World::World(int count, float mass) : pairBroadPhase_(count), floors_(count) {
+World::World(int count, float mass) : pairBroadPhase_(count), floors_(count), rest_(count) {
     normalA = {};
     normalB = {};
     bodyCount = count;
@@ -31,6 +32,7 @@ void World::destroy() {
     // The searches' buffers go too: a world without bodies searches none.
     pairBroadPhase_ = PairBroadPhase(0);
     floors_ = FloorFinder(0);
+    rest_ = RestRecord(0);
 }
 
 void World::clearForces() {
@@ -43,6 +45,14 @@ void World::clearForces() {
 void World::applyForces() {}
 
 void World::advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) {
+    if (resting_) {
+        if (skipA == nullptr && skipB == nullptr && sameBits(dt, rest_.span())) {
+            // Free flight left every body as it was; the floors are those it found.
+            rest_.restoreFloors(bodies);
+            return;
+        }
+        resting_ = false;
+    }
     // Floor heights and free flight interleave per body: body i finds its
     // floor among bodies 0..i-1 already advanced and i+1.. not yet advanced.
     floors_.load(bodies, bodyCount);
@@ -66,6 +76,11 @@ float World::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
 }
 
 float World::earliestGroundHit(float dt) {
+    if (resting_) {
+        // The same search of the same bodies found nothing.
+        if (sameBits(dt, rest_.span())) return -1.0f;
+        resting_ = false;
+    }
     // Each body searches only up to the best time found so far; ties keep the
     // lower index.
     float best = dt;
@@ -84,6 +99,16 @@ float World::earliestGroundHit(float dt) {
 }
 
 float World::earliestPairHit(float limit) {
+    const int pairs = bodyCount > 1 ? bodyCount * (bodyCount - 1) / 2 : 0;
+    if (resting_) {
+        if (sameBits(limit, rest_.span())) {
+            // The same searches found nothing, and the contact vectors are
+            // those they left.
+            lastStep.pairsSkipped += pairs;
+            return -1.0f;
+        }
+        resting_ = false;
+    }
     float best = limit;
     const int searchesBefore = lastStep.pairSearches;
     // Each search leaves its contact vectors in normalA/normalB; the ones that
@@ -109,7 +134,6 @@ float World::earliestPairHit(float limit) {
         normalA = takenA;
         normalB = takenB;
     }
-    const int pairs = bodyCount > 1 ? bodyCount * (bodyCount - 1) / 2 : 0;
     lastStep.pairsSkipped += pairs - (lastStep.pairSearches - searchesBefore);
     return best == limit ? -1.0f : best;
 }
@@ -132,13 +156,18 @@ StepInProgress World::beginStep(float dt) {
     StepInProgress s;
     s.left = dt;
     s.phase = dt > 0.0f ? StepPhase::searching : StepPhase::over;
+    s.replaying = dt > 0.0f && rest_.begin(bodies, bodyCount, normalA, normalB, dt);
     return s;
 }
 
 bool World::resolveNextImpact(StepInProgress& s) {
     s.lastSpan = 0.0f;
+    // The world's own operations replay the last step only when this step
+    // calls them.
+    resting_ = s.replaying;
     if (s.phase == StepPhase::searching) {
         float& dt = s.left;
+        ++lastStep.passes;
         hitA = nullptr;
         hitB = nullptr;
         const float tg = earliestGroundHit(dt);
@@ -148,6 +177,10 @@ bool World::resolveNextImpact(StepInProgress& s) {
         // time or -1, never NaN, which would pass as no impact.
         PRALLWERK_ASSERT(std::isfinite(tg) && std::isfinite(tp));
         if (tg > 0.0f || tp > 0.0f) {
+            // An impact changes the bodies: nothing of the last step is
+            // replayed any more, and this step is not one to replay.
+            s.replaying = resting_ = false;
+            rest_.forget();
             const float before = dt;
             if (tg > 0.0f && (!(tp > 0.0f) || tg <= tp)) {
                 dt = dt - tg;
@@ -194,7 +227,12 @@ bool World::resolveNextImpact(StepInProgress& s) {
         advanceAll(nullptr, nullptr, s.left);
         s.lastSpan = s.left;
         s.phase = StepPhase::over;
+        // A step replayed to its end left what the record holds already.
+        if (!resting_ && lastStep.impacts() == 0) rest_.end(bodies, bodyCount, normalA, normalB);
+        lastStep.atRest = resting_;
     }
+    s.replaying = resting_;
+    resting_ = false;
     return false;
 }
 

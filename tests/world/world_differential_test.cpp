@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -62,7 +63,9 @@ private:
 }  // namespace
 
 // Every prepared scene (and the default bodies) for a minute at 16, 25 and
-// 100 ms frames: the same states after every frame and the same impacts.
+// 100 ms frames: the same states after every frame and the same impacts. All
+// come to rest within the minute, so the replayed steps of a world at rest
+// are compared with full ones too.
 TEST(WorldDifferential, ScenesMatchThePlainSearches) {
     buildSceneTable();
     for (uint32_t ms : {16u, 25u, 100u}) {
@@ -74,16 +77,90 @@ TEST(WorldDifferential, ScenesMatchThePlainSearches) {
                 loadScene(plain, scene);
             }
             const FrameSteps f = frameSteps(ms, 1.0f);
+            long stepsAtRest = 0;
             for (uint32_t frame = 0; frame < 60000 / ms; ++frame) {
                 for (int s = 0; s < f.count; ++s) {
                     fast.step(f.sub);
                     plain.step(f.sub);
+                    stepsAtRest += fast.lastStep.atRest ? 1 : 0;
                 }
                 ASSERT_TRUE(sameWorld(fast, plain)) << "scene " << scene << ", " << ms << " ms, frame " << frame;
             }
             EXPECT_EQ(fast.events, plain.events) << "scene " << scene << ", " << ms << " ms";
             EXPECT_GT(fast.events.size(), 100u);
+            EXPECT_GT(stepsAtRest, 10000 / static_cast<long>(ms)) << "scene " << scene << ", " << ms << " ms";
         }
+    }
+}
+
+// A world at rest replays its last step only while nothing touches it. Scene
+// 1 at rest (a tower of three boxes on a fourth, a sphere beside it, two
+// boxes apart), then one thing changed between two steps: any field of a
+// body, by as little as one bit, the contact vectors or the span. The next
+// step must search again, and the world must go on exactly as the plain one.
+TEST(WorldDifferential, AWorldAtRestSearchesAgainWhenAnythingChanges) {
+    buildSceneTable();
+    Recording<GravityWorld> fast(0.0, 0.0, gravityZ);
+    Recording<Unculled<GravityWorld>> plain(0.0, 0.0, gravityZ);
+    loadScene(fast, 1);
+    loadScene(plain, 1);
+    constexpr float span = 0.016f;
+    for (int s = 0; s < 1000; ++s) {
+        fast.step(span);
+        plain.step(span);
+    }
+    ASSERT_TRUE(fast.lastStep.atRest);
+    std::vector<RigidBody> rest;
+    for (int i = 0; i < fast.bodyCount; ++i) rest.push_back(*fast.bodies[i]);
+    const Vec3 restA = fast.normalA, restB = fast.normalB;
+
+    auto nextUp = [](double& v) { v = std::nextafter(v, HUGE_VAL); };
+    struct Touch {
+        const char* what;
+        std::function<void(World&)> apply;
+        float span;
+        bool staysAtRest = false;
+    };
+    const Touch touches[] = {
+        {"nothing", [](World&) {}, span, true},
+        {"another span", [](World&) {}, 0.02f},
+        {"a position, by one bit", [&](World& w) { nextUp(w.bodies[4]->position.x); }, span},
+        {"a velocity", [](World& w) { w.bodies[5]->velocity.x = 1e-3; }, span},
+        {"a spin that rolls the sphere", [](World& w) { w.bodies[0]->spin.y = 0.5; }, span},
+        {"an angle, by one bit", [&](World& w) { nextUp(w.bodies[2]->angles.y); }, span},
+        {"a corner, by one bit", [&](World& w) { nextUp(w.bodies[1]->box.corners[0].z); }, span},
+        {"an edge", [](World& w) { w.bodies[3]->box.width = 1.5f; }, span},
+        {"the sphere's radius", [](World& w) { w.bodies[0]->radius = 0.5f; }, span},
+        {"a box's radius", [](World& w) { w.bodies[6]->radius = -2.0f; }, span},
+        {"a mass", [](World& w) { w.bodies[5]->mass = 1.0f; }, span},
+        {"a restitution", [](World& w) { w.bodies[2]->restitution = 0.5f; }, span},
+        {"a kind", [](World& w) { w.bodies[4]->kind = 0; }, span},
+        {"the contact vectors", [](World& w) { w.normalA = {0.0, 0.0, 1.0}; }, span},
+    };
+    for (const Touch& touch : touches) {
+        for (World* w : {static_cast<World*>(&fast), static_cast<World*>(&plain)}) {
+            for (int i = 0; i < w->bodyCount; ++i) *w->bodies[i] = rest[static_cast<size_t>(i)];
+            w->normalA = restA;
+            w->normalB = restB;
+            w->step(span);
+            w->step(span);
+        }
+        ASSERT_TRUE(fast.lastStep.atRest) << touch.what;
+        ASSERT_TRUE(sameWorld(fast, plain)) << touch.what;
+        touch.apply(fast);
+        touch.apply(plain);
+        fast.events.clear();
+        plain.events.clear();
+        for (int s = 0; s < 120; ++s) {
+            const float dt = s == 0 ? touch.span : span;
+            fast.step(dt);
+            plain.step(dt);
+            if (s == 0) {
+                EXPECT_EQ(fast.lastStep.atRest, touch.staysAtRest) << touch.what;
+            }
+            ASSERT_TRUE(sameWorld(fast, plain)) << touch.what << ", step " << s;
+        }
+        EXPECT_EQ(fast.events, plain.events) << touch.what;
     }
 }
 
