@@ -52,8 +52,9 @@ private:
 // A world that reports every resolved impact. advanceAll is called once after
 // each impact with the bodies involved skipped, and once at the end of every
 // step with none skipped, so it sees every event and the passing of time.
-// step counts the sub-steps of a frame from 0. Base is the world run: the
-// program's GravityWorld or a DropWorld.
+// step counts the sub-steps of a frame from 0. (The world's step statistics
+// count the impacts; a line needs each one's bodies and time, in order.) Base
+// is the world run: the program's GravityWorld or a DropWorld.
 template <class Base>
 class EventWorld : public Base {
 public:
