@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 
-#include "prallwerk/collision/broad_phase.h"
 #include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
 #include "prallwerk/world/world.h"
@@ -52,12 +51,6 @@ TEST(EngineChecksDeathTest, EachUnreachableStateEndsTheProgramNamingItsCheck) {
         {"a search that answers NaN", "isfinite\\(tg\\)", [] {
              NanGroundWorld w;
              w.step(0.01f);
-         }},
-        {"the partners of a body past the last", "i < count_", [] {
-             DropWorld w(3);
-             PairBroadPhase phase(3);
-             phase.prepare(w.bodies, 3, 0.01f);
-             phase.partnersAfter(3);
          }},
     };
     for (const Unreachable& s : states) {
