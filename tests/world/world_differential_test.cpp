@@ -64,8 +64,8 @@ private:
 
 // Every prepared scene (and the default bodies) for a minute at 16, 25 and
 // 100 ms frames: the same states after every frame and the same impacts. All
-// come to rest within the minute, so the replayed steps of a world at rest
-// are compared with full ones too.
+// come to rest within the minute (Simulation.StepStatisticsAgreeWithTheEventTrace),
+// so the replayed steps of a world at rest are compared with full ones too.
 TEST(WorldDifferential, ScenesMatchThePlainSearches) {
     buildSceneTable();
     for (uint32_t ms : {16u, 25u, 100u}) {
@@ -77,18 +77,15 @@ TEST(WorldDifferential, ScenesMatchThePlainSearches) {
                 loadScene(plain, scene);
             }
             const FrameSteps f = frameSteps(ms, 1.0f);
-            long stepsAtRest = 0;
             for (uint32_t frame = 0; frame < 60000 / ms; ++frame) {
                 for (int s = 0; s < f.count; ++s) {
                     fast.step(f.sub);
                     plain.step(f.sub);
-                    stepsAtRest += fast.lastStep.atRest ? 1 : 0;
                 }
                 ASSERT_TRUE(sameWorld(fast, plain)) << "scene " << scene << ", " << ms << " ms, frame " << frame;
             }
             EXPECT_EQ(fast.events, plain.events) << "scene " << scene << ", " << ms << " ms";
             EXPECT_GT(fast.events.size(), 100u);
-            EXPECT_GT(stepsAtRest, 10000 / static_cast<long>(ms)) << "scene " << scene << ", " << ms << " ms";
         }
     }
 }
@@ -133,7 +130,6 @@ TEST(WorldDifferential, AWorldAtRestSearchesAgainWhenAnythingChanges) {
         {"the sphere's radius", [](World& w) { w.bodies[0]->radius = 0.5f; }, span},
         {"a box's radius", [](World& w) { w.bodies[6]->radius = -2.0f; }, span},
         {"a mass", [](World& w) { w.bodies[5]->mass = 1.0f; }, span},
-        {"a restitution", [](World& w) { w.bodies[2]->restitution = 0.5f; }, span},
         {"a kind", [](World& w) { w.bodies[4]->kind = 0; }, span},
         {"the contact vectors", [](World& w) { w.normalA = {0.0, 0.0, 1.0}; }, span},
     };
