@@ -34,7 +34,6 @@ constexpr float positionStep = 0.1f;   // m per frame
 constexpr float radiusStep = 0.01f;    // m per frame
 constexpr float smallestRadius = 0.01f;
 constexpr double largestRadius = 2.0;
-constexpr double fourThirdsPi = 4.188790321350098;  // 4/3 pi in single precision
 constexpr double kilogramsPerGramPerCubicCentimetre = 1000.0;  // density g/cm^3 x m^3 -> kg
 
 void loadCurrentScene() {
@@ -89,7 +88,7 @@ void recomputeMass() {
 
 void recomputeVolumeAndMass() {
     LaunchParameters& p = launchParameters;
-    p.volume = fourThirdsPi * p.radius * p.radius * p.radius;
+    p.volume = static_cast<double>(unitBallVolume) * p.radius * p.radius * p.radius;
     recomputeMass();
 }
 
@@ -206,7 +205,7 @@ LaunchParameters initialLaunchParameters() {
     p.triples[1] = {5.0, 0.0, 5.0};
     p.triples[2] = {5.0, 5.0, 5.0};
     p.radius = static_cast<double>(0.1f);
-    p.volume = fourThirdsPi * p.radius * p.radius * p.radius;
+    p.volume = static_cast<double>(unitBallVolume) * p.radius * p.radius * p.radius;
     p.mass = p.volume * materialTable[p.materialIndex].density * kilogramsPerGramPerCubicCentimetre;
     return p;
 }

@@ -28,4 +28,9 @@ function(prallwerk_layer layer)
   if(EMSCRIPTEN)
     target_compile_options(${target} PRIVATE -flto)
   endif()
+  # The engine's checks (prallwerk/math/assertion.h) for its own sources
+  # only: switching them rebuilds the engine and nothing else.
+  if(PRALLWERK_ASSERTS)
+    target_compile_definitions(${target} PRIVATE PRALLWERK_ASSERTS)
+  endif()
 endfunction()

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "prallwerk/math/assertion.h"
+
 namespace prallwerk {
 
 namespace {
@@ -17,8 +19,6 @@ constexpr double roundingPad = 1e-12;
 // Up to this many bodies the bounds are compared pair by pair: sorting and
 // sweeping costs more than it saves.
 constexpr int sweepFromBodies = 16;
-
-bool isZero(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
 
 // The half diagonal of the last box asked for: most bodies share their edges.
 struct HalfDiagonals {
@@ -58,10 +58,14 @@ PairBroadPhase::PairBroadPhase(int bodyCount) {
 }
 
 void PairBroadPhase::prepare(const BodyList& bodies, int count, float limit) {
+    // A world keeps the bodies it was built with, and the limit is the time
+    // left in a step or an impact time within it.
+    PRALLWERK_ASSERT(count == static_cast<int>(order_.size()));
+    PRALLWERK_ASSERT(limit > 0.0f && std::isfinite(limit));
     count = std::max(count, 0);
     if (count != static_cast<int>(order_.size())) {
-        // Bodies were released, or added to a world meant to keep its
-        // number: start afresh over the ones there are now.
+        // Bodies were added to a world meant to keep its number, or taken
+        // away: start afresh over the ones there are now.
         if (count > static_cast<int>(reach_.size())) *this = PairBroadPhase(count);
         for (int i = 0; i < count; ++i) order_[i] = i;
     }
@@ -122,6 +126,7 @@ void PairBroadPhase::sortByLowerX() {
 
 PairBroadPhase::Partners PairBroadPhase::partnersAfter(int i) {
     int n = 0;
+    PRALLWERK_ASSERT(i >= 0 && i < count_);
     if (i < 0 || i >= count_) return {};
     const Reach& r = reach_[i];
     auto consider = [&](int j) {

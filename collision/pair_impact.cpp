@@ -1,9 +1,9 @@
 #include "prallwerk/collision/pair_impact.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "prallwerk/collision/sampling.h"
+#include "prallwerk/math/bits.h"
 
 namespace prallwerk {
 
@@ -58,8 +58,6 @@ private:
     Vec3 axes_[3];
     bool haveAxes_ = false;
 };
-
-bool sameBits(const Vec3& a, const Vec3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // One body as the contact tests see it.
 class PairBody {
@@ -151,8 +149,6 @@ private:
     bool sphereCase_;
     Vec3 sphereVelocity_;
 };
-
-bool isZero(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
 
 }  // namespace
 

@@ -4,83 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "prallwerk/math/trig.h"
+#include "prallwerk/core/turn_memo.h"
+#include "prallwerk/math/bits.h"
 
 namespace prallwerk {
 
 namespace {
-
-// Resting boxes are turned to the same angles step after step, and the impact
-// searches pose the same boxes at the same angles again and again. A small
-// memo of recently turned boxes, keyed by the exact bits of the edge lengths
-// and the angles, hands back the corners that were computed for them, so no
-// result changes. One memo per thread keeps worlds on different threads apart.
-struct TurnedBox {
-    float edges[3] = {0, 0, 0};  // width, length, height
-    uint64_t angles[3] = {0, 0, 0};
-    bool valid = false;
-    float halfDiagonal = 0.0f;  // of the edges, so that a hit needs no square root
-    Vec3 corners[8];
-};
-// Two boxes whose keys share a set both stay: with one slot per key, two
-// resting boxes that are posed every step could evict each other every step.
-struct TurnedBoxSet {
-    TurnedBox way[2];
-    int recent = 0;  // the way used last; a miss replaces the other
-};
-constexpr int turnedBoxSets = 32;
-thread_local TurnedBoxSet turnedBoxMemo[turnedBoxSets];
-
-uint64_t bitsOf(double d) {
-    uint64_t b;
-    std::memcpy(&b, &d, sizeof b);
-    return b;
-}
-
-// The memo slot for a box and angles, and whether it holds them.
-TurnedBox& turnedBoxSlot(const float edges[3], const uint64_t angles[3], bool& hit) {
-    uint32_t e[3];
-    std::memcpy(e, edges, sizeof e);
-    uint64_t h = angles[0] * 0x9E3779B97F4A7C15ull ^ angles[1] * 0xC2B2AE3D27D4EB4Full ^
-                 angles[2] * 0x165667B19E3779F9ull ^ (uint64_t{e[0]} << 32 | e[1]) ^ e[2];
-    h ^= h >> 29;
-    TurnedBoxSet& set = turnedBoxMemo[h % turnedBoxSets];
-    for (int w = 0; w < 2; ++w) {
-        TurnedBox& slot = set.way[w];
-        if (slot.valid && slot.angles[0] == angles[0] && slot.angles[1] == angles[1] &&
-            slot.angles[2] == angles[2] && std::memcmp(slot.edges, edges, sizeof slot.edges) == 0) {
-            set.recent = w;
-            hit = true;
-            return slot;
-        }
-    }
-    hit = false;
-    set.recent ^= 1;
-    return set.way[set.recent];
-}
-
-// A box that spins about one axis keeps its other two angles step after step,
-// and the impact searches pose boxes at the same angles again and again. A
-// small memo of recent angles, keyed by their exact bits, hands back the sine
-// and cosine computed for them, so no result changes.
-struct TurnAngle {
-    uint64_t angle = 0;
-    SinCos turn;
-};
-constexpr int turnAngleSlots = 64;
-thread_local TurnAngle turnAngleMemo[turnAngleSlots];
-
-SinCos turnOf(double angle) {
-    const uint64_t bits = bitsOf(angle);
-    // The zero slot key is +0.0, which rotate never asks for, and whose
-    // default SinCos is right anyway.
-    TurnAngle& slot = turnAngleMemo[(bits * 0x9E3779B97F4A7C15ull) >> 58];
-    if (slot.angle != bits) {
-        slot.angle = bits;
-        slot.turn = sinCos(angle);
-    }
-    return slot.turn;
-}
 
 // Sign pattern of each corner along x, y, z before rotation.
 constexpr int cornerSigns[8][3] = {
@@ -114,7 +43,7 @@ namespace {
 // whose angle is exactly 0 is skipped.
 void rotate(Vec3* corners, int count, double ax, double ay, double az) {
     if (ax != 0.0) {
-        const SinCos turn = turnOf(ax);
+        const SinCos turn = rememberedSinCos(ax);
         const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];
@@ -125,7 +54,7 @@ void rotate(Vec3* corners, int count, double ax, double ay, double az) {
         }
     }
     if (ay != 0.0) {
-        const SinCos turn = turnOf(ay);
+        const SinCos turn = rememberedSinCos(ay);
         const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];
@@ -136,7 +65,7 @@ void rotate(Vec3* corners, int count, double ax, double ay, double az) {
         }
     }
     if (az != 0.0) {
-        const SinCos turn = turnOf(az);
+        const SinCos turn = rememberedSinCos(az);
         const double c = turn.cos, s = turn.sin;
         for (int i = 0; i < count; ++i) {
             Vec3& p = corners[i];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "prallwerk/math/bits.h"
 #include "prallwerk/math/vec3.h"
 
 namespace prallwerk {
@@ -62,6 +63,15 @@ private:
     // resetCorners, then turnResetCorners, or their remembered result.
     void resetAndTurn(double ax, double ay, double az);
 };
+
+// Every field of both boxes the same bits.
+inline bool sameBits(const BoxShape& a, const BoxShape& b) {
+    for (int i = 0; i < 8; ++i) {
+        if (!sameBits(a.corners[i], b.corners[i])) return false;
+    }
+    return sameBits(a.width, b.width) && sameBits(a.length, b.length) && sameBits(a.height, b.height) &&
+           sameBits(a.halfLength, b.halfLength) && sameBits(a.halfDiagonal, b.halfDiagonal);
+}
 
 // z offset of the box's lowest corner from its centre as the corners stand
 // now (normally negative).

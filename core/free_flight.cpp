@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "prallwerk/math/assertion.h"
+
 namespace prallwerk {
 
 namespace {
@@ -74,6 +76,7 @@ FloorFinder::FloorFinder(int bodyCount) {
 }
 
 void FloorFinder::load(const BodyList& bodies, int count) {
+    PRALLWERK_ASSERT(count == static_cast<int>(x_.size()));
     count = std::max(count, 0);
     // A world keeps its number of bodies; only one that was given more
     // since it was built makes the copy grow.
@@ -96,6 +99,7 @@ void FloorFinder::refresh(const RigidBody& body, int i) {
 }
 
 void FloorFinder::setFloorHeight(RigidBody& body, int k) const {
+    PRALLWERK_ASSERT(k >= 0 && k < count_);
     const double x = body.position.x, y = body.position.y, z = body.position.z;
     float floor = 0.0f;
     // The same tests in the same order as computeFloorHeight; the body itself

@@ -70,6 +70,20 @@ struct RigidBody {
     void landOnFloor(float t);
 };
 
+// Every field of both bodies the same bits (so -0 differs from 0 and a NaN
+// equals itself), the floor height aside.
+inline bool sameBitsButFloor(const RigidBody& a, const RigidBody& b) {
+    return a.kind == b.kind && sameBits(a.mass, b.mass) && sameBits(a.position, b.position) &&
+           sameBits(a.spin, b.spin) && sameBits(a.angles, b.angles) && sameBits(a.velocity, b.velocity) &&
+           sameBits(a.force, b.force) && sameBits(a.radius, b.radius) && sameBits(a.restitution, b.restitution) &&
+           sameBits(a.box, b.box);
+}
+
+// Every field of both bodies the same bits.
+inline bool sameBits(const RigidBody& a, const RigidBody& b) {
+    return sameBitsButFloor(a, b) && sameBits(a.floorHeight, b.floorHeight);
+}
+
 // The bodies of a world, owned, in index order.
 using BodyList = std::vector<std::unique_ptr<RigidBody>>;
 

@@ -4,7 +4,8 @@
 // math/trig_exact.cpp) share. Not for use outside them.
 
 #include <cstdint>
-#include <cstring>
+
+#include "prallwerk/math/bits.h"
 
 namespace prallwerk {
 
@@ -17,18 +18,6 @@ inline constexpr uint64_t signBit = 0x8000000000000000ull;
 inline constexpr uint64_t fractionMask = (1ull << 52) - 1;
 // Below this (< pi/4) x is its own reduced angle.
 inline constexpr double unreducedBelow = 0.78125;
-
-inline uint64_t bitsOf(double d) {
-    uint64_t b;
-    std::memcpy(&b, &d, sizeof b);
-    return b;
-}
-
-inline double fromBits(uint64_t b) {
-    double d;
-    std::memcpy(&d, &b, sizeof d);
-    return d;
-}
 
 inline int leadingZeros(uint64_t w) { return w == 0 ? 64 : __builtin_clzll(w); }
 

@@ -59,4 +59,8 @@ inline Vec3 operator-(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b
 inline Vec3 operator*(double s, const Vec3& v) { return {s * v.x, s * v.y, s * v.z}; }
 inline double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
+// Whether every component is zero, of either sign. Bodies at rest hold exact
+// zeros, so this tells them apart without a square root.
+inline bool isZero(const Vec3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
+
 }  // namespace prallwerk

@@ -1,5 +1,6 @@
 #include "prallwerk/scenes/scenes.h"
 
+#include "prallwerk/math/assertion.h"
 #include "prallwerk/world/world.h"
 
 namespace prallwerk {
@@ -81,6 +82,7 @@ void buildSceneTable() {
 }
 
 void loadScene(World& world, int n) {
+    PRALLWERK_ASSERT(n >= 0 && n < sceneCount);
     if (n < 0 || n >= sceneCount) return;
     const int count = world.bodyCount < sceneBodyCount ? world.bodyCount : sceneBodyCount;
     for (int i = 0; i < count; ++i) {

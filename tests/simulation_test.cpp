@@ -3,11 +3,13 @@
 // ground, bounded work per step and no allocation while stepping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "prallwerk/world/frame_runner.h"
@@ -42,22 +44,6 @@ TraceOptions sixtySeconds(int scene, uint32_t frameMs, bool events) {
 
 bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-// Counts the impacts of each step: advanceAll skips the bodies of an impact.
-class CountingWorld : public GravityWorld {
-public:
-    long eventsThisStep = 0;
-    long mostEvents = 0;
-    void step(float dt) override {
-        eventsThisStep = 0;
-        GravityWorld::step(dt);
-        if (eventsThisStep > mostEvents) mostEvents = eventsThisStep;
-    }
-    void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
-        if (a != nullptr) ++eventsThisStep;
-        GravityWorld::advanceAll(a, b, dt);
-    }
-};
-
 }  // namespace
 
 // The exact traces of 60 simulated seconds of every scene (and the default
@@ -87,22 +73,79 @@ TEST(Determinism, TwoRunsAreByteIdentical) {
     }
 }
 
+// What every step of every scene did, as its statistics say, against the event
+// trace of the same run: as many ground and pair impacts as the trace has
+// lines for that step. Each pass of a step's search looks at every one of the
+// n(n-1)/2 pairs or passes it over, a step searches once more than it has
+// impacts, and a step replayed at rest searches no pair at all.
+TEST(Simulation, StepStatisticsAgreeWithTheEventTrace) {
+    buildSceneTable();
+    constexpr int pairs = defaultBodyCount * (defaultBodyCount - 1) / 2;
+    for (uint32_t ms : {16u, 100u}) {
+        for (int scene = -1; scene < sceneCount; ++scene) {
+            const TraceOptions o = sixtySeconds(scene, ms, true);
+            // The trace's lines in time order: frame, sub-step, pair or ground.
+            std::istringstream text(traceText(o));
+            std::string line;
+            std::getline(text, line);
+            GravityWorld w;
+            if (scene >= 0) loadScene(w, scene);
+            const FrameSteps f = frameSteps(o.frameMs, o.timeScale);
+            long impacts = 0, lines = 0, stepsAtRest = 0;
+            bool pending = static_cast<bool>(std::getline(text, line));
+            for (long frame = 1; frame <= o.frames; ++frame) {
+                for (int s = 0; s < f.count; ++s) {
+                    w.step(f.sub);
+                    const StepStatistics& st = w.lastStep;
+                    int want[2] = {0, 0};  // ground, pair lines of this step
+                    const std::string key = std::to_string(frame) + "," + std::to_string(s) + ",";
+                    while (pending && line.compare(0, key.size(), key) == 0) {
+                        ++want[line.find(",pair,") != std::string::npos ? 1 : 0];
+                        ++lines;
+                        pending = static_cast<bool>(std::getline(text, line));
+                    }
+                    const std::string where = "scene " + std::to_string(scene) + ", " + std::to_string(ms) +
+                                              " ms, frame " + std::to_string(frame) + "." + std::to_string(s);
+                    ASSERT_EQ(st.groundImpacts + st.landings, want[0]) << where;
+                    ASSERT_EQ(st.pairImpacts, want[1]) << where;
+                    ASSERT_FALSE(st.eventCapReached) << where;
+                    ASSERT_EQ(st.passes, st.impacts() + 1) << where;
+                    ASSERT_EQ(st.pairSearches + st.pairsSkipped, st.passes * pairs) << where;
+                    if (st.atRest) {
+                        ASSERT_EQ(st.pairSearches + st.impacts(), 0) << where;
+                    }
+                    impacts += st.impacts();
+                    stepsAtRest += st.atRest ? 1 : 0;
+                }
+            }
+            EXPECT_FALSE(pending) << "scene " << scene << ", " << ms << " ms: lines left over: " << line;
+            EXPECT_EQ(impacts, lines) << "scene " << scene << ", " << ms << " ms";
+            // Every scene comes to rest within the minute and stays there.
+            EXPECT_GT(stepsAtRest * f.sub, 30.0) << "scene " << scene << ", " << ms << " ms";
+        }
+    }
+}
+
 TEST(Simulation, NoBodyEndsAFrameBelowTheGround) {
     buildSceneTable();
     for (uint32_t ms : {16u, 100u}) {
         for (int scene = 0; scene < sceneCount; ++scene) {
-            CountingWorld w;
+            GravityWorld w;
             loadScene(w, scene);
             const FrameSteps f = frameSteps(ms, 1.0f);
+            int mostImpacts = 0;
             for (uint32_t frame = 0; frame < 60000 / ms; ++frame) {
-                advanceFrame(w, f);
+                for (int s = 0; s < f.count; ++s) {
+                    w.step(f.sub);
+                    mostImpacts = std::max(mostImpacts, w.lastStep.impacts());
+                }
                 for (int i = 0; i < w.bodyCount; ++i) {
                     ASSERT_GE(w.bodies[i]->position.z, 0.0)
                         << "scene " << scene << ", " << ms << " ms, frame " << frame << ", body " << i;
                 }
             }
             // Work per step stays far below the cap that keeps step() bounded.
-            EXPECT_LT(w.mostEvents, World::maxEventsPerStep / 10) << "scene " << scene;
+            EXPECT_LT(mostImpacts, World::maxEventsPerStep / 10) << "scene " << scene;
         }
     }
 }

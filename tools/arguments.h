@@ -2,6 +2,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
 
 // Command-line values of the tools. Each accepts the whole text or nothing.
 
@@ -15,4 +20,72 @@ inline bool parseLong(const char* text, long long low, long long high, long long
     if (errno != 0 || *end != '\0' || v < low || v > high) return false;
     value = v;
     return true;
+}
+
+// One option of a tool's command line.
+struct ToolOption {
+    const char* name;      // "--scene"
+    bool takesValue;       // false: a flag
+    bool required;
+    std::string refusal;   // the error when take refuses the value: "--scene needs an integer from -1 to 3"
+    std::function<bool(const char* value)> take;  // stores the value (nullptr for a flag, or when
+                                                  // the command line ends); false refuses it
+};
+
+// An option whose value is a decimal integer within [low, high], stored in
+// into.
+template <typename Integer>
+ToolOption integerOption(const char* name, bool required, long long low, long long high, Integer& into) {
+    return {name, true, required,
+            std::string(name) + " needs an integer from " + std::to_string(low) + " to " + std::to_string(high),
+            [low, high, &into](const char* value) {
+                long long v = 0;
+                if (!parseLong(value, low, high, v)) return false;
+                into = static_cast<Integer>(v);
+                return true;
+            }};
+}
+
+// Reads argv[1..] against the options, in any order. Returns true when every
+// argument was taken and every required option given; false with a one-line
+// reason in error, or with help set when --help or -h was asked for.
+inline bool parseToolArguments(int argc, const char* const* argv, std::initializer_list<ToolOption> options,
+                               bool& help, std::string& error) {
+    help = false;
+    std::vector<bool> given(options.size(), false);
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            help = true;
+            return false;
+        }
+        const ToolOption* option = options.begin();
+        while (option != options.end() && std::strcmp(arg, option->name) != 0) ++option;
+        if (option == options.end()) {
+            error = std::string("unknown argument ") + arg + " (see --help)";
+            return false;
+        }
+        const char* value = option->takesValue && i + 1 < argc ? argv[++i] : nullptr;
+        if (!option->take(value)) {
+            error = option->refusal;
+            return false;
+        }
+        given[static_cast<size_t>(option - options.begin())] = true;
+    }
+    // All the required options are named when one of them is missing.
+    std::vector<const char*> required;
+    bool complete = true;
+    for (const ToolOption& o : options) {
+        if (!o.required) continue;
+        required.push_back(o.name);
+        complete = complete && given[static_cast<size_t>(&o - options.begin())];
+    }
+    if (complete) return true;
+    error.clear();
+    for (size_t k = 0; k < required.size(); ++k) {
+        error += k == 0 ? "" : k + 1 == required.size() ? " and " : ", ";
+        error += required[k];
+    }
+    error += required.size() == 1 ? " is required (see --help)" : " are required (see --help)";
+    return false;
 }

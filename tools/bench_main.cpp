@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "prallwerk/collision/ground_contact.h"
-#include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/frame_step.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/drop_world.h"
@@ -41,37 +40,42 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// Counts the resolved impacts: advanceAll skips the bodies of an impact and
-// skips nobody at the end of a step.
-class CountingWorld : public GravityWorld {
-public:
+// What the steps of a run did, added up from each step's statistics.
+struct RunTotals {
+    long steps = 0;
     long impacts = 0;
-    void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
-        if (skipA != nullptr) ++impacts;
-        GravityWorld::advanceAll(skipA, skipB, dt);
-    }
+    long stepsAtRest = 0;
 };
 
-void runFrames(World& world, uint32_t ms, long frames) {
+// Frames of ms as the program runs them (advanceFrame), step by step so that
+// each step's statistics are read.
+RunTotals runFrames(World& world, uint32_t ms, long frames) {
     const FrameSteps steps = frameSteps(ms, 1.0f);
+    RunTotals totals;
     for (long f = 0; f < frames; ++f) {
-        advanceFrame(world, steps);
+        for (int s = 0; s < steps.count; ++s) {
+            world.step(steps.sub);
+            ++totals.steps;
+            totals.impacts += world.lastStep.impacts();
+            totals.stepsAtRest += world.lastStep.atRest ? 1 : 0;
+        }
     }
+    return totals;
 }
 
-// Wall microseconds per simulated second and impacts per simulated second of
-// one scene (-1: the default bodies) at 16 ms frames.
+// Wall microseconds per simulated second, impacts per simulated second and
+// the share of steps at rest of one scene (-1: the default bodies) at 16 ms
+// frames.
 void benchScene(int scene, std::vector<Figure>& figures) {
     const long frames = static_cast<long>(simulatedSeconds * 1000.0 / frameMs);
     std::vector<double> times;
-    long impacts = 0;
+    RunTotals totals;
     for (int r = 0; r < runs; ++r) {
-        CountingWorld world;
+        GravityWorld world;
         if (scene >= 0) loadScene(world, scene);
         const auto start = Clock::now();
-        runFrames(world, frameMs, frames);
+        totals = runFrames(world, frameMs, frames);
         times.push_back(secondsSince(start));
-        impacts = world.impacts;
     }
     const double simulated = frames * frameMs / 1000.0;
     const std::string key = scene < 0 ? "default" : "scene" + std::to_string(scene);
@@ -79,8 +83,10 @@ void benchScene(int scene, std::vector<Figure>& figures) {
     figures.push_back({"sim." + key + ".us_per_simsec", median(times) * 1e6 / simulated, "us",
                        label + ": wall time per simulated second (16 ms frames, median of " +
                            std::to_string(runs) + ")"});
-    figures.push_back({"sim." + key + ".impacts_per_simsec", impacts / simulated, "impacts",
+    figures.push_back({"sim." + key + ".impacts_per_simsec", totals.impacts / simulated, "impacts",
                        label + ": resolved impacts per simulated second"});
+    figures.push_back({"sim." + key + ".steps_at_rest", 100.0 * totals.stepsAtRest / totals.steps, "%",
+                       label + ": steps replayed because the world was at rest"});
 }
 
 // One frame that spans an hour, as after a window was minimised that long.
@@ -116,18 +122,6 @@ void benchBodies(int n, std::vector<Figure>& figures) {
                        std::to_string(n) + " bodies dropped in a grid: one step(1/60), mean over 1 s"});
 }
 
-// The drop world that counts the impacts of each step: advanceAll skips the
-// bodies of an impact and skips nobody at the end of a step.
-class CountingDropWorld : public DropWorld {
-public:
-    explicit CountingDropWorld(int n) : DropWorld(n) {}
-    long impactsThisStep = 0;
-    void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
-        if (skipA != nullptr) ++impactsThisStep;
-        DropWorld::advanceAll(skipA, skipB, dt);
-    }
-};
-
 // How far the lowest point of the body lies above its floor (negative: sunk
 // into it). A box's lowest point is its lowest corner as it stands now.
 double heightAboveFloor(const RigidBody& b) {
@@ -148,18 +142,17 @@ struct DropRun {
 // simulated seconds, each step timed on its own.
 DropRun runDrop(int n, double seconds) {
     const long steps = static_cast<long>(seconds * 60.0 + 0.5);
-    CountingDropWorld world(n);
+    DropWorld world(n);
     DropRun run;
     double total = 0.0;
     for (int i = 0; i < n; ++i) run.lowestZ = std::min(run.lowestZ, heightAboveFloor(*world.bodies[i]));
     for (long s = 0; s < steps; ++s) {
-        world.impactsThisStep = 0;
         const auto start = Clock::now();
         world.step(1.0f / 60.0f);
         const double us = secondsSince(start) * 1e6;
         total += us;
         run.maxStepUs = std::max(run.maxStepUs, us);
-        run.maxImpacts = std::max(run.maxImpacts, world.impactsThisStep);
+        run.maxImpacts = std::max(run.maxImpacts, static_cast<long>(world.lastStep.impacts()));
         for (int i = 0; i < n; ++i) run.lowestZ = std::min(run.lowestZ, heightAboveFloor(*world.bodies[i]));
     }
     run.meanStepUs = steps > 0 ? total / steps : 0.0;
@@ -214,8 +207,9 @@ int main(int argc, char** argv) {
             "\n"
             "Measures the engine: wall time per simulated second of the default bodies and\n"
             "of each scene at 16 ms frames over 60 simulated seconds, the impacts per\n"
-            "simulated second, one catch-up frame of an hour on scene 2, and the cost of\n"
-            "one step(1/60) with 7, 50 and 200 bodies over the first second, and 60\n"
+            "simulated second and the share of steps replayed at rest, one catch-up frame\n"
+            "of an hour on scene 2, and the cost of one step(1/60) with 7, 50 and 200\n"
+            "bodies over the first second, and 60\n"
             "simulated seconds of the drop world with 20, 50 and 200 bodies (mean and\n"
             "slowest step, most impacts in a step, lowest body bottom above its floor).\n"
             "Prints a table, then one line per figure: name value unit. With PREFIX, only\n"

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -70,54 +69,27 @@ bool parseSeconds(const char* text, double& value) {
 // Fills options from the command line. false with a one-line reason in error,
 // or with help set when usage was asked for.
 bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help, std::string& error) {
-    bool haveScene = false, haveTime = false, haveOut = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long long v = 0;
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            help = true;
-            return false;
-        } else if (std::strcmp(arg, "--wireframe") == 0) {
-            options.wireframe = true;
-            continue;
-        } else if (std::strcmp(arg, "--scene") == 0) {
-            if (!parseLong(value, -1, sceneCount - 1, v)) {
-                error = "--scene needs an integer from -1 to 3";
-                return false;
-            }
-            options.scene = static_cast<int>(v);
-            haveScene = true;
-        } else if (std::strcmp(arg, "--time") == 0) {
-            if (!parseSeconds(value, options.time)) {
-                error = "--time needs a number of seconds from 0 to 600";
-                return false;
-            }
-            haveTime = true;
-        } else if (std::strcmp(arg, "--out") == 0) {
-            if (value == nullptr || *value == '\0') {
-                error = "--out needs a file name";
-                return false;
-            }
-            options.out = value;
-            haveOut = true;
-        } else if (std::strcmp(arg, "--width") == 0 || std::strcmp(arg, "--height") == 0) {
-            if (!parseLong(value, smallestSide, largestSide, v)) {
-                error = std::string(arg) + " needs an integer from 2 to 4096";
-                return false;
-            }
-            (arg[2] == 'w' ? options.width : options.height) = static_cast<int>(v);
-        } else {
-            error = std::string("unknown argument ") + arg + " (see --help)";
-            return false;
-        }
-        ++i;  // the option's value
-    }
-    if (!haveScene || !haveTime || !haveOut) {
-        error = "--scene, --time and --out are required (see --help)";
-        return false;
-    }
-    return true;
+    return parseToolArguments(
+        argc, argv,
+        {
+            {"--wireframe", false, false, "",
+             [&](const char*) {
+                 options.wireframe = true;
+                 return true;
+             }},
+            integerOption("--scene", true, -1, sceneCount - 1, options.scene),
+            {"--time", true, true, "--time needs a number of seconds from 0 to 600",
+             [&](const char* value) { return parseSeconds(value, options.time); }},
+            {"--out", true, true, "--out needs a file name",
+             [&](const char* value) {
+                 if (value == nullptr || *value == '\0') return false;
+                 options.out = value;
+                 return true;
+             }},
+            integerOption("--width", false, smallestSide, largestSide, options.width),
+            integerOption("--height", false, smallestSide, largestSide, options.height),
+        },
+        help, error);
 }
 
 // Frames of 16 ms that seconds take, rounded up. The tolerance keeps a time

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "prallwerk/world/frame_runner.h"
@@ -53,8 +52,9 @@ private:
 // A world that reports every resolved impact. advanceAll is called once after
 // each impact with the bodies involved skipped, and once at the end of every
 // step with none skipped, so it sees every event and the passing of time.
-// step counts the sub-steps of a frame from 0. Base is the world run: the
-// program's GravityWorld or a DropWorld.
+// step counts the sub-steps of a frame from 0. (The world's step statistics
+// count the impacts; a line needs each one's bodies and time, in order.) Base
+// is the world run: the program's GravityWorld or a DropWorld.
 template <class Base>
 class EventWorld : public Base {
 public:
@@ -137,68 +137,39 @@ void writeTrace(const TraceOptions& options, std::FILE* out) {
 }
 
 bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options, bool& help,
-                         const char*& error) {
-    help = false;
-    error = nullptr;
-    bool haveScene = false, haveFrames = false, haveFrameMs = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long long v = 0;
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            help = true;
-            return false;
-        } else if (std::strcmp(arg, "--events") == 0) {
-            options.events = true;
-        } else if (std::strcmp(arg, "--scene") == 0) {
-            if (!parseLong(value, -1, sceneCount - 1, v)) {
-                error = "--scene needs an integer from -1 to 3";
-                return false;
-            }
-            options.scene = static_cast<int>(v);
-            haveScene = true;
-            ++i;
-        } else if (std::strcmp(arg, "--drop") == 0) {
-            if (!parseLong(value, 1, 10000, v)) {
-                error = "--drop needs an integer from 1 to 10000";
-                return false;
-            }
-            options.drop = static_cast<int>(v);
-            ++i;
-        } else if (std::strcmp(arg, "--frames") == 0) {
-            if (!parseLong(value, 0, 100000000L, v)) {
-                error = "--frames needs an integer from 0 to 100000000";
-                return false;
-            }
-            options.frames = v;
-            haveFrames = true;
-            ++i;
-        } else if (std::strcmp(arg, "--frame-ms") == 0) {
-            if (!parseLong(value, 0, 4294967295LL, v)) {
-                error = "--frame-ms needs an integer from 0 to 4294967295";
-                return false;
-            }
-            options.frameMs = static_cast<uint32_t>(v);
-            haveFrameMs = true;
-            ++i;
-        } else if (std::strcmp(arg, "--time-scale") == 0) {
-            char* end = nullptr;
-            const double s = value != nullptr ? std::strtod(value, &end) : 0.0;
-            if (value == nullptr || *value == '\0' || *end != '\0' || !std::isfinite(s) || !(s > 0.0) ||
-                s > 1e6) {
-                error = "--time-scale needs a positive number";
-                return false;
-            }
-            options.timeScale = static_cast<float>(s);
-            ++i;
-        } else {
-            error = "unknown argument (see --help)";
-            return false;
-        }
-    }
-    if (haveScene == (options.drop > 0) || !haveFrames || !haveFrameMs) {
-        error = "--scene or --drop, --frames and --frame-ms are required (see --help)";
+                         std::string& error) {
+    // A scene or a drop world, one of the two.
+    bool haveScene = false;
+    ToolOption scene = integerOption("--scene", false, -1, sceneCount - 1, options.scene);
+    scene.take = [&haveScene, take = scene.take](const char* value) { return haveScene = take(value); };
+    const bool parsed = parseToolArguments(
+        argc, argv,
+        {
+            {"--events", false, false, "",
+             [&](const char*) {
+                 options.events = true;
+                 return true;
+             }},
+            scene,
+            integerOption("--drop", false, 1, 10000, options.drop),
+            integerOption("--frames", true, 0, 100000000L, options.frames),
+            integerOption("--frame-ms", true, 0, 4294967295LL, options.frameMs),
+            {"--time-scale", true, false, "--time-scale needs a positive number",
+             [&](const char* value) {
+                 char* end = nullptr;
+                 const double s = value != nullptr ? std::strtod(value, &end) : 0.0;
+                 if (value == nullptr || *value == '\0' || *end != '\0' || !std::isfinite(s) || !(s > 0.0) ||
+                     s > 1e6) {
+                     return false;
+                 }
+                 options.timeScale = static_cast<float>(s);
+                 return true;
+             }},
+        },
+        help, error);
+    if (parsed && haveScene == (options.drop > 0)) {
+        error = "one of --scene and --drop is required (see --help)";
         return false;
     }
-    return true;
+    return parsed;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // What prallwerk-trace runs: a scene (or the world's default bodies for -1)
 // or a drop world, a number of frames of a fixed wall length, and the time
@@ -28,4 +29,4 @@ void writeTrace(const TraceOptions& options, std::FILE* out);
 // or false with a one-line reason in error (and sets help when --help was
 // asked for).
 bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options,
-                         bool& help, const char*& error);
+                         bool& help, std::string& error);

@@ -1,6 +1,7 @@
 // prallwerk-trace: runs a scene frame by frame as the program does and prints
 // the bodies' states (or the impacts) as CSV.
 #include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -44,13 +45,13 @@ int main(int argc, char** argv) {
 #endif
     TraceOptions options;
     bool help = false;
-    const char* error = nullptr;
+    std::string error;
     if (!parseTraceArguments(argc, argv, options, help, error)) {
         if (help) {
             std::fputs(usage, stdout);
             return 0;
         }
-        std::fprintf(stderr, "prallwerk-trace: %s\n", error);
+        std::fprintf(stderr, "prallwerk-trace: %s\n", error.c_str());
         return 2;
     }
     writeTrace(options, stdout);

@@ -20,6 +20,7 @@ struct StepInProgress {
     int events = 0;          // impacts handled, as the landing rule (World::landingAfterEvents)
                              // and the cap (World::maxEventsPerStep) count them
     StepPhase phase = StepPhase::over;
+    bool replaying = false;  // the world was at rest: the step replays the last one (World::step)
 
     bool over() const { return phase == StepPhase::over; }
 };

@@ -1,13 +1,17 @@
 #include "prallwerk/world/world.h"
 
+#include <cmath>
+
 #include "prallwerk/collision/ground_contact.h"
 #include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/collision/pair_response.h"
 #include "prallwerk/core/free_flight.h"
+#include "prallwerk/math/assertion.h"
+#include "prallwerk/math/bits.h"
 
 namespace prallwerk {
 
-World::World(int count, float mass) : pairBroadPhase_(count), floors_(count) {
+World::World(int count, float mass) : pairBroadPhase_(count), floors_(count), rest_(count) {
     normalA = {};
     normalB = {};
     bodyCount = count;
@@ -25,6 +29,10 @@ void World::destroy() {
     bodies.shrink_to_fit();
     bodyCount = 0;
     ground.reset();
+    // The searches' buffers go too: a world without bodies searches none.
+    pairBroadPhase_ = PairBroadPhase(0);
+    floors_ = FloorFinder(0);
+    rest_ = RestRecord(0);
 }
 
 void World::clearForces() {
@@ -37,6 +45,14 @@ void World::clearForces() {
 void World::applyForces() {}
 
 void World::advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) {
+    if (resting_) {
+        if (skipA == nullptr && skipB == nullptr && sameBits(dt, rest_.span())) {
+            // Free flight left every body as it was; the floors are those it found.
+            rest_.restoreFloors(bodies);
+            return;
+        }
+        resting_ = false;
+    }
     // Floor heights and free flight interleave per body: body i finds its
     // floor among bodies 0..i-1 already advanced and i+1.. not yet advanced.
     floors_.load(bodies, bodyCount);
@@ -60,6 +76,11 @@ float World::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
 }
 
 float World::earliestGroundHit(float dt) {
+    if (resting_) {
+        // The same search of the same bodies found nothing.
+        if (sameBits(dt, rest_.span())) return -1.0f;
+        resting_ = false;
+    }
     // Each body searches only up to the best time found so far; ties keep the
     // lower index.
     float best = dt;
@@ -78,6 +99,16 @@ float World::earliestGroundHit(float dt) {
 }
 
 float World::earliestPairHit(float limit) {
+    const int pairs = bodyCount > 1 ? bodyCount * (bodyCount - 1) / 2 : 0;
+    if (resting_) {
+        if (sameBits(limit, rest_.span())) {
+            // The same searches found nothing, and the contact vectors are
+            // those they left.
+            lastStep.pairsSkipped += pairs;
+            return -1.0f;
+        }
+        resting_ = false;
+    }
     float best = limit;
     const int searchesBefore = lastStep.pairSearches;
     // Each search leaves its contact vectors in normalA/normalB; the ones that
@@ -103,7 +134,6 @@ float World::earliestPairHit(float limit) {
         normalA = takenA;
         normalB = takenB;
     }
-    const int pairs = bodyCount > 1 ? bodyCount * (bodyCount - 1) / 2 : 0;
     lastStep.pairsSkipped += pairs - (lastStep.pairSearches - searchesBefore);
     return best == limit ? -1.0f : best;
 }
@@ -120,22 +150,37 @@ StepInProgress World::beginStep(float dt) {
     lastStep = {};
     clearForces();
     applyForces();
+    // A step's span is a number of seconds: no caller asks for infinity or
+    // NaN (which would end it at once).
+    PRALLWERK_ASSERT(std::isfinite(dt));
     StepInProgress s;
     s.left = dt;
     s.phase = dt > 0.0f ? StepPhase::searching : StepPhase::over;
+    s.replaying = dt > 0.0f && rest_.begin(bodies, bodyCount, normalA, normalB, dt);
     return s;
 }
 
 bool World::resolveNextImpact(StepInProgress& s) {
     s.lastSpan = 0.0f;
+    // The world's own operations replay the last step only when this step
+    // calls them.
+    resting_ = s.replaying;
     if (s.phase == StepPhase::searching) {
         float& dt = s.left;
+        ++lastStep.passes;
         hitA = nullptr;
         hitB = nullptr;
         const float tg = earliestGroundHit(dt);
         // The pair search never looks beyond a ground impact already found.
         const float tp = earliestPairHit(tg > 0.0f ? tg : dt);
+        // The searches sample within a finite time: what they return is a
+        // time or -1, never NaN, which would pass as no impact.
+        PRALLWERK_ASSERT(std::isfinite(tg) && std::isfinite(tp));
         if (tg > 0.0f || tp > 0.0f) {
+            // An impact changes the bodies: nothing of the last step is
+            // replayed any more, and this step is not one to replay.
+            s.replaying = resting_ = false;
+            rest_.forget();
             const float before = dt;
             if (tg > 0.0f && (!(tp > 0.0f) || tg <= tp)) {
                 dt = dt - tg;
@@ -182,7 +227,12 @@ bool World::resolveNextImpact(StepInProgress& s) {
         advanceAll(nullptr, nullptr, s.left);
         s.lastSpan = s.left;
         s.phase = StepPhase::over;
+        // A step replayed to its end left what the record holds already.
+        if (!resting_ && lastStep.impacts() == 0) rest_.end(bodies, bodyCount, normalA, normalB);
+        lastStep.atRest = resting_;
     }
+    s.replaying = resting_;
+    resting_ = false;
     return false;
 }
 

@@ -7,14 +7,18 @@
 #include "prallwerk/core/free_flight.h"
 #include "prallwerk/core/rigid_body.h"
 #include "prallwerk/math/vec3.h"
+#include "prallwerk/world/rest_record.h"
 #include "prallwerk/world/step_progress.h"
 #include "prallwerk/world/step_statistics.h"
 
 namespace prallwerk {
 
-// Mass of every body of the default state and of the prepared scenes: 4/3 pi,
-// the volume of a unit ball, in single precision (kg).
-constexpr float defaultBodyMass = static_cast<float>(4.0 / 3.0 * 3.14159265358979323846);
+// 4/3 pi, the volume of a ball of radius 1, in single precision (m^3).
+constexpr float unitBallVolume = static_cast<float>(4.0 / 3.0 * 3.14159265358979323846);
+
+// Mass of every body of the default state and of the prepared scenes: a unit
+// ball of 1 kg per m^3 (kg).
+constexpr float defaultBodyMass = unitBallVolume;
 
 // The gravity of the program's world, which the trace tool, the bench and the
 // tests use too: -9.81 m/s^2 along -z, rounded to single precision and widened
@@ -109,6 +113,20 @@ public:
     // Advances the world by dt: handles every impact inside the span in time
     // order, moving all bodies to each impact instant, then lets the rest of
     // the span pass in free flight. dt <= 0 only refreshes the forces.
+    //
+    // A world at rest does not search again. When the last step handled no
+    // impact and left every body bit for bit as its searches found it (floor
+    // heights aside), and this step finds them so again, with the same span
+    // and contact vectors, this step would do exactly what the last one did
+    // (see RestRecord). Then the world's own operations answer as they did:
+    // earliestGroundHit and earliestPairHit find nothing without searching
+    // (so no pairTimeOfImpact, as for pairs the broad phase passes over), and
+    // advanceAll puts back the floor heights and skips free flight. step
+    // makes its calls as always, so an override sees each of them; the first
+    // call that differs from the last step's (another span, a body to skip)
+    // and every impact end the replay for the rest of the step. Overrides,
+    // like the world's own operations, must be functions of the bodies and
+    // their arguments.
     virtual void step(float dt);
 
     virtual ~World();
@@ -137,6 +155,8 @@ public:
 private:
     PairBroadPhase pairBroadPhase_;  // sized for bodyCount bodies
     FloorFinder floors_;             // sized for bodyCount bodies
+    RestRecord rest_;                // sized for bodyCount bodies
+    bool resting_ = false;           // within resolveNextImpact: the step replays the last one so far
 };
 
 // The world the application runs: bodies fall under a constant gravity.

@@ -16,7 +16,6 @@
 #include "fake_platform.h"
 #include "prallwerk/scenes/materials.h"
 #include "prallwerk/scenes/scenes.h"
-#include "tests/support/same_body.h"
 
 using namespace prallwerk;
 
@@ -357,7 +356,7 @@ TEST_F(Controls, StepKeysStopAtTheImpactsOfWholeFramesAndKeepTheirBoundaries) {
             tap(vkOemPeriod, 0);
         }
         EXPECT_EQ(simulatedTime, wholeTime);
-        for (int i = 0; i < stepped.bodyCount; ++i) EXPECT_TRUE(sameBody(*stepped.bodies[i], *whole.bodies[i])) << i;
+        for (int i = 0; i < stepped.bodyCount; ++i) EXPECT_TRUE(sameBits(*stepped.bodies[i], *whole.bodies[i])) << i;
         tap(vkOemComma, 0);
     }
 }

@@ -17,10 +17,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
+
+#include "prallwerk/math/bits.h"
 
 #define QUAD_IS_LONG_DOUBLE (LDBL_MANT_DIG == 113 && LDBL_MAX_EXP == 16384)
 #if !QUAD_IS_LONG_DOUBLE
@@ -49,20 +50,6 @@ Quad fabsQuad(Quad x) { return fabsq(x); }
 Quad ldexpQuad(Quad x, int e) { return ldexpq(x, e); }
 Quad parseQuad(const char* text) { return strtoflt128(text, nullptr); }
 #endif
-
-uint64_t bitsOf(double d) {
-    uint64_t b;
-    std::memcpy(&b, &d, sizeof b);
-    return b;
-}
-
-double fromBits(uint64_t b) {
-    double d;
-    std::memcpy(&d, &b, sizeof d);
-    return d;
-}
-
-bool sameBits(double a, double b) { return bitsOf(a) == bitsOf(b); }
 
 long environmentCount(const char* name, long fallback) {
     const char* v = std::getenv(name);

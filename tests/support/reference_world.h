@@ -1,17 +1,34 @@
 #pragma once
 
+#include "prallwerk/collision/ground_contact.h"
 #include "prallwerk/core/free_flight.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/drop_world.h"
 
-// A world whose searches run as the plain loops do: every pair is searched,
-// lower index first, and every floor is found by computeFloorHeight. The
-// engine's own world skips pairs and copies floors only where that provably
-// changes nothing, so the two must agree bit for bit.
+// A world whose searches run as the plain loops do, every time: every body
+// is searched for its ground impact and every pair for its own, lower index
+// first, and every floor is found by computeFloorHeight. The engine's own
+// world skips pairs, copies floors and replays the steps of a world at rest
+// only where that provably changes nothing, so the two must agree bit for
+// bit.
 template <class Base>
 class Unculled : public Base {
 public:
     using Base::Base;
+
+    float earliestGroundHit(float dt) override {
+        float best = dt;
+        for (int i = 0; i < this->bodyCount; ++i) {
+            prallwerk::RigidBody& body = *this->bodies[i];
+            const prallwerk::GroundImpact impact = prallwerk::groundTimeOfImpact(body, best);
+            if (body.kind == prallwerk::kindBox) body.radius = impact.lowestCorner;
+            if (impact.time > 0.0f && impact.time < best) {
+                best = impact.time;
+                this->hitA = &body;
+            }
+        }
+        return best == dt ? -1.0f : best;
+    }
 
     float earliestPairHit(float limit) override {
         float best = limit;

@@ -40,6 +40,7 @@
 #include <thread>
 #include <vector>
 
+#include "tools/arguments.h"
 #include "tools/soak/soak_program.h"
 #include "tools/soak/soak_shared.h"
 #include "tools/soak/x_input.h"
@@ -363,19 +364,11 @@ long quarterMedian(const std::vector<RssSample>& samples, int q) {
     return kib[kib.size() / 2];
 }
 
-bool parseNumber(const char* text, long low, long high, long& value) {
-    char* end = nullptr;
-    const long v = text != nullptr ? std::strtol(text, &end, 10) : 0;
-    if (text == nullptr || *text == '\0' || *end != '\0' || v < low || v > high) return false;
-    value = v;
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    long seconds = 60;
-    long seed = static_cast<long>(std::random_device{}() & 0x7FFFFFFF);
+    long long seconds = 60;
+    long long seed = static_cast<long long>(std::random_device{}() & 0x7FFFFFFF);
     bool memoryBar = true;
     const char* memoryLog = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -385,9 +378,9 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--memory-log") == 0 && value != nullptr) {
             memoryLog = value;
             ++i;
-        } else if (std::strcmp(argv[i], "--seconds") == 0 && parseNumber(value, 10, 86400, seconds)) {
+        } else if (std::strcmp(argv[i], "--seconds") == 0 && parseLong(value, 10, 86400, seconds)) {
             ++i;
-        } else if (std::strcmp(argv[i], "--seed") == 0 && parseNumber(value, 0, 0x7FFFFFFF, seed)) {
+        } else if (std::strcmp(argv[i], "--seed") == 0 && parseLong(value, 0, 0x7FFFFFFF, seed)) {
             ++i;
         } else {
             std::fprintf(stderr, "usage: prallwerk-soak [--seconds N (10..86400)] [--seed S] [--no-memory-bar] [--memory-log FILE]\n");
@@ -407,7 +400,7 @@ int main(int argc, char** argv) {
     }
     if (child == 0) _exit(runSoakedProgram(*shared));
 
-    std::printf("soak: seed %ld, %ld s\n", seed, seconds);
+    std::printf("soak: seed %lld, %lld s\n", seed, seconds);
     std::fflush(stdout);
     const Clock::time_point begin = Clock::now();
     Soak soak(*shared, child, static_cast<unsigned>(seed));
@@ -429,7 +422,7 @@ int main(int argc, char** argv) {
     long peak = 0;
     for (const RssSample& r : rss) peak = std::max(peak, r.kib);
     const double growth = mib(last - first);
-    std::printf("soak: %.2f minutes, %d phases, seed %ld\n", minutes, soak.phases(), seed);
+    std::printf("soak: %.2f minutes, %d phases, seed %lld\n", minutes, soak.phases(), seed);
     std::printf("soak: events sent %ld (%ld signals, %ld window commands), frames drawn %ld in %d windows\n",
                 soak.eventsSent(), soak.signals(), soak.commands(), shared->frames.load(),
                 shared->generations.load());

@@ -1,0 +1,60 @@
+// The engine's checks of states it cannot reach: with the checks on, as in the
+// test command's Linux builds, reaching one ends the program and says which.
+#include "prallwerk/math/assertion.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "prallwerk/scenes/drop_world.h"
+#include "prallwerk/scenes/scenes.h"
+#include "prallwerk/world/world.h"
+
+using namespace prallwerk;
+
+namespace {
+
+// A world whose ground search answers NaN, as no search on finite bodies can.
+class NanGroundWorld : public GravityWorld {
+public:
+    float earliestGroundHit(float) override { return NAN; }
+};
+
+struct Unreachable {
+    const char* what;
+    const char* check;  // the failed check's condition, as a regular expression
+    std::function<void()> reach;
+};
+
+}  // namespace
+
+TEST(EngineChecksDeathTest, EachUnreachableStateEndsTheProgramNamingItsCheck) {
+    if (!assertionsEnabled()) GTEST_SKIP() << "the engine was built without its checks";
+#if !GTEST_HAS_DEATH_TEST
+    GTEST_SKIP() << "no death tests on this platform";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const Unreachable states[] = {
+        {"a body added after the world was built", "count == .*order_", [] {
+             DropWorld w(4);
+             w.bodies.push_back(std::make_unique<RigidBody>(defaultBodyMass));
+             w.bodyCount = 5;
+             w.step(0.01f);
+         }},
+        {"a scene that does not exist", "n < sceneCount", [] {
+             buildSceneTable();
+             GravityWorld w;
+             loadScene(w, sceneCount);
+         }},
+        {"a search that answers NaN", "isfinite\\(tg\\)", [] {
+             NanGroundWorld w;
+             w.step(0.01f);
+         }},
+    };
+    for (const Unreachable& s : states) {
+        EXPECT_DEATH(s.reach(), std::string("prallwerk: check failed: .*") + s.check) << s.what;
+    }
+#endif
+}
