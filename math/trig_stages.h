@@ -44,18 +44,27 @@ inline u128 mulWideByHalves(uint64_t a, uint64_t b) {
 #endif
 }
 
-// a * b in full for signed factors: the unsigned product of their two's
-// complements, less 2^64 times each factor whose partner is negative.
+// a * b in full for signed factors. On WebAssembly the unsigned product of
+// their two's complements, less 2^64 times each factor whose partner is
+// negative; elsewhere the processor's signed multiplication.
 [[gnu::always_inline]] inline i128 mulWideSigned(int64_t a, int64_t b) {
+#if defined(__wasm__)
     u128 p = mulWide(static_cast<uint64_t>(a), static_cast<uint64_t>(b));
     if (a < 0) p -= make128(static_cast<uint64_t>(b), 0);
     if (b < 0) p -= make128(static_cast<uint64_t>(a), 0);
     return static_cast<i128>(p);
+#else
+    return static_cast<i128>(a) * b;
+#endif
 }
 
 // k * v modulo 2^128.
 [[gnu::always_inline]] inline u128 mulLow128(uint64_t k, u128 v) {
+#if defined(__wasm__)
     return make128(k * static_cast<uint64_t>(v >> 64), 0) + mulWide(k, static_cast<uint64_t>(v));
+#else
+    return k * v;
+#endif
 }
 
 // 64 bits of 2/pi starting at bit position bit: bit i after the binary point
