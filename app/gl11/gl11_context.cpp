@@ -144,7 +144,7 @@ void Context::captureDraw(Topology topology, const Vertex* vertices, const std::
         const float* colour = state_.lighting && !state_.colourMaterial ? state_.material.diffuse.data() : c;
         std::copy(colour, colour + 4, out.colour);
         out.lit = state_.lighting ? 1.0f : 0.0f;
-        out.depthTest = state_.depthTest ? 1.0f : 0.0f;
+        out.switches = (state_.depthTest ? 1.0f : 0.0f) + (state_.blend ? 2.0f : 0.0f) + (state_.cullBackFaces ? 4.0f : 0.0f);
         into.push_back(out);
     }
 }

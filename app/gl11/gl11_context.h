@@ -79,7 +79,7 @@ public:
         float normal[3];  // unit length where it was drawn lit
         float colour[4];  // the material's diffuse colour where lit
         float lit;        // 1 lit by light 1 as the program sets it, 0 unlit
-        float depthTest;  // 1 drawn with the depth test, 0 over everything
+        float switches;   // the sum of what was on: 1 the depth test, 2 blending, 4 back-face culling
     };
     using CapturedFrame = std::array<std::vector<CapturedVertex>, 3>;
     void capture(CapturedFrame* frame) { capture_ = frame; }

@@ -42,8 +42,8 @@ function download() {
   console.log(`download: ${bytes} bytes (${(bytes / 1048576).toFixed(2)} MiB), ${gzipped} bytes gzip-compressed`);
 }
 
-async function startProgram(browser, url) {
-  const page = await browser.newPage();
+async function startProgram(browser, url, into = null) {
+  const page = into || await browser.newPage();
   await page.setViewport({width: 1100, height: 860});
   await page.goto(url);
   await page.waitForSelector('#question[open]');
@@ -61,6 +61,47 @@ async function startup(browser, url) {
   }
   console.log(`start-up, navigation to the first frame after No: median ${ms(median(times))} ` +
               `(${times.map((t) => t.toFixed(0)).join(', ')} ms)`);
+}
+
+// What the page asks of WebGL in a frame of scene 2 in flight, counted by
+// kind over frames frames (in a page of its own: counting slows the calls).
+async function callCounts(browser, url, frames = 10) {
+  const page = await browser.newPage();
+  await page.evaluateOnNewDocument(() => {
+    window.webglCalls = null;
+    const proto = WebGL2RenderingContext.prototype;
+    for (const name of Object.getOwnPropertyNames(proto)) {
+      const call = Object.getOwnPropertyDescriptor(proto, name).value;
+      if (typeof call !== 'function') continue;
+      proto[name] = function (...args) {
+        if (window.webglCalls) {
+          let kind = name;
+          if (/^draw(Arrays|Elements)/.test(name)) kind = `draw ${{0: 'points', 1: 'lines', 4: 'triangles'}[args[0]]}`;
+          else if (/^buffer(Sub)?Data$/.test(name)) {
+            kind = `${name} ${{0x8892: 'vertices', 0x8893: 'indices', 0x8a11: 'uniform block'}[args[0]] || args[0]}`;
+          } else if (/^uniform/.test(name)) kind = 'uniform*';
+          window.webglCalls[kind] = (window.webglCalls[kind] || 0) + 1;
+        }
+        return call.apply(this, args);
+      };
+    }
+  });
+  await startProgram(browser, url, page);
+  await page.keyboard.press('F8');
+  await sleep(300);
+  await page.keyboard.press('Space');
+  await sleep(1000);
+  const counts = await page.evaluate(async (n) => {
+    await new Promise(requestAnimationFrame);
+    window.webglCalls = {};
+    for (let i = 0; i < n; ++i) await new Promise(requestAnimationFrame);
+    const c = window.webglCalls;
+    window.webglCalls = null;
+    return c;
+  }, frames);
+  await page.close();
+  return Object.entries(counts).sort((a, b) => b[1] - a[1])
+      .map(([kind, n]) => `${kind} ${(n / frames).toFixed(n % frames ? 1 : 0)}`).join(', ');
 }
 
 async function programFrames(browser, url, capture) {
@@ -98,9 +139,13 @@ async function programFrames(browser, url, capture) {
 }
 
 // The same vertices from static buffers, lit by one shader as the program
-// lights them (light 1 at (5, 5, 10) in eye coordinates): first those the
-// program draws with the depth test (the scene), then the others over them
-// (the HUD), so that the picture is the program's.
+// lights them (light 1 at (5, 5, 10) in eye coordinates), with the switches
+// the program drew them with: one draw for each kind of primitive and set of
+// switches. The scene's draws (with the depth test) come first, then the
+// HUD's: the blended panels and their edges, then the letters with their
+// back faces culled. So the picture and the work per pixel are the
+// program's; what the bare page leaves out is the program's own: its draws
+// and their state, one list at a time.
 const barePage = `<!doctype html><body style="margin:0;background:#000">
 <canvas id="c" width="1024" height="768"></canvas><script>
 const gl = document.getElementById('c').getContext('webgl2', {alpha: false, antialias: false});
@@ -127,24 +172,32 @@ const f = 1 / Math.tan(Math.PI / 8), a = 1024 / 768;
 gl.uniformMatrix4fv(gl.getUniformLocation(program, 'projection'), false,
   [f / a, 0, 0, 0, 0, f, 0, 0, 0, 0, -101 / 99, -1, 0, 0, -200 / 99, 0]);
 gl.depthFunc(gl.LEQUAL);
+gl.blendFunc(gl.SRC_ALPHA, gl.ONE_MINUS_SRC_ALPHA);  // the HUD panels' blending, the only one the program uses
+const depthTest = 1, blend = 2, cull = 4;
 const draws = [];
 window.load = (parts) => {
-  for (const depthTest of [1, 0]) {
-    parts.forEach((b64, topology) => {
-      const all = new Float32Array(Uint8Array.from(atob(b64), (ch) => ch.charCodeAt(0)).buffer);
-      const floats = [];
-      for (let i = 0; i < all.length; i += 12) if (all[i + 11] === depthTest) floats.push(...all.subarray(i, i + 11));
-      if (!floats.length) return;
-      const vao = gl.createVertexArray();
-      gl.bindVertexArray(vao);
-      gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
-      gl.bufferData(gl.ARRAY_BUFFER, new Float32Array(floats), gl.STATIC_DRAW);
-      [[0, 3, 0], [1, 3, 12], [2, 4, 24], [3, 1, 40]].forEach(([at, size, offset]) => {
-        gl.enableVertexAttribArray(at);
-        gl.vertexAttribPointer(at, size, gl.FLOAT, false, 44, offset);
-      });
-      draws.push({vao, depthTest, mode: [gl.POINTS, gl.LINES, gl.TRIANGLES][topology], count: floats.length / 11});
+  const groups = new Map();
+  parts.forEach((b64, topology) => {
+    const all = new Float32Array(Uint8Array.from(atob(b64), (ch) => ch.charCodeAt(0)).buffer);
+    for (let i = 0; i < all.length; i += 12) {
+      const key = topology + 3 * all[i + 11];
+      if (!groups.has(key)) groups.set(key, {topology, switches: all[i + 11], floats: []});
+      groups.get(key).floats.push(...all.subarray(i, i + 11));
+    }
+  });
+  // Depth-tested first, blended next; triangles before lines before points.
+  const order = (g) => -(g.switches & depthTest) * 100 - (g.switches & blend) * 10 - g.topology;
+  for (const g of [...groups.values()].sort((x, y) => order(x) - order(y))) {
+    const vao = gl.createVertexArray();
+    gl.bindVertexArray(vao);
+    gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+    gl.bufferData(gl.ARRAY_BUFFER, new Float32Array(g.floats), gl.STATIC_DRAW);
+    [[0, 3, 0], [1, 3, 12], [2, 4, 24], [3, 1, 40]].forEach(([at, size, offset]) => {
+      gl.enableVertexAttribArray(at);
+      gl.vertexAttribPointer(at, size, gl.FLOAT, false, 44, offset);
     });
+    draws.push({vao, switches: g.switches, mode: [gl.POINTS, gl.LINES, gl.TRIANGLES][g.topology],
+                count: g.floats.length / 11});
   }
 };
 window.run = (n) => new Promise((resolve) => {
@@ -154,7 +207,9 @@ window.run = (n) => new Promise((resolve) => {
     gl.clearColor(0, 0, 0, 1);
     gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
     for (const d of draws) {
-      if (d.depthTest) gl.enable(gl.DEPTH_TEST); else gl.disable(gl.DEPTH_TEST);
+      for (const [bit, cap] of [[depthTest, gl.DEPTH_TEST], [blend, gl.BLEND], [cull, gl.CULL_FACE]]) {
+        if (d.switches & bit) gl.enable(cap); else gl.disable(cap);
+      }
       gl.bindVertexArray(d.vao);
       gl.drawArrays(d.mode, 0, d.count);
     }
@@ -191,6 +246,7 @@ async function main() {
     await probe.close();
     console.log(`browser: ${await browser.version()}, WebGL 2 on ${renderer}`);
     await startup(browser, server.url);
+    console.log(`WebGL calls per frame: ${await callCounts(browser, server.url)}`);
 
     const program = [], bare = [];
     let frame = null, counts = '';

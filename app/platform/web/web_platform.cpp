@@ -43,7 +43,7 @@ std::deque<PlatformEvent> pendingEvents;
 bool keyHeld[keyCodeCount] = {};
 char keyCodeName[32] = {};  // KeyboardEvent.code of the key being handed over
 
-// A frame captured for the frame-time benchmark (tests/web/frame_bench.js).
+// A frame captured for the frame-time benchmark (tests/web/page_bench.js).
 gl11::Context::CapturedFrame capturedFrame;
 bool captureRequested = false;
 
