@@ -9,8 +9,14 @@
 // from the start of its update to a 1-pixel readPixels after its drawing;
 // the bare page draws the vertices of one such frame, captured from the
 // page in eye coordinates, from static buffers with one lighting shader,
-// timed the same way. The two take turns, --rounds times (default 4). With --angle gl the browser
-// draws through the X server's OpenGL: run it under xvfb-run.
+// timed the same way. The two take turns, --rounds times (default 4).
+// Before each timed frame both wait (a 1-pixel readPixels) until the
+// browser has drawn what it was given earlier, mostly its compositing of the
+// frame before: that work is the browser's, not the frame's, and it falls
+// into a frame's time unevenly (more often into the page's, whose frame
+// starts sooner after the last one ended). The waits are reported beside
+// the times. With --angle gl the browser draws through the X server's
+// OpenGL: run it under xvfb-run.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -131,11 +137,13 @@ async function programFrames(browser, url, capture) {
   }
   const times = await page.evaluate(async (n) => {
     Module.page.frameTimes = [];
+    Module.page.frameWaits = [];
     while (Module.page.frameTimes.length < n) await new Promise((r) => setTimeout(r, 50));
     return Module.page.frameTimes;
   }, frameCount);
+  const waits = await page.evaluate(() => Module.page.frameWaits);
   await page.close();
-  return {times, frame};
+  return {times, waits, frame};
 }
 
 // The same vertices from static buffers, lit by one shader as the program
@@ -200,10 +208,15 @@ window.load = (parts) => {
                 count: g.floats.length / 11});
   }
 };
+const waits = [];
 window.run = (n) => new Promise((resolve) => {
   const times = [], pixel = new Uint8Array(4);
+  waits.length = 0;
   const frame = () => {
+    const waited = performance.now();
+    gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, pixel);
     const start = performance.now();
+    waits.push(start - waited);
     gl.clearColor(0, 0, 0, 1);
     gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
     for (const d of draws) {
@@ -228,8 +241,9 @@ async function bareFrames(browser, frame) {
   await page.evaluate((parts) => window.load(parts), frame);
   await page.evaluate((n) => window.run(n), 10);  // shaders compiled, buffers in place
   const times = await page.evaluate((n) => window.run(n), frameCount);
+  const waits = await page.evaluate(() => waits);
   await page.close();
-  return times;
+  return {times, waits};
 }
 
 async function main() {
@@ -248,7 +262,7 @@ async function main() {
     await startup(browser, server.url);
     console.log(`WebGL calls per frame: ${await callCounts(browser, server.url)}`);
 
-    const program = [], bare = [];
+    const program = [], bare = [], programWaits = [], bareWaits = [];
     let frame = null, counts = '';
     for (let round = 0; round < rounds; ++round) {
       const run = await programFrames(browser, server.url, frame === null);
@@ -258,7 +272,10 @@ async function main() {
                                                                                     'triangle vertices'][t]}`);
       }
       program.push(...run.times);
-      bare.push(...await bareFrames(browser, frame));
+      programWaits.push(...run.waits);
+      const bareRun = await bareFrames(browser, frame);
+      bare.push(...bareRun.times);
+      bareWaits.push(...bareRun.waits);
     }
     const [p, b] = [median(program), median(bare)];
     console.log(`frame: ${counts.join(', ')}`);
@@ -266,6 +283,8 @@ async function main() {
                 `90th ${ms(percentile(program, 0.9))})`);
     console.log(`frame time, the bare page: median ${ms(b)} (10th ${ms(percentile(bare, 0.1))}, ` +
                 `90th ${ms(percentile(bare, 0.9))})`);
+    console.log(`waits for the browser's earlier drawing before a frame: the page median ${ms(median(programWaits))}, ` +
+                `the bare page median ${ms(median(bareWaits))}`);
     console.log(`the page / the bare page: ${(p / b).toFixed(2)}`);
   } finally {
     await browser.close();

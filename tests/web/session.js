@@ -138,7 +138,7 @@ async function firstFrame(page) {
 async function canvasBox(page) {
   return page.$eval('#canvas', (c) => {
     const r = c.getBoundingClientRect();
-    return {width: r.width, height: r.height, pixels: c.width, rows: c.height, cursor: c.style.cursor,
+    return {left: r.left, top: r.top, width: r.width, height: r.height, pixels: c.width, rows: c.height, cursor: c.style.cursor,
             fullscreen: document.fullscreenElement === c, innerWidth: window.innerWidth,
             innerHeight: window.innerHeight};
   });
@@ -260,6 +260,15 @@ async function windowed(browser, url, linux) {
     check(seen && seen.code === key && seen.prevented === programKeys.includes(key),
           `${key} arrives with defaultPrevented ${seen && seen.prevented}`);
   }
+  // Away from the picture the keys cannot reach the program: the page says
+  // so until the picture is clicked again.
+  const hintShown = () => page.$eval('#hint', (e) => !e.hidden && e.textContent);
+  check(!(await hintShown()), 'the hint shows while the canvas has the focus');
+  await page.mouse.click(4, 4);
+  check((await hintShown()) === 'Click the picture to use the keys.', 'no hint once the canvas lost the focus');
+  const middle = await canvasBox(page);
+  await page.mouse.click(middle.left + 10, middle.top + 10);
+  check(!(await hintShown()), 'the hint stays after the picture was clicked');
   await page.keyboard.down('Control');
   await page.keyboard.press('KeyR');
   await page.keyboard.up('Control');

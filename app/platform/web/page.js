@@ -14,13 +14,15 @@ Module.page = (function () {
   let eventArrived = null;  // ends the wait for the next event
   let fullscreenAnswer = null;  // the browser's answer to the request that the user's Yes made
   let frameStart = 0;
+  let shown = false;        // the window is open and shown: the hint may show
   const margin = 16;  // CSS pixels around the windowed canvas
 
   const page = {
     lastFailure: '',
     // Set to an array by a benchmark: every frame's time from the start of
     // its update to the end of its drawing (1 pixel read back), in ms.
-    frameTimes: null,
+    frameTimes: null,  // set by the frame-time benchmark: then each frame's time goes here ...
+    frameWaits: [],    // ... and the wait for the browser's earlier drawing before it
   };
 
   // The part of the canvas that shows the picture: all of it, or in full
@@ -87,13 +89,23 @@ Module.page = (function () {
     Module._prallwerkPageMouse(e.button === 0 ? (down ? 1 : 2) : (down ? 3 : 4), 0, 0, 0);
   }
 
+  // Keys reach the program only while the canvas has the focus; the hint
+  // below the picture says so while it has not.
+  function hint() {
+    document.getElementById('hint').hidden = !shown || document.activeElement === canvas();
+  }
+
   function listen() {
     if (listening) return;
     listening = true;
     const c = canvas();
     c.addEventListener('keydown', (e) => key(e, 1));
     c.addEventListener('keyup', (e) => key(e, 0));
-    c.addEventListener('blur', () => Module._prallwerkPageEvent(0));
+    c.addEventListener('blur', () => {
+      Module._prallwerkPageEvent(0);
+      hint();
+    });
+    c.addEventListener('focus', hint);
     c.addEventListener('mousedown', (e) => button(e, true));
     // Ups and moves count outside the canvas too, so that no drag outlives
     // its button.
@@ -172,23 +184,39 @@ Module.page = (function () {
 
   page.showWindow = () => {
     document.getElementById('status').hidden = true;
+    shown = true;
     canvas().focus();
+    hint();
   };
 
-  page.closeWindow = () => { canvas().classList.remove('fullscreen'); };
+  page.closeWindow = () => {
+    canvas().classList.remove('fullscreen');
+    shown = false;
+    hint();
+  };
 
   // Waits for the browser's next frame; the frame just drawn shows then. A
   // hidden page has no frames: the wait ends at once.
+  // For the frame-time benchmark (tests/web/page_bench.js): waits until
+  // the browser has drawn all it was given, by reading a pixel back, and
+  // returns how long that took.
+  function waitForDrawing() {
+    const start = performance.now();
+    const gl = canvas().getContext('webgl2');
+    gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4));
+    return performance.now() - start;
+  }
+
   page.nextFrame = () => {
     if (page.frameTimes) {
-      const gl = canvas().getContext('webgl2');
-      gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4));
+      waitForDrawing();
       if (frameStart) page.frameTimes.push(performance.now() - frameStart);
     }
     return new Promise((resolve) => {
       const done = () => {
         frameDone = null;
         if (!performance.getEntriesByName('prallwerk-first-frame').length) performance.mark('prallwerk-first-frame');
+        if (page.frameTimes) page.frameWaits.push(waitForDrawing());
         frameStart = performance.now();
         resolve(fit());
       };
@@ -202,6 +230,8 @@ Module.page = (function () {
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
     document.getElementById('ended').hidden = false;
     canvas().hidden = true;
+    shown = false;
+    hint();
   };
 
   page.nextEvent = () => new Promise((resolve) => { eventArrived = resolve; });
