@@ -9,14 +9,15 @@
 // from the start of its update to a 1-pixel readPixels after its drawing;
 // the bare page draws the vertices of one such frame, captured from the
 // page in eye coordinates, from static buffers with one lighting shader,
-// timed the same way. The two take turns, --rounds times (default 4).
-// Before each timed frame both wait (a 1-pixel readPixels) until the
-// browser has drawn what it was given earlier, mostly its compositing of the
-// frame before: that work is the browser's, not the frame's, and it falls
-// into a frame's time unevenly (more often into the page's, whose frame
-// starts sooner after the last one ended). The waits are reported beside
-// the times. With --angle gl the browser draws through the X server's
-// OpenGL: run it under xvfb-run.
+// timed the same way. The two take turns, --rounds times (default 4). With --angle gl the browser
+// draws through the X server's OpenGL: run it under xvfb-run.
+//
+// A frame's time so taken also holds whatever the browser's GPU process was
+// still doing when the frame began, mostly compositing the frame before,
+// and that falls unevenly: into the page's frames more than the bare
+// page's. So one more round of each is traced, and the trace gives what
+// the GPU process spent per frame on each page's WebGL commands and on
+// compositing, apart.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -110,7 +111,27 @@ async function callCounts(browser, url, frames = 10) {
       .map(([kind, n]) => `${kind} ${(n / frames).toFixed(n % frames ? 1 : 0)}`).join(', ');
 }
 
-async function programFrames(browser, url, capture) {
+// What the GPU process's main thread spent per composited frame in a trace:
+// executing the page's WebGL commands, and compositing (swapping) frames.
+function gpuWork(trace) {
+  const events = JSON.parse(Buffer.from(trace).toString()).traceEvents;
+  const named = (kind, name, pid) => events.find((e) => e.ph === 'M' && e.name === kind && e.args.name === name &&
+                                                 (pid === undefined || e.pid === pid));
+  const gpu = named('process_name', 'GPU Process');
+  const main = gpu && named('thread_name', 'CrGpuMain', gpu.pid);
+  if (!main) return null;
+  let webgl = 0, swap = 0, swaps = 0;
+  for (const e of events) {
+    if (e.ph !== 'X' || e.pid !== main.pid || e.tid !== main.tid) continue;
+    if (e.name === 'WebGL') webgl += e.dur;
+    if (e.name === 'SkiaOutputSurfaceImplOnGpu::SwapBuffers') swap += e.dur, ++swaps;
+  }
+  return swaps ? {webgl: webgl / 1000 / swaps, swap: swap / 1000 / swaps, frames: swaps} : null;
+}
+
+const traceCategories = ['gpu', 'viz'];
+
+async function programFrames(browser, url, capture, traced = false) {
   const page = await startProgram(browser, url);
   await page.keyboard.press('F8');
   await sleep(300);
@@ -135,15 +156,15 @@ async function programFrames(browser, url, capture) {
       return out;
     });
   }
+  if (traced) await page.tracing.start({categories: traceCategories});
   const times = await page.evaluate(async (n) => {
     Module.page.frameTimes = [];
-    Module.page.frameWaits = [];
     while (Module.page.frameTimes.length < n) await new Promise((r) => setTimeout(r, 50));
     return Module.page.frameTimes;
   }, frameCount);
-  const waits = await page.evaluate(() => Module.page.frameWaits);
+  const work = traced ? gpuWork(await page.tracing.stop()) : null;
   await page.close();
-  return {times, waits, frame};
+  return {times, frame, work};
 }
 
 // The same vertices from static buffers, lit by one shader as the program
@@ -208,15 +229,10 @@ window.load = (parts) => {
                 count: g.floats.length / 11});
   }
 };
-const waits = [];
 window.run = (n) => new Promise((resolve) => {
   const times = [], pixel = new Uint8Array(4);
-  waits.length = 0;
   const frame = () => {
-    const waited = performance.now();
-    gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, pixel);
     const start = performance.now();
-    waits.push(start - waited);
     gl.clearColor(0, 0, 0, 1);
     gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
     for (const d of draws) {
@@ -234,16 +250,17 @@ window.run = (n) => new Promise((resolve) => {
 });
 </script>`;
 
-async function bareFrames(browser, frame) {
+async function bareFrames(browser, frame, traced = false) {
   const page = await browser.newPage();
   await page.setViewport({width: 1100, height: 860});
   await page.setContent(barePage);
   await page.evaluate((parts) => window.load(parts), frame);
   await page.evaluate((n) => window.run(n), 10);  // shaders compiled, buffers in place
+  if (traced) await page.tracing.start({categories: traceCategories});
   const times = await page.evaluate((n) => window.run(n), frameCount);
-  const waits = await page.evaluate(() => waits);
+  const work = traced ? gpuWork(await page.tracing.stop()) : null;
   await page.close();
-  return {times, waits};
+  return traced ? work : times;
 }
 
 async function main() {
@@ -262,7 +279,7 @@ async function main() {
     await startup(browser, server.url);
     console.log(`WebGL calls per frame: ${await callCounts(browser, server.url)}`);
 
-    const program = [], bare = [], programWaits = [], bareWaits = [];
+    const program = [], bare = [];
     let frame = null, counts = '';
     for (let round = 0; round < rounds; ++round) {
       const run = await programFrames(browser, server.url, frame === null);
@@ -272,10 +289,7 @@ async function main() {
                                                                                     'triangle vertices'][t]}`);
       }
       program.push(...run.times);
-      programWaits.push(...run.waits);
-      const bareRun = await bareFrames(browser, frame);
-      bare.push(...bareRun.times);
-      bareWaits.push(...bareRun.waits);
+      bare.push(...await bareFrames(browser, frame));
     }
     const [p, b] = [median(program), median(bare)];
     console.log(`frame: ${counts.join(', ')}`);
@@ -283,9 +297,18 @@ async function main() {
                 `90th ${ms(percentile(program, 0.9))})`);
     console.log(`frame time, the bare page: median ${ms(b)} (10th ${ms(percentile(bare, 0.1))}, ` +
                 `90th ${ms(percentile(bare, 0.9))})`);
-    console.log(`waits for the browser's earlier drawing before a frame: the page median ${ms(median(programWaits))}, ` +
-                `the bare page median ${ms(median(bareWaits))}`);
     console.log(`the page / the bare page: ${(p / b).toFixed(2)}`);
+
+    const pageWork = (await programFrames(browser, server.url, false, true)).work;
+    const bareWork = await bareFrames(browser, frame, true);
+    if (pageWork && bareWork) {
+      const line = (w) => `WebGL ${ms(w.webgl)}, compositing ${ms(w.swap)} (${w.frames} frames traced)`;
+      console.log(`GPU process per frame, the page: ${line(pageWork)}`);
+      console.log(`GPU process per frame, the bare page: ${line(bareWork)}`);
+      console.log(`WebGL, the page / the bare page: ${(pageWork.webgl / bareWork.webgl).toFixed(2)}`);
+    } else {
+      console.log('GPU process per frame: the trace has no GPU process main thread');
+    }
   } finally {
     await browser.close();
     await server.close();

@@ -21,8 +21,7 @@ Module.page = (function () {
     lastFailure: '',
     // Set to an array by a benchmark: every frame's time from the start of
     // its update to the end of its drawing (1 pixel read back), in ms.
-    frameTimes: null,  // set by the frame-time benchmark: then each frame's time goes here ...
-    frameWaits: [],    // ... and the wait for the browser's earlier drawing before it
+    frameTimes: null,
   };
 
   // The part of the canvas that shows the picture: all of it, or in full
@@ -197,26 +196,16 @@ Module.page = (function () {
 
   // Waits for the browser's next frame; the frame just drawn shows then. A
   // hidden page has no frames: the wait ends at once.
-  // For the frame-time benchmark (tests/web/page_bench.js): waits until
-  // the browser has drawn all it was given, by reading a pixel back, and
-  // returns how long that took.
-  function waitForDrawing() {
-    const start = performance.now();
-    const gl = canvas().getContext('webgl2');
-    gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4));
-    return performance.now() - start;
-  }
-
   page.nextFrame = () => {
     if (page.frameTimes) {
-      waitForDrawing();
+      const gl = canvas().getContext('webgl2');
+      gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4));
       if (frameStart) page.frameTimes.push(performance.now() - frameStart);
     }
     return new Promise((resolve) => {
       const done = () => {
         frameDone = null;
         if (!performance.getEntriesByName('prallwerk-first-frame').length) performance.mark('prallwerk-first-frame');
-        if (page.frameTimes) page.frameWaits.push(waitForDrawing());
         frameStart = performance.now();
         resolve(fit());
       };
