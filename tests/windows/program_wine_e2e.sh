@@ -42,9 +42,8 @@ probe=$4
 timeoutMs=20000
 pid=
 
-export WINEDEBUG=-all
-[ -n "${PRALLWERK_GUI_WINEPREFIX:-}" ] && export WINEPREFIX="$PRALLWERK_GUI_WINEPREFIX"
-wineserver -k 2>/dev/null
+. "$(dirname "$0")/wine_lib.sh"
+fresh_wine
 trap 'wineserver -k 2>/dev/null' EXIT
 if [ "$mode" = focus ]; then
     # Every program of the prefix runs in the desktop "Default" of the

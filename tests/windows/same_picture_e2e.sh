@@ -17,9 +17,8 @@ timeoutMs=20000
 pid=
 pictures=$(mktemp -d)
 
-export WINEDEBUG=-all
-[ -n "${PRALLWERK_GUI_WINEPREFIX:-}" ] && export WINEPREFIX="$PRALLWERK_GUI_WINEPREFIX"
-wineserver -k 2>/dev/null
+. "$(dirname "$0")/wine_lib.sh"
+fresh_wine
 trap 'wineserver -k 2>/dev/null; rm -rf "$pictures"' EXIT
 
 mode="same picture"

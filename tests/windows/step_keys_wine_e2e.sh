@@ -11,9 +11,8 @@ program=$1 winprobe=$2 probe=$3 linux=$4
 timeoutMs=20000
 pid=
 pictures=$(mktemp -d)
-export WINEDEBUG=-all
-[ -n "${PRALLWERK_GUI_WINEPREFIX:-}" ] && export WINEPREFIX="$PRALLWERK_GUI_WINEPREFIX"
-wineserver -k 2>/dev/null
+. "$(dirname "$0")/wine_lib.sh"
+fresh_wine
 trap 'wineserver -k 2>/dev/null; rm -rf "$pictures"' EXIT
 label="wine " mode="stepping keys"
 . "$(dirname "$0")/../e2e/e2e_lib.sh"
