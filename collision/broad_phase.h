@@ -18,8 +18,8 @@ namespace prallwerk {
 // sphere at least its radius) and padded far beyond the rounding of the
 // prediction. Bodies whose boxes are apart cannot touch; pairs of bodies that
 // both hold exactly zero velocity and spin are never searched at all. In
-// larger worlds bodies are swept in the order of their boxes' lower x bounds,
-// kept from call to call, so sorting costs little while bodies move little.
+// larger worlds the boxes are kept in a grid of square cells over x and y, so
+// that a body is compared only with the bodies in the cells its box covers.
 //
 // Every buffer is sized at construction; preparing and asking allocate
 // nothing.
@@ -36,30 +36,50 @@ public:
     // Buffers for a world of bodyCount bodies.
     explicit PairBroadPhase(int bodyCount);
 
-    // Bounds the reach of the first count bodies over (0, limit] and sorts
-    // them. A count above the size given at construction makes the buffers
+    // Bounds the reach of the first count bodies over (0, limit] and puts
+    // them in the grid. A count above the size given at construction makes the buffers
     // grow (the one case that allocates).
-    void prepare(const BodyList& bodies, int count, float limit);
+    // restingPairs keeps the pairs of two resting bodies too, which the
+    // searches of impacts leave out.
+    void prepare(const BodyList& bodies, int count, float limit, bool restingPairs = false);
 
     // The bodies j > i whose reach overlaps body i's, leaving out pairs of
-    // resting bodies, in ascending order. Valid until the next call.
+    // resting bodies unless prepare was asked for them, in ascending order.
+    // Valid until the next call.
     Partners partnersAfter(int i);
 
 private:
+    bool restingPairs_ = false;
+
     struct Reach {
         double lo[3] = {0, 0, 0};
         double hi[3] = {0, 0, 0};
         bool resting = false;
+        bool inGrid = false;          // in the cells below; if not, compared with every body
+        long long cell[2][2] = {{0, 0}, {0, 0}};  // first and last cell it covers, along x and y
     };
 
-    void sortByLowerX();
+    // A body in the list of a cell: cells share lists by a hash.
+    struct CellEntry {
+        long long cx = 0, cy = 0;
+        int body = 0;
+    };
+
+    void buildGrid(double meanExtent);
+    int listOf(long long cx, long long cy) const;
+    bool meets(int i, int j) const;
 
     int count_ = 0;
-    double widest_ = 0.0;    // largest x extent of any reach
     std::vector<Reach> reach_;
-    std::vector<int> order_;  // body indices by ascending lo[0]
-    std::vector<int> rank_;   // position of each body in order_
     std::vector<int> partners_;
+    // The grid: entries_[listStart_[l] .. listStart_[l + 1]) are the bodies
+    // in list l; outside_ the bodies not in the grid.
+    std::vector<CellEntry> entries_;
+    std::vector<int> listStart_;
+    std::vector<int> outside_;
+    int outsideCount_ = 0;
+    double inverseCell_ = 0.0;
+    unsigned mask_ = 0;
 };
 
 }  // namespace prallwerk

@@ -1,6 +1,8 @@
 #include "prallwerk/collision/pair_impact.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "prallwerk/collision/sampling.h"
 #include "prallwerk/math/bits.h"
@@ -16,13 +18,6 @@ class PosedBox {
 public:
     // A box whose corners are already posed.
     explicit PosedBox(const BoxShape& box) : box_(box) {}
-
-    // The box rebuilt from its edge lengths and turned to the given angles.
-    PosedBox(const BoxShape& box, const Vec3& angles) : box_(box) {
-        box_.reorient(angles.x, angles.y, angles.z, pivotCentre);
-    }
-
-    const BoxShape& box() const { return box_; }
 
     Vec3 contactNormal(double x, double y, double z) {
         if (std::sqrt(x * x + y * y + z * z) > box_.halfDiagonal) return {};
@@ -59,44 +54,65 @@ private:
     bool haveAxes_ = false;
 };
 
+
 // One body as the contact tests see it.
 class PairBody {
 public:
-    explicit PairBody(const RigidBody& b)
-        : body(b), halfDiagonal(halfDiagonalOf(b.box.width, b.box.length, b.box.height)) {}
+    PairBody(const RigidBody& b, PosedFrames* frames)
+        : body(b), halfDiagonal(halfDiagonalOf(b.box.width, b.box.length, b.box.height)), frames_(frames) {}
 
     const RigidBody& body;
     const float halfDiagonal;  // of the box rebuilt from its edge lengths, whatever its turn
 
-    // The box rebuilt and turned to the angles predicted after t, corners as
-    // offsets from the predicted position. The posed box of the last call is
-    // kept with its axes: a body without spin, and often a slow one, has the
-    // same angles at every test of a search, and the same angles give the
-    // same corners.
-    PosedBox& posedAt(float t) {
+    // The frame of the box rebuilt and turned to the angles predicted after
+    // t. The frame of the last call is kept: a body without spin, and often
+    // a slow one, has the same angles at every test of a search, and the
+    // same angles give the same frame.
+    const PosedFrame& frameAt(float t) {
         const Vec3 angles = body.predictAngles(t, body.spin);
-        if (!havePosed_ || !sameBits(angles, posedAngles_)) {
-            posed_ = PosedBox(body.box, angles);
-            posedAngles_ = angles;
-            havePosed_ = true;
+        if (!haveFrame_ || !sameBits(angles, frameAngles_)) {
+            frame_ = frames_ != nullptr ? frames_->frameOf(body.box, angles) : posedFrameOf(body.box, angles);
+            frameAngles_ = angles;
+            haveFrame_ = true;
         }
-        return posed_;
+        return frame_;
     }
 
 private:
-    PosedBox posed_{BoxShape{}};
-    Vec3 posedAngles_;
-    bool havePosed_ = false;
+    PosedFrames* frames_;
+    PosedFrame frame_;
+    Vec3 frameAngles_;
+    bool haveFrame_ = false;
 };
+
+// Contact of a ball (centre p, radius r) with a posed box centred at c: the
+// unit vector from the box's nearest point toward the ball's centre, or the
+// zero vector when they are apart (touching counts).
+Vec3 ballOnBox(const Vec3& p, double r, const Vec3& c, const PosedFrame& f) {
+    const Overlap o = ballAgainstBox(p, r, c, f);
+    return o.depth < 0.0 ? Vec3{} : o.normal;
+}
+
+// Contact of two posed boxes (a's centre less b's centre is ab): they touch
+// when no separating axis shows a gap; the contact vector is the axis along
+// which they overlap least, pointing from b's side toward a's. Face axes are
+// preferred to edge axes that overlap barely less, as the rounding of a cross
+// product is no reason to tilt the contact off a face.
+Vec3 boxOnBox(const Vec3& ab, const PosedFrame& a, const PosedFrame& b) {
+    constexpr double edgePreference = 1.0 + 1e-9;
+    const AxesOverlap o = boxAgainstBox(ab, a, b, edgePreference);
+    return o.gap ? Vec3{} : o.least.normal;
+}
 
 // The contact tests of one pair. Rotating boxes costs trigonometry, so each
 // test first decides what it can from the predicted positions alone.
 class PairSearch {
 public:
-    PairSearch(const RigidBody& a, const RigidBody& b)
-        : a_(a), b_(b), sphereCase_(a.kind == kindSphere) {}
+    PairSearch(const RigidBody& a, const RigidBody& b, PosedFrames* frames)
+        : a_(a, frames), b_(b, frames), sphereCase_(a.kind == kindSphere) {}
 
     bool sphereCase() const { return sphereCase_; }
+    bool twoSpheres() const { return sphereCase_ && b_.body.kind == kindSphere; }
     const Vec3& sphereVelocity() const { return sphereVelocity_; }
 
     // The contact vector at t (pointing from b's side toward a's), or the
@@ -104,45 +120,38 @@ public:
     Vec3 contactAt(float t) { return sphereCase_ ? sphereContact(t) : boxContact(t); }
 
 private:
-    // The sphere is represented by the point of its surface nearest to b's
-    // centre, tested in b's box.
+    // A ball meets another ball along the line of their centres, and a box
+    // where the box's nearest point lies within its radius.
     Vec3 sphereContact(float t) {
         const Vec3 vb = b_.body.predictVelocity(t);
         const Vec3 pb = b_.body.predictPosition(t, vb);
         sphereVelocity_ = a_.body.predictVelocity(t);
         const Vec3 pa = a_.body.predictPosition(t, sphereVelocity_);
-        Vec3 u = pb - pa;
-        u.normalize();
-        const Vec3 q = pa + static_cast<double>(a_.body.radius) * u - pb;
-        if (std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z) > b_.halfDiagonal) return {};
-        return b_.posedAt(t).contactNormal(q.x, q.y, q.z).negated();
+        const double ra = a_.body.radius;
+        const Vec3 ab = pa - pb;
+        if (b_.body.kind == kindSphere) {
+            if (ab.length() > ra + static_cast<double>(b_.body.radius)) return {};
+            return ab.normalized();
+        }
+        if (ab.length() > ra + static_cast<double>(b_.halfDiagonal)) return {};
+        return ballOnBox(pa, ra, pb, b_.frameAt(t));
     }
 
-    // The corners of b tested in a, then those of a in b. Each tested point
-    // is the mirror image, through the testing box's centre, of the true
-    // position of the opposite corner (i ^ 6); a box is symmetric about its
-    // centre, so every true corner is tested.
+    // A box meets a ball as the ball meets it, and another box where their
+    // oriented boxes overlap.
     Vec3 boxContact(float t) {
         const Vec3 va = a_.body.predictVelocity(t);
         const Vec3 pa = a_.body.predictPosition(t, va);
         const Vec3 vb = b_.body.predictVelocity(t);
         const Vec3 pb = b_.body.predictPosition(t, vb);
         const Vec3 ab = pa - pb;
+        if (b_.body.kind == kindSphere) {
+            const double rb = b_.body.radius;
+            if (ab.length() > static_cast<double>(a_.halfDiagonal) + rb) return {};
+            return ballOnBox(pb, rb, pa, a_.frameAt(t)).negated();
+        }
         if (ab.length() > static_cast<double>(a_.halfDiagonal) + b_.halfDiagonal) return {};
-        PosedBox& boxA = a_.posedAt(t);
-        PosedBox& boxB = b_.posedAt(t);
-        for (const Vec3& corner : boxB.box().corners) {
-            const Vec3 q = corner + ab;
-            const Vec3 c = boxA.contactNormal(q.x, q.y, q.z).negated();
-            if (c.length() > 0.0) return c;
-        }
-        const Vec3 ba = pb - pa;
-        for (const Vec3& corner : boxA.box().corners) {
-            const Vec3 q = corner + ba;
-            const Vec3 c = boxB.contactNormal(q.x, q.y, q.z);
-            if (c.length() > 0.0) return c;
-        }
-        return {};
+        return boxOnBox(ab, a_.frameAt(t), b_.frameAt(t));
     }
 
     PairBody a_, b_;
@@ -162,13 +171,51 @@ Vec3 boxContactNormal(const BoxShape& box, double x, double y, double z) {
     return PosedBox(box).contactNormal(x, y, z);
 }
 
-PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) {
+PosedFrame posedFrameOf(const BoxShape& box, const Vec3& angles) {
+    BoxShape posed = box;
+    posed.reorient(angles.x, angles.y, angles.z, pivotCentre);
+    return frameOf(posed);
+}
+
+PosedFrames::PosedFrames(int bodyCount) {
+    // Room for several turns of every body, so that few evict each other.
+    constexpr size_t entriesPerBody = 4, fewestEntries = 64;
+    size_t n = fewestEntries;
+    while (n < entriesPerBody * static_cast<size_t>(bodyCount > 0 ? bodyCount : 0)) n *= 2;
+    entries_.resize(n);
+    mask_ = static_cast<unsigned>(n - 1);
+}
+
+const PosedFrame& PosedFrames::frameOf(const BoxShape& box, const Vec3& angles) {
+    const uint64_t key[3] = {bitsOf(angles.x), bitsOf(angles.y), bitsOf(angles.z)};
+    const float edges[3] = {box.width, box.length, box.height};
+    uint32_t e[3];
+    std::memcpy(e, edges, sizeof e);
+    uint64_t h = key[0] * 0x9E3779B97F4A7C15ull ^ key[1] * 0xC2B2AE3D27D4EB4Full ^ key[2] * 0x165667B19E3779F9ull ^
+                 (uint64_t{e[0]} << 32 | e[1]) ^ e[2];
+    h ^= h >> 29;
+    h ^= h >> 17;
+    Entry& entry = entries_[static_cast<size_t>(h & mask_)];
+    if (!(entry.valid && entry.angles[0] == key[0] && entry.angles[1] == key[1] && entry.angles[2] == key[2] &&
+          std::memcmp(entry.edges, edges, sizeof edges) == 0)) {
+        entry.frame = posedFrameOf(box, angles);
+        std::memcpy(entry.edges, edges, sizeof edges);
+        std::memcpy(entry.angles, key, sizeof key);
+        entry.valid = true;
+    }
+    return entry.frame;
+}
+
+namespace {
+
+PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, PosedFrames* frames) {
     PairImpact impact;
     if (atPairRest(a) && atPairRest(b)) return impact;
     // The case follows a's kind alone: a sphere first is tested by its
     // surface point, anything else by box corners.
-    PairSearch search(a, b);
-    if (search.contactAt(limit).length() == 0.0) return impact;
+    PairSearch search(a, b, frames);
+    const Vec3 atLimit = search.contactAt(limit);
+    if (atLimit.length() == 0.0) return impact;
 
     // The first sample in contact decides; the result is the sample before
     // it, so the bodies are moved to just short of touching.
@@ -178,10 +225,23 @@ PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) {
         return contact.length() > 0.0;
     });
     impact.sampled = true;
-    impact.normalA = k < sampleCount ? contact : Vec3{};
-    impact.normalB = search.sphereCase() ? search.sphereVelocity().normalized() : impact.normalA;
+    // Bodies that first touch after the last sample meet as they touch at
+    // the limit: without a contact vector they would not turn back.
+    impact.normalA = k < sampleCount ? contact : atLimit;
+    // A ball that meets a box mirrors the box's motion about its own
+    // direction of travel; every other pair shares the one contact vector.
+    impact.normalB = search.sphereCase() && !search.twoSpheres() ? search.sphereVelocity().normalized()
+                                                                 : impact.normalA;
     impact.time = sampleTime(k - 1, limit);
     return impact;
+}
+
+}  // namespace
+
+PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) { return searchPair(limit, a, b, nullptr); }
+
+PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b, PosedFrames& frames) {
+    return searchPair(limit, a, b, &frames);
 }
 
 }  // namespace prallwerk

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "prallwerk/core/box_shape.h"
 #include "prallwerk/core/rigid_body.h"
+#include "prallwerk/collision/shape_overlap.h"
 #include "prallwerk/math/vec3.h"
 
 namespace prallwerk {
@@ -19,6 +23,35 @@ struct PairImpact {
                            // predicted velocity at the last sample searched, made unit length
 };
 
+// The frame of a box with box's edge lengths, rebuilt and turned to angles
+// (BoxShape::reorient about its centre): a function of those six numbers
+// alone.
+PosedFrame posedFrameOf(const BoxShape& box, const Vec3& angles);
+
+// posedFrameOf, remembered for the pair searches of one world. A pass of the
+// search probes many pairs at one limit, and a box near several others is
+// turned to the same angles for each of them; the memo hands back what was
+// computed for the exact bits of the edges and angles, so no result depends
+// on whether it holds them. Sized for a number of bodies; asking allocates
+// nothing.
+class PosedFrames {
+public:
+    explicit PosedFrames(int bodyCount);
+
+    // posedFrameOf(box, angles), computed or remembered.
+    const PosedFrame& frameOf(const BoxShape& box, const Vec3& angles);
+
+private:
+    struct Entry {
+        float edges[3] = {0.0f, 0.0f, 0.0f};  // width, length, height
+        uint64_t angles[3] = {0, 0, 0};       // the bits of the angles
+        bool valid = false;
+        PosedFrame frame;
+    };
+    std::vector<Entry> entries_;
+    unsigned mask_ = 0;
+};
+
 // Whether the body's velocity and spin are both at or below pairRestSpeed.
 bool atPairRest(const RigidBody& body);
 
@@ -26,11 +59,14 @@ bool atPairRest(const RigidBody& body);
 // the lower index), found by sampling. The pair is tested once at the limit
 // itself; only if it touches there are the samples searched, and the result
 // is the sample before the first one in contact. A sphere in a's place is
-// represented by the point of its surface nearest b's centre, anything else
-// by its box corners; the only volume test is a point in a box, so two
-// spheres never touch. A pair at rest, or apart at the limit, gives -1 and is
-// not sampled.
+// tested by its shape: two balls touch when their centres are no farther
+// apart than their radii reach, a ball and a box when the box's nearest
+// point lies within the ball, two boxes when no separating axis parts them.
+// A pair at rest, or apart at the limit, gives -1 and is not sampled.
 PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b);
+
+// The same search, its boxes' frames taken from frames: the same result.
+PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b, PosedFrames& frames);
 
 // For a point (x, y, z) relative to the centre of a posed box (corners reset
 // and rotated): the unit box axis along which the point lies farthest out,

@@ -1,5 +1,7 @@
 #include "prallwerk/collision/pair_response.h"
 
+#include <cmath>
+
 namespace prallwerk {
 
 namespace {
@@ -32,8 +34,12 @@ void resolvePairImpact(RigidBody& a, RigidBody& b, float t, const Vec3& normalA,
 
     const double mA = a.mass;
     const double mB = b.mass;
-    const double newA = ((mA - mB) * sA + 2.0 * mB * sB) / (mA + mB);
-    const double newB = ((mB - mA) * sB + 2.0 * mA * sA) / (mA + mB);
+    // The formulas give a negative speed to a light body that hits a heavy
+    // one; its mirrored direction already turns it back, so only the size
+    // of the speed is taken (a negative one would send it on into the other
+    // body).
+    const double newA = std::fabs(((mA - mB) * sA + 2.0 * mB * sB) / (mA + mB));
+    const double newB = std::fabs(((mB - mA) * sB + 2.0 * mA * sA) / (mA + mB));
     a.velocity = pairSpeedDamping * (newA * a.velocity);
     b.velocity = pairSpeedDamping * (newB * b.velocity);
 

@@ -42,89 +42,19 @@ double tipDirection(double angle) {
 
 }  // namespace
 
-void computeFloorHeight(const BodyList& bodies, int k) {
-    RigidBody& body = *bodies[k];
-    const Vec3 centre = body.position;
-    float floor = 0.0f;
-    const int count = static_cast<int>(bodies.size());
-    for (int i = 0; i < count; ++i) {
-        if (i == k) continue;
-        const RigidBody& other = *bodies[i];
-        double extent;
-        if (other.kind == kindSphere) {
-            extent = other.radius;
-        } else if (other.kind == kindBox) {
-            extent = other.box.halfLength;
-        } else {
-            continue;
-        }
-        const double top = other.position.z + extent;
-        if (!(top < centre.z) || !(top > floor)) continue;
-        const double dx = centre.x - other.position.x;
-        const double dy = centre.y - other.position.y;
-        if (std::sqrt(dx * dx + dy * dy) < extent) floor = static_cast<float>(top);
-    }
-    body.floorHeight = floor;
-}
-
-FloorFinder::FloorFinder(int bodyCount) {
-    const size_t n = bodyCount > 0 ? static_cast<size_t>(bodyCount) : 0;
-    x_.resize(n);
-    y_.resize(n);
-    top_.resize(n);
-    reach_.resize(n);
-}
-
-void FloorFinder::load(const BodyList& bodies, int count) {
-    PRALLWERK_ASSERT(count == static_cast<int>(x_.size()));
-    count = std::max(count, 0);
-    // A world keeps its number of bodies; only one that was given more
-    // since it was built makes the copy grow.
-    if (count > static_cast<int>(x_.size())) *this = FloorFinder(count);
-    count_ = count;
-    for (int i = 0; i < count_; ++i) refresh(*bodies[i], i);
-}
-
-void FloorFinder::refresh(const RigidBody& body, int i) {
-    double extent = NAN;
-    if (body.kind == kindSphere) {
-        extent = body.radius;
-    } else if (body.kind == kindBox) {
-        extent = body.box.halfLength;
-    }
-    x_[i] = body.position.x;
-    y_[i] = body.position.y;
-    reach_[i] = extent;
-    top_[i] = body.position.z + extent;  // NaN, never below anything, for other kinds
-}
-
-void FloorFinder::setFloorHeight(RigidBody& body, int k) const {
-    PRALLWERK_ASSERT(k >= 0 && k < count_);
-    const double x = body.position.x, y = body.position.y, z = body.position.z;
-    float floor = 0.0f;
-    // The same tests in the same order as computeFloorHeight; the body itself
-    // is left out by the two ranges.
-    auto scan = [&](int from, int to) {
-        for (int i = from; i < to; ++i) {
-            const double top = top_[i];
-            if (!(top < z) || !(top > floor)) continue;
-            const double dx = x - x_[i];
-            const double dy = y - y_[i];
-            if (std::sqrt(dx * dx + dy * dy) < reach_[i]) floor = static_cast<float>(top);
-        }
-    };
-    scan(0, k);
-    scan(k + 1, count_);
-    body.floorHeight = floor;
-}
-
 void RigidBody::advanceFree(float dt) {
     if (kind == kindSphere) {
         // The in-flight test measures height against the ground plane, not
         // the floor: a sphere on top of a box counts as in flight while it
         // moves.
-        if (velocity.length() > freeFlightSphereRestSpeed && radius <= position.z) {
+        // A slow sphere rests only where it stands on its floor; anywhere
+        // else it is in flight, however slow (at the top of a throw, or let
+        // go in mid-air).
+        const bool onFloor = position.z <= static_cast<double>(floorHeight) + radius + floorLift;
+        if ((velocity.length() > freeFlightSphereRestSpeed && radius <= position.z) || !onFloor) {
             advance(dt, pivotCentre);
+            // A flying sphere is held by its floor as a box is.
+            liftOntoFloor(static_cast<double>(floorHeight) + radius);
             return;
         }
         velocity = {};
@@ -134,8 +64,7 @@ void RigidBody::advanceFree(float dt) {
             position.y += radius * (static_cast<double>(dt) * spin.x);
             advance(dt, pivotCentre);
         }
-        const double rest = static_cast<double>(floorHeight) + radius;
-        if (rest > position.z) position.z = rest + floorLift;
+        liftOntoFloor(static_cast<double>(floorHeight) + radius);
         return;
     }
     if (kind != kindBox) return;
@@ -164,10 +93,19 @@ void RigidBody::advanceFree(float dt) {
         const int pivot = box.lowestCornerIndex();
         position = position - box.reorient(angles.x, angles.y, angles.z, pivot);
     }
-    // The clamp uses the lowest-corner offset of the last ground search, not
-    // one recomputed after the box turned.
-    const double rest = static_cast<double>(floorHeight) - radius;
-    if (rest > position.z) position.z = rest + floorLift;
+    // The clamp measures the box as it stands after its move: a box that
+    // turned in flight may have swung another corner, or the same one
+    // further, below its floor since the last ground search.
+    liftOntoFloor(static_cast<double>(floorHeight) - lowestCornerOffset(box));
+}
+
+void RigidBody::liftOntoFloor(double rest) {
+    if (!(rest > position.z)) return;
+    position.z = rest + floorLift;
+    // The floor holds the body: whatever speed took it into the floor is
+    // gone, or gravity would pile it up step after step while the body
+    // stays put, until one step carries it through whatever is under it.
+    if (velocity.z < 0.0) velocity.z = 0.0;
 }
 
 }  // namespace prallwerk

@@ -58,6 +58,11 @@ struct RigidBody {
     // towards a face, and nothing sinks below its floor.
     void advanceFree(float dt);
 
+    // The floor clamp: a body whose centre has sunk below rest, its resting
+    // height over its floor, is put 0.01 m above it, and loses the part of
+    // its velocity that points down into the floor.
+    void liftOntoFloor(double rest);
+
     // Moves the body over t to its ground impact and makes it bounce off a
     // horizontal floor. Inert kinds do nothing.
     void groundResponse(float t);

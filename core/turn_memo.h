@@ -47,7 +47,12 @@ struct TurnAngle {
     uint64_t angle = 0;
     SinCos turn;
 };
-inline constexpr int turnAngleSlots = 64;
+// Enough for every angle a pass of a large world turns its boxes to: the pair
+// searches turn boxes to their angles at the pass's limit, and when the
+// ground impact ends the pass there, free flight turns them to the same
+// angles again (96 KiB a thread).
+inline constexpr int turnAngleBits = 12;
+inline constexpr int turnAngleSlots = 1 << turnAngleBits;
 inline thread_local TurnAngle turnAngleMemo[turnAngleSlots];
 
 // The memo slot for a box's edges and the bits of its angles. hit tells
@@ -78,7 +83,7 @@ inline SinCos rememberedSinCos(double angle) {
     const uint64_t bits = bitsOf(angle);
     // The zero slot key is +0.0, which the turns never ask for, and whose
     // default SinCos is right anyway.
-    TurnAngle& slot = turnAngleMemo[(bits * 0x9E3779B97F4A7C15ull) >> 58];
+    TurnAngle& slot = turnAngleMemo[(bits * 0x9E3779B97F4A7C15ull) >> (64 - turnAngleBits)];
     if (slot.angle != bits) {
         slot.angle = bits;
         slot.turn = sinCos(angle);

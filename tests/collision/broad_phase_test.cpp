@@ -173,10 +173,10 @@ TEST(PairBroadPhase, KeepsTouchingPairsAndPassesOverRestingOnes) {
     EXPECT_EQ(p.end() - p.begin(), 2);
 }
 
-// Worlds larger than sixteen bodies are swept in x order. Every pair passed
+// Worlds larger than sixteen bodies are kept in a grid. Every pair passed
 // over, however the bodies lie, is one the search does not find; the
 // partners come in ascending order.
-TEST(PairBroadPhase, SweptWorldsPassOverOnlyPairsThatTheSearchCannotFind) {
+TEST(PairBroadPhase, GriddedWorldsPassOverOnlyPairsThatTheSearchCannotFind) {
     BodyMaker make(77);
     constexpr int worlds = 300;
     long passedOver = 0;
@@ -190,7 +190,7 @@ TEST(PairBroadPhase, SweptWorldsPassOverOnlyPairsThatTheSearchCannotFind) {
         }
         PairBroadPhase phase(count);
         const float limit = make.limit();
-        // Twice: the second call starts from the order the first left.
+        // Twice: the second call fills the grid again after the bodies moved.
         for (int round = 0; round < 2; ++round) {
             phase.prepare(w.bodies, count, limit);
             for (int i = 0; i < count; ++i) {
@@ -215,4 +215,63 @@ TEST(PairBroadPhase, SweptWorldsPassOverOnlyPairsThatTheSearchCannotFind) {
         }
     }
     EXPECT_GT(passedOver, worlds * 50);
+}
+
+// The grid of a large world passes over exactly the pairs that the pairwise
+// comparison of a small world passes over: a body's reach depends on the body
+// and the limit alone, so each pair of a large world must be a partner there
+// exactly when it is one in a world of those two bodies. The worlds mix
+// ordinary bodies with ones far larger (too wide for a cell), far out (beyond
+// the cells' coordinates), fast, non-finite or at rest, bodies stacked on one
+// spot, and a few worlds in which every body is alike.
+TEST(PairBroadPhase, TheGridKeepsExactlyThePairsThatMeet) {
+    BodyMaker make(31337);
+    constexpr int worlds = 200;
+    long kept = 0, passedOver = 0;
+    for (int n = 0; n < worlds; ++n) {
+        const int count = 17 + make.pick(80);
+        World w(count, 1.0f);
+        const double side = 2.5 * std::sqrt(static_cast<double>(count));
+        const bool alike = n % 10 == 0;
+        for (int i = 0; i < count; ++i) {
+            RigidBody& b = *w.bodies[i];
+            b = alike && i > 0 ? *w.bodies[0] : make.body();
+            b.position = {make.uniform(0, side), make.uniform(0, side), make.uniform(0, 4)};
+            switch (alike ? 9 : make.pick(24)) {
+            case 0: b.box.width = b.box.length = 60.0f; b.box.resetCorners(); break;
+            case 1: b.position.x = 1e300; break;
+            case 2: b.position.y = -3e15; break;
+            case 3: b.velocity = {NAN, 0, 0}; break;
+            case 4: b.velocity = {400.0, -300.0, 0.0}; break;
+            case 5: b.velocity = {}; b.spin = {}; break;
+            case 6: b.position = w.bodies[0]->position; break;
+            default: break;
+            }
+        }
+        PairBroadPhase phase(count);
+        PairBroadPhase pairwise(2);
+        BodyList two;
+        two.push_back(std::make_unique<RigidBody>(1.0f));
+        two.push_back(std::make_unique<RigidBody>(1.0f));
+        const float limit = make.limit();
+        phase.prepare(w.bodies, count, limit);
+        for (int i = 0; i < count; ++i) {
+            std::vector<bool> partner(static_cast<size_t>(count), false);
+            int last = i;
+            for (int j : phase.partnersAfter(i)) {
+                ASSERT_GT(j, last) << "world " << n << ", body " << i;
+                last = j;
+                partner[static_cast<size_t>(j)] = true;
+            }
+            for (int j = i + 1; j < count; ++j) {
+                *two[0] = *w.bodies[i];
+                *two[1] = *w.bodies[j];
+                const bool meets = partners(pairwise, two, limit);
+                ASSERT_EQ(partner[static_cast<size_t>(j)], meets) << "world " << n << ", pair " << i << ", " << j;
+                ++(meets ? kept : passedOver);
+            }
+        }
+    }
+    EXPECT_GT(kept, worlds * 20);
+    EXPECT_GT(passedOver, worlds * 200);
 }

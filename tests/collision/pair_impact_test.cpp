@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <vector>
 
+#include "prallwerk/math/bits.h"
 #include "prallwerk/world/world.h"
 
 using namespace prallwerk;
@@ -45,10 +48,12 @@ public:
     }
 };
 
+// Within a few units of the last place: contact vectors are made unit length
+// from the bodies' predicted positions.
 void expectVec(const Vec3& v, double x, double y, double z) {
-    EXPECT_EQ(v.x, x);
-    EXPECT_EQ(v.y, y);
-    EXPECT_EQ(v.z, z);
+    EXPECT_DOUBLE_EQ(v.x, x);
+    EXPECT_DOUBLE_EQ(v.y, y);
+    EXPECT_DOUBLE_EQ(v.z, z);
 }
 
 }  // namespace
@@ -87,25 +92,50 @@ TEST(BoxContactNormal, BoundsAreWholeEdgesWithTheSideEdgesCrossed) {
     EXPECT_EQ(boxContactNormal(none, 0, 0, 0).length(), 0.0);
 }
 
-TEST(PairTimeOfImpact, WorkedExampleSphereBeforeBox) {
+// The ball's surface reaches the cube's face x = 1.555 when its centre is at
+// 0.555, after 0.0555 s: the first sample in contact is 56, the result the
+// one before. The contact vector points from the cube toward the ball; the
+// cube's is the ball's direction of travel.
+TEST(PairTimeOfImpact, SphereBeforeBoxMeetsItsFace) {
     QuietWorld w(2);
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
-    makeCube(*w.bodies[1], {3, 0, 0}, {});
+    makeCube(*w.bodies[1], {2.555, 0, 0}, {});
     const float t = w.pairTimeOfImpact(0.1f, w.bodies[0].get(), w.bodies[1].get());
-    EXPECT_EQ(t, stepTime(26, 0.1f));
-    EXPECT_EQ(t, 0.026f);
+    EXPECT_EQ(t, stepTime(55, 0.1f));
     expectVec(w.normalA, -1, 0, 0);
     expectVec(w.normalB, 1, 0, 0);
 }
 
-TEST(PairTimeOfImpact, WorkedExampleBoxBeforeBoxTiesToTheVerticalAxis) {
+// Two cubes face to face meet when their centres are 2 apart (a at 2.03,
+// after 0.203 s: sample 82 of 0.25 s), along the line they approach on.
+TEST(PairTimeOfImpact, BoxesFaceToFaceMeetAlongTheirFaces) {
     QuietWorld w(2);
     makeCube(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     makeCube(*w.bodies[1], {4.03, 0, 0}, {});
     const float t = w.pairTimeOfImpact(0.25f, w.bodies[0].get(), w.bodies[1].get());
     EXPECT_EQ(t, stepTime(81, 0.25f));
-    expectVec(w.normalA, 0, 0, -1);
-    expectVec(w.normalB, 0, 0, -1);
+    expectVec(w.normalA, -1, 0, 0);
+    expectVec(w.normalB, -1, 0, 0);
+}
+
+// Two cubes turned so that an edge of each meets an edge of the other,
+// crossed: no corner of either enters the other until long after they
+// touch, yet they meet as their edges do.
+TEST(PairTimeOfImpact, BoxesMeetEdgeToEdge) {
+    QuietWorld w(2);
+    makeCube(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
+    makeCube(*w.bodies[1], {4, 0, 0}, {});
+    const double quarter = 0.78539816339744831;
+    w.bodies[0]->angles = {0, 0, quarter};  // a vertical edge leads
+    w.bodies[0]->box.reorient(0, 0, quarter, pivotCentre);
+    w.bodies[1]->angles = {0, quarter, 0};  // a horizontal edge along y faces it
+    w.bodies[1]->box.reorient(0, quarter, 0, pivotCentre);
+    // Edges touch when the centres are 2 sqrt(2) apart: a at 4 - 2.828 =
+    // 1.172, after 0.1172 s.
+    const float t = w.pairTimeOfImpact(0.25f, w.bodies[0].get(), w.bodies[1].get());
+    EXPECT_GT(t, 0.11f);
+    EXPECT_LT(t, 0.1172f);
+    EXPECT_NEAR(w.normalA.x, -1.0, 1e-9);
 }
 
 TEST(PairTimeOfImpact, RestingOrSeparatingPairsAreNotImpacts) {
@@ -125,6 +155,8 @@ TEST(PairTimeOfImpact, RestingOrSeparatingPairsAreNotImpacts) {
     EXPECT_EQ(w.earliestPairHit(0.1f), -1.0f);
 }
 
+// Contact between the last sample and the probe: 0.99 of the limit, and the
+// contact vector the probe found, so that the bodies turn back.
 TEST(PairTimeOfImpact, ContactOnlyAtTheProbeGivesNinetyNineHundredths) {
     QuietWorld w(2);
     makeCube(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
@@ -135,27 +167,42 @@ TEST(PairTimeOfImpact, ContactOnlyAtTheProbeGivesNinetyNineHundredths) {
     w.normalA = {9, 9, 9};
     const float t = w.pairTimeOfImpact(limit, w.bodies[0].get(), w.bodies[1].get());
     EXPECT_EQ(t, stepTime(99, limit));
-    expectVec(w.normalA, 0, 0, 0);
-    expectVec(w.normalB, 0, 0, 0);
+    expectVec(w.normalA, -1, 0, 0);
+    expectVec(w.normalB, -1, 0, 0);
 }
 
-TEST(PairTimeOfImpact, SpheresNeverMeetEachOther) {
+// Balls meet where their centres are as far apart as their radii reach,
+// along the line between the centres.
+TEST(PairTimeOfImpact, SpheresMeetAlongTheLineOfTheirCentres) {
     QuietWorld w(2);
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
-    makeSphere(*w.bodies[1], {0.5, 0, 0}, {-10, 0, 0});
+    makeSphere(*w.bodies[1], {3.05, 0, 0}, {});
+    // Centres 2 apart at a = 1.05, after 0.105 s: sample 53 of 0.2 s.
+    EXPECT_EQ(w.pairTimeOfImpact(0.2f, w.bodies[0].get(), w.bodies[1].get()), stepTime(52, 0.2f));
+    expectVec(w.normalA, -1, 0, 0);
+    expectVec(w.normalB, -1, 0, 0);
+    // Off centre: they meet at a = 3.05 - sqrt(3) (0.1318 s, sample 66),
+    // and the contact leans as the line between them does.
+    makeSphere(*w.bodies[1], {3.05, 1, 0}, {});
+    EXPECT_EQ(w.pairTimeOfImpact(0.2f, w.bodies[0].get(), w.bodies[1].get()), stepTime(65, 0.2f));
+    const double ax = static_cast<double>(stepTime(66, 0.2f)) * 10.0;
+    const Vec3 expected = Vec3{ax - 3.05, -1, 0}.normalized();
+    EXPECT_NEAR(w.normalA.x, expected.x, 1e-12);
+    EXPECT_NEAR(w.normalA.y, expected.y, 1e-12);
+    // Apart at the limit: no impact.
+    makeSphere(*w.bodies[1], {3.5, 0, 0}, {});
     EXPECT_EQ(w.pairTimeOfImpact(0.1f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
 }
 
-TEST(PairTimeOfImpact, BoxBeforeSphereTestsOnlyTheSpheresCentre) {
+// A box before a ball meets the ball's surface, not only its centre.
+TEST(PairTimeOfImpact, BoxBeforeSphereMeetsItsSurface) {
     QuietWorld w(2);
     makeCube(*w.bodies[0], {0, 0, 0}, {});
-    // The sphere's surface would reach the cube long before its centre does;
-    // only the centre counts when the box comes first.
-    makeSphere(*w.bodies[1], {4, 0, 0}, {-10, 0, 0});
+    makeSphere(*w.bodies[1], {4.05, 0, 0}, {-10, 0, 0});
+    // The surface reaches x = 1 when the centre is at 2: after 0.205 s, the
+    // first sample in contact is 52 of 0.4 s.
     const float t = w.pairTimeOfImpact(0.4f, w.bodies[0].get(), w.bodies[1].get());
-    // The centre enters the cube's bounding sphere at x = sqrt(3): after
-    // (4 - 1.732) / 10 = 0.2268 s, that is at step 57 of 0.4 s.
-    EXPECT_EQ(t, stepTime(56, 0.4f));
+    EXPECT_EQ(t, stepTime(51, 0.4f));
     expectVec(w.normalA, -1, 0, 0);  // from the sphere's side toward the box
 }
 
@@ -173,10 +220,10 @@ TEST(EarliestPairHit, KeepsTheContactOfThePairItTakes) {
     // taken, but it writes its own contact vectors. The winner's must stay.
     QuietWorld w(3);
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
-    makeCube(*w.bodies[1], {3, 0, 0}, {});
-    makeCube(*w.bodies[2], {3, 0, 1.5}, {0, 0, 0.5});
+    makeCube(*w.bodies[1], {2.555, 0, 0}, {});
+    makeCube(*w.bodies[2], {2.555, 0, 1.5}, {0, 0, 0.5});
     const float t = w.earliestPairHit(0.1f);
-    EXPECT_EQ(t, 0.026f);
+    EXPECT_EQ(t, stepTime(55, 0.1f));
     EXPECT_EQ(w.hitA, w.bodies[0].get());
     EXPECT_EQ(w.hitB, w.bodies[1].get());
     expectVec(w.normalA, -1, 0, 0);
@@ -184,23 +231,95 @@ TEST(EarliestPairHit, KeepsTheContactOfThePairItTakes) {
 
     // The later pair's search did run and wrote other vectors.
     QuietWorld only(3);
-    makeCube(*only.bodies[1], {3, 0, 0}, {});
-    makeCube(*only.bodies[2], {3, 0, 1.5}, {0, 0, 0.5});
-    EXPECT_EQ(only.pairTimeOfImpact(0.026f, only.bodies[1].get(), only.bodies[2].get()), 0.0f);
+    makeCube(*only.bodies[1], {2.555, 0, 0}, {});
+    makeCube(*only.bodies[2], {2.555, 0, 1.5}, {0, 0, 0.5});
+    EXPECT_EQ(only.pairTimeOfImpact(t, only.bodies[1].get(), only.bodies[2].get()), 0.0f);
     EXPECT_NE(only.normalA.x, -1.0);
 }
 
 TEST(EarliestPairHit, EarlierPairsShortenTheLimitAndTiesKeepTheFirst) {
     QuietWorld w(4);
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
-    makeCube(*w.bodies[1], {3, 0, 0}, {});
+    makeCube(*w.bodies[1], {2.555, 0, 0}, {});
     makeSphere(*w.bodies[2], {0, 20, 0}, {10, 0, 0});
-    makeCube(*w.bodies[3], {3, 20, 0}, {});
-    EXPECT_EQ(w.earliestPairHit(0.1f), 0.026f);
+    makeCube(*w.bodies[3], {2.555, 20, 0}, {});
+    EXPECT_EQ(w.earliestPairHit(0.1f), stepTime(55, 0.1f));
     EXPECT_EQ(w.hitA, w.bodies[0].get());
     EXPECT_EQ(w.hitB, w.bodies[1].get());
     w.bodies[2]->velocity.x = 12;
-    EXPECT_LT(w.earliestPairHit(0.1f), 0.026f);
+    EXPECT_LT(w.earliestPairHit(0.1f), stepTime(55, 0.1f));
     EXPECT_EQ(w.hitA, w.bodies[2].get());
     EXPECT_EQ(w.hitB, w.bodies[3].get());
+}
+
+// The world's memo of turned frames hands back exactly the frame a box of
+// those edges turned to those angles has, whatever it held before: boxes of
+// a few sizes at a few angles asked for again and again in a random order
+// (so that entries are found, missed and overwritten), angles that differ
+// from each other only in their last bit or in the sign of a zero, and the
+// pair searches with and without it on the same pairs.
+TEST(PosedFrames, HandsBackTheFrameOfTheEdgesAndAngles) {
+    std::mt19937_64 rng(31);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    std::vector<BoxShape> boxes(5);
+    for (BoxShape& b : boxes) {
+        b.width = static_cast<float>(uniform(0.2, 3.0));
+        b.length = static_cast<float>(uniform(0.2, 3.0));
+        b.height = static_cast<float>(uniform(0.2, 3.0));
+        b.resetCorners();
+    }
+    // Edges that differ in one of the three.
+    boxes[1].length = boxes[0].length;
+    boxes[1].height = boxes[0].height;
+    boxes[2].width = boxes[0].width;
+    boxes[2].height = boxes[0].height;
+    std::vector<Vec3> angles;
+    for (int i = 0; i < 20; ++i) angles.push_back({uniform(-6, 6), uniform(-6, 6), uniform(-6, 6)});
+    // Many that share two of their three angles: a memo that compared two
+    // would hand one's frame to another.
+    for (int i = 0; i < 60; ++i) {
+        Vec3 a = angles[static_cast<size_t>(i % 3)];
+        (i % 3 == 0 ? a.x : i % 3 == 1 ? a.y : a.z) = uniform(-6, 6);
+        angles.push_back(a);
+    }
+    angles.push_back({std::nextafter(angles[0].x, 9.0), angles[0].y, angles[0].z});
+    angles.push_back({0.0, -0.0, 1.0});
+    angles.push_back({-0.0, 0.0, 1.0});
+    auto same = [](const PosedFrame& a, const PosedFrame& b) {
+        for (int k = 0; k < 3; ++k) {
+            if (!sameBits(a.axis[k], b.axis[k]) || !sameBits(a.half[k], b.half[k])) return false;
+        }
+        return true;
+    };
+    PosedFrames memo(3);  // few entries: most asks evict another
+    for (int n = 0; n < 20000; ++n) {
+        const BoxShape& box = boxes[static_cast<size_t>(pick(5))];
+        const Vec3& a = angles[static_cast<size_t>(pick(static_cast<int>(angles.size())))];
+        ASSERT_TRUE(same(memo.frameOf(box, a), posedFrameOf(box, a))) << n;
+    }
+
+    PosedFrames frames(2);
+    for (int n = 0; n < 3000; ++n) {
+        RigidBody a(defaultBodyMass), b(defaultBodyMass);
+        for (RigidBody* body : {&a, &b}) {
+            if (pick(3) == 0) {
+                makeSphere(*body, {}, {});
+                body->radius = static_cast<float>(uniform(0.3, 1.5));
+            } else {
+                makeCube(*body, {}, {});
+                body->box = boxes[static_cast<size_t>(pick(5))];
+                body->angles = angles[static_cast<size_t>(pick(static_cast<int>(angles.size())))];
+                if (pick(2) == 0) body->spin = {uniform(-9, 9), uniform(-9, 9), uniform(-9, 9)};
+            }
+            body->position = {uniform(-2, 2), uniform(-2, 2), uniform(-2, 2)};
+            body->velocity = {uniform(-9, 9), uniform(-9, 9), uniform(-9, 9)};
+        }
+        const float limit = static_cast<float>(uniform(1e-3, 0.1));
+        const PairImpact plain = pairImpact(limit, a, b);
+        const PairImpact memoed = pairImpact(limit, a, b, frames);
+        ASSERT_TRUE(sameBits(plain.time, memoed.time) && plain.sampled == memoed.sampled &&
+                    sameBits(plain.normalA, memoed.normalA) && sameBits(plain.normalB, memoed.normalB))
+            << n;
+    }
 }

@@ -46,15 +46,27 @@ TEST(ResolvePair, ABodyAtRestStaysAtRest) {
     EXPECT_EQ(w.b().velocity.length(), 0.0);  // ...to a body with no direction to move in
 }
 
-TEST(ResolvePair, NegativeSpeedReversesTheMirroredDirection) {
+// A light body that hits a heavy one at rest turns back along its mirrored
+// direction with the size of the speed the formulas give it (-2 here), and
+// does not go on into the heavy one.
+TEST(ResolvePair, ALightBodyBouncesOffAHeavyOne) {
     PairWorld w;
     w.a().mass = 1.0f;
     w.b().mass = 3.0f;
     w.a().velocity = {0, 4, 0};
-    w.normalA = {0, 0, 1};  // mirroring about z leaves a y motion alone
+    w.normalA = {0, 1, 0};
     w.resolve();
     EXPECT_EQ(w.a().velocity.y, -1.5);
     EXPECT_EQ(w.b().velocity.length(), 0.0);
+    // The same for the second body of the pair.
+    PairWorld v;
+    v.a().mass = 3.0f;
+    v.b().mass = 1.0f;
+    v.b().velocity = {0, -4, 0};
+    v.normalB = {0, 1, 0};
+    v.resolve();
+    EXPECT_EQ(v.b().velocity.y, 1.5);
+    EXPECT_EQ(v.a().velocity.length(), 0.0);
 }
 
 TEST(ResolvePair, MirrorsEachBodyAboutItsOwnVector) {

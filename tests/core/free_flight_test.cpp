@@ -50,6 +50,58 @@ TEST(FloorHeight, IsTheHighestTopUnderneathWithinTheOtherBodysExtent) {
     EXPECT_EQ(list[1]->floorHeight, 0.0f);  // the others are above it
 }
 
+// A box offers its highest corner over its outline seen from above: a long
+// flat box is a floor along its whole length and nowhere beside it, and a
+// turned cube reaches up by its corner.
+TEST(FloorHeight, ABoxIsAFloorOverItsOutlineAtItsHighestCorner) {
+    RigidBody plank(1.0f);
+    plank.kind = kindBox;
+    plank.box.length = 10.0f;
+    plank.box.width = 2.0f;
+    plank.box.height = 1.0f;
+    plank.box.resetCorners();
+    plank.position = {0, 0, 0.5};
+    struct Case {
+        double x, y;
+        float floor;
+    } cases[] = {
+        {0.0, 0.0, 1.0f}, {4.9, 0.9, 1.0f}, {-4.9, -0.9, 1.0f},  // over it, to its ends
+        {5.1, 0.0, 0.0f}, {0.0, 1.1, 0.0f}, {5.0, 0.0, 0.0f},    // beside it, or on its edge
+    };
+    for (const Case& c : cases) {
+        BodyList list = listOf({sphereAt(c.x, c.y, 3.0), plank});
+        computeFloorHeight(list, 0);
+        EXPECT_EQ(list[0]->floorHeight, c.floor) << c.x << ", " << c.y;
+    }
+    // Turned by 45 degrees about z its outline is a diamond: (4, 0) lies in
+    // it, (3.4, 3.4) beside it.
+    RigidBody turned = plank;
+    turned.box.reorient(0, 0, 0.78539816339744831, pivotCentre);
+    for (const Case& c : {Case{4.0, 0.3, 0.0f}, Case{3.4, 3.4, 1.0f}, Case{-3.4, -3.4, 1.0f}, Case{3.4, -3.4, 0.0f}}) {
+        BodyList list = listOf({sphereAt(c.x, c.y, 3.0), turned});
+        computeFloorHeight(list, 0);
+        EXPECT_EQ(list[0]->floorHeight, c.floor) << "turned " << c.x << ", " << c.y;
+    }
+    // A cube tipped onto an edge reaches up by sqrt(2).
+    RigidBody edge = cubeAt(0, 0, 2);
+    edge.box.reorient(0.78539816339744831, 0, 0, pivotCentre);
+    BodyList list = listOf({sphereAt(0, 0, 6), edge});
+    computeFloorHeight(list, 0);
+    EXPECT_NEAR(list[0]->floorHeight, 2.0 + std::sqrt(2.0), 1e-6);
+}
+
+// A body on its way up is no floor for what is above it; one that falls or
+// rests is.
+TEST(FloorHeight, ARisingBodyIsNoFloor) {
+    for (double vz : {0.5, 0.11, 0.1, 0.0, -3.0}) {
+        RigidBody under = cubeAt(0, 0, 1);
+        under.velocity = {0, 0, vz};
+        BodyList list = listOf({sphereAt(0, 0, 5), under});
+        computeFloorHeight(list, 0);
+        EXPECT_EQ(list[0]->floorHeight, vz > 0.1 ? 0.0f : 2.0f) << vz;
+    }
+}
+
 TEST(FloorHeight, IgnoresLevelTopsOutOfReachAndInertKinds) {
     // A top exactly level with the body's centre gives no floor, nor does a
     // horizontal distance equal to the extent.
@@ -68,14 +120,22 @@ TEST(FloorHeight, IgnoresLevelTopsOutOfReachAndInertKinds) {
     EXPECT_EQ(list[0]->floorHeight, static_cast<float>(0.1 + 1.0));
 }
 
-TEST(AdvanceFree, SphereInFlightIsOnlyAdvanced) {
-    // Above the ground plane and moving: in flight, even though it is below
-    // its rest height on the floor under it. No clamp follows.
+TEST(AdvanceFree, SphereInFlightIsHeldByItsFloor) {
+    // Above the ground plane and moving: in flight, and the floor under it
+    // holds it: lifted to just above its rest height, its downward speed
+    // gone, its sideways speed kept.
     RigidBody s = sphereAt(0, 0, 2.0);
-    s.velocity = {0, 0, -5};
+    s.velocity = {1, 0, -5};
     s.floorHeight = 3.0f;
     s.advanceFree(0.1f);
-    EXPECT_EQ(s.position.z, 2.0 + static_cast<double>(0.1f) * -5.0);
+    EXPECT_EQ(s.position.z, 4.0 + 0.01);
+    EXPECT_EQ(s.velocity.x, 1.0);
+    EXPECT_EQ(s.velocity.z, 0.0);
+    // Far above its floor it is only advanced.
+    RigidBody high = sphereAt(0, 0, 9.0);
+    high.velocity = {0, 0, -5};
+    high.advanceFree(0.1f);
+    EXPECT_EQ(high.position.z, 9.0 + static_cast<double>(0.1f) * -5.0);
     // Below the ground plane it counts as resting and is clamped.
     RigidBody sunk = sphereAt(0, 0, 0.5);
     sunk.velocity = {0, 0, -5};
@@ -100,24 +160,65 @@ TEST(AdvanceFree, SlowSphereStopsAndRollsOutItsSpin) {
     EXPECT_EQ(sideways.position.y, static_cast<double>(dt) * static_cast<double>(0.9f));
 }
 
-TEST(AdvanceFree, RestingSphereWithoutSpinHangsUntilTheClamp) {
-    RigidBody s = sphereAt(0, 0, 4.0);
+// A slow sphere rests only on its floor (within the lift); anywhere else it
+// falls, however slow: let go in mid-air, or at the top of a throw.
+TEST(AdvanceFree, SlowSphereRestsOnlyOnItsFloor) {
+    struct Case {
+        double z;
+        float floor;
+        bool rests;
+    } cases[] = {
+        {4.0, 0.0f, false},          // mid-air over the ground
+        {1.0 + 0.01, 0.0f, true},    // where the clamp leaves it
+        {1.0 + 0.011, 0.0f, false},  // a millimetre higher
+        {3.0, 2.0f, true},           // on a floor of 2
+        {3.5, 2.0f, false},          // above it
+    };
+    for (const Case& c : cases) {
+        RigidBody s = sphereAt(0, 0, c.z);
+        s.floorHeight = c.floor;
+        s.velocity = {0.005, 0, 0};
+        s.force = {0, 0, -9.81};
+        s.advanceFree(0.001f);
+        if (c.rests) {
+            EXPECT_EQ(s.position.z, c.z) << c.z;
+            EXPECT_EQ(s.velocity.length(), 0.0) << c.z;
+        } else {
+            EXPECT_LT(s.velocity.z, 0.0) << c.z;
+            EXPECT_LT(s.position.z, c.z) << c.z;
+        }
+    }
+    // Sunk into its floor it is lifted to just above its rest height.
+    RigidBody s = sphereAt(0, 0, 0.5);
     s.spin = {0.0005, 0, 0};
-    s.force = {0, 0, -9.81};
     s.advanceFree(0.1f);
-    EXPECT_EQ(s.position.z, 4.0);  // mid-air, not moved
-    s.position.z = 0.5;
-    s.advanceFree(0.1f);
-    EXPECT_EQ(s.position.z, 1.0 + 0.01);  // lifted to just above its rest height
+    EXPECT_EQ(s.position.z, 1.0 + 0.01);
 }
 
-TEST(AdvanceFree, FastBoxBelowItsFloorIsLiftedWithItsVelocityKept) {
+TEST(AdvanceFree, BoxBelowItsFloorIsLiftedAndLosesItsSpeedIntoIt) {
     RigidBody b = cubeAt(0, 0, 0.2);
     b.velocity = {1, 0, -1};
     b.advanceFree(0.01f);
     EXPECT_EQ(b.position.z, 1.0 + 0.01);
     EXPECT_EQ(b.velocity.x, 1.0);
-    EXPECT_EQ(b.velocity.z, -1.0);
+    EXPECT_EQ(b.velocity.z, 0.0);
+    // Rising out of it, it keeps its speed.
+    RigidBody up = cubeAt(0, 0, 0.2);
+    up.velocity = {0, 0, 2};
+    up.advanceFree(0.01f);
+    EXPECT_EQ(up.velocity.z, 2.0);
+}
+
+// Held by its floor step after step, a body gathers no speed into it: a cube
+// under gravity on a floor stays where the clamp puts it.
+TEST(AdvanceFree, AHeldBodyGathersNoSpeed) {
+    RigidBody b = cubeAt(0, 0, 3.2);
+    b.floorHeight = 2.0f;
+    b.velocity = {0, 0, -0.5};
+    b.force = {0, 0, -9.81 * b.mass};
+    for (int i = 0; i < 600; ++i) b.advanceFree(1.0f / 60.0f);
+    EXPECT_NEAR(b.position.z, 3.0, 0.0101);
+    EXPECT_GE(b.velocity.z, -0.2);
 }
 
 TEST(AdvanceFree, BoxTouchingItsFloorTipsAboutItsLowestCorner) {
@@ -184,4 +285,16 @@ TEST(AdvanceFree, InertKindsDoNothing) {
     b.advanceFree(1.0f);
     EXPECT_EQ(b.position.z, -5.0);
     EXPECT_EQ(b.velocity.z, 3.0);
+}
+
+// The clamp measures a box as it stands after its move: a cube spinning in
+// flight just above the ground swings a corner down between two searches,
+// and ends with no corner below its floor, whatever its last search said.
+TEST(AdvanceFree, ASpinningBoxEndsWithNoCornerBelowItsFloor) {
+    RigidBody b = cubeAt(0, 0, 1.2);
+    b.radius = -1.0f;  // the last search saw it upright
+    b.velocity = {2, 0, 0};
+    b.spin = {6, 0, 0};
+    b.advanceFree(0.1f);
+    EXPECT_GE(b.position.z + lowestCornerOffset(b.box), 0.0);
 }
