@@ -215,8 +215,9 @@ TEST(Simulation, SteppingAllocatesNothing) {
         countAllocations = false;
         EXPECT_EQ(allocations, 0) << scene;
     }
-    // A crowded world, large enough for the pair bounds to be swept: bodies
-    // dropped on a grid land, bounce, tip and come to rest.
+    // A crowded world, large enough for the pair bounds and the floors to be
+    // kept in grids: bodies dropped on a grid land, bounce, tip and come to
+    // rest.
     constexpr int crowd = 50;
     DropWorld w(crowd);
     allocations = 0;

@@ -1,17 +1,20 @@
 #include "prallwerk/world/world.h"
 
 #include <cmath>
+#include <limits>
 
 #include "prallwerk/collision/ground_contact.h"
 #include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/collision/pair_response.h"
+#include "prallwerk/collision/pair_separation.h"
 #include "prallwerk/core/free_flight.h"
 #include "prallwerk/math/assertion.h"
 #include "prallwerk/math/bits.h"
+#include "prallwerk/world/frame_step.h"
 
 namespace prallwerk {
 
-World::World(int count, float mass) : pairBroadPhase_(count), floors_(count), rest_(count) {
+World::World(int count, float mass) : pairBroadPhase_(count), posedFrames_(count), floors_(count), rest_(count) {
     normalA = {};
     normalB = {};
     bodyCount = count;
@@ -31,6 +34,7 @@ void World::destroy() {
     ground.reset();
     // The searches' buffers go too: a world without bodies searches none.
     pairBroadPhase_ = PairBroadPhase(0);
+    posedFrames_ = PosedFrames(0);
     floors_ = FloorFinder(0);
     rest_ = RestRecord(0);
 }
@@ -66,8 +70,37 @@ void World::advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) {
     }
 }
 
+void World::findFloors() {
+    floors_.load(bodies, bodyCount);
+    for (int i = 0; i < bodyCount; ++i) floors_.setFloorHeight(*bodies[i], i);
+}
+
+void World::separateOverlaps() {
+    if (bodyCount < 2) return;
+    // A push can move a body into a third one, so the pairs are gone over
+    // again while a pass still parted any, a few times at most.
+    for (int pass = 0; pass < separationPasses; ++pass) {
+        // The broad phase over a vanishing span finds every pair whose
+        // bodies can overlap as they stand, in ascending order of both
+        // indices; two bodies at rest too, as a push may have stopped one.
+        pairBroadPhase_.prepare(bodies, bodyCount, std::numeric_limits<float>::min(), true);
+        bool parted = false;
+        for (int i = 0; i + 1 < bodyCount; ++i) {
+            for (int j : pairBroadPhase_.partnersAfter(i)) {
+                RigidBody& a = *bodies[i];
+                RigidBody& b = *bodies[j];
+                if (separatePair(a, b, overlapOf(a, b))) {
+                    ++lastStep.separations;
+                    parted = true;
+                }
+            }
+        }
+        if (!parted) return;
+    }
+}
+
 float World::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
-    const PairImpact impact = pairImpact(limit, *a, *b);
+    const PairImpact impact = pairImpact(limit, *a, *b, posedFrames_);
     if (impact.sampled) {
         normalA = impact.normalA;
         normalB = impact.normalB;
@@ -141,15 +174,49 @@ float World::earliestPairHit(float limit) {
 void World::resolvePair(RigidBody* a, RigidBody* b, float t) { resolvePairImpact(*a, *b, t, normalA, normalB); }
 
 void World::step(float dt) {
+    // A finite span beyond the longest split one would take more parts than
+    // an int counts.
+    PRALLWERK_ASSERT(!(dt > longestSplitSpan) || !std::isfinite(dt));
+    if (!(dt > longestStep && dt <= longestSplitSpan)) {
+        stepWhole(dt);
+        return;
+    }
+    // Impacts are looked for at hundredths of a step's span: a long span is
+    // stepped in the parts a frame of the same length is split into, so that
+    // it is searched as finely.
+    const FrameSteps parts = splitFrame(dt);
+    StepStatistics sum;
+    for (int i = 0; i < parts.count; ++i) {
+        nextPart_ = i > 0;
+        stepWhole(parts.sub);
+        if (i == 0) {
+            sum = lastStep;
+        } else {
+            sum.addPart(lastStep);
+        }
+    }
+    nextPart_ = false;
+    lastStep = sum;
+}
+
+void World::stepWhole(float dt) {
     StepInProgress s = beginStep(dt);
     while (resolveNextImpact(s)) {
     }
 }
 
 StepInProgress World::beginStep(float dt) {
+    // bodyCount is a public field and may have been written: the bodies are
+    // those in the list, whatever it says.
+    bodyCount = static_cast<int>(bodies.size());
+    if (!nextPart_) stepTime_ = 0.0;
     lastStep = {};
     clearForces();
     applyForces();
+    // The first search of the step measures every body against the floor
+    // under it as it stands now, not against the ground: a body about to
+    // land on another is found there and bounces.
+    if (dt > 0.0f) findFloors();
     // A step's span is a number of seconds: no caller asks for infinity or
     // NaN (which would end it at once).
     PRALLWERK_ASSERT(std::isfinite(dt));
@@ -182,6 +249,8 @@ bool World::resolveNextImpact(StepInProgress& s) {
             s.replaying = resting_ = false;
             rest_.forget();
             const float before = dt;
+            const bool told = static_cast<bool>(impactListener);
+            ImpactRecord record;
             if (tg > 0.0f && (!(tp > 0.0f) || tg <= tp)) {
                 dt = dt - tg;
                 // A body resting a hair above its floor is found falling onto it
@@ -193,9 +262,11 @@ bool World::resolveNextImpact(StepInProgress& s) {
                 // lets a touching body rest lands instead of bouncing: it is put
                 // on its floor at rest and is not found again.
                 if (s.events >= landingAfterEvents && arrivesAtRest(*hitA, tg)) {
+                    if (told) record = impactBefore(ImpactKind::landing, tg);
                     hitA->landOnFloor(tg);
                     ++lastStep.landings;
                 } else {
+                    if (told) record = impactBefore(ImpactKind::ground, tg);
                     hitA->groundResponse(tg);
                     ++lastStep.groundImpacts;
                 }
@@ -203,11 +274,15 @@ bool World::resolveNextImpact(StepInProgress& s) {
                 s.lastSpan = tg;
             } else {
                 dt = dt - tp;
+                if (told) record = impactBefore(ImpactKind::pair, tp);
                 resolvePair(hitA, hitB, tp);
                 ++lastStep.pairImpacts;
                 advanceAll(hitA, hitB, tp);
                 s.lastSpan = tp;
             }
+            elapsedTime += static_cast<double>(s.lastSpan);
+            stepTime_ += static_cast<double>(s.lastSpan);
+            if (told) tellImpact(record, s.lastSpan);
             if (!(dt > 0.0f)) {
                 s.phase = StepPhase::over;
             } else if (dt == before) {
@@ -225,7 +300,11 @@ bool World::resolveNextImpact(StepInProgress& s) {
     }
     if (s.phase == StepPhase::finishing) {
         advanceAll(nullptr, nullptr, s.left);
+        // A replayed step separated nothing the last time either.
+        if (!resting_) separateOverlaps();
         s.lastSpan = s.left;
+        elapsedTime += static_cast<double>(s.lastSpan);
+        stepTime_ += static_cast<double>(s.lastSpan);
         s.phase = StepPhase::over;
         // A step replayed to its end left what the record holds already.
         if (!resting_ && lastStep.impacts() == 0) rest_.end(bodies, bodyCount, normalA, normalB);
@@ -241,6 +320,46 @@ int World::indexOf(const RigidBody* body) const {
         if (bodies[i].get() == body) return i;
     }
     return -1;
+}
+
+namespace {
+
+// The velocity a body has at t when the response starts from it: what
+// advance gives it (inert kinds do not move).
+Vec3 velocityAtImpact(const RigidBody& body, float t) {
+    return body.kind == kindSphere || body.kind == kindBox ? body.predictVelocity(t) : body.velocity;
+}
+
+// The ground's contact vector: up, whatever lies under the body.
+constexpr Vec3 groundNormal{0.0, 0.0, 1.0};
+
+}  // namespace
+
+ImpactRecord World::impactBefore(ImpactKind kind, float t) const {
+    ImpactRecord r;
+    r.kind = kind;
+    r.a.index = indexOf(hitA);
+    r.a.velocityBefore = velocityAtImpact(*hitA, t);
+    if (kind == ImpactKind::pair) {
+        r.b.index = indexOf(hitB);
+        r.b.velocityBefore = velocityAtImpact(*hitB, t);
+        r.normalA = normalA;
+        r.normalB = normalB;
+    } else {
+        r.normalA = groundNormal;
+    }
+    return r;
+}
+
+void World::tellImpact(ImpactRecord& r, float span) {
+    // Free flight after the impact skipped its bodies: they hold what the
+    // response left them.
+    r.a.velocityAfter = hitA->velocity;
+    if (r.kind == ImpactKind::pair) r.b.velocityAfter = hitB->velocity;
+    r.span = span;
+    r.stepTime = stepTime_;
+    r.time = elapsedTime;
+    impactListener(r);
 }
 
 const BodyLaunch defaultLaunches[defaultBodyCount] = {
@@ -279,6 +398,8 @@ GravityWorld::GravityWorld(double gx, double gy, double gz) : World(defaultBodyC
         b.floorHeight = 0.0f;
     }
 }
+
+GravityWorld::GravityWorld(const Vec3& g, int count) : World(count, 1.0f) { gravity = g; }
 
 void GravityWorld::applyForces() {
     for (int i = 0; i < bodyCount; ++i) {

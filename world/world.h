@@ -1,12 +1,15 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "prallwerk/collision/broad_phase.h"
+#include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/core/free_flight.h"
 #include "prallwerk/core/rigid_body.h"
 #include "prallwerk/math/vec3.h"
+#include "prallwerk/world/impact_record.h"
 #include "prallwerk/world/rest_record.h"
 #include "prallwerk/world/step_progress.h"
 #include "prallwerk/world/step_statistics.h"
@@ -46,8 +49,8 @@ struct GroundPlane {
     Vec3 normal{0.0, 0.0, 1.0};
 };
 
-// A fixed set of bodies above a ground plane, advanced by event-driven
-// stepping. Every operation below is virtual and is always called through the
+// A set of bodies above a ground plane, advanced by event-driven stepping;
+// bodies are added and removed between steps (appendBody, eraseBody). Every operation below is virtual and is always called through the
 // virtual table, also from inside step(), so that a subclass can replace any
 // of them. Times are single-precision seconds; state is double precision.
 class World {
@@ -62,6 +65,26 @@ public:
     // any prepared scene needs in a step, far fewer than a stall piles up.
     static constexpr int landingAfterEvents = 48;
 
+    // Passes over the pairs at the end of a step that push overlapping
+    // bodies apart, while a pass still parts any.
+    static constexpr int separationPasses = 4;
+
+    // The longest span step() searches in one part (0.1 s in single
+    // precision): impacts are looked for at hundredths of the span, and the
+    // program's frames are split into steps no longer than this. A longer
+    // span is split into equal parts as a frame is (see step).
+    static constexpr float longestStep = 0.1f;
+
+    // The longest span step() splits (s, a little over three years; its
+    // parts are then still counted in an int). A finite span beyond it is no
+    // span a program asks for: it is taken in one part, as before, and the
+    // engine's checks stop on it.
+    static constexpr float longestSplitSpan = 1.0e8f;
+
+    // The number of bodies. A public field, so it may be written; step()
+    // takes the number of bodies in `bodies` whatever it says and writes that
+    // back here (checkWorld in <prallwerk/world/checked_world.h> reports a
+    // count that differs). appendBody and eraseBody keep it in step.
     int bodyCount = 0;
     BodyList bodies;            // owned, in index order
     RigidBody* hitA = nullptr;  // body of the last ground impact, or first body of the last pair impact
@@ -69,7 +92,23 @@ public:
     Vec3 normalA;               // contact vector for hitA, left by the pair search
     Vec3 normalB;               // contact vector for hitB, left by the pair search
     std::unique_ptr<GroundPlane> ground;
-    StepStatistics lastStep;    // what the last call of step() did
+    StepStatistics lastStep;    // what the last call of step() did; for a span split into parts (see
+                                // step) the parts' counts added up (each at most INT_MAX), eventCapReached
+                                // if any part reached the cap, atRest if every part replayed the last one
+
+    // Simulated seconds since the world was made: every span its bodies moved
+    // by (each impact's time after the previous event, and the rest of each
+    // step), added in order in double precision, as ImpactWalker::clock
+    // counts them. Nothing in the step reads it: a caller may set it (to 0
+    // when it loads a scene, say).
+    double elapsedTime = 0.0;
+
+    // Told of every impact the step resolves (ground impacts, landings and
+    // pair impacts), in order, once every body has been moved to the
+    // impact's instant (see ImpactRecord). Empty: no one is told, and the
+    // step does no work for it. Telling changes no result; the listener must
+    // not change the world (it is called from inside step()).
+    std::function<void(const ImpactRecord&)> impactListener;
 
     // count bodies, each constructed with the given mass.
     World(int count, float mass);
@@ -114,6 +153,15 @@ public:
     // order, moving all bodies to each impact instant, then lets the rest of
     // the span pass in free flight. dt <= 0 only refreshes the forces.
     //
+    // A span longer than longestStep (up to longestSplitSpan) is split as a
+    // frame of wall time is (splitFrame in <prallwerk/world/frame_step.h>):
+    // into 1 + floor(10 * dt) equal parts of dt / parts seconds, each
+    // stepped as above in turn, so that a long span is searched as finely as
+    // the program's frames are (step(10) is 101 steps of 0.0990099 s, the
+    // same bits as advanceWorld(world, 10)). The parts are the step's own
+    // (step() is not called again for them). Spans up to longestStep, which
+    // are all the program asks for, are one part, as they always were.
+    //
     // A world at rest does not search again. When the last step handled no
     // impact and left every body bit for bit as its searches found it (floor
     // heights aside), and this step finds them so again, with the same span
@@ -152,11 +200,47 @@ public:
     // The index of body in bodies, or -1 when it is none of them (null).
     int indexOf(const RigidBody* body) const;
 
+    // --- bodies added and removed between steps (not virtual) ---
+    // Both keep everything the world holds in step with its bodies: the
+    // count, the searches' buffers, the last impact's bodies, and the record
+    // of a world at rest, which is forgotten (the next step searches). Call
+    // them between steps, or where a step run impact by impact stopped after
+    // an impact (ImpactWalker): the rest of that step then goes on with the
+    // bodies as they are. They allocate; stepping does not.
+
+    // Appends a copy of body after the last one and returns its index.
+    // The world takes it as given: addBody in <prallwerk/scenes/body_def.h>
+    // checks a body and derives it from a definition.
+    int appendBody(const RigidBody& body);
+
+    // Removes the body at index; the bodies after it move down by one. When
+    // it was one of the last impact's bodies, hitA and hitB are both cleared
+    // (the impact names a body that is gone); otherwise they keep naming
+    // their bodies. An index outside the bodies changes nothing (the
+    // engine's checks stop on it): removeBody in
+    // <prallwerk/world/checked_world.h> refuses it with a ValueError.
+    void eraseBody(int index);
+
 private:
+    // Every body's floor height from the bodies as they stand.
+    void findFloors();
+    // Pushes apart every pair of bodies that overlap at the end of a step
+    // (separatePair).
+    void separateOverlaps();
+
     PairBroadPhase pairBroadPhase_;  // sized for bodyCount bodies
+    PosedFrames posedFrames_;        // the boxes' frames the pair searches turned them to
     FloorFinder floors_;             // sized for bodyCount bodies
     RestRecord rest_;                // sized for bodyCount bodies
     bool resting_ = false;           // within resolveNextImpact: the step replays the last one so far
+
+    // --- a step in parts and its impacts told (world.cpp); bodies added and removed (world_bodies.cpp) ---
+    double stepTime_ = 0.0;          // s the bodies moved by since the current call of step began
+    bool nextPart_ = false;          // beginStep begins a later part of a split step: stepTime_ runs on
+    void stepWhole(float dt);        // one part: beginStep, then resolveNextImpact until false
+    void fitBuffersToBodies();       // the searches' buffers sized for bodies.size(), the rest forgotten
+    ImpactRecord impactBefore(ImpactKind kind, float t) const;  // hitA and hitB as the response finds them
+    void tellImpact(ImpactRecord& record, float span);          // completes the record and tells the listener
 };
 
 // The world the application runs: bodies fall under a constant gravity.
@@ -170,6 +254,10 @@ public:
 
     // The same under the program's gravity, defaultGravity.
     GravityWorld() : GravityWorld(defaultGravity.x, defaultGravity.y, defaultGravity.z) {}
+
+    // count inert bodies (kind 0, mass 1) under the gravity given, for the
+    // caller to fill (buildWorld in <prallwerk/scenes/body_def.h> does).
+    GravityWorld(const Vec3& gravity, int count);
 
     // force += mass * gravity for every body.
     void applyForces() override;

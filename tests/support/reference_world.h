@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prallwerk/collision/ground_contact.h"
+#include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/core/free_flight.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/drop_world.h"
@@ -15,6 +16,16 @@ template <class Base>
 class Unculled : public Base {
 public:
     using Base::Base;
+
+    // The pair search itself, every box turned afresh for every pair.
+    float pairTimeOfImpact(float limit, prallwerk::RigidBody* a, prallwerk::RigidBody* b) override {
+        const prallwerk::PairImpact impact = prallwerk::pairImpact(limit, *a, *b);
+        if (impact.sampled) {
+            this->normalA = impact.normalA;
+            this->normalB = impact.normalB;
+        }
+        return impact.time;
+    }
 
     float earliestGroundHit(float dt) override {
         float best = dt;

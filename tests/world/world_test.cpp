@@ -119,45 +119,45 @@ TEST(WorldStep, NonPositiveSpanOnlyRefreshesForces) {
 
 TEST(WorldStep, WithoutImpactsAdvancesEveryBodyOnce) {
     ScriptedWorld w;
-    w.step(0.5f);
-    EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces", "ground(0.500000)",
-                                                 "pair(0.500000)", "advanceAll(null,null,0.500000)"}));
+    w.step(0.0625f);
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces", "ground(0.062500)",
+                                                 "pair(0.062500)", "advanceAll(null,null,0.062500)"}));
     EXPECT_EQ(w.hitA, nullptr);
 }
 
 TEST(WorldStep, HandlesAnEarlierPairFirstAndKeepsTheClock) {
     ScriptedWorld w;
-    w.groundTimes = {0.25f, -1.0f};
-    w.pairTimes = {0.125f};
-    w.step(0.5f);
+    w.groundTimes = {0.03125f, -1.0f};
+    w.pairTimes = {0.015625f};
+    w.step(0.0625f);
     // The pair search is bounded by the ground impact; the pair comes first,
     // then the rest of the span is searched again from the new state.
     EXPECT_EQ(w.calls,
-              (std::vector<std::string>{"clearForces", "applyForces", "ground(0.500000)", "pair(0.250000)",
-                                        "resolve(2,3,0.125000)", "advanceAll(2,3,0.125000)",
-                                        "ground(0.375000)", "pair(0.375000)",
-                                        "advanceAll(null,null,0.375000)"}));
+              (std::vector<std::string>{"clearForces", "applyForces", "ground(0.062500)", "pair(0.031250)",
+                                        "resolve(2,3,0.015625)", "advanceAll(2,3,0.015625)",
+                                        "ground(0.046875)", "pair(0.046875)",
+                                        "advanceAll(null,null,0.046875)"}));
 }
 
 TEST(WorldStep, GroundImpactAdvancesTheOthersAndThenTheRest) {
     ScriptedWorld w;
-    w.groundTimes = {0.25f};
+    w.groundTimes = {0.03125f};
     const Vec3 v1 = w.bodies[1]->velocity;
-    w.step(0.5f);
-    EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces", "ground(0.500000)",
-                                                 "pair(0.250000)", "advanceAll(1,null,0.250000)",
-                                                 "ground(0.250000)", "pair(0.250000)",
-                                                 "advanceAll(null,null,0.250000)"}));
+    w.step(0.0625f);
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"clearForces", "applyForces", "ground(0.062500)",
+                                                 "pair(0.031250)", "advanceAll(1,null,0.031250)",
+                                                 "ground(0.031250)", "pair(0.031250)",
+                                                 "advanceAll(null,null,0.031250)"}));
     // Body 1 got its ground response: it bounced.
     EXPECT_NE(w.bodies[1]->velocity.z, v1.z);
 }
 
 TEST(WorldStep, EqualTimesGoToTheGround) {
     ScriptedWorld w;
-    w.groundTimes = {0.25f};
-    w.pairTimes = {0.25f};
-    w.step(0.5f);
-    EXPECT_EQ(w.calls[4], "advanceAll(1,null,0.250000)");
+    w.groundTimes = {0.03125f};
+    w.pairTimes = {0.03125f};
+    w.step(0.0625f);
+    EXPECT_EQ(w.calls[4], "advanceAll(1,null,0.031250)");
 }
 
 TEST(WorldStep, ImpactTimesAndTheRestAddUpToTheSpan) {
