@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
-#include "tools/number_text.h"
+#include "prallwerk/math/number_text.h"
 
 using namespace prallwerk;
 
@@ -175,6 +176,86 @@ void benchDrop(int n, std::vector<Figure>& figures) {
     figures.push_back({key + "lowest_z", run.lowestZ, "m", label + "lowest bottom above its floor"});
 }
 
+// One step of a drop world at scale: how long it took and what it did.
+struct TimedStep {
+    double ms = 0.0;
+    long index = 0;  // 0 for the first step
+    int events = 0;
+    int passes = 0;
+    int pairSearches = 0;
+};
+
+// The simulated seconds at which the scale figures split the run: the fall and
+// first landings, the landings and bounces, and the rest.
+constexpr double scaleFallEnds = 2.0;
+constexpr double scaleLandingEnds = 10.0;
+constexpr double scaleSeconds = 30.0;
+constexpr double realTimeStepMs = 1000.0 / 60.0;
+constexpr int scaleSlowestShown = 3;
+constexpr int scaleBodyCounts[] = {200, 1000, 2000};
+
+double meanMs(const std::vector<TimedStep>& steps, long from, long to) {
+    double total = 0.0;
+    long n = 0;
+    for (long i = from; i < to && i < static_cast<long>(steps.size()); ++i, ++n) total += steps[i].ms;
+    return n > 0 ? total / n : 0.0;
+}
+
+// The drop world of n bodies stepped with step(1/60) over the given simulated
+// seconds, each step timed alone: mean, median and slowest step, the mean of
+// each phase, the steps slower than real time, and the slowest steps with what
+// they did (impacts, passes of the search, pair searches).
+void benchScale(int n, double seconds, std::vector<Figure>& figures) {
+    const long count = static_cast<long>(seconds * 60.0 + 0.5);
+    DropWorld world(n);
+    std::vector<TimedStep> steps;
+    steps.reserve(static_cast<size_t>(count));
+    for (long s = 0; s < count; ++s) {
+        const auto start = Clock::now();
+        world.step(1.0f / 60.0f);
+        TimedStep t;
+        t.ms = secondsSince(start) * 1e3;
+        t.index = s;
+        t.events = world.lastStep.impacts();
+        t.passes = world.lastStep.passes;
+        t.pairSearches = world.lastStep.pairSearches;
+        steps.push_back(t);
+    }
+    const std::string key = "scale.bodies" + std::to_string(n) + ".";
+    const std::string label = std::to_string(n) + " bodies dropped, " + fixedText(seconds, 0) + " s of step(1/60): ";
+    std::vector<double> ms;
+    long slow = 0, events = 0;
+    for (const TimedStep& t : steps) {
+        ms.push_back(t.ms);
+        slow += t.ms > realTimeStepMs ? 1 : 0;
+        events += t.events;
+    }
+    auto push = [&](const std::string& name, double value, const char* unit, const std::string& what) {
+        figures.push_back({key + name, value, unit, label + what});
+    };
+    push("mean_step_ms", meanMs(steps, 0, count), "ms", "mean step");
+    push("median_step_ms", ms.empty() ? 0.0 : median(ms), "ms", "median step");
+    push("max_step_ms", ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()), "ms", "slowest step");
+    push("steps_over_16.7ms", static_cast<double>(slow), "steps", "steps slower than real time");
+    push("impacts_per_step", count > 0 ? static_cast<double>(events) / count : 0.0, "events", "impacts per step");
+    const long fallEnds = static_cast<long>(scaleFallEnds * 60.0), landingEnds = static_cast<long>(scaleLandingEnds * 60.0);
+    push("fall_mean_step_ms", meanMs(steps, 0, fallEnds), "ms", "mean step, 0 to 2 s");
+    push("landing_mean_step_ms", meanMs(steps, fallEnds, landingEnds), "ms", "mean step, 2 to 10 s");
+    push("rest_mean_step_ms", meanMs(steps, landingEnds, count), "ms", "mean step after 10 s");
+    std::vector<TimedStep> slowest = steps;
+    std::sort(slowest.begin(), slowest.end(), [](const TimedStep& a, const TimedStep& b) { return a.ms > b.ms; });
+    for (int k = 0; k < scaleSlowestShown && k < static_cast<int>(slowest.size()); ++k) {
+        const TimedStep& t = slowest[static_cast<size_t>(k)];
+        const std::string which = "slowest" + std::to_string(k + 1) + ".";
+        const std::string says = "slowest step no. " + std::to_string(k + 1) + ": ";
+        push(which + "ms", t.ms, "ms", says + "wall time");
+        push(which + "at_s", t.index / 60.0, "s", says + "simulated time at its start");
+        push(which + "events", t.events, "events", says + "impacts");
+        push(which + "passes", t.passes, "passes", says + "passes of the search");
+        push(which + "pair_searches", t.pairSearches, "pairs", says + "pair searches");
+    }
+}
+
 // Steps stay bounded and nothing falls through its floor, for the test
 // command: no timing. A body that reaches its floor within the first
 // hundredth of the time left is never taken as an impact and may end that
@@ -203,7 +284,7 @@ int runQuick() {
 int main(int argc, char** argv) {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::puts(
-            "Usage: prallwerk-bench [PREFIX]\n"
+            "Usage: prallwerk-bench [PREFIX] [--seconds S]\n"
             "\n"
             "Measures the engine: wall time per simulated second of the default bodies and\n"
             "of each scene at 16 ms frames over 60 simulated seconds, the impacts per\n"
@@ -216,6 +297,13 @@ int main(int argc, char** argv) {
             "the figures whose names start with it are measured (for example:\n"
             "prallwerk-bench sim.scene2).\n"
             "\n"
+            "The scale figures (scale.bodiesN.*) step the drop world of 200, 1000 and 2000\n"
+            "bodies with step(1/60) over 30 simulated seconds, each step timed alone: mean,\n"
+            "median and slowest step, the mean of the fall (0 to 2 s), the landings (2 to\n"
+            "10 s) and the rest, the steps slower than real time (16.7 ms), and the three\n"
+            "slowest steps with their time, impacts, passes and pair searches.\n"
+            "prallwerk-bench scale.bodies1000 --seconds 5 runs one of them over 5 s."
+            "\n"
             "prallwerk-bench --quick runs the drop world only to check that no step stalls\n"
             "(at most 100 impacts in a step) and no body falls through its floor (none ends\n"
             "a step more than 0.2 m inside it); it exits with status 1 if one does. It\n"
@@ -223,12 +311,27 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--quick") == 0) return runQuick();
-    if (argc > 2) {
-        std::fprintf(stderr, "prallwerk-bench: takes at most one argument (see --help)\n");
-        return 2;
+    // An optional prefix runs only the figures whose names start with it;
+    // --seconds shortens (or lengthens) the scale runs.
+    std::string only;
+    double scaleRunSeconds = scaleSeconds;
+    bool haveOnly = false;
+    for (int a = 1; a < argc; ++a) {
+        if (std::strcmp(argv[a], "--seconds") == 0 && a + 1 < argc) {
+            char* end = nullptr;
+            scaleRunSeconds = std::strtod(argv[++a], &end);
+            if (*end != '\0' || !(scaleRunSeconds > 0.0 && scaleRunSeconds <= 3600.0)) {
+                std::fprintf(stderr, "prallwerk-bench: --seconds takes a number of seconds up to 3600\n");
+                return 2;
+            }
+        } else if (!haveOnly && argv[a][0] != '-') {
+            only = argv[a];
+            haveOnly = true;
+        } else {
+            std::fprintf(stderr, "prallwerk-bench: unexpected argument %s (see --help)\n", argv[a]);
+            return 2;
+        }
     }
-    // An optional prefix runs only the figures whose names start with it.
-    const std::string only = argc > 1 ? argv[1] : "";
     auto wanted = [&](const std::string& name) { return name.compare(0, only.size(), only) == 0; };
     buildSceneTable();
     std::vector<Figure> figures;
@@ -242,6 +345,9 @@ int main(int argc, char** argv) {
     }
     for (int n : dropBodyCounts) {
         if (wanted("drop.bodies" + std::to_string(n) + ".")) benchDrop(n, figures);
+    }
+    for (int n : scaleBodyCounts) {
+        if (wanted("scale.bodies" + std::to_string(n) + ".")) benchScale(n, scaleRunSeconds, figures);
     }
 
     // The figures through the engine's number formatter: the same text for the

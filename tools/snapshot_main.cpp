@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -17,6 +19,7 @@
 #include "app/main_loop.h"
 #include "app/render/renderer.h"
 #include "prallwerk/world/world.h"
+#include "prallwerk/scenes/scene_file.h"
 #include "prallwerk/scenes/scenes.h"
 #include "tools/arguments.h"
 #include "tools/png_writer.h"
@@ -26,10 +29,13 @@ using namespace prallwerk;
 namespace {
 
 const char* const usage =
-    "Usage: prallwerk-snapshot --scene N --time T --out FILE.png [--width W --height H] [--wireframe]\n"
+    "Usage: prallwerk-snapshot (--scene N | --scene-file FILE) --time T --out FILE.png\n"
+    "                          [--width W --height H] [--wireframe]\n"
     "\n"
     "Loads scene N (0..3, numbered as for prallwerk-trace: the HUD shows N + 1),\n"
-    "or keeps the bodies the program starts with for N = -1, starts the\n"
+    "or keeps the bodies the program starts with for N = -1, or builds the\n"
+    "bodies of the scene file FILE (JSON, as for prallwerk-trace) under its\n"
+    "gravity (the program's drawing shows the first seven), starts the\n"
     "simulation as Space does and runs it through the program's own per-frame\n"
     "update in as many frames of 16 ms as T seconds take, rounded up (T from 0\n"
     "to 600, a decimal number; the HUD shows the program's own single-precision\n"
@@ -40,7 +46,9 @@ const char* const usage =
     "\n"
     "Needs no display: the frame is drawn by Mesa's off-screen renderer.\n"
     "Bad arguments print one line on stderr and exit with status 2, writing\n"
-    "nothing; a failure to draw or to write the file exits with status 1.\n";
+    "nothing, and so does a scene file that cannot be read or is refused (the\n"
+    "line names the file, the place in it and the rule); a failure to draw or\n"
+    "to write the file exits with status 1.\n";
 
 constexpr uint32_t frameMilliseconds = 16;
 constexpr double longestTime = 600.0;  // s; every scene has long come to rest by then
@@ -50,6 +58,7 @@ constexpr GLint depthBits = 16;        // as the program's window asks for
 
 struct SnapshotOptions {
     int scene = 0;        // -1 keeps the starting bodies, 0..3 loads that scene
+    std::optional<SceneDescription> sceneFile;  // set: these bodies instead of a scene
     double time = 0.0;    // simulated seconds
     std::string out;
     int width = 1024;     // pixels
@@ -69,7 +78,11 @@ bool parseSeconds(const char* text, double& value) {
 // Fills options from the command line. false with a one-line reason in error,
 // or with help set when usage was asked for.
 bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help, std::string& error) {
-    return parseToolArguments(
+    bool haveScene = false;
+    ToolOption scene = integerOption("--scene", false, -1, sceneCount - 1, options.scene);
+    scene.take = [&haveScene, take = scene.take](const char* value) { return haveScene = take(value); };
+    std::string sceneFile;
+    const bool parsed = parseToolArguments(
         argc, argv,
         {
             {"--wireframe", false, false, "",
@@ -77,7 +90,13 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
                  options.wireframe = true;
                  return true;
              }},
-            integerOption("--scene", true, -1, sceneCount - 1, options.scene),
+            scene,
+            {"--scene-file", true, false, "--scene-file needs a file name",
+             [&](const char* value) {
+                 if (value == nullptr || *value == '\0') return false;
+                 sceneFile = value;
+                 return true;
+             }},
             {"--time", true, true, "--time needs a number of seconds from 0 to 600",
              [&](const char* value) { return parseSeconds(value, options.time); }},
             {"--out", true, true, "--out needs a file name",
@@ -90,6 +109,20 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
             integerOption("--height", false, smallestSide, largestSide, options.height),
         },
         help, error);
+    if (!parsed) return false;
+    if (haveScene == !sceneFile.empty()) {
+        error = "one of --scene and --scene-file is required (see --help)";
+        return false;
+    }
+    if (!sceneFile.empty()) {
+        SceneRead read = readSceneFile(sceneFile);
+        if (read.error) {
+            error = read.error->message();
+            return false;
+        }
+        options.sceneFile = std::move(read.scene);
+    }
+    return true;
 }
 
 // Frames of 16 ms that seconds take, rounded up. The tolerance keeps a time
@@ -111,7 +144,16 @@ std::vector<unsigned char> drawSnapshot(const SnapshotOptions& options) {
     wireframe = options.wireframe ? 1 : 0;
     initGraphics(window, keyDown);
 
-    if (options.scene >= 0) {
+    if (options.sceneFile) {
+        // The program's world gives way to one of the file's bodies, which the
+        // graphics' shut-down releases as it would have the program's.
+        BuiltWorld built = buildWorld(*options.sceneFile);
+        if (built.world) {
+            world->destroy();
+            delete world;
+            world = built.world.release();
+        }
+    } else if (options.scene >= 0) {
         sceneIndex = options.scene;
         loadScene(*world, sceneIndex);
     }

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "prallwerk/world/frame_runner.h"
 #include "tools/arguments.h"
-#include "tools/number_text.h"
+#include "prallwerk/math/number_text.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
@@ -121,12 +122,22 @@ void runFrames(const TraceOptions& options, EventWorld<Base>& world, std::FILE* 
 
 }  // namespace
 
-void writeTrace(const TraceOptions& options, std::FILE* out) {
+bool writeTrace(const TraceOptions& options, std::FILE* out) {
     std::FILE* events = options.events ? out : nullptr;
     if (options.drop > 0) {
         EventWorld<DropWorld> world(events, options.drop);
         runFrames(options, world, out);
-        return;
+        return true;
+    }
+    if (options.sceneFile) {
+        // The bodies exactly as buildWorld makes them, in a world that
+        // reports its impacts.
+        const BuiltWorld built = buildWorld(*options.sceneFile);
+        if (!built.world) return false;
+        EventWorld<GravityWorld> world(events, built.world->gravity, built.world->bodyCount);
+        for (int i = 0; i < world.bodyCount; ++i) *world.bodies[i] = *built.world->bodies[i];
+        runFrames(options, world, out);
+        return true;
     }
     EventWorld<GravityWorld> world(events);
     if (options.scene >= 0) {
@@ -134,14 +145,16 @@ void writeTrace(const TraceOptions& options, std::FILE* out) {
         loadScene(world, options.scene);
     }
     runFrames(options, world, out);
+    return true;
 }
 
 bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options, bool& help,
                          std::string& error) {
-    // A scene or a drop world, one of the two.
+    // A scene, a drop world or a scene file, one of the three.
     bool haveScene = false;
     ToolOption scene = integerOption("--scene", false, -1, sceneCount - 1, options.scene);
     scene.take = [&haveScene, take = scene.take](const char* value) { return haveScene = take(value); };
+    std::string sceneFile;
     const bool parsed = parseToolArguments(
         argc, argv,
         {
@@ -152,6 +165,12 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
              }},
             scene,
             integerOption("--drop", false, 1, 10000, options.drop),
+            {"--scene-file", true, false, "--scene-file needs a file name",
+             [&](const char* value) {
+                 if (value == nullptr || *value == '\0') return false;
+                 sceneFile = value;
+                 return true;
+             }},
             integerOption("--frames", true, 0, 100000000L, options.frames),
             integerOption("--frame-ms", true, 0, 4294967295LL, options.frameMs),
             {"--time-scale", true, false, "--time-scale needs a positive number",
@@ -167,9 +186,18 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
              }},
         },
         help, error);
-    if (parsed && haveScene == (options.drop > 0)) {
-        error = "one of --scene and --drop is required (see --help)";
+    if (!parsed) return false;
+    if (int(haveScene) + int(options.drop > 0) + int(!sceneFile.empty()) != 1) {
+        error = "one of --scene, --drop and --scene-file is required (see --help)";
         return false;
     }
-    return parsed;
+    if (!sceneFile.empty()) {
+        SceneRead read = readSceneFile(sceneFile);
+        if (read.error) {
+            error = read.error->message();
+            return false;
+        }
+        options.sceneFile = std::move(read.scene);
+    }
+    return true;
 }

@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
-// What prallwerk-trace runs: a scene (or the world's default bodies for -1)
-// or a drop world, a number of frames of a fixed wall length, and the time
-// scale.
+#include "prallwerk/scenes/scene_file.h"
+
+// What prallwerk-trace runs: a scene (or the world's default bodies for -1),
+// a drop world or a scene file's bodies, a number of frames of a fixed wall
+// length, and the time scale.
 struct TraceOptions {
     int scene = 0;             // -1 keeps the default bodies, 0..3 loads that scene
     long frames = 0;
@@ -14,6 +17,7 @@ struct TraceOptions {
     float timeScale = 1.0f;
     bool events = false;       // one line per resolved impact instead of body states
     int drop = 0;              // > 0: that many bodies dropped on a grid (DropWorld) instead of a scene
+    std::optional<prallwerk::SceneDescription> sceneFile;  // set: these bodies under this gravity instead
 };
 
 // Header line of the state trace.
@@ -22,11 +26,14 @@ extern const char* const traceStateHeader;
 extern const char* const traceEventHeader;
 
 // Runs the frames exactly as the program's per-frame update does while the
-// simulation runs, writing CSV to out.
-void writeTrace(const TraceOptions& options, std::FILE* out);
+// simulation runs, writing CSV to out. A scene file's bodies run in a
+// GravityWorld built by buildWorld. False, and nothing written, when
+// buildWorld refuses them (never for a scene that parseScene read).
+bool writeTrace(const TraceOptions& options, std::FILE* out);
 
-// Parses the command line of prallwerk-trace. Returns true and fills options,
-// or false with a one-line reason in error (and sets help when --help was
-// asked for).
+// Parses the command line of prallwerk-trace, reading the scene file that
+// --scene-file names. Returns true and fills options, or false with a
+// one-line reason in error (for a refused scene file, its SceneFileError's
+// message), and sets help when --help was asked for.
 bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options,
                          bool& help, std::string& error);

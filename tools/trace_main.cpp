@@ -13,12 +13,15 @@
 namespace {
 
 const char* const usage =
-    "Usage: prallwerk-trace (--scene N | --drop B) --frames F --frame-ms M [--time-scale S] [--events]\n"
+    "Usage: prallwerk-trace (--scene N | --drop B | --scene-file FILE) --frames F --frame-ms M\n"
+    "                       [--time-scale S] [--events]\n"
     "\n"
     "Loads scene N (0..3) into a new gravity world, or keeps the world's default\n"
     "bodies for N = -1, or drops B bodies (1..10000) on a grid as the bench\n"
-    "does, then runs F frames of M milliseconds each exactly as the\n"
-    "program's per-frame update does while the simulation runs: the frame's\n"
+    "does, or builds the bodies of the scene file FILE (JSON, see the engine's\n"
+    "documentation) under its gravity. Then runs F frames of M milliseconds\n"
+    "each exactly as the program's per-frame update does while the simulation\n"
+    "runs: the frame's\n"
     "simulated time is M * 0.001 / S seconds (S is the time scale, a positive\n"
     "number, default 1; the program uses 1, 2, 4, 8 and 16), split into steps\n"
     "of at most a tenth of a second.\n"
@@ -33,8 +36,10 @@ const char* const usage =
     "the simulated time of the impact, 'ground' or 'pair', the body indices (b is\n"
     "-1 for a ground impact) and the impact time within the step.\n"
     "\n"
-    "Bad arguments print one line on stderr and exit with status 2; a trace that\n"
-    "could not be written, with status 1.\n";
+    "Bad arguments print one line on stderr and exit with status 2, and so does\n"
+    "a scene file that cannot be read or is refused (the line names the file,\n"
+    "the place in it and the rule); a trace that could not be written exits\n"
+    "with status 1.\n";
 
 }  // namespace
 
@@ -54,7 +59,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "prallwerk-trace: %s\n", error.c_str());
         return 2;
     }
-    writeTrace(options, stdout);
+    if (!writeTrace(options, stdout)) {
+        std::fprintf(stderr, "prallwerk-trace: the scene's bodies were refused\n");
+        return 2;
+    }
     // A write that failed on the way fails the run, also where the C library
     // dropped the buffer then and the last flush has nothing left to fail on.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -8,7 +8,10 @@ file(GENERATE OUTPUT ${trace_command}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # The same traces as the native build, byte for byte: every scene and the
-# default bodies, at 16 ms and 25 ms frames, states and impacts.
+# default bodies, at 16 ms and 25 ms frames, states and impacts; and the same
+# again with this build reading the scenes from their files (scenes/files/),
+# and the drop world of 100 bodies from its file, against the native build's
+# built-in scenes and drop world.
 set(PRALLWERK_REFERENCE_TRACE "" CACHE FILEPATH
     "prallwerk-trace of a native build whose traces this build must reproduce")
 if(PRALLWERK_REFERENCE_TRACE)
@@ -26,7 +29,25 @@ if(PRALLWERK_REFERENCE_TRACE)
         add_test(NAME trace_identical_scene${scene}_${ms}ms_${kind}
                  COMMAND ${CMAKE_CURRENT_LIST_DIR}/compare_traces.sh ${PRALLWERK_REFERENCE_TRACE} ${trace_command}
                          ${platform} --scene ${scene} --frames 600 --frame-ms ${ms} ${extra})
+        set(file scene${scene}.json)
+        if(scene EQUAL -1)
+          set(file scene0.json)  # the default bodies are scene 0's
+        endif()
+        add_test(NAME trace_from_file_identical_scene${scene}_${ms}ms_${kind}
+                 COMMAND ${CMAKE_CURRENT_LIST_DIR}/compare_traces.sh ${PRALLWERK_REFERENCE_TRACE} ${trace_command}
+                         ${platform} --sources --scene ${scene} --scene-file ${PROJECT_SOURCE_DIR}/scenes/files/${file}
+                         --frames 600 --frame-ms ${ms} ${extra})
       endforeach()
     endforeach()
+  endforeach()
+  foreach(kind states events)
+    set(extra "")
+    if(kind STREQUAL "events")
+      set(extra --events)
+    endif()
+    add_test(NAME trace_from_file_identical_drop100_16ms_${kind}
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/compare_traces.sh ${PRALLWERK_REFERENCE_TRACE} ${trace_command}
+                     ${platform} --sources --drop 100 --scene-file ${PROJECT_SOURCE_DIR}/scenes/files/drop100.json
+                     --frames 600 --frame-ms 16 ${extra})
   endforeach()
 endif()

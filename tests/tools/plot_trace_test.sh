@@ -28,6 +28,27 @@ for size in 640x360 1280x960; do
     done
 done
 
+# A scene file passes through to the trace tool: six bodies, six colours; a
+# bad one is the tool's refusal, status 2 and no picture.
+files=$(cd "$(dirname "$0")/../../scenes/files" && pwd)
+"$plot" --trace "$trace" --out "$tmp/file.png" --size 640x360 --scene-file "$files/materials.json" \
+    --frames 300 --frame-ms 16 >"$tmp/file.out" || fail "plot-trace of a scene file failed"
+grep -q ', 6 bodies, ' "$tmp/file.out" || fail "the scene file's plot: $(cat "$tmp/file.out")"
+gnuplot -e "set table '$tmp/pixels'; plot '$tmp/file.png' binary filetype=png with rgbimage" 2>/dev/null ||
+    fail "gnuplot cannot read the scene file's picture"
+for j in 0 1 2 3 4 5; do
+    read -r r g b <<<"${colours[$j]}"
+    count=$(awk -v r="$r" -v g="$g" -v b="$b" '$3 == r && $4 == g && $5 == b { n++ } END { print n + 0 }' \
+        "$tmp/pixels")
+    [ "$count" -ge 30 ] || fail "scene file: body $j's colour ($r $g $b) has $count pixels"
+done
+echo '{"format": "prallwerk-scene"}' >"$tmp/bad.json"
+"$plot" --trace "$trace" --out "$tmp/bad.png" --scene-file "$tmp/bad.json" --frames 10 --frame-ms 16 2>"$tmp/err"
+status=$?
+[ $status = 2 ] || fail "a bad scene file gave status $status"
+grep -q 'bad.json: /: missing field "version"' "$tmp/err" || fail "a bad scene file: $(cat "$tmp/err")"
+[ ! -e "$tmp/bad.png" ] || fail "a bad scene file gave a picture"
+
 "$plot" --trace "$trace" --out "$tmp/bad.png" --size 640 --scene 2 --frames 10 --frame-ms 16 2>/dev/null
 status=$?
 [ $status = 2 ] || fail "--size 640 gave status $status"

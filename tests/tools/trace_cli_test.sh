@@ -28,11 +28,39 @@ if [ -w /dev/full ]; then
     [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "a failed write did not say so on stderr"
 fi
 
+# A scene file: its bodies traced; a bad one refused with the file, the place
+# and the rule on one line, status 2 and nothing on stdout.
+cat >"$tmp/two.json" <<'EOF_SCENE'
+{"format": "prallwerk-scene", "version": 1, "gravity": [0, 0, -1],
+ "bodies": [{"kind": "sphere", "radius": 0.5, "position": [0, 0, 3], "velocity": [1, 0, 0]},
+            {"kind": "box", "size": [1, 2, 3], "material": "Holz", "position": [5, 0, 4]}]}
+EOF_SCENE
+"$trace" --scene-file "$tmp/two.json" --frames 2 --frame-ms 16 >"$tmp/out" 2>"$tmp/err" || fail "a good scene file failed"
+[ "$(wc -l <"$tmp/out")" -eq 7 ] || fail "expected a header and 3 x 2 body lines from the scene file"
+grep -q '^0,1,2,5,0,4,0,0,0,0,0,0,0,0,0$' "$tmp/out" || fail "frame 0 of the scene file, body 1"
+# Under the file's gravity of 1 m/s^2 the sphere falls at 0.032 m/s after two frames.
+awk -F, '$1 == 2 && $2 == 0 { found = 1; ok = $9 < -0.031 && $9 > -0.033 } END { exit !(found && ok) }' "$tmp/out" ||
+    fail "the scene file's gravity: $(grep '^2,0,' "$tmp/out")"
+[ ! -s "$tmp/err" ] || fail "stderr not empty for a good scene file"
+printf '{"format": "prallwerk-scene", "version": 1, "bodies": [{"kind": "sphere", "radius": -1}]}' >"$tmp/bad.json"
+printf '{"format": "prallwerk-scene",\n "version": 1 "bodies": []}' >"$tmp/broken.json"
+for case in "bad.json|/bodies/0/radius: must be above 0" "broken.json|line 2, column 22: not JSON" \
+            "missing.json|cannot be opened"; do
+    file=$tmp/${case%%|*}
+    "$trace" --scene-file "$file" --frames 1 --frame-ms 16 >"$tmp/out" 2>"$tmp/err"
+    status=$?
+    [ $status -eq 2 ] || fail "scene file ${case%%|*} gave status $status"
+    [ ! -s "$tmp/out" ] || fail "scene file ${case%%|*} wrote to stdout"
+    [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "scene file ${case%%|*} did not write one line to stderr"
+    grep -qF "prallwerk-trace: $file: ${case#*|}" "$tmp/err" || fail "scene file ${case%%|*}: $(cat "$tmp/err")"
+done
+
 for args in "--scene 4 --frames 1 --frame-ms 16" "--scene x --frames 1 --frame-ms 16" \
             "--scene 0 --frames -1 --frame-ms 16" "--scene 0 --frames 1" \
             "--scene 0 --frames 1 --frame-ms 16 --time-scale 0" "--scene 0 --frames 1 --frame-ms 16 --bogus" \
             "--scene 0 --frames 1 --frame-ms 4294967296" "--scene" \
-            "--drop 0 --frames 1 --frame-ms 16" "--scene 0 --drop 5 --frames 1 --frame-ms 16"; do
+            "--drop 0 --frames 1 --frame-ms 16" "--scene 0 --drop 5 --frames 1 --frame-ms 16" \
+            "--scene 0 --scene-file $tmp/two.json --frames 1 --frame-ms 16" "--frames 1 --frame-ms 16 --scene-file"; do
     # shellcheck disable=SC2086
     "$trace" $args >"$tmp/out" 2>"$tmp/err"
     status=$?

@@ -1,0 +1,400 @@
+// Scene files: every kind of bad file named by file, place and rule; good
+// files with their defaults and materials; writing and reading back bit for
+// bit; the files of scenes/files/ against the engine's own writing; and every
+// input that ever crashed the fuzz target.
+#include "prallwerk/scenes/scene_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "prallwerk/math/bits.h"
+#include "prallwerk/scenes/drop_world.h"
+#include "prallwerk/scenes/scenes.h"
+#include "prallwerk/world/frame_runner.h"
+
+using namespace prallwerk;
+
+namespace {
+
+const std::string sourceDir = PRALLWERK_SOURCE_DIR;
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A scene file around the given bodies (and fields of the scene before them).
+std::string sceneWith(const std::string& bodies, const std::string& fields = "") {
+    return "{\"format\": \"prallwerk-scene\", \"version\": 1, " + fields + "\"bodies\": [" + bodies + "]}";
+}
+
+const char* const sphere = "{\"kind\": \"sphere\", \"radius\": 1";
+
+// One body of a file, as a sphere with more fields.
+std::string sphereWith(const std::string& fields) { return sceneWith(std::string(sphere) + ", " + fields + "}"); }
+
+std::string boxWith(const std::string& fields) {
+    return sceneWith("{\"kind\": \"box\", \"size\": [1, 2, 3], " + fields + "}");
+}
+
+float floatFromBits(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+}  // namespace
+
+// Every way a file is refused: the message names the file, the place (line
+// and column, or the JSON path) and the rule.
+TEST(SceneFile, BadFilesNameTheFileThePlaceAndTheRule) {
+    std::string tooMany;
+    for (int i = 0; i <= maxSceneFileBodies; ++i) tooMany += std::string(i ? ", " : "") + sphere + "}";
+    const struct {
+        std::string text;
+        const char* place;
+        const char* rule;
+    } cases[] = {
+        // Text that is no JSON.
+        {"", "line 1, column 1", "not JSON: syntax error while parsing value - unexpected end of input"},
+        {"{\"format\": ", "line 1, column 12", "not JSON: syntax error while parsing value"},
+        {"{\n  \"format\": \"prallwerk-scene\",\n  \"version\": 1,,\n", "line 3, column 16",
+         "not JSON: syntax error while parsing object key - unexpected ','"},
+        {sceneWith("") + " x", "line 1, column 59", "expected end of input"},
+        {"{\"name\": \"a\x01\"}", "line 1, column 12", "not JSON: syntax error while parsing value - invalid string"},
+        {"// a comment\n{}", "line 1, column 1", "not JSON"},
+        // The whole, and the scene's own fields.
+        {"[]", "/", "must be an object (a scene)"},
+        {"7", "/", "must be an object (a scene)"},
+        {"{\"version\": 1, \"bodies\": []}", "/", "missing field \"format\""},
+        {"{\"format\": \"prallwerk-scene\", \"bodies\": []}", "/", "missing field \"version\""},
+        {"{\"format\": \"prallwerk-scene\", \"version\": 1}", "/", "missing field \"bodies\""},
+        {"{\"format\": \"prallwerk-szene\"}", "/format", "must be \"prallwerk-scene\""},
+        {"{\"format\": 1}", "/format", "must be a string"},
+        {"{\"version\": 2}", "/version", "must be 1 (the version this program reads)"},
+        {"{\"version\": \"1\"}", "/version", "must be a number"},
+        {sceneWith("", "\"gravity\": [0, 0, -9.81], \"gravty\": 1, "), "/gravty",
+         "unknown field (a scene has format, version, name, watch, gravity, bodies)"},
+        {sceneWith("", "\"a/b~\": 1, "), "/a~1b~0", "unknown field"},
+        {sceneWith("", "\"name\": \"a\", \"name\": \"b\", "), "/name", "is given twice"},
+        {sceneWith("", "\"watch\": \"two\\nlines\", "), "/watch", "must be one line"},
+        {sceneWith("", "\"name\": null, "), "/name", "must be a string"},
+        {sceneWith("", "\"gravity\": \"down\", "), "/gravity", "must be an array of 3 numbers"},
+        {sceneWith("", "\"gravity\": [0, 0], "), "/gravity", "must be an array of 3 numbers"},
+        {sceneWith("", "\"gravity\": [0, 0, 1, 2], "), "/gravity", "must be an array of 3 numbers"},
+        {sceneWith("", "\"gravity\": {}, "), "/gravity", "must be an array of 3 numbers"},
+        {"{\"bodies\": {}}", "/bodies", "must be an array of bodies (objects)"},
+        {"{\"bodies\": 1}", "/bodies", "must be an array of bodies (objects)"},
+        // A body's fields.
+        {sceneWith("1"), "/bodies/0", "must be an object (a body)"},
+        {sceneWith(std::string(sphere) + "}, [1]"), "/bodies/1", "must be an object (a body)"},
+        {sceneWith("{\"radius\": 1}"), "/bodies/0", "missing field \"kind\""},
+        {sceneWith("{\"kind\": \"sphere\"}"), "/bodies/0", "missing field \"radius\" (a sphere needs one)"},
+        {sceneWith("{\"kind\": \"box\"}"), "/bodies/0", "missing field \"size\" (a box needs one)"},
+        {sphereWith("\"size\": [1, 1, 1]"), "/bodies/0/size", "a sphere has a radius, not a size"},
+        {boxWith("\"radius\": 1"), "/bodies/0/radius", "a box has a size, not a radius"},
+        {sceneWith("{\"kind\": \"cube\"}"), "/bodies/0/kind", "must be \"sphere\" or \"box\""},
+        {sceneWith("{\"kind\": 2}"), "/bodies/0/kind", "must be a string"},
+        {sphereWith("\"radios\": 1"), "/bodies/0/radios",
+         "unknown field (a body has kind, radius, size, mass, density, material, restitution, position, "
+         "velocity, spin, angles)"},
+        {sphereWith("\"radius\": 2"), "/bodies/0/radius", "is given twice"},
+        {sphereWith("\"material\": \"Gold\""), "/bodies/0/material", "must be one of Gummi, Alu, Blei, Platin, Kork, Holz"},
+        {sphereWith("\"mass\": 1, \"density\": 2"), "/bodies/0/density", "give one of mass, density and material, not two"},
+        {sphereWith("\"material\": \"Alu\", \"mass\": 2"), "/bodies/0/mass", "give one of mass, density and material"},
+        {sphereWith("\"mass\": \"1\""), "/bodies/0/mass", "must be a number"},
+        {sphereWith("\"mass\": true"), "/bodies/0/mass", "must be a number"},
+        {sphereWith("\"position\": [1, 2]"), "/bodies/0/position", "must be an array of 3 numbers"},
+        {sphereWith("\"velocity\": [1, null, 3]"), "/bodies/0/velocity/1", "must be a number"},
+        {sphereWith("\"spin\": [1, 2, [3]]"), "/bodies/0/spin/2", "must be a number"},
+        {sphereWith("\"angles\": [1, 2, {}]"), "/bodies/0/angles/2", "must be a number"},
+        {sphereWith("\"angles\": 0"), "/bodies/0/angles", "must be an array of 3 numbers"},
+        // Values the engine refuses (checkBody), at the field that gave them.
+        {sceneWith("{\"kind\": \"sphere\", \"radius\": -1}"), "/bodies/0/radius", "must be above 0 (it is -1)"},
+        {sceneWith("{\"kind\": \"sphere\", \"radius\": 1e-50}"), "/bodies/0/radius", "must be above 0 (it is 0)"},
+        {sceneWith("{\"kind\": \"sphere\", \"radius\": 1e39}"), "/bodies/0/radius", "must be a finite number (it is inf)"},
+        {sceneWith("{\"kind\": \"box\", \"size\": [1, 0, 2]}"), "/bodies/0/size/1", "must be above 0 (it is 0)"},
+        {sceneWith("{\"kind\": \"box\", \"size\": [1, 2, -0.5]}"), "/bodies/0/size/2", "must be above 0 (it is -0.5)"},
+        {sphereWith("\"mass\": -2"), "/bodies/0/mass", "must be above 0 (it is -2)"},
+        {sphereWith("\"mass\": 0"), "/bodies/0/mass", "must be above 0"},
+        {sphereWith("\"density\": 0"), "/bodies/0/density", "must be above 0 (it is 0)"},
+        {sphereWith("\"density\": -1000"), "/bodies/0/density", "must be above 0 (it is -1000)"},
+        {boxWith("\"density\": 3e38"), "/bodies/0/density", "must give a mass above 0 and finite"},
+        {sphereWith("\"restitution\": 1.5"), "/bodies/0/restitution", "must be within [0, 1] (it is 1.5)"},
+        {sphereWith("\"material\": \"Blei\", \"restitution\": -0.25"), "/bodies/0/restitution",
+         "must be within [0, 1] (it is -0.25)"},
+        {sphereWith("\"position\": [0, 0, 1e400]"), "/bodies/0/position/2", "is too large for a double"},
+        {sphereWith("\"mass\": -1e309"), "/bodies/0/mass", "is too large for a double"},
+        // A bad body after good ones is named by its index.
+        {sceneWith(std::string(sphere) + "}, " + sphere + "}, {\"kind\": \"box\", \"size\": [1, 1, 1e-46]}"),
+         "/bodies/2/size/2", "must be above 0 (it is 0)"},
+        {sceneWith(tooMany), "/bodies/10000", "a scene file holds at most 10000 bodies"},
+    };
+    for (const auto& c : cases) {
+        const SceneRead read = parseScene(c.text, "bad.json");
+        ASSERT_TRUE(read.error.has_value()) << c.text.substr(0, 200);
+        EXPECT_EQ(read.error->file, "bad.json");
+        EXPECT_EQ(read.error->place, c.place) << c.text.substr(0, 200) << "\n" << read.error->message();
+        EXPECT_NE(read.error->rule.find(c.rule), std::string::npos) << c.text.substr(0, 200) << "\n" << read.error->message();
+        EXPECT_EQ(read.error->message(), "bad.json: " + std::string(c.place) + ": " + read.error->rule);
+        EXPECT_EQ(read.error->message().find('\n'), std::string::npos) << read.error->message();
+        EXPECT_TRUE(read.scene.bodies.empty());
+    }
+}
+
+TEST(SceneFile, AFileThatCannotBeReadIsNamed) {
+    const std::string path = sourceDir + "/scenes/files/no-such-scene.json";
+    const SceneRead read = readSceneFile(path);
+    ASSERT_TRUE(read.error.has_value());
+    EXPECT_EQ(read.error->message().rfind(path + ": cannot be opened", 0), 0u) << read.error->message();
+    EXPECT_EQ(read.error->place, "");
+}
+
+// What a file leaves out, and what its numbers become.
+TEST(SceneFile, DefaultsMaterialsAndNumbers) {
+    const SceneRead read = parseScene(
+        sceneWith("{\"kind\": \"sphere\", \"radius\": 0.1}, "
+                  "{\"kind\": \"box\", \"size\": [1E+2, 2.5e-1, 18446744073709551617], \"material\": \"Blei\", "
+                  "\"restitution\": 0.5}, "
+                  "{\"kind\": \"sphere\", \"radius\": 2, \"material\": \"Kork\", \"position\": [0.1, -0.0, -0], "
+                  "\"velocity\": [1e-320, 2.4703282292062328e-324, 2.4703282292062327e-324], "
+                  "\"spin\": [-1e-400, 1.7976931348623157e308, 9007199254740993], \"angles\": [1, 2, 3]}, "
+                  "{\"kind\": \"box\", \"size\": [1, 1, 1], \"mass\": 3}",
+                  "\"name\": \"Näher\", \"gravity\": [0.5, 0, -1.5], "),
+        "good.json");
+    ASSERT_FALSE(read.error.has_value()) << read.error->message();
+    const SceneDescription& s = read.scene;
+    EXPECT_EQ(s.name, "Näher");
+    EXPECT_EQ(s.watch, "");
+    EXPECT_TRUE(sameBits(s.gravity, Vec3{0.5, 0.0, -1.5}));
+    ASSERT_EQ(s.bodies.size(), 4u);
+
+    // Neither mass, density nor material: water's density; restitution 1,
+    // every vector zero.
+    const BodyDef& a = s.bodies[0];
+    EXPECT_EQ(a.kind, kindSphere);
+    EXPECT_TRUE(sameBits(a.radius, 0.1f));  // 0.1 to the nearest double, then to the nearest float
+    EXPECT_EQ(a.mass, 0.0f);
+    EXPECT_EQ(a.density, defaultSceneDensity);
+    EXPECT_EQ(a.restitution, 1.0f);
+    for (const Vec3* v : {&a.position, &a.velocity, &a.spin, &a.angles}) EXPECT_TRUE(sameBits(*v, Vec3{}));
+
+    // A material gives density and restitution; a restitution of its own wins.
+    const BodyDef& b = s.bodies[1];
+    EXPECT_EQ(b.kind, kindBox);
+    EXPECT_EQ(b.length, 100.0f);
+    EXPECT_EQ(b.width, 0.25f);
+    EXPECT_EQ(b.height, 18446744073709551616.0f);
+    EXPECT_EQ(b.density, 11400.0f);
+    EXPECT_EQ(b.mass, 0.0f);
+    EXPECT_EQ(b.restitution, 0.5f);
+
+    const BodyDef& c = s.bodies[2];
+    EXPECT_EQ(c.density, 200.0f);
+    EXPECT_EQ(c.restitution, 0.7f);
+    EXPECT_TRUE(sameBits(c.position.x, 0.1));
+    EXPECT_TRUE(sameBits(c.position.y, -0.0));
+    EXPECT_TRUE(sameBits(c.position.z, 0.0));  // "-0" is the integer 0
+    EXPECT_TRUE(sameBits(c.velocity.x, 1e-320));
+    EXPECT_TRUE(sameBits(c.velocity.y, std::numeric_limits<double>::denorm_min()));
+    EXPECT_TRUE(sameBits(c.velocity.z, 0.0));  // half the smallest subnormal: a tie, to even
+    EXPECT_TRUE(sameBits(c.spin.x, -0.0));     // below every subnormal: a zero of its sign
+    EXPECT_TRUE(sameBits(c.spin.y, std::numeric_limits<double>::max()));
+    EXPECT_TRUE(sameBits(c.spin.z, 9007199254740992.0));  // to even
+    EXPECT_TRUE(sameBits(c.angles, Vec3{1.0, 2.0, 3.0}));
+
+    EXPECT_EQ(s.bodies[3].mass, 3.0f);
+    EXPECT_EQ(s.bodies[3].density, 0.0f);
+
+    // The world: these bodies under this gravity.
+    const BuiltWorld built = buildWorld(s);
+    ASSERT_TRUE(built.world != nullptr);
+    EXPECT_EQ(built.world->bodyCount, 4);
+    EXPECT_TRUE(sameBits(built.world->gravity, s.gravity));
+    EXPECT_EQ(built.world->bodies[1]->mass, massOf(b));
+    EXPECT_EQ(built.world->bodies[3]->mass, 3.0f);
+}
+
+// Any finite values, written and read back: every field the same bits.
+// Doubles of every exponent, subnormals, the largest, negative zeros; floats
+// of every exponent (the shortest digits of a float that read as a double
+// exactly between two floats are written as the double's).
+TEST(SceneFile, WrittenAndReadBackBitForBit) {
+    std::mt19937_64 rng(20261208);
+    const double specials[] = {0.0, -0.0, std::numeric_limits<double>::denorm_min(), -5e-324, 2.2250738585072009e-308,
+                               std::numeric_limits<double>::min(), 1e308, -std::numeric_limits<double>::max(),
+                               0.1, 1.0 / 3.0, 9007199254740993.0, 1e16, 123456789012345.67};
+    auto anyDouble = [&]() {
+        if (rng() % 4 == 0) return specials[rng() % (sizeof specials / sizeof specials[0])];
+        for (;;) {
+            const double d = fromBits(rng());
+            if (std::isfinite(d)) return d;
+        }
+    };
+    auto anyVector = [&]() {
+        if (rng() % 5 == 0) return Vec3{};
+        return Vec3{anyDouble(), anyDouble(), anyDouble()};
+    };
+    auto positiveFloat = [&]() {  // every finite float above 0, subnormals included
+        return floatFromBits(static_cast<uint32_t>(1 + rng() % 0x7f7fffffu));
+    };
+    for (int round = 0; round < 200; ++round) {
+        SceneDescription scene;
+        scene.name = round % 2 ? "\"Quoted\" back\\slash \xc3\xa4 " + std::to_string(round) : "";
+        scene.watch = round % 3 ? "what to watch" : "";
+        scene.gravity = anyVector();
+        const int count = static_cast<int>(rng() % 20);
+        for (int i = 0; i < count; ++i) {
+            BodyDef d;
+            d.kind = rng() % 2 ? kindSphere : kindBox;
+            if (d.kind == kindSphere) {
+                d.radius = positiveFloat();
+            } else {
+                d.length = positiveFloat();
+                d.width = positiveFloat();
+                d.height = positiveFloat();
+            }
+            if (rng() % 3 == 0 && d.kind == kindSphere) {
+                d.radius = 1.0f + static_cast<float>(rng() % 1000) / 64.0f;
+                d.density = floatFromBits(0x3f800000u + static_cast<uint32_t>(rng() % 0x04000000u));  // 1 to 2^9
+            } else {
+                d.mass = positiveFloat();
+            }
+            // [+0, 1] and -0: every bit pattern in reach.
+            const uint32_t r = static_cast<uint32_t>(rng() % 0x3f800002u);
+            d.restitution = r == 0x3f800001u ? -0.0f : floatFromBits(r);
+            d.position = anyVector();
+            d.velocity = anyVector();
+            d.spin = anyVector();
+            d.angles = anyVector();
+            ASSERT_FALSE(checkBody(d, i).has_value()) << checkBody(d, i)->message();
+            scene.bodies.push_back(d);
+        }
+        // The one float whose shortest digits, 7.038531e-26, read as a double
+        // that rounds to another float (all 2^31 positive floats tried).
+        if (round == 0) {
+            BodyDef d;
+            d.radius = floatFromBits(0x15ae43fdu);
+            d.mass = d.radius;
+            scene.bodies.push_back(d);
+        }
+        const std::string text = writeScene(scene);
+        if (round == 0) {
+            EXPECT_EQ(text.find("7.038531e-26,"), std::string::npos) << text;
+        }
+        const SceneRead read = parseScene(text, "round.json");
+        ASSERT_FALSE(read.error.has_value()) << read.error->message() << "\n" << text;
+        const SceneDescription& back = read.scene;
+        EXPECT_EQ(back.name, scene.name);
+        EXPECT_EQ(back.watch, scene.watch);
+        EXPECT_TRUE(sameBits(back.gravity, scene.gravity)) << text;
+        ASSERT_EQ(back.bodies.size(), scene.bodies.size());
+        for (size_t i = 0; i < scene.bodies.size(); ++i) {
+            const BodyDef &a = scene.bodies[i], &b = back.bodies[i];
+            const bool same = a.kind == b.kind && sameBits(a.radius, b.radius) && sameBits(a.length, b.length) &&
+                              sameBits(a.width, b.width) && sameBits(a.height, b.height) && sameBits(a.mass, b.mass) &&
+                              sameBits(a.density, b.density) && sameBits(a.restitution, b.restitution) &&
+                              sameBits(a.position, b.position) && sameBits(a.velocity, b.velocity) &&
+                              sameBits(a.spin, b.spin) && sameBits(a.angles, b.angles);
+            ASSERT_TRUE(same) << "body " << i << " of\n" << text;
+        }
+        // Written again, the same text.
+        EXPECT_EQ(writeScene(back), text);
+    }
+}
+
+// The files of the prepared scenes and the drop world are what the engine
+// writes for them (prallwerk-scene-file), and build the engine's own bodies:
+// the same bits in every field but a box's radius, which makeBody fills with
+// the lowest corner's offset that the world's first ground search writes there
+// anyway. (The trace tests show the runs the same bytes.)
+TEST(SceneFile, PreparedSceneFilesAreTheEnginesOwn) {
+    buildSceneTable();
+    auto sameButBoxRadius = [](const RigidBody& a, const RigidBody& b) {
+        RigidBody c = b;
+        if (c.kind == kindBox) c.radius = a.radius;
+        return sameBits(a, c);
+    };
+    for (int n = 0; n < sceneCount; ++n) {
+        const std::string path = sourceDir + "/scenes/files/scene" + std::to_string(n) + ".json";
+        const SceneDescription scene = describePreparedScene(n);
+        EXPECT_EQ(fileText(path), writeScene(scene)) << path << " is not what prallwerk-scene-file --scene " << n
+                                                     << " writes";
+        const SceneRead read = readSceneFile(path);
+        ASSERT_FALSE(read.error.has_value()) << read.error->message();
+        const BuiltWorld built = buildWorld(read.scene);
+        ASSERT_TRUE(built.world != nullptr);
+        GravityWorld prepared;
+        loadScene(prepared, n);
+        ASSERT_EQ(built.world->bodyCount, prepared.bodyCount);
+        EXPECT_TRUE(sameBits(built.world->gravity, prepared.gravity));
+        for (int i = 0; i < prepared.bodyCount; ++i) {
+            EXPECT_TRUE(sameButBoxRadius(*prepared.bodies[i], *built.world->bodies[i])) << "scene " << n << ", body " << i;
+        }
+    }
+    const std::string drop = sourceDir + "/scenes/files/drop100.json";
+    EXPECT_EQ(fileText(drop), writeScene(describeDropWorld(100))) << drop;
+    const SceneRead read = readSceneFile(drop);
+    ASSERT_FALSE(read.error.has_value()) << read.error->message();
+    const BuiltWorld built = buildWorld(read.scene);
+    ASSERT_TRUE(built.world != nullptr);
+    DropWorld dropped(100);
+    EXPECT_TRUE(sameBits(built.world->gravity, Vec3{0.0, 0.0, dropped.gravityZ}));
+    for (int i = 0; i < dropped.bodyCount; ++i) {
+        EXPECT_TRUE(sameButBoxRadius(*dropped.bodies[i], *built.world->bodies[i])) << "drop body " << i;
+    }
+}
+
+// Every file of scenes/files/ is read, tells what to watch, and runs ten
+// seconds with its bodies finite and above the ground.
+TEST(SceneFile, EveryShippedSceneRuns) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(sourceDir + "/scenes/files")) {
+        const std::string path = entry.path().string();
+        ++files;
+        const SceneRead read = readSceneFile(path);
+        ASSERT_FALSE(read.error.has_value()) << read.error->message();
+        EXPECT_FALSE(read.scene.name.empty()) << path;
+        EXPECT_FALSE(read.scene.watch.empty()) << path;
+        BuiltWorld built = buildWorld(read.scene);
+        ASSERT_TRUE(built.world != nullptr) << path;
+        const FrameSteps frame = frameSteps(16, 1.0f);
+        for (int i = 0; i < 625; ++i) advanceFrame(*built.world, frame);
+        for (int i = 0; i < built.world->bodyCount; ++i) {
+            const RigidBody& b = *built.world->bodies[i];
+            EXPECT_TRUE(std::isfinite(b.position.x) && std::isfinite(b.position.y) && std::isfinite(b.position.z))
+                << path << ", body " << i;
+            EXPECT_GE(b.position.z, 0.0) << path << ", body " << i;
+        }
+    }
+    EXPECT_GE(files, 11);
+}
+
+// Every input that ever crashed the fuzz target (tests/fuzz/scene_file_crashes/)
+// is read or refused, never more: a scene read is one that buildWorld accepts.
+TEST(SceneFile, InputsThatOnceCrashedAreReadOrRefused) {
+    int inputs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(sourceDir + "/tests/fuzz/scene_file_crashes")) {
+        if (entry.path().filename() == "README") continue;
+        ++inputs;
+        const SceneRead read = parseScene(fileText(entry.path().string()), "crash");
+        if (read.error) {
+            EXPECT_EQ(read.error->message().find('\n'), std::string::npos);
+        } else {
+            EXPECT_TRUE(buildWorld(read.scene).world != nullptr) << entry.path();
+        }
+    }
+    EXPECT_GE(inputs, 1);
+}
