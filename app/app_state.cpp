@@ -11,4 +11,4 @@ unsigned char rightButtonDown = 0;
 int running = 0;
 int fullscreenRequest = 0;
 
-World* world = new GravityWorld();
+GravityWorld* world = new GravityWorld();

@@ -4,7 +4,7 @@
 #include "app/virtual_keys.h"
 
 namespace prallwerk {
-class World;
+class GravityWorld;
 }
 
 // Program-wide state that the window procedure and the main loop write and
@@ -28,6 +28,8 @@ extern int running;
 // Screen mode of the next window generation: 1 full-screen, 0 windowed.
 extern int fullscreenRequest;
 
-// The simulated world: a GravityWorld with gravity (0, 0, -9.81f), created
-// before main runs and released once by the graphics shut-down at the end.
-extern prallwerk::World* world;
+// The simulated world, created before main runs with the seven bodies of the
+// prepared scenes under gravity (0, 0, -9.81f), and released once by the
+// graphics shut-down at the end. A scene file's bodies and gravity take
+// their place in it (app/scene_files.h).
+extern prallwerk::GravityWorld* world;

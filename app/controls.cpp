@@ -4,6 +4,7 @@
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "app/main_loop.h"
+#include "app/scene_files.h"
 #include "app/stepping.h"
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
@@ -38,21 +39,26 @@ constexpr double kilogramsPerGramPerCubicCentimetre = 1000.0;  // density g/cm^3
 
 void loadCurrentScene() {
     loadScene(*world, sceneIndex);
-    dropSteppedFrame();
-    simulationRunning = 0;
-    sceneFresh = 1;
+    sceneLoaded();
 }
 
 void quitProgram() { requestQuit(*controlWindow); }
 void moveCameraAway() { cameraDistance -= cameraStep; }
 void moveCameraCloser() { cameraDistance += cameraStep; }
 
+// A file scene sits between the prepared scene that was current before it
+// and the next one: F7 goes back to the one before, F8 on to the next.
 void previousScene() {
-    sceneIndex = sceneIndex <= 0 ? sceneCount - 1 : sceneIndex - 1;
+    if (fileScene) {
+        leaveFileScene();
+    } else {
+        sceneIndex = sceneIndex <= 0 ? sceneCount - 1 : sceneIndex - 1;
+    }
     loadCurrentScene();
 }
 
 void nextScene() {
+    leaveFileScene();
     sceneIndex = sceneIndex >= sceneCount - 1 ? 0 : sceneIndex + 1;
     loadCurrentScene();
 }
@@ -72,7 +78,14 @@ void toggleRunning() {
     sceneFresh = 0;
 }
 
-void reloadScene() { loadCurrentScene(); }
+// A file scene comes back as the file gave it.
+void reloadScene() {
+    if (fileScene) {
+        reloadFileScene();
+    } else {
+        loadCurrentScene();
+    }
+}
 
 bool simulationPaused() { return simulationRunning == 0; }
 
@@ -191,6 +204,13 @@ void applyBinding(const KeyBinding& binding, const int* keys) {
 }
 
 }  // namespace
+
+void sceneLoaded() {
+    dropSteppedFrame();
+    simulationRunning = 0;
+    sceneFresh = 1;
+    simulatedTime = 0.0f;
+}
 
 bool isControlKey(int virtualKey) {
     for (const KeyBinding& binding : keyBindings) {

@@ -7,12 +7,13 @@
 
 struct AppWindow;
 
-// Keyboard controls and the per-frame update: scene choice, start and pause,
-// reset, time scale, wireframe, camera distance, stepping by hand while
+// Keyboard controls and the per-frame update: scene choice (the prepared
+// scenes, or a scene file's while it is current: app/scene_files.h), start
+// and pause, reset, time scale, wireframe, camera distance, stepping by hand while
 // paused (app/stepping.h), then the arcball step and the simulation step.
 
 // Control state, owned by updateFrame.
-extern int sceneIndex;                   // current scene, 0..3
+extern int sceneIndex;                   // current prepared scene, 0..3 (the last one while a file scene is current)
 extern unsigned char simulationRunning;  // the World is advanced each frame while 1
 extern unsigned char sceneFresh;         // 1 from a scene (re)load until Space is next pressed
 extern unsigned char wireframe;          // polygons drawn as outlines
@@ -46,6 +47,10 @@ extern const int* controlKeys;
 // Whether some control reads the key with this virtual-key code: the keys
 // whose meaning a host (a browser) must not act on while the program runs.
 bool isControlKey(int virtualKey);
+
+// After a scene's bodies are loaded into the World: paused, fresh, time 0,
+// and a frame stepped by hand dropped.
+void sceneLoaded();
 
 // Applies the held keys to the control state (one-shot keys once per press),
 // runs the arcball step, and while the simulation runs advances the World by

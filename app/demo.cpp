@@ -5,7 +5,7 @@
 #include "app/main_loop.h"
 #include "app/render/renderer.h"
 
-int runDemo(Platform& platform) {
+int runDemo(Platform& platform, const std::vector<std::string>& arguments) {
     glView = openGlView;
-    return runProgram(platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics});
+    return runProgram(platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics}, arguments);
 }

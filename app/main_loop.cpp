@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "app/key_presses.h"
+#include "app/program_arguments.h"
+#include "app/scene_files.h"
 
 namespace {
 
@@ -85,7 +89,27 @@ void resumeFullscreenWhenBack(AppWindow& window) {
     }
 }
 
+// A scene file dropped on the window. A box blocks the frames while it is
+// up; the time it was up is no time the simulation should run for.
+void openDroppedFiles(AppWindow& window, const std::vector<std::string>& files) {
+    Platform& platform = platformOf(window);
+    if (files.size() == 1) {
+        openSceneFileOrWarn(platform, files[0]);
+    } else if (files.size() > 1) {
+        const std::string text = "One Scene File At A Time: " + std::to_string(files.size()) + " files were dropped.";
+        warn(platform, errorTitle, text.c_str());
+    }
+    window.lastTick = platform.tickCount();
+}
+
 }  // namespace
+
+void openSceneFileOrWarn(Platform& platform, const std::string& path) {
+    const std::optional<std::string> refused = openSceneFile(path);
+    if (!refused) return;
+    const std::string text = "Cannot Load Scene File.\n" + *refused;
+    warn(platform, errorTitle, text.c_str());
+}
 
 std::string unshownBoxLine(const char* title, const char* text, const std::string& failure) {
     std::string line = std::string("prallwerk: ") + title + ": ";
@@ -236,13 +260,22 @@ void windowProcedure(AppWindow& window, const PlatformEvent& event) {
         fullscreenRequest = fullscreenRequest != 1 ? 1 : 0;
         platformOf(window).postQuit();
         break;
+    case Kind::filesDropped:
+        openDroppedFiles(window, event.files);
+        break;
     case Kind::quit:
     case Kind::none:
         break;
     }
 }
 
-int runProgram(Platform& platform, const FrameHooks& hooks) {
+int runProgram(Platform& platform, const FrameHooks& hooks, const std::vector<std::string>& arguments) {
+    const ProgramArguments parsed = parseProgramArguments(arguments);
+    if (!parsed.error.empty()) {
+        warn(platform, errorTitle, parsed.error.c_str());
+        return badArgumentsExitCode;
+    }
+
     Application application;
     application.platform = &platform;
     AppWindow window;
@@ -257,6 +290,10 @@ int runProgram(Platform& platform, const FrameHooks& hooks) {
         warn(platform, errorTitle, "Error Registering Window Class!");
         return -1;
     }
+
+    // Before any window: a message about the file comes up on the desktop,
+    // not over (or under) a full-screen window.
+    if (!parsed.sceneFile.empty()) openSceneFileOrWarn(platform, parsed.sceneFile);
 
     running = 1;
     fullscreenRequest = window.fullscreen;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/key_presses.h"
 #include "app/platform.h"
@@ -40,11 +41,21 @@ struct FrameHooks {
     void (*shutdownGraphics)();                          // before each window is destroyed
 };
 
-// The whole program: asks for the screen mode, registers the window class,
-// then creates windows and renders frames into them until the program is to
-// end. Returns the process exit code: 0, or -1 when the window class cannot
-// be registered.
-int runProgram(Platform& platform, const FrameHooks& hooks);
+// The whole program: reads its command line (the arguments after the
+// program's name, UTF-8: see app/program_arguments.h), asks for the screen
+// mode, registers the window class, opens the scene file named (its scene
+// is then the current one; one that cannot be opened is reported and the
+// program goes on with its own bodies), then creates windows and renders
+// frames into them until the program is to end. Returns the process exit
+// code: 0; badArgumentsExitCode for a command line it cannot follow, which
+// it reports before anything else; or -1 when the window class cannot be
+// registered.
+int runProgram(Platform& platform, const FrameHooks& hooks, const std::vector<std::string>& arguments = {});
+
+// Makes the scene of the file at path the current one (openSceneFile); when
+// it cannot, tells the user why in a box titled "Error" and keeps the scene
+// there was.
+void openSceneFileOrWarn(Platform& platform, const std::string& path);
 
 // The line on standard error that stands for a message box the platform
 // could not show: "prallwerk: <title>: <text> (no message box: <failure>)",
@@ -76,7 +87,9 @@ void resizeView(int width, int height);
 void requestQuit(AppWindow& window);
 
 // Applies one message to the window state: keys, mouse, visibility, view
-// size, close, screen-mode toggle and focus. When another program takes the
+// size, close, screen-mode toggle, focus, and a scene file dropped on the
+// window, which becomes the current scene (several files dropped at once
+// are refused with a message: one scene is current at a time). When another program takes the
 // focus, every key comes up (its release goes to that program) and a
 // full-screen window gives the display back and minimises; once restored
 // and active again it takes the full screen back.

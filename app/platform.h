@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Opaque handles of the platform layer. Only the layer that made a handle
 // knows what it points to; everyone else stores it, compares it with null and
@@ -51,6 +52,7 @@ struct PlatformEvent {
         toggleScreenMode,  // re-create the window in the other screen mode
         focusLost,         // another program took the keys (and the user's attention)
         focusGained,       // the program has the keys again
+        filesDropped,      // files were dropped on the window: files
     };
     Kind kind = Kind::none;
     SizeKind sizeKind = SizeKind::other;
@@ -59,6 +61,7 @@ struct PlatformEvent {
     int y = 0;
     unsigned buttons = 0;  // mouseButtonLeft | mouseButtonRight while held
     bool down = false;
+    std::vector<std::string> files;  // the paths of the files dropped, in the order given, UTF-8
 };
 
 // Button bits of a mouse move.
@@ -81,6 +84,8 @@ struct BoxResult {
 class Platform {
 public:
     virtual ~Platform() = default;
+
+    // Titles and texts of the boxes are UTF-8.
 
     // Modal box titled title with text and the buttons Yes and No; Return
     // presses Yes. Escape presses No where the platform's box takes it (SDL's

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/controls.h"
+#include "app/scene_files.h"
 #include "app/stepping.h"
 #include "app/text/outline_font.h"
 #include "app/render/renderer.h"
@@ -29,6 +30,9 @@ constexpr float leftColumnStart = -32.0f;
 constexpr float tableLabelY = -21.0f;
 constexpr float firstRowY = -22.0f;  // body j's row at firstRowY - j
 constexpr float rowSpacing = 1.0f;
+
+constexpr float textGap = 1.0f;          // em between two texts on one line
+constexpr float moreBodiesStart = 5.0f;  // x where the line of the bodies beyond the table starts
 
 constexpr bool leftAligned = true;
 constexpr bool rightAligned = false;
@@ -81,16 +85,21 @@ void drawPanels() {
     glEnd();
 }
 
+float widthOf(const std::string& text) { return textWidth(text.data(), text.size()); }
+
 void drawControlTexts() {
     glColor3ub(255, 255, 255);
     printText(leftAligned, leftColumnStart, 23.0f, controlDepth, "Simulation Start / Pause (Space)");
     printText(leftAligned, leftColumnStart, 22.0f, controlDepth, "Reset (R)");
-    printText(leftAligned, leftColumnStart, 21.0f, controlDepth, "Szene w\xE4hlen (F7/F8): %i von %i", sceneIndex + 1,
-              sceneCount);
+    const char* const wireframeLine = wireframe ? "Drahtgitter-Modus (F3): an" : "Drahtgitter-Modus (F3): aus";
+    // A file scene's title ends a letter's width before the wireframe line
+    // on its right begins.
+    const float sceneLineEnd = rightColumnEnd - widthOf(wireframeLine) - textGap;
+    const std::string sceneLine = cutToWidth(sceneChoiceLine(), sceneLineEnd - leftColumnStart);
+    printText(leftAligned, leftColumnStart, 21.0f, controlDepth, "%s", sceneLine.c_str());
     printText(rightAligned, rightColumnEnd, 23.0f, controlDepth, "Zeit in Sekunden: %.2f",
               static_cast<double>(simulatedTime));
-    printText(rightAligned, rightColumnEnd, 21.0f, controlDepth,
-              wireframe ? "Drahtgitter-Modus (F3): an" : "Drahtgitter-Modus (F3): aus");
+    printText(rightAligned, rightColumnEnd, 21.0f, controlDepth, "%s", wireframeLine);
     // Between the time and the wireframe line, only after stepping by hand.
     const std::string impact = impactLine(impactNote, *world);
     if (!impact.empty()) printText(rightAligned, rightColumnEnd, 22.0f, controlDepth, "%s", impact.c_str());
@@ -100,7 +109,7 @@ void drawBodyTable() {
     for (const TableColumn& column : tableColumns) {
         printText(rightAligned, column.labelEnd, tableLabelY, tableDepth, "%s", column.label);
     }
-    const int count = std::min(world->bodyCount, bodyColourCount);
+    const int count = std::min(world->bodyCount, tableRowCount);
     for (int j = 0; j < count; ++j) {
         const RigidBody& body = *world->bodies[j];
         const float y = firstRowY - rowSpacing * static_cast<float>(j);
@@ -110,9 +119,25 @@ void drawBodyTable() {
             printText(rightAligned, column.valuesEnd, y, tableDepth, "(%.2f, %.2f, %.2f)", v.x, v.y, v.z);
         }
     }
+    // Beside the last row: a row below it would sit on the view's lower
+    // edge.
+    const std::string more = moreBodiesLine(world->bodyCount);
+    if (!more.empty()) {
+        glColor3ub(255, 255, 255);
+        printText(leftAligned, moreBodiesStart, firstRowY - rowSpacing * static_cast<float>(tableRowCount - 1),
+                  tableDepth, "%s", more.c_str());
+    }
 }
 
 }  // namespace
+
+std::string cutToWidth(const std::string& text, float width) {
+    if (widthOf(text) <= width) return text;
+    const std::string ellipsis = "\x85";
+    std::string cut = text;
+    while (!cut.empty() && widthOf(cut + ellipsis) > width) cut.pop_back();
+    return cut + ellipsis;
+}
 
 void drawHud() {
     glDisable(GL_LIGHTING);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The head-up display: two translucent panels and the German texts with the
 // body table, drawn in eye coordinates over the scene.
 
@@ -22,6 +24,10 @@ constexpr float panelDepth = -5.0f;
 // 32 keeps their last letters inside it, with the margin that the left
 // column has at x = -32.
 constexpr float rightColumnEnd = 32.0f;
+
+// text as it fits into width em units of the built font: whole, or cut at
+// its end with "…" (Windows-1252 0x85) so that text and "…" fit.
+std::string cutToWidth(const std::string& text, float width);
 
 // Draws the HUD with the modelview matrix at the identity and lighting off:
 // panels, borders, texts. With wireframe on, the panels and letters are

@@ -3,8 +3,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <algorithm>
-
 #include "app/app_state.h"
 #include "app/arcball.h"
 #include "app/controls.h"
@@ -72,9 +70,11 @@ void lit() {
     glDisable(GL_COLOR_MATERIAL);
 }
 
-// Body j with its velocity line from the centre to centre + velocity.
+// Body j with its velocity line from the centre to centre + velocity, at its
+// own size: a sphere of its radius, a box through its corners.
 void drawBody(int j, const RigidBody& body) {
-    unlitColour(bodyColours[j]);
+    const int row = bodyColourRow(j);
+    unlitColour(bodyColours[row]);
     const GLfloat x = static_cast<GLfloat>(body.position.x);
     const GLfloat y = static_cast<GLfloat>(body.position.y);
     const GLfloat z = static_cast<GLfloat>(body.position.z);
@@ -85,7 +85,7 @@ void drawBody(int j, const RigidBody& body) {
     glEnd();
 
     lit();
-    setBodyMaterial(j);
+    setBodyMaterial(row);
     if (body.kind == kindSphere) {
         if (sphereQuadric != nullptr) gluSphere(sphereQuadric, body.radius, sphereSlices, sphereStacks);
     } else {
@@ -148,10 +148,7 @@ void drawFrame() {
     glMultMatrixf(sceneTransform.m);
     drawGrid();
     lit();
-    // The World always holds seven bodies; the bound only keeps a larger one
-    // from reading past the colour table.
-    const int count = std::min(world->bodyCount, bodyColourCount);
-    for (int j = 0; j < count; ++j) drawBody(j, *world->bodies[j]);
+    for (int j = 0; j < world->bodyCount; ++j) drawBody(j, *world->bodies[j]);
     glPopMatrix();
 
     glLoadIdentity();

@@ -15,7 +15,9 @@ struct BoxShape;
 constexpr int bodyColourCount = 7;
 
 // RGBA per body index: the colour of body j's velocity line, its HUD row and
-// its lit material. Yellow, red, green, blue, magenta, cyan, orange.
+// its lit material. Yellow, red, green, blue, magenta, cyan, orange. Bodies
+// beyond the seventh (a scene file's) take the colours again in turn: body j
+// has row j mod 7.
 inline constexpr float bodyColours[bodyColourCount][4] = {
     {1.0f, 1.0f, 0.0f, 1.0f}, {1.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 1.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 1.0f, 1.0f},
     {1.0f, 0.0f, 1.0f, 1.0f}, {0.0f, 1.0f, 1.0f, 1.0f}, {1.0f, 0.5f, 0.0f, 1.0f},
@@ -28,8 +30,11 @@ inline constexpr float bodyColours[bodyColourCount][4] = {
 // true.
 bool initGraphics(AppWindow& window, int* keys);
 
-// Draws one frame: clears, then the grid, the bodies with their velocity
-// lines and the HUD. Ends with lighting off, colour tracking on, blending
+// The colour row of body j (j >= 0).
+inline int bodyColourRow(int j) { return j % bodyColourCount; }
+
+// Draws one frame: clears, then the grid, every body with its velocity line,
+// and the HUD. Ends with lighting off, colour tracking on, blending
 // off, depth testing on and the polygon mode as wireframe asks.
 void drawFrame();
 

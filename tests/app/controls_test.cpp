@@ -96,7 +96,7 @@ protected:
     }
 
     RecordingWorld recordingWorld;
-    World* savedWorld = nullptr;
+    GravityWorld* savedWorld = nullptr;
     GlView savedView{};
     FakePlatform platform;
     Application application;

@@ -149,7 +149,7 @@ protected:
     }
 
     CountingWorld countingWorld_;
-    World* savedWorld = nullptr;
+    GravityWorld* savedWorld = nullptr;
     GlView savedView{};
 };
 

@@ -14,6 +14,7 @@
 #include "app/arcball.h"
 #include "app/gl_view.h"
 #include "fake_platform.h"
+#include "prallwerk/world/world.h"
 
 using namespace prallwerk;
 

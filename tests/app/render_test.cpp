@@ -24,8 +24,12 @@
 #include "app/main_loop.h"
 #include "app/text/outline_font.h"
 #include "app/platform/sdl/platform_sdl.h"
+#include "app/scene_files.h"
+#include "prallwerk/scenes/body_def.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scenes.h"
+
+#include <SDL.h>
 
 using namespace prallwerk;
 
@@ -192,6 +196,11 @@ protected:
         setWireframe(false);
         loadScene(*world, 0);
         parkBodies();
+    }
+    // A file scene's bodies beyond the seven go again.
+    void TearDown() override {
+        fileScene.reset();
+        while (world->bodyCount > sceneBodyCount) world->eraseBody(world->bodyCount - 1);
     }
 
     static void setWireframe(bool on) {
@@ -522,12 +531,16 @@ Frame drawTextsAlone(const std::vector<ExpectedText>& texts) {
 }
 
 struct HudState {
+    const char* name;
     int sceneIndex;
     float simulatedTime;
     bool wireframe;
     const char* sceneLine;
     const char* timeLine;
     const char* wireframeLine;
+    const char* fileTitle = nullptr;  // UTF-8; set: a file scene is current
+    int bodyCount = 7;
+    const char* moreBodiesLine = nullptr;  // beside the table's last row
 };
 
 void PrintTo(const HudState& state, std::ostream* out) { *out << state.sceneLine << ", " << state.timeLine; }
@@ -542,6 +555,8 @@ TEST_P(HudTexts, ReadAsTheyMustWhereTheyBelong) {
     sceneIndex = state.sceneIndex;
     simulatedTime = state.simulatedTime;
     setWireframe(state.wireframe);
+    if (state.fileTitle != nullptr) fileScene = FileScene{SceneDescription{}, state.fileTitle};
+    while (world->bodyCount < state.bodyCount) world->appendBody(*world->bodies[1]);
     for (int j = 0; j < 7; ++j) {
         RigidBody& b = *world->bodies[j];
         b.position = {1.25 * j - 4.0, 0.5 * j, -500.0 - j};
@@ -551,7 +566,8 @@ TEST_P(HudTexts, ReadAsTheyMustWhereTheyBelong) {
     }
 
     const Frame frame = drawAndRead();
-    const std::vector<ExpectedText> texts = expectedHud(state.sceneLine, state.timeLine, state.wireframeLine);
+    std::vector<ExpectedText> texts = expectedHud(state.sceneLine, state.timeLine, state.wireframeLine);
+    if (state.moreBodiesLine != nullptr) texts.push_back({true, 5.0f, -28.0f, -70.0f, state.moreBodiesLine, white});
     const Frame expected = drawTextsAlone(texts);
 
     std::vector<Rgb> textColours = {stored(white)};
@@ -591,11 +607,145 @@ TEST_P(HudTexts, ReadAsTheyMustWhereTheyBelong) {
 
 INSTANTIATE_TEST_SUITE_P(
     States, HudTexts,
-    testing::Values(HudState{0, 0.0f, false, "Szene w\xE4hlen (F7/F8): 1 von 4", "Zeit in Sekunden: 0.00",
+    testing::Values(HudState{"AtStart", 0, 0.0f, false, "Szene w\xE4hlen (F7/F8): 1 von 4", "Zeit in Sekunden: 0.00",
                              "Drahtgitter-Modus (F3): aus"},
-                    HudState{3, 12.345f, true, "Szene w\xE4hlen (F7/F8): 4 von 4", "Zeit in Sekunden: 12.35",
-                             "Drahtgitter-Modus (F3): an"}),
-    [](const testing::TestParamInfo<HudState>& info) { return info.param.wireframe ? "Wireframe" : "AtStart"; });
+                    HudState{"Wireframe", 3, 12.345f, true, "Szene w\xE4hlen (F7/F8): 4 von 4",
+                             "Zeit in Sekunden: 12.35", "Drahtgitter-Modus (F3): an"},
+                    // The file's title in place of the numbers, and the bodies
+                    // beyond the table's rows counted.
+                    HudState{"FileScene", 2, 3.5f, false, "Szene w\xE4hlen (F7/F8): Kugel auf W\xFCrfel",
+                             "Zeit in Sekunden: 3.50", "Drahtgitter-Modus (F3): aus", "Kugel auf W\xC3\xBCrfel", 100,
+                             "\x85 und 93 weitere K\xF6rper"},
+                    HudState{"FileSceneOfEight", 0, 0.0f, true, "Szene w\xE4hlen (F7/F8): acht.json",
+                             "Zeit in Sekunden: 0.00", "Drahtgitter-Modus (F3): an", "acht.json", 8,
+                             "\x85 und 1 weiterer K\xF6rper"}),
+    [](const testing::TestParamInfo<HudState>& info) { return info.param.name; });
+
+// A title too long for its line is cut with "…" as far as it must be and no
+// further, so that it ends a letter's width before the wireframe line.
+TEST_F(Rendering, ALongSceneTitleIsCutBeforeTheWireframeLine) {
+    const std::string shortText = "Szene w\xE4hlen (F7/F8): 1 von 4";
+    EXPECT_EQ(cutToWidth(shortText, 40.0f), shortText);
+    const std::string longText = shortText + std::string(60, 'W');
+    for (const float width : {20.0f, 37.5f, 50.0f}) {
+        const std::string cut = cutToWidth(longText, width);
+        ASSERT_GE(cut.size(), 2u);
+        EXPECT_EQ(cut.back(), '\x85');
+        const std::string kept = cut.substr(0, cut.size() - 1);
+        EXPECT_EQ(longText.compare(0, kept.size(), kept), 0);
+        EXPECT_LE(textWidth(cut.data(), cut.size()), width);
+        const std::string oneMore = longText.substr(0, kept.size() + 1) + "\x85";
+        EXPECT_GT(textWidth(oneMore.data(), oneMore.size()), width) << width;
+    }
+
+    for (const bool lines : {false, true}) {
+        setWireframe(lines);
+        fileScene = FileScene{SceneDescription{}, std::string(80, 'W')};
+        const Frame frame = drawAndRead();
+        const std::string wire = lines ? "Drahtgitter-Modus (F3): an" : "Drahtgitter-Modus (F3): aus";
+        const float wireStart = rightColumnEnd - textWidth(wire.data(), wire.size());
+        const auto whiteIn = [&](float left, float right) {
+            int count = 0;
+            const WindowPoint a = project(left, 21.0, -60.0), b = project(right, 21.7, -60.0);
+            for (int y = static_cast<int>(a.y); y <= static_cast<int>(b.y); ++y) {
+                for (int x = static_cast<int>(a.x); x <= static_cast<int>(b.x); ++x) count += frame.at(x, y) == stored(white);
+            }
+            return count;
+        };
+        EXPECT_EQ(whiteIn(wireStart - 0.9f, wireStart - 0.1f), 0) << lines;  // the gap
+        EXPECT_GT(whiteIn(wireStart - 3.0f, wireStart - 1.0f), 20) << lines;  // the title's last letters
+        EXPECT_GT(whiteIn(wireStart + 0.1f, wireStart + 3.0f), 20) << lines;  // the wireframe line's first
+    }
+}
+
+// Bodies beyond the seventh are drawn too, in the colours again, and every
+// body at its own size: a box of edges 4, 1 and 2 and a ball of radius 0.5.
+TEST_F(Rendering, EveryBodyIsDrawnAtItsSizeInTheColoursAgain) {
+    BodyDef box;
+    box.kind = kindBox;
+    box.length = 4.0f;
+    box.width = 1.0f;
+    box.height = 2.0f;
+    box.mass = 1.0f;
+    box.position = {8.0, 6.0, 1.0};
+    BodyDef ball;
+    ball.kind = kindSphere;
+    ball.radius = 0.5f;
+    ball.mass = 1.0f;
+    ball.position = {-8.0, -6.0, 0.5};
+    world->appendBody(makeBody(box));   // body 7: row 0, yellow
+    world->appendBody(makeBody(ball));  // body 8: row 1, red
+    const Frame frame = drawAndRead();
+
+    const auto seen = [&](double x, double y, double z, const float* colour) {
+        const WindowPoint p = projectWorld(x, y, z);
+        return looksLike(frame.at(static_cast<int>(p.x), static_cast<int>(p.y)), colour);
+    };
+    // The box's top face at z = 2 reaches 2 along x and 0.5 along y.
+    for (const double x : {6.2, 9.8}) EXPECT_TRUE(seen(x, 6.0, 2.0, bodyColours[0])) << x;
+    for (const double y : {5.6, 6.4}) EXPECT_TRUE(seen(8.0, y, 2.0, bodyColours[0])) << y;
+    for (const double x : {5.6, 10.4}) EXPECT_FALSE(seen(x, 6.0, 2.0, bodyColours[0])) << x;
+    for (const double y : {5.2, 6.8}) EXPECT_FALSE(seen(8.0, y, 2.0, bodyColours[0])) << y;
+    // The ball: seen from above, a disc of radius 0.5.
+    for (const double d : {-0.35, 0.35}) {
+        EXPECT_TRUE(seen(-8.0 + d, -6.0, 0.5, bodyColours[1])) << d;
+        EXPECT_TRUE(seen(-8.0, -6.0 + d, 0.5, bodyColours[1])) << d;
+    }
+    for (const double d : {-0.75, 0.75}) {
+        EXPECT_FALSE(seen(-8.0 + d, -6.0, 0.5, bodyColours[1])) << d;
+        EXPECT_FALSE(seen(-8.0, -6.0 + d, 0.5, bodyColours[1])) << d;
+    }
+}
+
+// SDL's drop events become one message for the program when the drop
+// completes, with the files dropped on the program's window.
+TEST(SdlDrops, BecomeOneMessageWithTheFilesOfTheProgramsWindow) {
+    ASSERT_NE(ProgramWindow::platform, nullptr);
+    const Uint32 ours = SDL_GetWindowID(reinterpret_cast<SDL_Window*>(ProgramWindow::window.window));
+    ASSERT_NE(ours, 0u);
+    const Uint32 other = ours + 1000;
+    struct DropEvent {
+        Uint32 type;
+        const char* file;
+        Uint32 window;
+    };
+    const struct {
+        const char* what;
+        std::vector<DropEvent> events;  // between SDL_DROPBEGIN and SDL_DROPCOMPLETE
+        std::vector<std::string> files;  // of the message; none: no message
+    } rows[] = {
+        {"one file", {{SDL_DROPFILE, "/tmp/Szenen/Kugel auf W\xC3\xBCrfel.json", ours}},
+         {"/tmp/Szenen/Kugel auf W\xC3\xBCrfel.json"}},
+        {"two files", {{SDL_DROPFILE, "/a.json", ours}, {SDL_DROPFILE, "/b.json", ours}}, {"/a.json", "/b.json"}},
+        {"a file on another window", {{SDL_DROPFILE, "/other.json", other}, {SDL_DROPFILE, "/a.json", ours}},
+         {"/a.json"}},
+        {"text, no file", {{SDL_DROPTEXT, "some text", ours}}, {}},
+        {"nothing", {}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto push = [](Uint32 type, const char* file, Uint32 window) {
+            SDL_Event e = {};
+            e.type = type;
+            e.drop.file = file != nullptr ? SDL_strdup(file) : nullptr;
+            e.drop.windowID = window;
+            ASSERT_EQ(SDL_PushEvent(&e), 1);
+        };
+        push(SDL_DROPBEGIN, nullptr, ours);
+        for (const DropEvent& d : row.events) push(d.type, d.file, d.window);
+        push(SDL_DROPCOMPLETE, nullptr, ours);
+        std::vector<std::vector<std::string>> messages;
+        PlatformEvent event;
+        while (ProgramWindow::platform->peekEvent(event)) {
+            if (event.kind == PlatformEvent::Kind::filesDropped) messages.push_back(event.files);
+        }
+        if (row.files.empty()) {
+            EXPECT_TRUE(messages.empty());
+        } else {
+            EXPECT_EQ(messages, std::vector<std::vector<std::string>>{row.files});
+        }
+    }
+}
 
 TEST_F(Rendering, WithoutAFaceTheHudHasPanelsButNoLetters) {
     buildFontFrom(OutlineFace{});
@@ -612,7 +762,7 @@ TEST_F(Rendering, WithoutAFaceTheHudHasPanelsButNoLetters) {
 }
 
 TEST_F(Rendering, ShutdownDeletesTheFontAndReleasesTheWorldOnlyAtTheEnd) {
-    World* const programWorld = world;
+    GravityWorld* const programWorld = world;
     CountingWorld* const counted = new CountingWorld;
     world = counted;
     destroyedWorlds = 0;

@@ -175,6 +175,28 @@ TEST_F(Snapshot, BadArgumentsGiveOneLineAndStatus2AndNoFile) {
     }
 }
 
+// A scene file's bodies drawn as the program draws its own: scene 0's file
+// gives scene 0's picture; a bad file is refused by file, place and rule.
+TEST_F(Snapshot, SceneFiles) {
+    const std::string files = std::string(PRALLWERK_SOURCE_DIR) + "/scenes/files/";
+    EXPECT_EQ(take("--scene-file '" + files + "scene0.json' --time 1.2 --width 320 --height 240").rgb,
+              take("--scene 0 --time 1.2 --width 320 --height 240").rgb);
+    const Picture tower = take("--scene-file '" + files + "tower_of_boxes.json' --time 0 --width 320 --height 240");
+    EXPECT_NE(tower.rgb, take("--scene 0 --time 0 --width 320 --height 240").rgb);
+
+    std::ofstream(dir + "/bad.json") << R"({"format": "prallwerk-scene", "version": 1, "bodies": [{"kind": "box"}]})";
+    const std::string out = " --time 1 --out '" + dir + "/bad.png'";
+    for (const std::string& arguments :
+         {"--scene-file '" + dir + "/bad.json'" + out, "--scene-file '" + dir + "/none.json'" + out,
+          "--scene 0 --scene-file '" + files + "scene0.json'" + out}) {
+        EXPECT_EQ(run(arguments), 2) << arguments;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << arguments << ": " << errors;
+        EXPECT_FALSE(exists("bad.png")) << arguments;
+    }
+    EXPECT_EQ(run("--scene-file '" + dir + "/bad.json'" + out), 2);
+    EXPECT_EQ(errors, "prallwerk-snapshot: " + dir + "/bad.json: /bodies/0: missing field \"size\" (a box needs one)\n");
+}
+
 TEST_F(Snapshot, HelpAndAnUnwritableFile) {
     EXPECT_EQ(run("--help"), 0);
     std::ifstream out(dir + "/stdout");

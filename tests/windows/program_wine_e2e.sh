@@ -30,6 +30,13 @@
 # and the program minimised. Space comes up there; the taskbar's restore
 # brings back 1024 x 768 and the window covering it, the scene moving; Space
 # stops it, which it could not if it had stayed down. Escape, status 0.
+# scene_file (1280 x 1024, SCENE_FILE given): the program started with a
+# copy of SCENE_FILE whose name holds letters beyond ASCII (Windows path,
+# passed through the wide command line); No; the file's scene paused, no
+# message; Space sets it moving and the picture shows the scene and the HUD;
+# R brings back exactly the picture it started with. Escape, status 0.
+#
+#   program_wine_e2e.sh scene_file PROGRAM.exe WINDOW_PROBE_WIN32.exe WINDOW_PROBE SCENE_FILE
 #
 # PRALLWERK_GUI_WINEPREFIX names the Wine prefix; the run has a Wine server
 # of its own, on its own display.
@@ -90,13 +97,25 @@ new_window() {
     return 1
 }
 
-wine "$program" &
+arguments=()
+if [ "$mode" = scene_file ]; then
+    scratch=$(mktemp -d)
+    trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+    sceneCopy="$scratch/Kugel auf WÃ¼rfel â¬.json"
+    sceneCopy=$(printf '%b' "$sceneCopy")
+    cp "$5" "$sceneCopy" || fail "cannot copy $5"
+    # Wine turns the Unix command line into the wide one by the locale.
+    export LC_ALL=C.UTF-8
+    arguments=("$(winepath -w "$sceneCopy" 2>/dev/null)")
+fi
+
+wine "$program" "${arguments[@]}" &
 pid=$!
 
 question=$("$probe" find 'Start FullScreen?' $timeoutMs) || fail "no start question"
 
 case $mode in
-windowed)
+windowed | scene_file)
     press "$question" n
     ;;
 fullscreen | toggle | focus)
@@ -115,7 +134,7 @@ esac
 
 find_window
 case $mode in
-windowed)
+windowed | scene_file)
     [ "$(win style)" = overlapped ] || fail "the window is not framed"
     [ "$(win client)" = 1024x768 ] || fail "client area is $(win client), not 1024x768"
     ;;
@@ -148,6 +167,18 @@ if [ "$mode" = windowed ]; then
     press "$window" space
     "$probe" wait-change "$area" "$paused" $timeoutMs || fail "Space did not start the simulation"
     "$probe" check-scene "$area" || fail "the scene or the HUD is not drawn"
+fi
+
+if [ "$mode" = scene_file ]; then
+    "$probe" find Error 0 >/dev/null && fail "the scene file was refused"
+    first=$("$probe" wait-stable "$area" 300 $timeoutMs) || fail "the file's scene moves before Space"
+    press "$window" space
+    "$probe" wait-change "$area" "$first" $timeoutMs || fail "Space did not start the file's scene"
+    measure_quiet "$area"
+    "$probe" check-scene "$area" || fail "the scene or the HUD is not drawn"
+    press "$window" r
+    reloaded=$("$probe" wait-stable "$area" "$quiet_ms" $timeoutMs) || fail "R did not stop the scene"
+    [ "$reloaded" = "$first" ] || fail "R did not bring back the picture the file's scene started with"
 fi
 
 if [ "$mode" = toggle ]; then

@@ -3,8 +3,10 @@
 // program's manifest as Windows' loader reads it.
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <tuple>
@@ -71,6 +73,59 @@ TEST(Win32Messages, BecomeTheProgramsEventsAndLeaveTheSystemsOwnToTheDefault) {
             EXPECT_TRUE(fields(t.event) == fields(row.expected));
         }
     }
+}
+
+// A drop as the shell makes it: a DROPFILES header, then the files' wide
+// names, each ended by a zero, and a zero more (two for no file: the list
+// ends where a name is empty).
+HDROP makeDrop(const std::vector<std::wstring>& files) {
+    std::wstring names;
+    for (const std::wstring& f : files) names += f + L'\0';
+    names += files.empty() ? std::wstring(2, L'\0') : std::wstring(1, L'\0');
+    const SIZE_T bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// Files dropped on the window: their names in UTF-8, whatever characters
+// they hold, in the order of the drop; the drop's memory is released.
+TEST(Win32Messages, DroppedFilesBecomeOneMessageWithTheirNamesInUtf8) {
+    const struct {
+        std::vector<std::wstring> files;
+        std::vector<std::string> expected;
+    } rows[] = {
+        {{L"C:\\Szenen\\Kugel auf W\u00FCrfel.json"}, {"C:\\Szenen\\Kugel auf W\xC3\xBCrfel.json"}},
+        {{L"D:\\\u65E5\u672C\\a.json", L"\\\\server\\share\\\U0001F3B1.json"},
+         {"D:\\\xE6\x97\xA5\xE6\x9C\xAC\\a.json", "\\\\server\\share\\\xF0\x9F\x8E\xB1.json"}},
+    };
+    for (const auto& row : rows) {
+        const HDROP drop = makeDrop(row.files);
+        const Win32Translation t = translateMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        EXPECT_TRUE(t.handled);
+        ASSERT_TRUE(t.hasEvent);
+        EXPECT_EQ(t.event.kind, Kind::filesDropped);
+        EXPECT_EQ(t.event.files, row.expected);
+        EXPECT_EQ(GlobalFlags(drop), GMEM_INVALID_HANDLE);  // DragFinish freed it
+    }
+    // A drop of no file is no message.
+    const Win32Translation empty = translateMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({})), 0);
+    EXPECT_FALSE(empty.hasEvent) << testing::PrintToString(empty.event.files);
+}
+
+TEST(Utf8AndWide, GoBothWaysAndMarkALoneSurrogate) {
+    const std::wstring wide = L"Pr\u00E4llwerk \u20AC \U0001F3B1";
+    const std::string utf8 = "Pr\xC3\xA4llwerk \xE2\x82\xAC \xF0\x9F\x8E\xB1";
+    EXPECT_EQ(utf8FromWide(wide.c_str()), utf8);
+    EXPECT_EQ(wideFromUtf8(utf8), wide);
+    EXPECT_EQ(utf8FromWide(L""), "");
+    EXPECT_EQ(wideFromUtf8(""), L"");
+    const wchar_t lone[] = {L'a', 0xD800, L'b', 0};
+    EXPECT_EQ(utf8FromWide(lone), "a\xEF\xBF\xBD" "b");
 }
 
 __extension__ typedef unsigned __int128 Wide;  // holds count x 1000 for any count

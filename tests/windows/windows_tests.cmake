@@ -55,6 +55,12 @@ if(PRALLWERK_X_PROBE)
               $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32> ${PRALLWERK_X_PROBE})
     set_tests_properties(wine_e2e_${mode} PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
   endforeach()
+  # A scene file on the command line, named with letters beyond ASCII.
+  add_test(NAME wine_e2e_scene_file
+    COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" ${CMAKE_CURRENT_LIST_DIR}/program_wine_e2e.sh scene_file
+            $<TARGET_FILE:prallwerk> $<TARGET_FILE:window_probe_win32> ${PRALLWERK_X_PROBE}
+            ${PROJECT_SOURCE_DIR}/scenes/files/mixed_100.json)
+  set_tests_properties(wine_e2e_scene_file PROPERTIES TIMEOUT 180 RESOURCE_LOCK wine_gui LABELS e2e)
 
   # The Linux program and the Windows program side by side on one X server:
   # the same picture of scene 2, square by square.

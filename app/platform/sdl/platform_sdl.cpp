@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/platform/sdl/heap_tuning.h"
 #include "app/platform/sdl/sdl_environment.h"
@@ -43,7 +46,13 @@ public:
     // Loading OpenGL opens the display's driver, which takes most of a
     // window's start-up time on a software renderer; done here, it happens
     // while the user reads the start question rather than after the answer.
-    SdlPlatform() : glLibraryLoaded_(SDL_GL_LoadLibrary(nullptr) == 0) {}
+    SdlPlatform() : glLibraryLoaded_(SDL_GL_LoadLibrary(nullptr) == 0) {
+        // Files dropped on a window (the X drag-and-drop protocol); every
+        // window made from here on takes them.
+        SDL_EventState(SDL_DROPBEGIN, SDL_ENABLE);
+        SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+        SDL_EventState(SDL_DROPCOMPLETE, SDL_ENABLE);
+    }
     SdlPlatform(const SdlPlatform&) = delete;
     SdlPlatform& operator=(const SdlPlatform&) = delete;
 
@@ -221,6 +230,7 @@ public:
         }
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
+            if (takeDrop(e, event)) return true;
             if (translate(e, event)) return true;
         }
         return false;
@@ -262,6 +272,38 @@ private:
     // generation, a message box) are not the program's.
     bool forCurrentWindow(Uint32 windowId) const {
         return window_ != nullptr && windowId == SDL_GetWindowID(window_);
+    }
+
+    // A drop of files comes as one event per file between SDL_DROPBEGIN and
+    // SDL_DROPCOMPLETE; the program is told of them together, when the drop
+    // completes, so that it can tell one file from several. Returns true
+    // when e completes a drop of files on the current window, with out its
+    // message. The file names SDL made are freed whatever becomes of them.
+    bool takeDrop(const SDL_Event& e, PlatformEvent& out) {
+        switch (e.type) {
+        case SDL_DROPBEGIN:
+            droppedFiles_.clear();
+            return false;
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+            if (e.drop.file == nullptr) return false;
+            // SDL names no window for a drop that X could not place.
+            if (e.type == SDL_DROPFILE && window_ != nullptr &&
+                (e.drop.windowID == 0 || forCurrentWindow(e.drop.windowID))) {
+                droppedFiles_.emplace_back(e.drop.file);
+            }
+            SDL_free(e.drop.file);
+            return false;
+        case SDL_DROPCOMPLETE:
+            if (droppedFiles_.empty()) return false;
+            out = PlatformEvent{};
+            out.kind = PlatformEvent::Kind::filesDropped;
+            out.files = std::move(droppedFiles_);
+            droppedFiles_.clear();
+            return true;
+        default:
+            return false;
+        }
     }
 
     // Current client size, with the size change's kind from the window state.
@@ -343,6 +385,7 @@ private:
     SDL_Window* window_ = nullptr;  // the program's current window
     SDL_Window* pendingFullscreen_ = nullptr;  // made by changeScreenMode, not yet opened
     bool sizeIncludesFrame_ = false;
+    std::vector<std::string> droppedFiles_;  // the files of the drop in progress, UTF-8
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -120,8 +122,11 @@ public:
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
+    // The boxes take their texts in UTF-16: a file's name may hold any
+    // character, which the system's code page of MessageBoxA may lack.
     BoxResult askQuestion(const char* title, const char* text) override {
-        const int pressed = MessageBoxA(nullptr, text, title, MB_YESNO | MB_ICONQUESTION);
+        const int pressed = MessageBoxW(nullptr, wideFromUtf8(text).c_str(), wideFromUtf8(title).c_str(),
+                                        MB_YESNO | MB_ICONQUESTION);
         if (pressed == 0) return unshownBox();
         BoxResult result;
         if (pressed == IDYES) result.answer = Answer::yes;
@@ -130,7 +135,10 @@ public:
     }
 
     BoxResult showWarning(const char* title, const char* text) override {
-        if (MessageBoxA(nullptr, text, title, MB_OK | MB_ICONEXCLAMATION) == 0) return unshownBox();
+        if (MessageBoxW(nullptr, wideFromUtf8(text).c_str(), wideFromUtf8(title).c_str(),
+                        MB_OK | MB_ICONEXCLAMATION) == 0) {
+            return unshownBox();
+        }
         return {};
     }
 
@@ -216,6 +224,8 @@ public:
             delete window;
             return nullptr;
         }
+        // Scene files dropped on the window come as WM_DROPFILES.
+        DragAcceptFiles(window->handle, TRUE);
         window->deviceContext = GetDC(window->handle);
         const int format = window->deviceContext != nullptr ? ChoosePixelFormat(window->deviceContext, &pixelFormat_) : 0;
         if (format == 0 || !SetPixelFormat(window->deviceContext, format, &pixelFormat_)) {

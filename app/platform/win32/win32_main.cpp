@@ -4,13 +4,36 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/demo.h"
 #include "app/platform/win32/platform_win32.h"
+#include "app/platform/win32/win32_messages.h"
+
+namespace {
+
+// The arguments after the program's name, from the wide command line (the
+// narrow one WinMain gets has the system's code page, which cannot name
+// every file), split as Windows splits it, in UTF-8.
+std::vector<std::string> commandLineArguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words == nullptr) return arguments;
+    for (int i = 1; i < count; ++i) arguments.push_back(utf8FromWide(words[i]));
+    LocalFree(words);
+    return arguments;
+}
+
+}  // namespace
 
 // A GUI-subsystem program: no console. WinMain's result is the exit code.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const std::vector<std::string> arguments = commandLineArguments();
     const std::unique_ptr<Platform> platform = openWin32Platform(instance);
-    return runDemo(*platform);
+    return runDemo(*platform, arguments);
 }

@@ -1,5 +1,9 @@
 #include "app/platform/win32/win32_messages.h"
 
+#include <shellapi.h>
+
+#include <vector>
+
 #include "app/platform/win32/platform_win32.h"
 
 static_assert(toggleScreenModeMessage == WM_USER + 1, "the toggle is the first private message");
@@ -17,7 +21,41 @@ Win32Translation event(PlatformEvent::Kind kind, bool handled) {
     return result;
 }
 
+// The files of a drop, in the order the drop gives them; the drop's handle
+// is released.
+std::vector<std::string> droppedFiles(HDROP drop) {
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::vector<wchar_t> name(length + 1);
+        if (length > 0 && DragQueryFileW(drop, i, name.data(), length + 1) == length) {
+            files.push_back(utf8FromWide(name.data()));
+        }
+    }
+    DragFinish(drop);
+    return files;
+}
+
 }  // namespace
+
+std::string utf8FromWide(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return {};
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], size, nullptr, nullptr);
+    result.pop_back();  // the terminating zero
+    return result;
+}
+
+std::wstring wideFromUtf8(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (size <= 1) return {};
+    std::wstring result(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &result[0], size);
+    result.pop_back();
+    return result;
+}
 
 Win32Translation translateMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     using Kind = PlatformEvent::Kind;
@@ -89,6 +127,11 @@ Win32Translation translateMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return result;
     case toggleScreenModeMessage:
         return event(Kind::toggleScreenMode, false);
+    case WM_DROPFILES:
+        result = event(Kind::filesDropped, true);
+        result.event.files = droppedFiles(reinterpret_cast<HDROP>(wParam));
+        result.hasEvent = !result.event.files.empty();
+        return result;
     default:
         return result;
     }

@@ -6,6 +6,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <string>
+
 #include "app/platform.h"
 
 // What the window procedure makes of one window message.
@@ -16,5 +18,12 @@ struct Win32Translation {
 };
 
 // The program's message for a window message, without side effects, so that
-// it can be checked with messages made up for the purpose.
+// it can be checked with messages made up for the purpose. The one
+// exception is WM_DROPFILES: the drop's handle is released (DragFinish)
+// once its files are read.
 Win32Translation translateMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+// UTF-16 text as UTF-8, and back; a code unit that is no text (a lone
+// surrogate) becomes U+FFFD.
+std::string utf8FromWide(const wchar_t* text);
+std::wstring wideFromUtf8(const std::string& text);
