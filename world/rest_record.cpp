@@ -5,8 +5,7 @@
 namespace prallwerk {
 
 RestRecord::RestRecord(int bodyCount)
-    : searched_(bodyCount > 0 ? static_cast<size_t>(bodyCount) : 0, RigidBody(0.0f)),
-      floors_(searched_.size(), 0.0f) {}
+    : searched_(bodyCount > 0 ? static_cast<size_t>(bodyCount) : 0, RigidBody(0.0f)) {}
 
 bool RestRecord::begin(const BodyList& bodies, int count, const Vec3& normalA, const Vec3& normalB, float dt) {
     bool same = still_ && count == count_ && sameBits(dt, dt_) && sameBits(normalA, normalA_) &&
@@ -37,15 +36,10 @@ void RestRecord::end(const BodyList& bodies, int count, const Vec3& normalA, con
     for (int i = 0; same && i < count; ++i) {
         const RigidBody& body = *bodies[i];
         same = sameBitsButFloor(body, searched_[i]);
-        floors_[i] = body.floorHeight;
     }
     normalA_ = normalA;
     normalB_ = normalB;
     still_ = same;
-}
-
-void RestRecord::restoreFloors(const BodyList& bodies) const {
-    for (int i = 0; i < count_; ++i) bodies[i]->floorHeight = floors_[i];
 }
 
 }  // namespace prallwerk

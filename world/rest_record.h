@@ -19,7 +19,8 @@ namespace prallwerk {
 // that next step would do exactly what the last one did: search, find
 // nothing, and leave every body as it is, with the same floor heights. Such a
 // step replays the last one instead (World::step): the searches answer what
-// they answered, free flight is skipped, the floor heights are put back.
+// they answered and free flight is skipped (the floors it would find are
+// those the step found at its start).
 //
 // Buffers are sized at construction; nothing is allocated afterwards.
 class RestRecord {
@@ -33,8 +34,8 @@ public:
     bool begin(const BodyList& bodies, int count, const Vec3& normalA, const Vec3& normalB, float dt);
 
     // At the end of a step that handled no impact: whether it left every
-    // body as begin found it, floor heights aside. Remembers the floor
-    // heights and contact vectors it left.
+    // body as begin found it, floor heights aside. Remembers the contact
+    // vectors it left.
     void end(const BodyList& bodies, int count, const Vec3& normalA, const Vec3& normalB);
 
     // A step that handled an impact, or did not finish its searches: the
@@ -44,12 +45,8 @@ public:
     // The span of the step that may be replayed.
     float span() const { return dt_; }
 
-    // Puts back the floor heights the replayed step left.
-    void restoreFloors(const BodyList& bodies) const;
-
 private:
     std::vector<RigidBody> searched_;  // the bodies as the searches of the last step found them
-    std::vector<float> floors_;        // their floor heights at its end
     int count_ = 0;
     Vec3 normalA_, normalB_;           // the contact vectors it left
     float dt_ = 0.0f;

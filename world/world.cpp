@@ -51,8 +51,8 @@ void World::applyForces() {}
 void World::advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) {
     if (resting_) {
         if (skipA == nullptr && skipB == nullptr && sameBits(dt, rest_.span())) {
-            // Free flight left every body as it was; the floors are those it found.
-            rest_.restoreFloors(bodies);
+            // Free flight left every body as it was, and the floors it would
+            // find are those the step found at its start for the same bodies.
             return;
         }
         resting_ = false;
