@@ -292,4 +292,70 @@ TEST_F(Gl11, ListVerticesBeforeTheListsFirstNormalTakeTheCallersNormal) {
     EXPECT_EQ(backend.draws[1].vertices[0].normal[0], 1.0f);
 }
 
+// Every change of the state a draw uses ends the vertices gathered before it:
+// they are drawn with the state they were given in, and what comes after,
+// given in immediate mode or replayed from a list, with the new one. Each row
+// sets a state up, draws a polygon directly and from a list, changes the
+// state, and draws both again: a list replays as the same vertices would be
+// drawn directly in the state of the moment (a flat polygon is fanned from
+// another corner than a smooth one).
+TEST_F(Gl11, AStateChangeDrawsWhatWasGatheredBeforeIt) {
+    struct Row {
+        const char* what;
+        void (*setUp)();
+        void (*change)();
+        bool (*isNew)(const gl11::DrawState&);
+    };
+    const Row rows[] = {
+        {"the pop of a pushed matrix", [] { glPushMatrix(); glTranslatef(0.0f, 0.0f, 5.0f); }, [] { glPopMatrix(); },
+         [](const gl11::DrawState& s) { return s.modelview[14] == 0.0f; }},
+        {"a pushed matrix multiplied",
+         [] { glPushMatrix(); },
+         [] {
+             const GLfloat twice[16] = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1};
+             glMultMatrixf(twice);
+         },
+         [](const gl11::DrawState& s) { return s.modelview[0] == 2.0f; }},
+        {"the shade model", [] {}, [] { glShadeModel(GL_FLAT); }, [](const gl11::DrawState& s) { return s.flat; }},
+        {"lighting", [] {}, [] { glEnable(GL_LIGHTING); }, [](const gl11::DrawState& s) { return s.lighting; }},
+        {"blending", [] {}, [] { glEnable(GL_BLEND); }, [](const gl11::DrawState& s) { return s.blend; }},
+        {"the depth test", [] {}, [] { glEnable(GL_DEPTH_TEST); }, [](const gl11::DrawState& s) { return s.depthTest; }},
+        {"the projection", [] {}, [] { glMatrixMode(GL_PROJECTION); glTranslatef(0.0f, 2.0f, 0.0f); },
+         [](const gl11::DrawState& s) { return s.projection[13] == 2.0f; }},
+    };
+    auto polygon = [] {
+        glBegin(GL_POLYGON);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glVertex3f(1.0f, 0.0f, 0.0f);
+        glVertex3f(1.0f, 1.0f, 0.0f);
+        glVertex3f(0.0f, 1.0f, 0.0f);
+        glEnd();
+    };
+    for (const Row& row : rows) {
+        RecordingBackend fresh;
+        gl11::Context c{fresh};
+        gl11::makeCurrent(&c);
+        const GLuint list = glGenLists(1);
+        glNewList(list, GL_COMPILE);
+        polygon();
+        glEndList();
+        row.setUp();
+        glCallList(list);
+        polygon();  // gathered, not yet drawn when the state changes
+        row.change();
+        glCallList(list);
+        polygon();
+        glFlush();
+        ASSERT_EQ(fresh.draws.size(), 4u) << row.what;
+        const char* names[] = {"replayed before the change", "drawn before it", "replayed after it", "drawn after it"};
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(fresh.draws[k].stored, k % 2 == 0) << row.what << ", " << names[k];
+            EXPECT_EQ(row.isNew(fresh.draws[k].state), k >= 2) << row.what << ", " << names[k];
+            EXPECT_EQ(positions(fresh.draws[k]), positions(fresh.draws[k & ~std::size_t{1}]))
+                << row.what << ", " << names[k];
+        }
+    }
+    gl11::makeCurrent(&context);
+}
+
 }  // namespace
