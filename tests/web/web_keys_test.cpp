@@ -1,0 +1,60 @@
+// The page's table from the browser's key codes (KeyboardEvent.code) to the
+// program's virtual keys, natively: every key the program answers has its
+// browser code, and malformed codes name no key.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/controls.h"
+#include "app/platform/web/web_keys.h"
+#include "app/virtual_keys.h"
+
+namespace {
+
+struct Row {
+    const char* code;
+    int virtualKey;
+};
+
+// Every key the program's controls answer, as the browser names it.
+const Row controlKeys[] = {
+    {"Escape", vkEscape},      {"PageUp", vkPageUp},       {"PageDown", vkPageDown},
+    {"F7", vkF7},              {"F8", vkF8},               {"F5", vkF5},
+    {"F6", vkF6},              {"F3", vkF3},               {"Space", vkSpace},
+    {"KeyA", vkA},             {"KeyR", vkR},              {"ArrowLeft", vkLeft},
+    {"ArrowRight", vkRight},   {"ArrowDown", vkDown},      {"ArrowUp", vkUp},
+    {"NumpadSubtract", vkSubtract}, {"NumpadAdd", vkAdd},  {"NumpadDivide", vkDivide},
+    {"NumpadMultiply", vkMultiply}, {"Period", vkOemPeriod}, {"Comma", vkOemComma},
+};
+
+TEST(WebKeys, EveryControlKeyHasItsBrowserCode) {
+    std::set<int> named;
+    for (const Row& row : controlKeys) {
+        EXPECT_EQ(virtualKeyOfCode(row.code), row.virtualKey) << row.code;
+        EXPECT_TRUE(isControlKey(row.virtualKey)) << row.code;
+        named.insert(row.virtualKey);
+    }
+    // A key the program answers that the table above does not name would be
+    // one a visitor cannot press.
+    for (int vk = 1; vk < 256; ++vk) {
+        if (isControlKey(vk)) {
+            EXPECT_EQ(named.count(vk), 1u) << "virtual key " << vk << " has no browser code here";
+        }
+    }
+}
+
+TEST(WebKeys, RunsAndMalformedCodes) {
+    const Row rows[] = {
+        {"KeyZ", vkA + 25},     {"Digit0", vkDigit0},   {"Digit9", vkDigit0 + 9},
+        {"Numpad0", vkNumpad0}, {"Numpad9", vkNumpad0 + 9}, {"F1", vkF1},
+        {"F24", vkF1 + 23},     {"NumpadEnter", vkReturn}, {"ShiftRight", vkShift},
+        {"F25", 0},             {"F0", 0},              {"F01", 0},
+        {"F123", 0},            {"Key", 0},             {"Keya", 0},
+        {"KeyAB", 0},           {"Digit10", 0},         {"Numpad10", 0},
+        {"", 0},                {"space", 0},           {"Unidentified", 0},
+    };
+    for (const Row& row : rows) EXPECT_EQ(virtualKeyOfCode(row.code), row.virtualKey) << '"' << row.code << '"';
+    EXPECT_EQ(virtualKeyOfCode(nullptr), 0);
+}
+
+}  // namespace
