@@ -45,8 +45,15 @@ TEST(Win32Messages, BecomeTheProgramsEventsAndLeaveTheSystemsOwnToTheDefault) {
         bool handled;  // else the default handling runs too
         PlatformEvent expected;
     } rows[] = {
+        {"key down", WM_KEYDOWN, VK_SPACE, 0x00390001, true, event(Kind::keyDown, VK_SPACE)},
+        {"a key held, repeating", WM_KEYDOWN, VK_NEXT, 0x40510001, true, event(Kind::keyDown, VK_NEXT)},
+        {"the last code of the key array", WM_KEYDOWN, 0xFF, 0, true, event(Kind::keyDown, 0xFF)},
         {"key up", WM_KEYUP, VK_PRIOR, 0xC1490001, true, event(Kind::keyUp, VK_PRIOR)},
         {"a code beyond the key array", WM_KEYDOWN, 0x1FF, 0, false, none},
+        {"the first code beyond it", WM_KEYUP, 0x100, 0, false, none},
+        {"the window's close box", WM_CLOSE, 0, 0, true, event(Kind::close)},
+        {"maximised", WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1920, 1080), true,
+         event(Kind::sizeChanged, 0, 1920, 1080, 0, false, SizeKind::maximised)},
         {"a key let go while Alt is held", WM_SYSKEYUP, VK_PRIOR, 0xE1490001, false, event(Kind::keyUp, VK_PRIOR)},
         {"Alt+F4 goes on to close the window", WM_SYSKEYDOWN, VK_F4, 0x203E0001, false, none},
         {"another program takes the focus", WM_ACTIVATEAPP, FALSE, 0x1234, false, event(Kind::focusLost)},
