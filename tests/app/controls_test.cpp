@@ -298,12 +298,19 @@ TEST_F(Controls, MaterialChoiceWrapsAndSetsTheMassFromTheVolume) {
 
 namespace {
 
-// Lists the bodies of every impact its steps handle: advanceAll skips them.
+// Lists the bodies and the time of every impact its steps handle:
+// advanceAll skips the bodies and moves the others on to it.
 class ImpactLog : public GravityWorld {
 public:
     std::vector<std::pair<int, int>> impacts;
+    std::vector<double> times;
+    double clock = 0.0;
     void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
-        if (a != nullptr) impacts.emplace_back(indexOf(a), indexOf(b));
+        clock += static_cast<double>(dt);
+        if (a != nullptr) {
+            impacts.emplace_back(indexOf(a), indexOf(b));
+            times.push_back(clock);
+        }
         GravityWorld::advanceAll(a, b, dt);
     }
 };
@@ -323,14 +330,17 @@ TEST_F(Controls, StepKeysStopAtTheImpactsOfWholeFramesAndKeepTheirBoundaries) {
         size_t impacts;  // , presses
         bool runOn;      // then Space instead of .
     };
-    const Case cases[] = {{1, 1.0f, 12, false}, {2, 1.0f, 30, true}, {3, 4.0f, 8, false}, {0, 16.0f, 5, true}};
-    GravityWorld stepped;
+    const Case cases[] = {{1, 1.0f, 12, false}, {2, 1.0f, 30, true}, {3, 4.0f, 8, false}, {0, 16.0f, 5, true},
+                          // the rest of the frame of the 50th impact passes two more
+                          {0, 4.0f, 50, false}};
+    ImpactLog stepped;
     world = &stepped;
     for (const Case& c : cases) {
         SCOPED_TRACE("scene " + std::to_string(c.scene) + ", time scale " + std::to_string(c.timeScale));
         timeScale = c.timeScale;
         sceneIndex = c.scene;
         tap(vkR);
+        stepped.clock = 0.0;
         ImpactLog whole;
         loadScene(whole, c.scene);
         const FrameSteps wholeFrame = splitFrame(static_cast<float>(steppingFrameSeconds / timeScale));
@@ -353,7 +363,15 @@ TEST_F(Controls, StepKeysStopAtTheImpactsOfWholeFramesAndKeepTheirBoundaries) {
             EXPECT_EQ(impactNote.kind, ImpactNote::Kind::hidden);
             tap(vkSpace, 0);
         } else {
+            // The line names the last impact of the frame . ended: the one ,
+            // stopped at, or one the rest of the frame passed.
             tap(vkOemPeriod, 0);
+            ASSERT_EQ(impactNote.kind, ImpactNote::Kind::impact);
+            EXPECT_EQ(std::make_pair(impactNote.a, impactNote.b), whole.impacts.back());
+            EXPECT_EQ(stepped.impacts.back(), whole.impacts.back());
+            // Its time, measured back from the frame's end: two impacts of one
+            // frame can be the same bodies a few microseconds apart.
+            EXPECT_NEAR(impactNote.time, wholeTime - (whole.clock - whole.times.back()), 2e-6);
         }
         EXPECT_EQ(simulatedTime, wholeTime);
         for (int i = 0; i < stepped.bodyCount; ++i) EXPECT_TRUE(sameBits(*stepped.bodies[i], *whole.bodies[i])) << i;
