@@ -246,6 +246,19 @@ EMSCRIPTEN_KEEPALIVE int prallwerkPageKey(int down, int modified) {
     return isControlKey(code) && !modified ? 1 : 0;
 }
 
+// A key that one of the page's controls stands for went down or up, by its
+// virtual-key code: the same key as on the keyboard.
+EMSCRIPTEN_KEEPALIVE void prallwerkPageVirtualKey(int code, int down) {
+    if (!windowOpen || code <= 0 || code >= keyCodeCount) return;
+    queueKey(code, down != 0);
+}
+
+// What the page's controls show: bit 0 running, bit 1 wireframe, the time
+// scale from bit 8 up.
+EMSCRIPTEN_KEEPALIVE int prallwerkPageState() {
+    return (simulationRunning != 0 ? 1 : 0) | (wireframe != 0 ? 2 : 0) | (static_cast<int>(timeScale) << 8);
+}
+
 // The mouse, in the window's client pixels: kind 0 a move (buttons: bit 0
 // left, bit 1 right held), 1 and 2 the left button down and up, 3 and 4 the
 // right one.
