@@ -4,7 +4,7 @@
 // end. Prints PASS or the first failure; a failure leaves the screenshots
 // and the page's console in the --out folder.
 //
-//   node session.js --page DIR --snapshot PRALLWERK_SNAPSHOT --out DIR
+//   node session.js --page DIR --snapshot PRALLWERK_SNAPSHOT --trace PRALLWERK_TRACE --out DIR
 'use strict';
 const {execFileSync} = require('child_process');
 const fs = require('fs');
@@ -510,12 +510,13 @@ async function phone(browser, url) {
 
   // Two fingers spread bring the camera nearer: the bodies grow; pinched
   // together as far again, it is back where it was.
-  const yellowBefore = findPixels(paused, {x: 0, y: 0, width: paused.width, height: paused.height}, litYellow).count;
+  // The magenta box's pixels between the HUD's panels.
+  const scene = {x: 0, y: Math.round(90 * s), width: l.pixels, height: Math.round(540 * s)};
+  const magenta = (shot) => findPixels(shot, scene, near([255, 0, 255])).count;
   await pinch(page, cdp, centre, 60, 180, 20);
   const nearer = await restingPicture(page, 'phone-nearer');
-  const yellowNearer = findPixels(nearer, {x: 0, y: 0, width: nearer.width, height: nearer.height}, litYellow).count;
-  check(yellowNearer > yellowBefore * 1.1, `spreading two fingers does not bring the camera nearer ` +
-        `(${yellowBefore} yellow pixels before, ${yellowNearer} after)`);
+  check(magenta(nearer) > magenta(paused) * 1.2, `spreading two fingers does not bring the camera nearer ` +
+        `(${magenta(paused)} magenta pixels before, ${magenta(nearer)} after)`);
   await pinch(page, cdp, centre, 180, 60, 20);
   check(differingPixels(await restingPicture(page, 'phone-farther'), paused) === 0,
         'pinching two fingers together as far does not move the camera back');
@@ -540,6 +541,100 @@ async function phone(browser, url) {
   await page.close();
 }
 
+// The experiment panel: a shipped scene chosen, a body edited (a bad value
+// marked with the program's message, and refused), added and removed, the
+// scene applied and shared; the link opened in a new page gives the same
+// bodies, bit for bit, as prallwerk-trace gives for the saved scene file, at
+// 0.00 and after ten "." frames; a bad link keeps the scene there was.
+async function experiment(browser, url, trace) {
+  const page = await openPage(browser, url, 'experiment');
+  await answer(page, 'No');
+  await firstFrame(page);
+  await page.waitForFunction(() => document.querySelectorAll('#scene-choice option').length > 10, {timeout: 15000});
+  const message = () => page.$eval('#experiment-message', (e) => e.textContent);
+  const rows = () => page.$$eval('#bodies tbody tr', (r) => r.length);
+  const bodies = () => page.evaluate(() => Module.page.bodies());
+  const start = await restingPicture(page, 'experiment-start');
+
+  await page.select('#scene-choice', 'ball_on_box.json');
+  await until('ball_on_box.json is chosen', async () => (await message()).startsWith('ball_on_box.json') && (await rows()) === 2);
+  const chosen = await changedPicture(page, start, 'experiment-chosen');
+
+  const field = async (row, name) => page.$(`#bodies tbody tr:nth-child(${row + 1}) [data-field=${name}]`);
+  const type = async (row, name, text) => {
+    const e = await field(row, name);
+    await e.click({clickCount: 3});
+    await page.keyboard.press('Backspace');
+    await e.type(text);
+  };
+  await type(0, 'size', '-1');
+  const refusal = 'ball_on_box.json: /bodies/0/radius: must be above 0 (it is -1)';
+  await until('the bad radius is marked', async () => (await message()) === refusal &&
+      (await page.$eval('#bodies tbody tr:nth-child(1) [data-field=size]', (e) => e.classList.contains('bad') && e.title)) === refusal);
+  await page.click('#scene-apply');
+  await frames(page);
+  check((await message()) === refusal && differingPixels(await restingPicture(page, 'experiment-refused'), chosen) === 0,
+        'a scene with a bad value was applied');
+  await type(0, 'size', '0.75');
+  await type(0, 'velocity', '0.5, 0.25 -2');
+  await type(1, 'material', 'Holz');
+  await until('the fixed radius is taken', async () => (await message()) === '');
+  await page.click('#body-add');
+  check((await rows()) === 3, 'Add a body adds no row');
+  await page.click('#bodies tbody tr:nth-child(3) [data-name=remove]');
+  check((await rows()) === 2, 'Remove leaves the row');
+  await page.click('#scene-apply');
+  await until('the scene is applied', async () => (await message()).startsWith('Applied'));
+  const applied = await restingPicture(page, 'experiment-applied');
+  check(differingPixels(applied, chosen) > 100, 'Apply does not change the picture');
+  const saved = await page.evaluate(() => Module.page.currentScene());
+  check(saved.includes('"radius": 0.75') && saved.includes('"velocity": [0.5, 0.25, -2]') &&
+        saved.includes('"density": 500'), `the scene saved is not the one edited:\n${saved}`);
+  const file = path.join(out, 'experiment.json');
+  fs.writeFileSync(file, saved);
+  const traced = execFileSync(trace, ['--scene-file', file, '--frames', '10', '--frame-ms', '1000', '--time-scale', '60'],
+                              {encoding: 'utf8'}).trim().split('\n');
+  const traceFrame = (n) => traced.filter((l) => l.startsWith(`${n},`)).map((l) => l.slice(`${n},`.length)).join('\n');
+  check(traceFrame(0) !== '' && traceFrame(10) !== '', 'the trace has no frames 0 and 10');
+
+  await page.click('#scene-share');
+  const link = await until('a link is shared', () => page.$eval('#share-link', (e) => e.value));
+  check(link.startsWith(url + '#scene='), `the link is ${link}`);
+
+  // A bad link, and one that holds no scene, keep the scene there is.
+  const before = await bodies();
+  const bad = await page.evaluate(async (text) => {
+    const stream = new Blob([text]).stream().pipeThrough(new CompressionStream('deflate-raw'));
+    const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+    return btoa(String.fromCharCode(...bytes)).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  }, saved.replace('"radius": 0.75', '"radius": -2'));
+  await page.evaluate((data) => { location.hash = `scene=${data}`; }, bad);
+  await until('the bad link is refused', async () => (await message()) === 'link.json: /bodies/0/radius: must be above 0 (it is -2)');
+  await page.evaluate(() => { location.hash = 'scene=AAAA'; });
+  await until('the broken link is refused', async () => (await message()).startsWith('The link holds no scene'));
+  await frames(page);
+  check((await bodies()) === before && differingPixels(await restingPicture(page, 'experiment-bad-link'), applied) === 0,
+        'a bad link changed the scene');
+  await page.close();
+
+  // The link in a new page: the same scene, paused at 0.00, bit for bit.
+  const shared = await openPage(browser, link, 'shared');
+  await answer(shared, 'No');
+  await firstFrame(shared);
+  await until('the link\'s scene is open', async () => (await shared.$eval('#experiment-message', (e) => e.textContent))
+      .startsWith('The scene of the link'));
+  await frames(shared);
+  const opened = (await shared.evaluate(() => Module.page.bodies())).trim();
+  check(opened === traceFrame(0), `the link's bodies differ from the trace of the saved file:\n${opened}\n${traceFrame(0)}`);
+  check(differingPixels(await restingPicture(shared, 'shared'), applied) === 0, 'the link shows another picture');
+  await shared.focus('#canvas');
+  await press(shared, 'Period', 10);
+  const stepped = (await shared.evaluate(() => Module.page.bodies())).trim();
+  check(stepped === traceFrame(10), `after ten frames the bodies differ from the trace:\n${stepped}\n${traceFrame(10)}`);
+  console.log('the shared link: the same bodies as prallwerk-trace of the saved file at 0.00 and after ten frames');
+  await shared.close();
+}
+
 async function main() {
   fs.rmSync(out, {recursive: true, force: true});
   fs.mkdirSync(out, {recursive: true});
@@ -556,11 +651,13 @@ async function main() {
     phase('full screen checked');
     await phone(browsers[0], server.url);
     phase('phone checked');
+    await experiment(browsers[0], server.url, option('--trace'));
+    phase('experiment checked');
     const errors = consoleLines.filter((l) => / (error|pageerror): /.test(l));
     check(errors.length === 0, `the console has errors:\n${errors.join('\n')}`);
     fs.rmSync(out, {recursive: true, force: true});
     console.log('PASS: the page in Chromium: question, keys, mouse, HUD, same picture, resizes, full screen, 24 taps, ' +
-                'a phone by touch, end');
+                'a phone by touch, the experiment shared by link, end');
   } catch (error) {
     shots.forEach((s, i) => fs.writeFileSync(path.join(out, `${String(i).padStart(3, '0')}-${s.name}.png`), s.png));
     fs.writeFileSync(path.join(out, 'console.log'), consoleLines.join('\n') + '\n');

@@ -77,10 +77,14 @@ Module.page = (function () {
       laidOut = '';
     } else {
       const bar = document.getElementById('bar');
-      const key = `${window.innerWidth} ${window.innerHeight} ${ratio}`;
+      const key = `${window.innerWidth} ${document.documentElement.clientWidth} ${window.innerHeight} ${ratio}`;
       if (key !== laidOut) {
         laidOut = key;
-        const place = layout(window.innerWidth, window.innerHeight, bar.children.length);
+        // A phone's browser widens its layout viewport (innerWidth) to
+        // whatever is wider than the screen; the root's client width stays
+        // the screen's.
+        const place = layout(Math.min(window.innerWidth, document.documentElement.clientWidth || window.innerWidth),
+                             window.innerHeight, bar.children.length);
         document.getElementById('stage').classList.toggle('side', place.side);
         bar.style.setProperty('--columns', place.columns);
         c.style.width = place.width + 'px';
@@ -282,6 +286,328 @@ Module.page = (function () {
     output.title = `Time scale 1/${scale}: ` + (scale === 1 ? 'real time' : `${scale} times slower than real time`);
   }
 
+  // ---- The experiment panel: a scene to change, open, save and share ----
+
+  const byId = (id) => document.getElementById(id);
+
+  // Texts to and from the program's memory.
+  function toProgram(text) {
+    const bytes = new TextEncoder().encode(text);
+    const at = Module._prallwerkPageAlloc(bytes.length + 1);
+    HEAPU8.set(bytes, at);
+    HEAPU8[at + bytes.length] = 0;
+    return at;
+  }
+  function fromProgram(at) {
+    let end = at;
+    while (HEAPU8[end] !== 0) ++end;
+    const text = new TextDecoder().decode(HEAPU8.slice(at, end));
+    Module._prallwerkPageFree(at);
+    return text;
+  }
+  function withTexts(call, ...texts) {
+    const at = texts.map(toProgram);
+    try {
+      return call(...at);
+    } finally {
+      at.forEach((a) => Module._prallwerkPageFree(a));
+    }
+  }
+
+  // The program's verdict on a scene file's text: {scene} the scene as the
+  // program writes it, or {error} the program's one line on why not.
+  function checkScene(name, text) {
+    const answer = fromProgram(withTexts(Module._prallwerkPageCheckScene, name, text));
+    return answer[0] === '+' ? {scene: answer.slice(1)} : {error: answer.slice(1)};
+  }
+
+  page.currentScene = () => fromProgram(Module._prallwerkPageCurrentScene());
+  page.bodies = () => fromProgram(Module._prallwerkPageBodies());
+
+  // The table's texts become the scene file's JSON as they are typed, so
+  // that the program reads every number from the visitor's own digits. A
+  // text that is no JSON number goes in as a string, which the program
+  // refuses with its own message for the field.
+  const numberPattern = /^-?(0|[1-9]\d*)(\.\d+)?([eE][+-]?\d+)?$/;
+  const jsonNumber = (t) => (numberPattern.test(t) ? t : JSON.stringify(t));
+  const tokens = (text) => text.replace(/[[\]]/g, ' ').trim().split(/[\s,;]+/).filter(Boolean);
+  const jsonVector = (text) => `[${tokens(text).map(jsonNumber).join(', ')}]`;
+  const numberText = (v) => (Object.is(v, -0) ? '-0.0' : String(v));
+  const vectorText = (v) => (v ? v.map(numberText).join(' ') : '');
+  const vectorFields = ['position', 'velocity', 'spin', 'angles'];
+  // The table's column of each field of a body in the program's messages.
+  const fieldColumn = {kind: 'kind', radius: 'size', size: 'size', mass: 'material', density: 'material',
+                       material: 'material', restitution: 'restitution', position: 'position',
+                       velocity: 'velocity', spin: 'spin', angles: 'angles'};
+
+  let sceneFile = 'experiment.json';  // the name the table's scene goes by
+  let watch = '';                     // the scene's line on what to watch, kept as it came
+  let checkTimer = 0;
+
+  function bodyRows() { return [...byId('bodies').tBodies[0].rows]; }
+
+  function renumber() {
+    bodyRows().forEach((row, i) => { row.cells[0].textContent = String(i + 1); });
+  }
+
+  function input(field, value, wide = true) {
+    const e = document.createElement('input');
+    e.dataset.field = field;
+    e.value = value;
+    if (!wide) e.className = 'one';
+    e.setAttribute('aria-label', field);
+    return e;
+  }
+
+  function addRow(body) {
+    const row = document.createElement('tr');
+    const cell = (content) => {
+      const td = row.insertCell();
+      if (content) td.append(content);
+      return td;
+    };
+    cell(null);
+    const kind = document.createElement('select');
+    kind.dataset.field = 'kind';
+    kind.setAttribute('aria-label', 'kind');
+    for (const k of ['sphere', 'box']) kind.add(new Option(k, k));
+    kind.value = body.kind === 'box' ? 'box' : 'sphere';
+    cell(kind);
+    cell(input('size', body.kind === 'box' ? vectorText(body.size) : numberText(body.radius ?? '')));
+    const material = 'material' in body ? body.material : 'mass' in body ? `mass ${numberText(body.mass)}`
+                   : 'density' in body ? `density ${numberText(body.density)}` : '';
+    cell(input('material', material));
+    cell(input('restitution', 'restitution' in body ? numberText(body.restitution) : '', false));
+    for (const f of vectorFields) cell(input(f, vectorText(body[f])));
+    const remove = document.createElement('button');
+    remove.type = 'button';
+    remove.textContent = 'Remove';
+    remove.dataset.name = 'remove';
+    remove.addEventListener('click', () => {
+      row.remove();
+      renumber();
+      checkSoon();
+    });
+    cell(remove);
+    byId('bodies').tBodies[0].append(row);
+  }
+
+  function bodyJson(row) {
+    const value = (f) => row.querySelector(`[data-field=${f}]`).value.trim();
+    const parts = [`"kind": ${JSON.stringify(value('kind'))}`];
+    const size = tokens(value('size'));
+    if (value('kind') === 'box') parts.push(`"size": ${jsonVector(value('size'))}`);
+    else parts.push(`"radius": ${size.length === 1 ? jsonNumber(size[0]) : jsonVector(value('size'))}`);
+    const material = value('material');
+    if (material) {
+      const [word, number, ...rest] = tokens(material);
+      if (/^(mass|density)$/i.test(word) && rest.length === 0) {
+        parts.push(`"${word.toLowerCase()}": ${jsonNumber(number || '')}`);
+      } else if (numberPattern.test(word) && number === undefined) {
+        parts.push(`"mass": ${word}`);
+      } else {
+        parts.push(`"material": ${JSON.stringify(material)}`);
+      }
+    }
+    if (value('restitution')) parts.push(`"restitution": ${jsonNumber(value('restitution'))}`);
+    for (const f of vectorFields) if (value(f)) parts.push(`"${f}": ${jsonVector(value(f))}`);
+    return `{${parts.join(', ')}}`;
+  }
+
+  function tableScene() {
+    const gravity = byId('scene-gravity').value.trim();
+    return `{"format": "prallwerk-scene", "version": 1, "name": ${JSON.stringify(byId('scene-name').value)}, ` +
+           `"watch": ${JSON.stringify(watch)}${gravity ? `, "gravity": ${jsonVector(gravity)}` : ''}, "bodies": [\n` +
+           bodyRows().map(bodyJson).join(',\n') + '\n]}\n';
+  }
+
+  function fillTable(text) {
+    const scene = JSON.parse(text);
+    byId('scene-name').value = scene.name || '';
+    byId('scene-gravity').value = vectorText(scene.gravity);
+    watch = scene.watch || '';
+    byId('bodies').tBodies[0].textContent = '';
+    for (const body of scene.bodies) addRow(body);
+    renumber();
+  }
+
+  // Shows the program's verdict: the message, and with marking the field
+  // of the table it names.
+  function showVerdict(verdict, marking) {
+    for (const e of document.querySelectorAll('#experiment .bad')) {
+      e.classList.remove('bad');
+      e.removeAttribute('title');
+    }
+    const message = byId('experiment-message');
+    message.classList.toggle('bad', !!verdict.error);
+    message.textContent = verdict.error || verdict.note || '';
+    if (!verdict.error || !marking) return;
+    const place = /: \/(?:bodies\/(\d+)\/(\w+)|(gravity)|(name))/.exec(verdict.error);
+    let field = null;
+    if (place && (place[3] || place[4])) field = byId(place[3] ? 'scene-gravity' : 'scene-name');
+    else if (place) {
+      const row = bodyRows()[Number(place[1])];
+      field = row && row.querySelector(`[data-field=${fieldColumn[place[2]] || 'kind'}]`);
+    }
+    if (field) {
+      field.classList.add('bad');
+      field.title = verdict.error;
+    }
+  }
+
+  function checkTable() {
+    const verdict = checkScene(sceneFile, tableScene());
+    showVerdict(verdict, true);
+    return !verdict.error;
+  }
+
+  function checkSoon() {
+    clearTimeout(checkTimer);
+    checkTimer = setTimeout(checkTable, 150);
+  }
+
+  // A scene's text becomes the program's current scene, paused at 0.00, and
+  // the table's; refused, the program's message shows and both keep what
+  // they had.
+  function openScene(name, text, note = '') {
+    const verdict = checkScene(name, text);
+    if (verdict.error) {
+      showVerdict(verdict, false);
+      return false;
+    }
+    if (!withTexts(Module._prallwerkPageOpenScene, name, verdict.scene)) {
+      showVerdict({error: 'The demo is not running: nothing can take the scene.'}, false);
+      return false;
+    }
+    sceneFile = name;
+    fillTable(verdict.scene);
+    showVerdict({note}, false);
+    return true;
+  }
+  page.openScene = openScene;
+
+  function apply() {
+    clearTimeout(checkTimer);
+    if (checkTable()) openScene(sceneFile, tableScene(), 'Applied: the table is the current scene, paused at 0.00.');
+  }
+
+  // Share links hold the scene's text compressed, in base64url.
+  async function compress(text) {
+    const stream = new Blob([text]).stream().pipeThrough(new CompressionStream('deflate-raw'));
+    const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+    let binary = '';
+    for (const b of bytes) binary += String.fromCharCode(b);
+    return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  }
+  async function decompress(data) {
+    const binary = atob(data.replace(/-/g, '+').replace(/_/g, '/'));
+    const bytes = Uint8Array.from(binary, (c) => c.charCodeAt(0));
+    const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate-raw'));
+    return new Response(stream).text();
+  }
+  page.shareLink = async () => `${location.href.split('#')[0]}#scene=${await compress(page.currentScene())}`;
+
+  async function share() {
+    const link = await page.shareLink();
+    byId('share-link').value = link;
+    byId('share-row').hidden = false;
+    byId('share-link').select();
+    let copied = false;
+    try {
+      await navigator.clipboard.writeText(link);
+      copied = true;
+    } catch (e) { /* the visitor copies it from the field */ }
+    showVerdict({note: `The link below opens the current scene, paused at 0.00${copied ? ' (copied)' : ''}.`}, false);
+  }
+
+  // The scene of the link the page was opened with (or that it now shows).
+  async function openLink() {
+    const m = /^#scene=(.*)$/.exec(location.hash);
+    if (!m) return;
+    let text;
+    try {
+      text = await decompress(m[1]);
+    } catch (e) {
+      showVerdict({error: 'The link holds no scene that can be read: it was cut short or changed.'}, false);
+      return;
+    }
+    openScene('link.json', text, 'The scene of the link, paused at 0.00.');
+  }
+
+  function save() {
+    const text = page.currentScene();
+    const name = (JSON.parse(text).name || 'scene').replace(/[^\w.-]+/g, '_') + '.json';
+    const a = document.createElement('a');
+    a.href = URL.createObjectURL(new Blob([text], {type: 'application/json'}));
+    a.download = name;
+    document.body.append(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+  }
+
+  async function openFile(file) {
+    if (!file) return;
+    openScene(file.name, await file.text(), `Opened ${file.name}: the current scene, paused at 0.00.`);
+  }
+
+  async function chooseScene() {
+    const file = byId('scene-choice').value;
+    if (!file) return;
+    try {
+      const response = await fetch(`scenes/${file}`);
+      if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
+      openScene(file, await response.text(), `${file}: the current scene, paused at 0.00.`);
+    } catch (e) {
+      showVerdict({error: `${file} cannot be fetched: ${e.message}`}, false);
+    }
+  }
+
+  let panelReady = false;
+  async function listenToPanel() {
+    if (panelReady) return;
+    panelReady = true;
+    byId('scene-choice').addEventListener('change', chooseScene);
+    byId('scene-open').addEventListener('click', () => byId('scene-file').click());
+    byId('scene-file').addEventListener('change', (e) => {
+      openFile(e.target.files[0]);
+      e.target.value = '';
+    });
+    byId('scene-save').addEventListener('click', save);
+    byId('scene-share').addEventListener('click', share);
+    byId('body-add').addEventListener('click', () => {
+      addRow({kind: 'sphere', radius: 1, position: [0, 0, 5], velocity: [0, 0, -0.1]});
+      renumber();
+      checkSoon();
+    });
+    byId('scene-apply').addEventListener('click', apply);
+    byId('experiment').addEventListener('input', checkSoon);
+    byId('experiment').addEventListener('change', (e) => { if (e.target.id !== 'scene-choice') checkSoon(); });
+    document.addEventListener('dragover', (e) => e.preventDefault());
+    document.addEventListener('drop', (e) => {
+      e.preventDefault();
+      const files = e.dataTransfer ? e.dataTransfer.files : [];
+      if (files.length === 1) openFile(files[0]);
+      else if (files.length > 1) showVerdict({error: `One scene file at a time: ${files.length} files were dropped.`}, false);
+    });
+    window.addEventListener('hashchange', openLink);
+    fillTable(page.currentScene());
+    try {
+      const names = await (await fetch('scenes/index.json')).json();
+      for (const name of names) {
+        const prepared = /^scene(\d)\.json$/.exec(name);
+        byId('scene-choice').add(new Option(prepared ? `Prepared scene ${Number(prepared[1]) + 1} of 4` : name, name));
+      }
+    } catch (e) { /* the list stays empty but for the files the visitor opens */ }
+    openLink();
+  }
+
+  function enablePanel(enabled) {
+    for (const id of ['scene-choice', 'scene-open', 'scene-save', 'scene-share', 'body-add', 'scene-apply']) {
+      byId(id).disabled = !enabled;
+    }
+  }
+
   // Keys reach the program only while the canvas has the focus; the hint
   // below the picture says so while it has not.
   function hint() {
@@ -384,7 +710,9 @@ Module.page = (function () {
     document.getElementById('status').hidden = true;
     shown = true;
     enableBar(true);
+    enablePanel(true);
     showState();
+    listenToPanel();
     canvas().focus();
     hint();
   };
@@ -393,6 +721,7 @@ Module.page = (function () {
     canvas().classList.remove('fullscreen');
     shown = false;
     enableBar(false);
+    enablePanel(false);
     hint();
   };
 
@@ -422,6 +751,7 @@ Module.page = (function () {
   page.ended = () => {
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
     document.getElementById('stage').hidden = true;
+    document.getElementById('experiment').hidden = true;
     document.getElementById('ended').hidden = false;
     shown = false;
     hint();
