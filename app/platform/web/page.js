@@ -183,7 +183,8 @@ Module.page = (function () {
       Module._prallwerkPageMouse(0, x, y, 0);
       Module._prallwerkPageMouse(1, 0, 0, 0);
       touch.dragging = true;
-      touch.start = {x: t.clientX, y: t.clientY, time: performance.now(), moved: false};
+      // Times of the touches themselves: a busy page may take them late.
+      touch.start = {x: t.clientX, y: t.clientY, time: e.timeStamp, moved: false};
     } else {
       endDrag();
       touch.start = null;
@@ -221,7 +222,7 @@ Module.page = (function () {
     touch.pinch = 0;
     const start = touch.start;
     touch.start = null;
-    if (!start || start.moved || performance.now() - start.time > 300) {
+    if (!start || start.moved || e.timeStamp - start.time > 300) {
       touch.lastTap = null;
       return;
     }
@@ -439,7 +440,9 @@ Module.page = (function () {
       e.removeAttribute('title');
     }
     const message = byId('experiment-message');
-    message.classList.toggle('bad', !!verdict.error);
+    // A scene found good takes back a refusal, not what was said before it.
+    if (!verdict.error && !verdict.note && !message.classList.contains('refused')) return;
+    message.classList.toggle('refused', !!verdict.error);
     message.textContent = verdict.error || verdict.note || '';
     if (!verdict.error || !marking) return;
     const place = /: \/(?:bodies\/(\d+)\/(\w+)|(gravity)|(name))/.exec(verdict.error);
@@ -581,8 +584,11 @@ Module.page = (function () {
       checkSoon();
     });
     byId('scene-apply').addEventListener('click', apply);
-    byId('experiment').addEventListener('input', checkSoon);
-    byId('experiment').addEventListener('change', (e) => { if (e.target.id !== 'scene-choice') checkSoon(); });
+    // What is typed in the table and the fields above it is checked as it
+    // changes; the scene's choice and the file picker open scenes instead.
+    const edits = (e) => e.target.closest('#bodies') || e.target.id === 'scene-name' || e.target.id === 'scene-gravity';
+    byId('experiment').addEventListener('input', (e) => { if (edits(e)) checkSoon(); });
+    byId('experiment').addEventListener('change', (e) => { if (edits(e)) checkSoon(); });
     document.addEventListener('dragover', (e) => e.preventDefault());
     document.addEventListener('drop', (e) => {
       e.preventDefault();
