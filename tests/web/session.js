@@ -13,6 +13,7 @@ const {serve, launch, launchFirefox} = require('./browser');
 const {decodePng, compareSquares, differingPixels, findPixels} = require('./pictures');
 
 const option = (name) => process.argv[process.argv.indexOf(name) + 1];
+const firefox = process.argv.includes('--firefox');
 const out = option('--out');
 const shots = [];
 const consoleLines = [];
@@ -109,6 +110,14 @@ async function openPage(browser, url, name, refuseFullscreen = false) {
     }
     if (refuse) Element.prototype.requestFullscreen = () => Promise.reject(new TypeError('refused by the test'));
   }, refuseFullscreen);
+  if (firefox) {
+    // Puppeteer names the space bar ' ' to WebDriver BiDi.
+    const keyboard = page.keyboard;
+    for (const method of ['press', 'down', 'up']) {
+      const original = keyboard[method].bind(keyboard);
+      keyboard[method] = (key, ...rest) => original(key === 'Space' ? ' ' : key, ...rest);
+    }
+  }
   await page.goto(url);
   return page;
 }
@@ -585,7 +594,8 @@ async function experiment(browser, url, trace) {
   const field = async (row, name) => page.$(`#bodies tbody tr:nth-child(${row + 1}) [data-field=${name}]`);
   const type = async (row, name, text) => {
     const e = await field(row, name);
-    await e.click({clickCount: 3});
+    await e.click();
+    await e.evaluate((input) => input.select());
     await page.keyboard.press('Backspace');
     await e.type(text);
   };
@@ -670,7 +680,7 @@ async function main() {
   const server = await serve(option('--page'));
   const browsers = [];
   try {
-    if (process.argv.includes('--firefox')) {
+    if (firefox) {
       // Firefox through WebDriver BiDi: the windowed session and the
       // experiment. Full screen needs Chromium's emulated screen, the phone
       // its touch emulation and several fingers at once (DevTools protocol).

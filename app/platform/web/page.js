@@ -505,8 +505,21 @@ Module.page = (function () {
   async function decompress(data) {
     const binary = atob(data.replace(/-/g, '+').replace(/_/g, '/'));
     const bytes = Uint8Array.from(binary, (c) => c.charCodeAt(0));
-    const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate-raw'));
-    return new Response(stream).text();
+    // Written and read by hand rather than piped or read whole: a broken
+    // link fails the writes too, and Firefox reports a failed pipe or
+    // Response as an error of the page's.
+    const inflate = new DecompressionStream('deflate-raw');
+    const writer = inflate.writable.getWriter();
+    writer.write(bytes).catch(() => {});
+    writer.close().catch(() => {});
+    const reader = inflate.readable.getReader();
+    const parts = [];
+    for (;;) {
+      const {done, value} = await reader.read();
+      if (done) break;
+      parts.push(value);
+    }
+    return new TextDecoder().decode(await new Blob(parts).arrayBuffer());
   }
   page.shareLink = async () => `${location.href.split('#')[0]}#scene=${await compress(page.currentScene())}`;
 
