@@ -2,6 +2,7 @@
 // shows at a simulated time of a scene, HUD included, and writes it as a PNG.
 // The frame comes from the program's own per-frame update and drawing, run in
 // an off-screen OSMesa context.
+#define GL_GLEXT_PROTOTYPES 1  // glPointParameterfv
 #include <GL/gl.h>
 #include <GL/osmesa.h>
 
@@ -30,7 +31,7 @@ namespace {
 
 const char* const usage =
     "Usage: prallwerk-snapshot (--scene N | --scene-file FILE) --time T --out FILE.png\n"
-    "                          [--width W --height H] [--wireframe]\n"
+    "                          [--width W --height H] [--point-scale S] [--wireframe]\n"
     "\n"
     "Loads scene N (0..3, numbered as for prallwerk-trace: the HUD shows N + 1),\n"
     "or keeps the bodies the program starts with for N = -1, or builds the\n"
@@ -42,7 +43,9 @@ const char* const usage =
     "sum of the frames, which falls behind T by a little over long runs).\n"
     "Then draws that frame as the program does, HUD included, at W x H pixels\n"
     "(2 to 4096 each, default 1024 x 768), with the bodies as outlines for\n"
-    "--wireframe, and writes it to FILE.png as 8-bit RGB.\n"
+    "--wireframe, and writes it to FILE.png as 8-bit RGB. --point-scale S (from\n"
+    "0.1 to 16, default 1) draws the boxes' centre points S times their size, as\n"
+    "the page does where its canvas has S pixels per window pixel.\n"
     "\n"
     "Needs no display: the frame is drawn by Mesa's off-screen renderer.\n"
     "Bad arguments print one line on stderr and exit with status 2, writing\n"
@@ -64,7 +67,17 @@ struct SnapshotOptions {
     int width = 1024;     // pixels
     int height = 768;     // pixels
     bool wireframe = false;
+    double pointScale = 1.0;  // point sizes times this
 };
+
+bool parsePointScale(const char* text, double& value) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (*end != '\0' || !std::isfinite(v) || v < 0.1 || v > 16.0) return false;
+    value = v;
+    return true;
+}
 
 bool parseSeconds(const char* text, double& value) {
     if (text == nullptr || *text == '\0') return false;
@@ -107,6 +120,8 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
              }},
             integerOption("--width", false, smallestSide, largestSide, options.width),
             integerOption("--height", false, smallestSide, largestSide, options.height),
+            {"--point-scale", true, false, "--point-scale needs a number from 0.1 to 16",
+             [&](const char* value) { return parsePointScale(value, options.pointScale); }},
         },
         help, error);
     if (!parsed) return false;
@@ -143,6 +158,13 @@ std::vector<unsigned char> drawSnapshot(const SnapshotOptions& options) {
     window.height = options.height;
     wireframe = options.wireframe ? 1 : 0;
     initGraphics(window, keyDown);
+    if (options.pointScale != 1.0) {
+        // A point's size is divided by the square root of the first
+        // attenuation factor: 1 / S^2 makes it S times the program's.
+        const auto s = static_cast<GLfloat>(options.pointScale);
+        const GLfloat attenuation[3] = {1.0f / (s * s), 0.0f, 0.0f};
+        glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
+    }
 
     if (options.sceneFile) {
         // The program's world gives way to one of the file's bodies, which the

@@ -242,7 +242,16 @@ struct WebGlBackend::Impl {
     std::uint32_t nextStore = 1;
     std::uint32_t openStore = 0;  // the store that new runs go to; 0 for none
     float pixelScale = 1.0f;
+    int viewport[4] = {0, 0, 0, 0};  // in window pixels, as last given
+    bool viewportKnown = false;
     GLuint boundVertexArray = 0;
+
+    // The viewport in drawing-buffer pixels at the current scale.
+    void applyViewport() const {
+        const float s = pixelScale;
+        const auto px = [s](int v) { return static_cast<GLint>(std::lround(static_cast<float>(v) * s)); };
+        emscripten_glViewport(px(viewport[0]), px(viewport[1]), px(viewport[2]), px(viewport[3]));
+    }
 
     GLuint sceneBuffer = 0;
     SceneBlock scene{};
@@ -407,12 +416,25 @@ WebGlBackend::~WebGlBackend() {
 
 bool WebGlBackend::ready() const { return impl_->programs[0].id != 0 && impl_->programs[1].id != 0; }
 
-void WebGlBackend::setPixelScale(float scale) { impl_->pixelScale = scale > 0.0f ? scale : 1.0f; }
+// A new scale takes effect in the viewport at once: the program sets its
+// viewport only when its window's size changes, which the drawing buffer's
+// size (the canvas's size times the pixel ratio) does not.
+void WebGlBackend::setPixelScale(float scale) {
+    Impl& d = *impl_;
+    const float next = scale > 0.0f ? scale : 1.0f;
+    if (next == d.pixelScale) return;
+    d.pixelScale = next;
+    if (d.viewportKnown) d.applyViewport();
+}
 
 void WebGlBackend::viewport(int x, int y, int width, int height) {
-    const float s = impl_->pixelScale;
-    const auto px = [s](int v) { return static_cast<GLint>(std::lround(static_cast<float>(v) * s)); };
-    emscripten_glViewport(px(x), px(y), px(width), px(height));
+    Impl& d = *impl_;
+    d.viewport[0] = x;
+    d.viewport[1] = y;
+    d.viewport[2] = width;
+    d.viewport[3] = height;
+    d.viewportKnown = true;
+    d.applyViewport();
 }
 
 void WebGlBackend::clear(bool colour, bool depth, const Vec4& rgba) {

@@ -1,4 +1,4 @@
-// The page served from a folder on 127.0.0.1, and Debian's Chromium to look
+// The page served from a folder on 127.0.0.1, and Debian's Chromium (or Firefox) to look
 // at it: what the page's tests and benchmarks share.
 'use strict';
 const fs = require('fs');
@@ -59,4 +59,20 @@ function launch({angle = 'swiftshader', screen = null, width = 1100, height = 90
   });
 }
 
-module.exports = {serve, launch};
+// Debian's firefox-esr, driven through WebDriver BiDi. Headless it may have
+// no WebGL 2; with headless false it needs an X server (xvfb-run).
+function launchFirefox({headless = true, width = 1100, height = 900} = {}) {
+  return puppeteer.launch({
+    browser: 'firefox',
+    executablePath: process.env.PRALLWERK_FIREFOX || '/usr/bin/firefox-esr',
+    headless,
+    defaultViewport: null,
+    args: [`--width=${width}`, `--height=${height}`],
+    // No updates, telemetry or other traffic: the machine has no network.
+    extraPrefsFirefox: {'app.update.enabled': false, 'network.captive-portal-service.enabled': false,
+                        'datareporting.policy.dataSubmissionEnabled': false, 'toolkit.telemetry.enabled': false,
+                        'browser.safebrowsing.update.enabled': false, 'extensions.update.enabled': false},
+  });
+}
+
+module.exports = {serve, launch, launchFirefox};

@@ -41,8 +41,9 @@ const ms = (v) => `${v.toFixed(1)} ms`;
 
 function download() {
   let bytes = 0, gzipped = 0;
-  for (const name of fs.readdirSync(pageFolder)) {
-    const data = fs.readFileSync(path.join(pageFolder, name));
+  for (const entry of fs.readdirSync(pageFolder, {recursive: true, withFileTypes: true})) {
+    if (!entry.isFile()) continue;
+    const data = fs.readFileSync(path.join(entry.parentPath || entry.path, entry.name));
     bytes += data.length;
     gzipped += zlib.gzipSync(data, {level: 9}).length;
   }

@@ -4,15 +4,16 @@
 // end. Prints PASS or the first failure; a failure leaves the screenshots
 // and the page's console in the --out folder.
 //
-//   node session.js --page DIR --snapshot PRALLWERK_SNAPSHOT --out DIR
+//   node session.js --page DIR --snapshot PRALLWERK_SNAPSHOT --trace PRALLWERK_TRACE --out DIR [--firefox]
 'use strict';
 const {execFileSync} = require('child_process');
 const fs = require('fs');
 const path = require('path');
-const {serve, launch} = require('./browser');
+const {serve, launch, launchFirefox} = require('./browser');
 const {decodePng, compareSquares, differingPixels, findPixels} = require('./pictures');
 
 const option = (name) => process.argv[process.argv.indexOf(name) + 1];
+const firefox = process.argv.includes('--firefox');
 const out = option('--out');
 const shots = [];
 const consoleLines = [];
@@ -109,6 +110,14 @@ async function openPage(browser, url, name, refuseFullscreen = false) {
     }
     if (refuse) Element.prototype.requestFullscreen = () => Promise.reject(new TypeError('refused by the test'));
   }, refuseFullscreen);
+  if (firefox) {
+    // Puppeteer names the space bar ' ' to WebDriver BiDi.
+    const keyboard = page.keyboard;
+    for (const method of ['press', 'down', 'up']) {
+      const original = keyboard[method].bind(keyboard);
+      keyboard[method] = (key, ...rest) => original(key === 'Space' ? ' ' : key, ...rest);
+    }
+  }
   await page.goto(url);
   return page;
 }
@@ -128,6 +137,78 @@ async function answer(page, button) {
         question.buttons.join() === 'Yes,No', `the start question is ${JSON.stringify(question)}`);
   shots.push({name: 'question', png: await page.screenshot()});
   await (await page.$$('#question button'))[button === 'Yes' ? 0 : 1].click();
+}
+
+// Where the picture and the controls are: both inside the browser's window,
+// apart, the picture with the window's proportions and a drawing-buffer
+// pixel per device pixel, and the page no wider than the browser's window.
+async function checkLayout(page, name) {
+  const l = await page.evaluate(() => {
+    const rect = (e) => e.getBoundingClientRect().toJSON();
+    const c = document.getElementById('canvas');
+    return {canvas: rect(c), bar: rect(document.getElementById('bar')), pixels: c.width, rows: c.height,
+            ratio: window.devicePixelRatio, innerWidth: window.innerWidth, innerHeight: window.innerHeight,
+            scrollWidth: document.scrollingElement.scrollWidth,
+            controls: [...document.querySelectorAll('#bar > *')].map(rect),
+            focusLine: rect(document.getElementById('focus-line')),
+            focusFont: parseFloat(getComputedStyle(document.getElementById('hint')).fontSize)};
+  });
+  const inside = (r) => r.left >= 0 && r.top >= 0 && r.right <= l.innerWidth + 0.5 && r.bottom <= l.innerHeight + 0.5;
+  const apart = (a, b) => a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+  const what = `${name}: ${JSON.stringify({...l, controls: undefined})}`;
+  check(inside(l.canvas) && l.controls.length === 13 && l.controls.every(inside), `${what}: not all inside the window`);
+  check(l.controls.every((r) => apart(r, l.canvas) && r.width >= 44 && r.height >= 44),
+        `${what}: a control over the picture or smaller than a finger`);
+  check(l.canvas.height === l.canvas.width * 0.75 && l.pixels === l.canvas.width * l.ratio &&
+        l.rows === l.pixels * 0.75, `${what}: the picture is not 4:3 at a pixel per device pixel`);
+  check(l.scrollWidth <= l.innerWidth, `${what}: the page is wider than the window`);
+  check(Math.abs(l.focusLine.top - l.canvas.bottom) < 1 && inside(l.focusLine) && l.focusFont >= 14,
+        `${what}: the focus line is not right under the picture, or small`);
+  // The larger side of the window is filled but for the controls and the margins.
+  check(Math.max(l.canvas.width + (l.bar.left >= l.canvas.right ? l.bar.width : 0) + 60 - l.innerWidth,
+                 l.canvas.height + (l.bar.top >= l.canvas.bottom ? l.bar.height : 0) + 90 - l.innerHeight) >= 0 ||
+        l.canvas.width === 1024, `${what}: the picture is smaller than the window leaves room for`);
+  return l;
+}
+
+const panelGrey = (r, g, b) => Math.abs(r - 64) < 40 && Math.abs(g - 64) < 40 && Math.abs(b - 64) < 40;
+
+// Both HUD panels whole in a picture of any size: their far corners and the
+// top panel's lower edge are there.
+function checkPanels(shot, name) {
+  const s = shot.width / 1024;
+  const side = Math.max(2, Math.round(8 * s));
+  const boxes = {'top left': [2 * s, 2 * s], 'top right': [shot.width - 10 * s, 2 * s],
+                 'bottom left': [2 * s, shot.height - 10 * s], 'top panel edge': [shot.width / 2, 66 * s]};
+  for (const [where, [x, y]] of Object.entries(boxes)) {
+    const box = {x: Math.round(x), y: Math.round(y), width: side, height: side};
+    const share = findPixels(shot, box, panelGrey).count / (side * side);
+    check(share > 0.6, `${name}: the HUD panel at its ${where} is cut off (${share.toFixed(2)} of it grey)`);
+  }
+}
+
+// After the browser's window changes (its size, the pixel ratio, portrait or
+// landscape), the next frames show the whole 1024 x 768 view at the new
+// size: the Linux program's picture drawn at that size, square by square as
+// at 1024 x 768, and both HUD panels.
+async function resized(page, size, snapshot) {
+  const name = `resized-${size.width}x${size.height}@${size.ratio}`;
+  await page.setViewport({width: size.width, height: size.height, deviceScaleFactor: size.ratio});
+  await frames(page, 2);
+  const l = await checkLayout(page, name);
+  check((l.bar.left >= l.canvas.right) === size.beside,
+        `${name}: the controls are ${size.beside ? 'not ' : ''}beside the picture: ${JSON.stringify([l.canvas, l.bar])}`);
+  const shot = await picture(page, name);
+  check(shot.width === l.pixels && shot.height === l.rows, `${name}: a picture of ${shot.width} x ${shot.height}`);
+  const reference = path.join(out, `linux-scene-2-${l.pixels}.png`);
+  execFileSync(snapshot, ['--scene', '1', '--time', '0', '--width', String(l.pixels), '--height', String(l.rows),
+                          '--point-scale', String(l.pixels / 1024), '--out', reference]);
+  const same = compareSquares(shot, decodePng(fs.readFileSync(reference)), 32, 16, 1);
+  console.log(`${name}: ${l.pixels} x ${l.rows} pixels, ${same.total} differ from the Linux program's at that size, ` +
+              `worst square ${same.worst.count}`);
+  check(same.over.length === 0, `${name}: differs from Linux's in ${same.over.length} squares of 32 pixels: ` +
+        JSON.stringify(same.over.slice(0, 5)));
+  checkPanels(shot, name);
 }
 
 async function firstFrame(page) {
@@ -165,13 +246,28 @@ function phase(name) {
 }
 const begin = Date.now();
 
-async function windowed(browser, url, linux) {
+// Three sizes of the browser's window at pixel ratios 1 and 2, portrait and
+// landscape, then back to where the session began.
+// The controls go beside the picture where that leaves it larger (a low
+// landscape window), under it elsewhere.
+const sizes = [{width: 844, height: 390, ratio: 1, beside: true}, {width: 600, height: 960, ratio: 2, beside: false},
+               {width: 1100, height: 900, ratio: 2, beside: false}];
+
+async function windowed(browser, url, linux, snapshot) {
   const page = await openPage(browser, url, 'windowed');
   await answer(page, 'No');
   await firstFrame(page);
   const box = await canvasBox(page);
   check(box.width === 1024 && box.height === 768 && box.pixels === 1024 && box.rows === 768 && !box.fullscreen,
         `No gives a canvas of ${JSON.stringify(box)}, not 1024 x 768 windowed`);
+
+  // The help names every key, the mouse and the touch gestures.
+  const help = await page.$eval('#help', (e) => e.innerText);
+  for (const word of ['Space', 'R', 'F7', 'F8', 'F5', 'F6', 'F3', 'Page Up', 'Page Down', 'Escape', 'Mouse', 'left button',
+                      'right button', 'Touch', 'one finger', 'pinch', 'double tap']) {
+    check(help.includes(word), `the help does not name ${word}`);
+  }
+  check(/\n\. \+1 \/ , /.test(help), 'the help does not name the full stop and the comma');
 
   phase('scene 2 loaded');
   await page.keyboard.press('F8');
@@ -188,6 +284,15 @@ async function windowed(browser, url, linux) {
   const grey = near([64, 64, 64]);
   check(findPixels(fresh, topArea, grey).count > 20000 && findPixels(fresh, tableArea, grey).count > 20000,
         'the HUD panels are missing');
+
+  phase('resizing');
+  const initial = await page.evaluate(() => [window.innerWidth, window.innerHeight]);
+  for (const size of sizes) await resized(page, size, snapshot);
+  await page.setViewport({width: initial[0], height: initial[1], deviceScaleFactor: 1});
+  await frames(page, 2);
+  const back = await checkLayout(page, 'back');
+  check(back.canvas.width === 1024 && back.pixels === 1024, `back at the first size the canvas is ${back.pixels} wide`);
+  check(differingPixels(await restingPicture(page, 'back'), fresh) === 0, 'back at the first size the picture differs');
 
   await page.keyboard.press('Space');
   await changedPicture(page, fresh, 'running');
@@ -276,10 +381,27 @@ async function windowed(browser, url, linux) {
 
   await page.keyboard.press('Escape');
   check((await lastSeen(page, 'keydown')).prevented, 'Escape is not kept from the browser');
-  await page.waitForSelector('#ended:not([hidden])', {timeout: 10000});
-  check((await page.$eval('#ended', (e) => e.textContent)).includes('Prallwerk has ended.'),
-        'the page does not say that the demo has ended');
+  await checkEnded(page);
   await page.close();
+}
+
+// After Escape the picture and its controls are gone, and the page says
+// plainly that the demo has ended, with the button that starts it again.
+async function checkEnded(page) {
+  await page.waitForSelector('#ended:not([hidden])', {timeout: 10000});
+  const end = await page.evaluate(() => ({
+    text: document.getElementById('ended').innerText,
+    canvasShown: document.getElementById('canvas').getClientRects().length > 0,
+    barShown: document.getElementById('bar').getClientRects().length > 0,
+    button: document.querySelector('#ended button').getBoundingClientRect().toJSON(),
+    innerWidth: window.innerWidth, innerHeight: window.innerHeight,
+  }));
+  check(end.text.includes('Prallwerk has ended.') && end.text.includes('Start again'),
+        `the page does not say that the demo has ended: ${JSON.stringify(end.text)}`);
+  check(!end.canvasShown && !end.barShown, 'the picture or its controls still show after the end');
+  check(end.button.width > 0 && end.button.bottom <= end.innerHeight && end.button.right <= end.innerWidth,
+        `the Start again button is not on screen: ${JSON.stringify(end.button)}`);
+  shots.push({name: 'ended', png: await page.screenshot()});
 }
 
 // Yes on a 1024 x 768 screen: the browser grants full screen; the canvas
@@ -302,11 +424,8 @@ async function fullscreen(browser, url) {
     const b = await canvasBox(page);
     return !b.fullscreen && b.cursor === '' && b.width < 1024 && b;
   });
-  // As large as the browser's window leaves room for, with 16 pixels around.
-  const width = Math.min(1024, box.innerWidth - 32, (box.innerHeight - 32) * 4 / 3);
-  check(Math.abs(box.width - width) < 0.01 && Math.abs(box.height - width * 0.75) < 0.01 &&
-        box.pixels === Math.round(width) && box.rows === Math.round(box.pixels * 0.75),
-        `back from full screen the canvas is ${JSON.stringify(box)}, not ${width} wide with its proportions kept`);
+  // As large as the browser's window leaves room for beside the controls.
+  await checkLayout(page, 'back from full screen');
   const windowedAgain = await restingPicture(page, 'windowed-again');
   await page.keyboard.press('F8');
   await changedPicture(page, windowedAgain, 'windowed-again-f8');
@@ -329,6 +448,229 @@ async function fullscreen(browser, url) {
   await refused.close();
 }
 
+// Touches through the browser's own input, several fingers at once:
+// points are [x, y] in CSS pixels of the page.
+async function touches(cdp, type, points, timestamp = undefined) {
+  await cdp.send('Input.dispatchTouchEvent',
+                 {type, timestamp, touchPoints: points.map(([x, y], id) => ({x, y, id, radiusX: 4, radiusY: 4, force: 1}))});
+}
+
+async function drag(page, cdp, from, to, steps) {
+  await touches(cdp, 'touchStart', [from]);
+  await frames(page);
+  for (let step = 1; step <= steps; ++step) {
+    await touches(cdp, 'touchMove', [[from[0] + (to[0] - from[0]) * step / steps, from[1] + (to[1] - from[1]) * step / steps]]);
+    await frames(page, 1);
+  }
+  await touches(cdp, 'touchEnd', []);
+  await frames(page);
+}
+
+// Two fingers around centre, from spread apart to spread, in steps of one
+// frame each.
+async function pinch(page, cdp, centre, from, to, steps) {
+  const at = (d) => [[centre[0] - d / 2, centre[1]], [centre[0] + d / 2, centre[1]]];
+  await touches(cdp, 'touchStart', at(from));
+  await frames(page);
+  for (let step = 1; step <= steps; ++step) {
+    await touches(cdp, 'touchMove', at(from + (to - from) * step / steps));
+    await frames(page, 2);
+  }
+  await touches(cdp, 'touchEnd', []);
+  await frames(page);
+}
+
+async function tapControl(page, name) {
+  await (await page.$(`#bar [data-name=${name}]`)).tap();
+  await frames(page);
+}
+
+// A phone held upright, 390 x 844 at a pixel ratio of 3, with touch and no
+// keyboard: the start question's buttons on the screen, the demo started,
+// turned, zoomed and stepped by touch alone, then ended.
+async function phone(browser, url) {
+  const page = await browser.newPage();
+  page.on('console', (m) => consoleLines.push(`[phone] ${m.type()}: ${m.text()}`));
+  page.on('pageerror', (e) => consoleLines.push(`[phone] pageerror: ${e.message}`));
+  await page.setViewport({width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true});
+  await page.goto(url);
+  await page.waitForSelector('#question[open]', {timeout: 15000});
+  const question = await page.evaluate(() => ({
+    buttons: [...document.querySelectorAll('#question button')].map((b) => b.getBoundingClientRect().toJSON()),
+    scrollWidth: document.scrollingElement.scrollWidth, innerWidth: window.innerWidth, innerHeight: window.innerHeight,
+  }));
+  shots.push({name: 'phone-question', png: await page.screenshot()});
+  check(question.scrollWidth <= 390 && question.buttons.length === 2 &&
+        question.buttons.every((b) => b.left >= 0 && b.top >= 0 && b.right <= 390 && b.bottom <= question.innerHeight),
+        `on a phone the start question's buttons are off the screen: ${JSON.stringify(question)}`);
+  await (await page.$$('#question button'))[1].tap();
+  await firstFrame(page);
+  const l = await checkLayout(page, 'phone');
+  const cdp = await page.createCDPSession();
+  const centre = [l.canvas.left + l.canvas.width / 2, l.canvas.top + l.canvas.height / 2];
+  const s = l.pixels / 1024;
+  const time = {x: Math.round(timeText.x * s), y: Math.round(timeText.y * s),
+                width: Math.round(timeText.width * s), height: Math.round(timeText.height * s)};
+
+  // Started and paused with the control bar: the time runs in between.
+  const atStart = await restingPicture(page, 'phone-start');
+  await tapControl(page, 'start');
+  await changedPicture(page, atStart, 'phone-running', null);
+  check((await page.$eval('#bar [data-name=start]', (b) => b.title)) === 'Pause (Space)',
+        'the start control does not offer to pause while the demo runs');
+  await tapControl(page, 'start');
+  const paused = await restingPicture(page, 'phone-paused');
+
+  // One finger turns the scene; a double tap turns it back.
+  await drag(page, cdp, [centre[0] - 60, centre[1]], [centre[0] + 40, centre[1] + 30], 8);
+  const turned = await restingPicture(page, 'phone-turned');
+  check(differingPixels(turned, paused) > 5000, 'a finger drawn over the picture does not turn the scene');
+  // Two taps 80 ms apart, as the touches' own times say (a busy machine may
+  // hand them over later).
+  const now = Date.now() / 1000;
+  for (let tap = 0; tap < 2; ++tap) {
+    await touches(cdp, 'touchStart', [centre], now + 0.08 * tap);
+    await touches(cdp, 'touchEnd', [], now + 0.08 * tap + 0.03);
+  }
+  // Back to the start orientation at the scale the turn left, which its
+  // rounding may have moved off 1 in the last bit: a pixel or two may differ.
+  const turnedBack = await restingPicture(page, 'phone-turned-back');
+  const back = differingPixels(turnedBack, paused);
+  check(back <= 20, `a double tap does not turn the scene back (${back} pixels differ)`);
+
+  // Two fingers spread bring the camera nearer: the bodies grow; pinched
+  // together as far again, it is back where it was.
+  // The magenta box's pixels between the HUD's panels.
+  const scene = {x: 0, y: Math.round(90 * s), width: l.pixels, height: Math.round(540 * s)};
+  const magenta = (shot) => findPixels(shot, scene, near([255, 0, 255])).count;
+  await pinch(page, cdp, centre, 60, 180, 20);
+  const nearer = await restingPicture(page, 'phone-nearer');
+  check(magenta(nearer) > magenta(turnedBack) * 1.2, `spreading two fingers does not bring the camera nearer ` +
+        `(${magenta(turnedBack)} magenta pixels before, ${magenta(nearer)} after)`);
+  await pinch(page, cdp, centre, 180, 60, 20);
+  check(differingPixels(await restingPicture(page, 'phone-farther'), turnedBack) === 0,
+        'pinching two fingers together as far does not move the camera back');
+
+  // One frame, and on to the next impact, with the control bar while paused.
+  await tapControl(page, 'frame');
+  const stepped = await restingPicture(page, 'phone-frame');
+  check(differingPixels(stepped, turnedBack) > 0, 'the one-frame control does not step the demo');
+  await tapControl(page, 'impact');
+  check(differingPixels(await restingPicture(page, 'phone-impact'), stepped) > 0,
+        'the next-impact control does not step the demo');
+  // Slower and faster show the time scale.
+  const scale = () => page.$eval('#scale', (o) => o.textContent);
+  await tapControl(page, 'slower');
+  await tapControl(page, 'slower');
+  check(await until('the time scale shows 1/4', async () => (await scale()) === '1/4'), 'no time scale');
+  await tapControl(page, 'faster');
+  check(await until('the time scale shows 1/2', async () => (await scale()) === '1/2'), 'no time scale');
+
+  await tapControl(page, 'end');
+  await checkEnded(page);
+  await page.close();
+}
+
+// The experiment panel: a shipped scene chosen, a body edited (a bad value
+// marked with the program's message, and refused), added and removed, the
+// scene applied and shared; the link opened in a new page gives the same
+// bodies, bit for bit, as prallwerk-trace gives for the saved scene file, at
+// 0.00 and after ten "." frames; a bad link keeps the scene there was.
+async function experiment(browser, url, trace) {
+  const page = await openPage(browser, url, 'experiment');
+  await answer(page, 'No');
+  await firstFrame(page);
+  await page.waitForFunction(() => document.querySelectorAll('#scene-choice option').length > 10, {timeout: 15000});
+  const message = () => page.$eval('#experiment-message', (e) => e.textContent);
+  const rows = () => page.$$eval('#bodies tbody tr', (r) => r.length);
+  const bodies = () => page.evaluate(() => Module.page.bodies());
+  const start = await restingPicture(page, 'experiment-start');
+
+  await page.select('#scene-choice', 'ball_on_box.json');
+  await until('ball_on_box.json is chosen', async () => (await message()).startsWith('ball_on_box.json') && (await rows()) === 2)
+    .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())} with ${await rows()} rows`); });
+  const chosen = await changedPicture(page, start, 'experiment-chosen');
+
+  const field = async (row, name) => page.$(`#bodies tbody tr:nth-child(${row + 1}) [data-field=${name}]`);
+  const type = async (row, name, text) => {
+    const e = await field(row, name);
+    await e.click();
+    await e.evaluate((input) => input.select());
+    await page.keyboard.press('Backspace');
+    await e.type(text);
+  };
+  await type(0, 'size', '-1');
+  const refusal = 'ball_on_box.json: /bodies/0/radius: must be above 0 (it is -1)';
+  await until('the bad radius is marked', async () => (await message()) === refusal &&
+      (await page.$eval('#bodies tbody tr:nth-child(1) [data-field=size]', (e) => e.classList.contains('bad') && e.title)) === refusal);
+  await page.click('#scene-apply');
+  await frames(page);
+  check((await message()) === refusal && differingPixels(await restingPicture(page, 'experiment-refused'), chosen) === 0,
+        'a scene with a bad value was applied');
+  await type(0, 'size', '0.75');
+  await type(0, 'velocity', '0.5, 0.25 -2');
+  await type(1, 'material', 'Holz');
+  await until('the fixed radius is taken', async () => (await message()) === '')
+    .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
+  await page.click('#body-add');
+  check((await rows()) === 3, 'Add a body adds no row');
+  await page.click('#bodies tbody tr:nth-child(3) [data-name=remove]');
+  check((await rows()) === 2, 'Remove leaves the row');
+  await page.click('#scene-apply');
+  await until('the scene is applied', async () => (await message()).startsWith('Applied'));
+  const applied = await restingPicture(page, 'experiment-applied');
+  check(differingPixels(applied, chosen) > 100, 'Apply does not change the picture');
+  const saved = await page.evaluate(() => Module.page.currentScene());
+  check(saved.includes('"radius": 0.75') && saved.includes('"velocity": [0.5, 0.25, -2]') &&
+        saved.includes('"density": 500'), `the scene saved is not the one edited:\n${saved}`);
+  const file = path.join(out, 'experiment.json');
+  fs.writeFileSync(file, saved);
+  const traced = execFileSync(trace, ['--scene-file', file, '--frames', '10', '--frame-ms', '1000', '--time-scale', '60'],
+                              {encoding: 'utf8'}).trim().split('\n');
+  const traceFrame = (n) => traced.filter((l) => l.startsWith(`${n},`)).map((l) => l.slice(`${n},`.length)).join('\n');
+  check(traceFrame(0) !== '' && traceFrame(10) !== '', 'the trace has no frames 0 and 10');
+
+  await page.click('#scene-share');
+  const link = await until('a link is shared', () => page.$eval('#share-link', (e) => e.value));
+  check(link.startsWith(url + '#scene='), `the link is ${link}`);
+
+  // A bad link, and one that holds no scene, keep the scene there is.
+  const before = await bodies();
+  const bad = await page.evaluate(async (text) => {
+    const stream = new Blob([text]).stream().pipeThrough(new CompressionStream('deflate-raw'));
+    const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+    return btoa(String.fromCharCode(...bytes)).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  }, saved.replace('"radius": 0.75', '"radius": -2'));
+  await page.evaluate((data) => { location.hash = `scene=${data}`; }, bad);
+  await until('the bad link is refused', async () => (await message()) === 'link.json: /bodies/0/radius: must be above 0 (it is -2)');
+  await page.evaluate(() => { location.hash = 'scene=AAAA'; });
+  await until('the broken link is refused', async () => (await message()).startsWith('The link holds no scene'));
+  await frames(page);
+  check((await bodies()) === before && differingPixels(await restingPicture(page, 'experiment-bad-link'), applied) === 0,
+        'a bad link changed the scene');
+  await page.close();
+
+  // The link in a new page: the same scene, paused at 0.00, bit for bit.
+  const shared = await openPage(browser, link, 'shared');
+  await answer(shared, 'No');
+  await firstFrame(shared);
+  await until('the link\'s scene is open', async () => (await shared.$eval('#experiment-message', (e) => e.textContent))
+      .startsWith('The scene of the link'));
+  await frames(shared);
+  const opened = (await shared.evaluate(() => Module.page.bodies())).trim();
+  check(opened === traceFrame(0), `the link's bodies differ from the trace of the saved file:\n${opened}\n${traceFrame(0)}`);
+  check(differingPixels(await restingPicture(shared, 'shared'), applied) === 0, 'the link shows another picture');
+  await shared.focus('#canvas');
+  await press(shared, 'Period', 10);
+  const stepped = (await shared.evaluate(() => Module.page.bodies())).trim();
+  check(stepped === traceFrame(10), `after ten frames the bodies differ from the trace:\n${stepped}\n${traceFrame(10)}`);
+  await press(shared, 'KeyR');
+  check((await shared.evaluate(() => Module.page.bodies())).trim() === traceFrame(0),
+        'R does not bring the link\'s scene back as it was opened');
+  console.log('the shared link: the same bodies as prallwerk-trace of the saved file at 0.00 and after ten frames');
+  await shared.close();
+}
+
 async function main() {
   fs.rmSync(out, {recursive: true, force: true});
   fs.mkdirSync(out, {recursive: true});
@@ -338,14 +680,41 @@ async function main() {
   const server = await serve(option('--page'));
   const browsers = [];
   try {
-    browsers.push(await launch({width: 1100, height: 900}));
-    await windowed(browsers[0], server.url, linux);
+    if (firefox) {
+      // Firefox through WebDriver BiDi: the windowed session and the
+      // experiment. Full screen needs Chromium's emulated screen, the phone
+      // its touch emulation and several fingers at once (DevTools protocol).
+      browsers.push(await launchFirefox({headless: !process.env.DISPLAY, width: 1200, height: 1000}));
+      await windowed(browsers[0], server.url, linux, option('--snapshot'));
+      phase('windowed checked');
+      await experiment(browsers[0], server.url, option('--trace'));
+      phase('experiment checked');
+      const errors = consoleLines.filter((l) => / (error|pageerror): /.test(l));
+      check(errors.length === 0, `the console has errors:\n${errors.join('\n')}`);
+      fs.rmSync(out, {recursive: true, force: true});
+      console.log('PASS: the page in Firefox: question, keys, mouse, HUD, same picture, resizes, 24 taps, ' +
+                  'the experiment shared by link, end');
+      return;
+    }
+    browsers.push(await launch({width: 1200, height: 1000}));
+    if (process.argv.includes('--experiment-only')) {  // for working on the panel
+      for (let i = 0; i < Number(option('--experiment-only')); ++i) await experiment(browsers[0], server.url, option('--trace'));
+      console.log('PASS: the experiment');
+      return;
+    }
+    await windowed(browsers[0], server.url, linux, option('--snapshot'));
     browsers.push(await launch({screen: '1024x768', width: 1024, height: 768}));
     await fullscreen(browsers[1], server.url);
+    phase('full screen checked');
+    await phone(browsers[0], server.url);
+    phase('phone checked');
+    await experiment(browsers[0], server.url, option('--trace'));
+    phase('experiment checked');
     const errors = consoleLines.filter((l) => / (error|pageerror): /.test(l));
     check(errors.length === 0, `the console has errors:\n${errors.join('\n')}`);
     fs.rmSync(out, {recursive: true, force: true});
-    console.log('PASS: the page in Chromium: question, keys, mouse, HUD, same picture, full screen, 24 taps, end');
+    console.log('PASS: the page in Chromium: question, keys, mouse, HUD, same picture, resizes, full screen, 24 taps, ' +
+                'a phone by touch, the experiment shared by link, end');
   } catch (error) {
     shots.forEach((s, i) => fs.writeFileSync(path.join(out, `${String(i).padStart(3, '0')}-${s.name}.png`), s.png));
     fs.writeFileSync(path.join(out, 'console.log'), consoleLines.join('\n') + '\n');

@@ -3,15 +3,22 @@
 #include <emscripten.h>
 #include <emscripten/html5_webgl.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <string>
 
+#include "app/app_state.h"
 #include "app/controls.h"
+#include "app/scene_files.h"
 #include "app/gl11/gl11_context.h"
 #include "app/gl11/webgl_backend.h"
 #include "app/virtual_keys.h"
 #include "app/platform/web/web_keys.h"
+#include "prallwerk/math/number_text.h"
+#include "prallwerk/scenes/scene_file.h"
+#include "prallwerk/world/world.h"
 
 // What the page does for the platform: each function calls page.js.
 // Those that wait give the browser control until their promise settles.
@@ -246,6 +253,19 @@ EMSCRIPTEN_KEEPALIVE int prallwerkPageKey(int down, int modified) {
     return isControlKey(code) && !modified ? 1 : 0;
 }
 
+// A key that one of the page's controls stands for went down or up, by its
+// virtual-key code: the same key as on the keyboard.
+EMSCRIPTEN_KEEPALIVE void prallwerkPageVirtualKey(int code, int down) {
+    if (!windowOpen || code <= 0 || code >= keyCodeCount) return;
+    queueKey(code, down != 0);
+}
+
+// What the page's controls show: bit 0 running, bit 1 wireframe, the time
+// scale from bit 8 up.
+EMSCRIPTEN_KEEPALIVE int prallwerkPageState() {
+    return (simulationRunning != 0 ? 1 : 0) | (wireframe != 0 ? 2 : 0) | (static_cast<int>(timeScale) << 8);
+}
+
 // The mouse, in the window's client pixels: kind 0 a move (buttons: bit 0
 // left, bit 1 right held), 1 and 2 the left button down and up, 3 and 4 the
 // right one.
@@ -273,6 +293,71 @@ EMSCRIPTEN_KEEPALIVE void prallwerkPageMouse(int kind, int x, int y, int buttons
         return;
     }
     queue(e);
+}
+
+// Memory for the page's texts.
+EMSCRIPTEN_KEEPALIVE char* prallwerkPageAlloc(int bytes) { return static_cast<char*>(std::malloc(bytes > 0 ? bytes : 1)); }
+EMSCRIPTEN_KEEPALIVE void prallwerkPageFree(char* text) { std::free(text); }
+
+// A scene from the page (edited in its panel, opened from a file, dropped on
+// the page or given by a link), as JSON text, checked as the program checks
+// a scene file: "+" and the scene as the program would write it (every
+// number in the shortest digits that read back to the same value), or "-"
+// and the reason, one line naming the place in it and the rule. The caller
+// frees the text.
+EMSCRIPTEN_KEEPALIVE char* prallwerkPageCheckScene(const char* name, const char* text) {
+    const prallwerk::SceneRead read = prallwerk::parseScene(text, name);
+    const std::string answer = read.error ? "-" + read.error->message() : "+" + prallwerk::writeScene(read.scene);
+    return strdup(answer.c_str());
+}
+
+// Hands a scene's JSON text to the program as a file dropped on its window:
+// written to a file of that name in the page's memory, it becomes the
+// current scene (R reloads it, F7 and F8 go back to the prepared scenes),
+// or the program says why not and keeps the scene it had. 0 when no window
+// is open to take it or the file could not be written.
+EMSCRIPTEN_KEEPALIVE int prallwerkPageOpenScene(const char* name, const char* text) {
+    if (!windowOpen) return 0;
+    std::string file;
+    for (const char* c = name; *c != '\0'; ++c) file += *c == '/' ? '_' : *c;
+    if (file.empty() || file == "." || file == "..") file = "scene.json";
+    FILE* out = std::fopen(file.c_str(), "wb");
+    if (out == nullptr) return 0;
+    const std::size_t length = std::strlen(text);
+    const bool written = std::fwrite(text, 1, length, out) == length;
+    if (std::fclose(out) != 0 || !written) return 0;
+    PlatformEvent e;
+    e.kind = PlatformEvent::Kind::filesDropped;
+    e.files.push_back(file);
+    queue(e);
+    return 1;
+}
+
+// The current scene as a scene file: the file scene as it was opened, or the
+// prepared scene (the one the program starts with before any is chosen).
+// The caller frees the text.
+EMSCRIPTEN_KEEPALIVE char* prallwerkPageCurrentScene() {
+    const prallwerk::SceneDescription scene = fileScene ? fileScene->scene : prallwerk::describePreparedScene(sceneIndex);
+    return strdup(prallwerk::writeScene(scene).c_str());
+}
+
+// The bodies as they are now, one line each as prallwerk-trace prints them:
+// body, kind, position, velocity, spin and angles, the doubles in 17
+// significant digits. The caller frees the text.
+EMSCRIPTEN_KEEPALIVE char* prallwerkPageBodies() {
+    std::string text;
+    for (int j = 0; j < world->bodyCount; ++j) {
+        const prallwerk::RigidBody& b = *world->bodies[j];
+        text += std::to_string(j) + "," + std::to_string(b.kind);
+        for (const prallwerk::Vec3& v : {b.position, b.velocity, b.spin, b.angles}) {
+            for (const double c : {v.x, v.y, v.z}) {
+                text += ',';
+                prallwerk::appendSignificant17(text, c);
+            }
+        }
+        text += '\n';
+    }
+    return strdup(text.c_str());
 }
 
 // What happened to the page: 0 the canvas lost the keyboard (every held key
