@@ -72,8 +72,22 @@ struct Wide128 {
     friend constexpr bool operator>(Wide128 a, Wide128 b) { return b < a; }
     friend constexpr bool operator<=(Wide128 a, Wide128 b) { return !(b < a); }
     friend constexpr bool operator>=(Wide128 a, Wide128 b) { return !(a < b); }
-    // Quotient and remainder bit by bit (only the exact stage divides, rarely).
+    // Quotient and remainder. The exact stage divides by small numbers, the
+    // products (n + 1)(n + 2) of its series: below 2^32 by 32-bit digits, each
+    // step 64 bits by 32 with the remainder below the divisor; else bit by bit.
     static constexpr void divide(Wide128 a, Wide128 d, Wide128& quotient, Wide128& rest) {
+        if (d.hi == 0 && d.lo != 0 && d.lo >> 32 == 0) {
+            const uint64_t digits[4] = {a.hi >> 32, a.hi & 0xffffffffu, a.lo >> 32, a.lo & 0xffffffffu};
+            uint64_t q[4] = {}, r = 0;
+            for (int k = 0; k < 4; ++k) {
+                const uint64_t current = r << 32 | digits[k];
+                q[k] = current / d.lo;
+                r = current % d.lo;
+            }
+            quotient = of(q[0] << 32 | q[1], q[2] << 32 | q[3]);
+            rest = Wide128(r);
+            return;
+        }
         quotient = Wide128{};
         rest = Wide128{};
         for (int bit = 127; bit >= 0; --bit) {
