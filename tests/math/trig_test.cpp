@@ -401,7 +401,7 @@ TEST(Trig, WideWordsMatchTheCompilersOwnIntegers) {
             ASSERT_TRUE(same(wa % wb, a % b));
             // The exact stage divides by small numbers: 32-bit and 64-bit ones.
             for (const uint64_t d : {static_cast<uint64_t>(b) | 1, static_cast<uint64_t>(b) & 0xffffffffu,
-                                     static_cast<uint64_t>(b) >> 96, uint64_t{0xffffffffu}, uint64_t{0x100000000u}}) {
+                                     static_cast<uint64_t>(b >> 96), uint64_t{0xffffffffu}, uint64_t{0x100000000u}}) {
                 if (d == 0) continue;
                 ASSERT_TRUE(same(wa / d, a / d)) << d;
                 ASSERT_TRUE(same(wa % d, a % d)) << d;
