@@ -23,10 +23,17 @@ set(prallwerk_layers math core collision world scenes)
 set(prallwerk_private_headers trig_stages.h trig_constants.inc sampling.h)
 
 # Code that includes the engine's headers rounds as the engine does: no fused
-# multiply-add in their inline vector arithmetic either. C++17 at least, for
-# the headers' inline variables.
-target_compile_options(prallwerk_engine INTERFACE $<$<CXX_COMPILER_ID:GNU,Clang>:-ffp-contract=off>)
+# multiply-add in their inline vector arithmetic either (a copy of an inline
+# function that the linker keeps may come from the user's object file rather
+# than the engine's). The layers carry PRALLWERK_ROUNDING_OPTIONS for that.
+# C++17 at least, for the headers' inline variables.
 target_compile_features(prallwerk_engine INTERFACE cxx_std_17)
+# The same for pkg-config, whose users' compiler is not known: GCC's and
+# Clang's flags both (Clang reads -fno-tree-vectorize as -fno-vectorize).
+set(prallwerk_pc_cflags "-ffp-contract=off -fno-tree-vectorize")
+if(PRALLWERK_TARGET_X86)
+  string(APPEND prallwerk_pc_cflags " -msse2 -mfpmath=sse")
+endif()
 
 set(prallwerk_layer_targets)
 set(prallwerk_link_flags)

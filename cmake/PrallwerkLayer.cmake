@@ -19,6 +19,8 @@ function(prallwerk_layer layer)
     $<BUILD_INTERFACE:${view}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   target_link_libraries(${target} PUBLIC ${arg_LINKS})
+  # Rounding as the engine does, for the layer and whatever uses it.
+  target_compile_options(${target} PUBLIC ${PRALLWERK_ROUNDING_OPTIONS})
   set_target_properties(${target} PROPERTIES EXPORT_NAME ${layer})
   prallwerk_warnings(${target})
   # WebAssembly: the layers as LLVM bitcode, optimised as one at each link, so

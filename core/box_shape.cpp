@@ -9,16 +9,6 @@
 
 namespace prallwerk {
 
-namespace {
-
-// Sign pattern of each corner along x, y, z before rotation.
-constexpr int cornerSigns[8][3] = {
-    {-1, -1, -1}, {+1, -1, -1}, {+1, +1, -1}, {-1, +1, -1},
-    {-1, -1, +1}, {+1, -1, +1}, {+1, +1, +1}, {-1, +1, +1},
-};
-
-}  // namespace
-
 float halfDiagonalOf(float width, float length, float height) {
     const double hx = length * 0.5f, hy = width * 0.5f, hz = height * 0.5f;
     return static_cast<float>(std::sqrt(hx * hx + hy * hy + hz * hz));
@@ -28,11 +18,18 @@ void BoxShape::resetCorners() {
     const float hx = length * 0.5f;
     const float hy = width * 0.5f;
     const float hz = height * 0.5f;
-    for (int i = 0; i < 8; ++i) {
-        corners[i] = {cornerSigns[i][0] * static_cast<double>(hx),
-                      cornerSigns[i][1] * static_cast<double>(hy),
-                      cornerSigns[i][2] * static_cast<double>(hz)};
-    }
+    // Before rotation corner i lies on the + side along x for i = 1, 2, 5, 6,
+    // along y for i = 2, 3, 6, 7 and along z for i = 4 to 7, on the - side
+    // (the half edge negated, exactly) otherwise.
+    const double px = hx, py = hy, pz = hz, nx = -px, ny = -py, nz = -pz;
+    corners[0] = {nx, ny, nz};
+    corners[1] = {px, ny, nz};
+    corners[2] = {px, py, nz};
+    corners[3] = {nx, py, nz};
+    corners[4] = {nx, ny, pz};
+    corners[5] = {px, ny, pz};
+    corners[6] = {px, py, pz};
+    corners[7] = {nx, py, pz};
     halfLength = hx;
     halfDiagonal = halfDiagonalOf(width, length, height);
 }

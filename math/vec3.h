@@ -2,6 +2,16 @@
 
 #include <cmath>
 
+// Every rounding of the engine is part of its results, in its own sources and
+// in the inline code of its headers alike. Options that let the compiler
+// round otherwise are refused where the compiler says it was given them.
+#if defined(__FAST_MATH__) || (defined(__FINITE_MATH_ONLY__) && __FINITE_MATH_ONLY__)
+#error "Prallwerk: -ffast-math, -Ofast and -ffinite-math-only change the engine's results; compile without them"
+#endif
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0 && __FLT_EVAL_METHOD__ != -1
+#error "Prallwerk: doubles would be rounded in the x87 unit's wider registers; compile with -msse2 -mfpmath=sse"
+#endif
+
 namespace prallwerk {
 
 // The one vector type of the engine: positions, velocities, forces, angle

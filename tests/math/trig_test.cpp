@@ -352,3 +352,89 @@ TEST(Trig, WideProductsMatchTheCompilersOwn) {
         ASSERT_TRUE(trigStages::mulLow128(a, v) == static_cast<u128>(a) * v) << a << " * (" << b << ", " << a << ")";
     }
 }
+
+#if defined(__SIZEOF_INT128__)
+// The 128-bit words that compilers without __int128 use (32-bit x86, for
+// one), operation by operation against the compiler's own 128-bit integers.
+TEST(Trig, WideWordsMatchTheCompilersOwnIntegers) {
+    using trigStages::SignedWide128;
+    using trigStages::Wide128;
+    __extension__ typedef unsigned __int128 native;
+    __extension__ typedef __int128 nativeSigned;
+    const auto words = [](native v) { return Wide128::of(static_cast<uint64_t>(v >> 64), static_cast<uint64_t>(v)); };
+    const auto same = [](Wide128 w, native v) {
+        return w.hi == static_cast<uint64_t>(v >> 64) && w.lo == static_cast<uint64_t>(v);
+    };
+    std::vector<native> values = {0, 1, 2, ~static_cast<native>(0), static_cast<native>(1) << 63,
+                                  static_cast<native>(1) << 64, static_cast<native>(1) << 127,
+                                  (static_cast<native>(1) << 127) - 1, static_cast<native>(~0ull)};
+    std::mt19937_64 rng(128);
+    for (int i = 0; i < 600; ++i) {
+        // Words of every length, and values that share their high words.
+        const native v = (static_cast<native>(rng()) << 64 | rng()) >> (rng() & 127);
+        values.push_back(v);
+        values.push_back(i % 2 ? (v & ~static_cast<native>(~0ull)) | rng() : v + 1);
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        const native a = values[i], b = values[(i * 13 + 5) % values.size()];
+        const Wide128 wa = words(a), wb = words(b);
+        SCOPED_TRACE(testing::Message() << std::hex << "a = " << static_cast<uint64_t>(a >> 64) << ":"
+                                        << static_cast<uint64_t>(a) << ", b = " << static_cast<uint64_t>(b >> 64)
+                                        << ":" << static_cast<uint64_t>(b));
+        ASSERT_TRUE(same(wa + wb, a + b));
+        ASSERT_TRUE(same(wa - wb, a - b));
+        ASSERT_TRUE(same(-wa, -a));
+        ASSERT_TRUE(same(wa * wb, a * b));
+        ASSERT_TRUE(same(wa | wb, a | b));
+        ASSERT_TRUE(same(wa & wb, a & b));
+        ASSERT_EQ(wa == wb, a == b);
+        ASSERT_EQ(wa != wb, a != b);
+        ASSERT_EQ(wa < wb, a < b);
+        ASSERT_EQ(wa > wb, a > b);
+        ASSERT_EQ(wa <= wb, a <= b);
+        ASSERT_EQ(wa >= wb, a >= b);
+        ASSERT_EQ(wa == wa, true);
+        ASSERT_EQ(static_cast<uint64_t>(wa), static_cast<uint64_t>(a));
+        ASSERT_EQ(static_cast<unsigned>(wa), static_cast<unsigned>(a));
+        if (b != 0) {
+            ASSERT_TRUE(same(wa / wb, a / b));
+            ASSERT_TRUE(same(wa % wb, a % b));
+            // The exact stage divides by small numbers: 32-bit and 64-bit ones.
+            for (const uint64_t d : {static_cast<uint64_t>(b) | 1, static_cast<uint64_t>(b) & 0xffffffffu,
+                                     static_cast<uint64_t>(b >> 96), uint64_t{0xffffffffu}, uint64_t{0x100000000u}}) {
+                if (d == 0) continue;
+                ASSERT_TRUE(same(wa / d, a / d)) << d;
+                ASSERT_TRUE(same(wa % d, a % d)) << d;
+            }
+        }
+        const int s = static_cast<int>(i % 128);
+        ASSERT_TRUE(same(wa << s, a << s)) << s;
+        ASSERT_TRUE(same(wa >> s, a >> s)) << s;
+        Wide128 sum = wa;
+        sum += wb;
+        sum -= words(1);
+        ASSERT_TRUE(same(sum, a + b - 1));
+
+        const nativeSigned sa = static_cast<nativeSigned>(a), sb = static_cast<nativeSigned>(b);
+        const SignedWide128 swa(wa), swb(wb);
+        ASSERT_TRUE(same(static_cast<Wide128>(swa >> s), static_cast<native>(sa >> s))) << s;
+        ASSERT_TRUE(same(static_cast<Wide128>(swa * swb), static_cast<native>(sa * sb)));
+        ASSERT_EQ(swa < swb, sa < sb);
+        ASSERT_EQ(swa < 0, sa < 0);
+        ASSERT_EQ(swa == swb, sa == sb);
+        // From 64-bit integers, sign-extended when signed.
+        const int64_t narrow = static_cast<int64_t>(b);
+        ASSERT_TRUE(same(Wide128(narrow), static_cast<native>(narrow)));
+        ASSERT_TRUE(same(Wide128(static_cast<uint64_t>(b)), static_cast<native>(static_cast<uint64_t>(b))));
+        ASSERT_TRUE(same(static_cast<Wide128>(SignedWide128(narrow)), static_cast<native>(static_cast<nativeSigned>(narrow))));
+    }
+    for (int s = 0; s < 128; ++s) {
+        const native v = static_cast<native>(1) << 127 | 0x123456789abcdefull;
+        ASSERT_TRUE(same(static_cast<Wide128>(SignedWide128(words(v)) >> s),
+                         static_cast<native>(static_cast<nativeSigned>(v) >> s))) << s;
+    }
+    // What the quick stage computes once, at compile time.
+    constexpr uint64_t sixth = static_cast<uint64_t>((Wide128(1) << 64) / 6);
+    static_assert(sixth == 0x2aaaaaaaaaaaaaaaull, "2^64 / 6");
+}
+#endif

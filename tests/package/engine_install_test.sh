@@ -10,7 +10,9 @@
 # and package files, when an installed header does not compile on its own
 # (it needs a header that was not installed), when either route does not
 # build the examples with -Werror or reports another version, when the two
-# routes' programs print different bytes, or when their numbers differ from
+# routes' programs, or the examples built with -O3 -march=native through
+# pkg-config, print different bytes, when the headers compile with
+# -ffast-math, or when their numbers differ from
 # the trace's: the sphere's height every 0.1 s in scene 3, and each second's
 # ground and pair impacts of 100 dropped bodies; and seven scenes set up by
 # hand through the bodies' public fields must all behave soundly.
@@ -58,12 +60,35 @@ for example in sphere_height drop_statistics unprepared_scenes; do
         fail "$example does not build through pkg-config"
 done
 
+# A user's flags for speed change nothing: the same through pkg-config with
+# -O3 -march=native before the engine's flags (the examples' copies of the
+# headers' inline functions may be the ones the linker keeps for the engine).
+mkdir -p "$work/with-user-flags"
+for example in sphere_height drop_statistics; do
+    # shellcheck disable=SC2046
+    g++ -std=c++17 -O3 -march=native "${strict[@]}" $(pkg-config --cflags prallwerk) "$source/examples/$example.cpp" \
+        $(pkg-config --libs prallwerk) -o "$work/with-user-flags/$example" ||
+        fail "$example does not build through pkg-config with -O3 -march=native"
+done
+
 for example in sphere_height drop_statistics unprepared_scenes; do
     "$work/with-cmake/$example" >"$work/$example.out" || { cat "$work/$example.out" >&2; fail "$example (find_package) failed"; }
     "$work/with-pkg-config/$example" >"$work/$example.pc.out" || fail "$example (pkg-config) failed"
     cmp -s "$work/$example.out" "$work/$example.pc.out" ||
         fail "$example prints other bytes when built through pkg-config"
+    [ -x "$work/with-user-flags/$example" ] || continue
+    "$work/with-user-flags/$example" >"$work/$example.native.out" || fail "$example (-march=native) failed"
+    cmp -s "$work/$example.out" "$work/$example.native.out" ||
+        fail "$example prints other bytes when built with -O3 -march=native"
 done
+
+# Options that would round otherwise stop a compile that includes the
+# engine's headers, with a message that names them.
+if echo '#include <prallwerk/world/world.h>' |
+    g++ -std=c++17 -ffast-math -fsyntax-only $(pkg-config --cflags prallwerk) -x c++ - 2>"$work/fast-math.log"; then
+    fail "the engine's headers compile with -ffast-math"
+fi
+grep -q -- "-ffast-math" "$work/fast-math.log" || fail "-ffast-math refused without saying so: $(cat "$work/fast-math.log")"
 
 # --- against the trace ---
 # The sphere (body 0) of scene 2 after every fifth 20 ms frame; numbers are

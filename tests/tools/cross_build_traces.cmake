@@ -1,5 +1,6 @@
-# The trace tool of a cross-build, run by its emulator (Wine, Node), as one
-# command; and its traces compared byte for byte with a native build's.
+# The trace tool of a cross-build, run by its emulator (Wine, Node, qemu), or
+# of a native build with another compiler or other flags, as one command; and
+# its traces compared byte for byte with a reference build's.
 
 string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
 set(trace_command ${CMAKE_CURRENT_BINARY_DIR}/prallwerk-trace-emulated)
@@ -18,6 +19,8 @@ if(PRALLWERK_REFERENCE_TRACE)
   set(platform ${CMAKE_SYSTEM_NAME})
   if(EMSCRIPTEN)
     set(platform WebAssembly)
+  elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(platform "${CMAKE_SYSTEM_PROCESSOR}-${CMAKE_CXX_COMPILER_ID}")
   endif()
   foreach(scene -1 0 1 2 3)
     foreach(ms 16 25)
