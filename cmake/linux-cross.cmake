@@ -2,7 +2,7 @@
 # compilers, linked statically, and the tests run by qemu's user-mode
 # emulator (qemu-user-static), which needs neither the target's libraries
 # nor a root of its own. The processor's toolchain file names the three:
-#   prallwerk_cross_processor  CMAKE_SYSTEM_PROCESSOR (aarch64, s390x, i686)
+#   prallwerk_cross_processor  CMAKE_SYSTEM_PROCESSOR (aarch64, s390x, ppc64le, i686)
 #   prallwerk_cross_triple     the compilers' prefix (aarch64-linux-gnu)
 #   prallwerk_cross_qemu       the emulator (qemu-aarch64-static)
 # scripts/cross-check-arch uses them.

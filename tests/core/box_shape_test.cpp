@@ -7,19 +7,9 @@
 #include <vector>
 
 #include "prallwerk/math/trig.h"
+#include "tests/support/body_geometry.h"
 
 using namespace prallwerk;
-
-namespace {
-
-BoxShape cube(float edge) {
-    BoxShape b;
-    b.width = b.length = b.height = edge;
-    b.resetCorners();
-    return b;
-}
-
-}  // namespace
 
 TEST(BoxShape, ResetCornersFollowsTheNumbering) {
     BoxShape b;

@@ -5,16 +5,11 @@
 #include <cmath>
 #include <limits>
 
+#include "tests/support/body_geometry.h"
+
 using namespace prallwerk;
 
 namespace {
-
-BoxShape cube(float edge) {
-    BoxShape b;
-    b.width = b.length = b.height = edge;
-    b.resetCorners();
-    return b;
-}
 
 RigidBody cubeBody() {
     RigidBody b(1.0f);

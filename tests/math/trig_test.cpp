@@ -159,7 +159,7 @@ void report(const char* what, const Tally& t) {
                 t.hardestSinArgument, t.hardestSin, t.hardestCosArgument, t.hardestCos);
 }
 
-constexpr double twoPi = 6.283185307179586;
+constexpr double fullTurn = 6.283185307179586;
 
 const Quad halfPi = parseQuad("1.57079632679489661923132169163975144209858469968755291");
 
@@ -167,7 +167,7 @@ const Quad halfPi = parseQuad("1.57079632679489661923132169163975144209858469968
 // turn either way, single-precision ones, spins times times), then near
 // multiples of pi/2, any magnitude, and any bit pattern at all.
 double randomArgument(long i, std::mt19937_64& rng, bool& engineRange) {
-    std::uniform_real_distribution<double> turn(-2 * twoPi, 2 * twoPi);
+    std::uniform_real_distribution<double> turn(-2 * fullTurn, 2 * fullTurn);
     engineRange = true;
     switch (i % 6) {
         case 0:

@@ -15,13 +15,11 @@
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/frame_step.h"
 #include "prallwerk/world/impact_walker.h"
+#include "tests/support/same_bodies.h"
 
 using namespace prallwerk;
 
 namespace {
-
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
-constexpr double infinity = std::numeric_limits<double>::infinity();
 
 BodyDef ball(double x, double z) {
     BodyDef d;
@@ -53,14 +51,6 @@ std::vector<BodyDef> someBodies() {
         defs.push_back(d);
     }
     return defs;
-}
-
-::testing::AssertionResult sameBodies(const World& a, const World& b) {
-    if (a.bodies.size() != b.bodies.size()) return ::testing::AssertionFailure() << "body counts differ";
-    for (size_t i = 0; i < a.bodies.size(); ++i) {
-        if (!sameBits(*a.bodies[i], *b.bodies[i])) return ::testing::AssertionFailure() << "body " << i;
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // A world built with the bodies as they stand in w, by the constructor.

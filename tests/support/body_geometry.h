@@ -27,6 +27,14 @@ inline bool pointInsideBody(const prallwerk::Vec3& p, const prallwerk::RigidBody
     return true;
 }
 
+// A cube of the given edge, its corners set.
+inline prallwerk::BoxShape cube(float edge) {
+    prallwerk::BoxShape b;
+    b.width = b.length = b.height = edge;
+    b.resetCorners();
+    return b;
+}
+
 // Height of a body's lowest point.
 inline double bottomOf(const prallwerk::RigidBody& b) {
     if (b.kind == prallwerk::kindSphere) return b.position.z - b.radius;

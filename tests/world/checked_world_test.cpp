@@ -16,21 +16,11 @@
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/frame_step.h"
 #include "prallwerk/world/world.h"
+#include "tests/support/same_bodies.h"
 
 using namespace prallwerk;
 
 namespace {
-
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
-constexpr double infinity = std::numeric_limits<double>::infinity();
-
-::testing::AssertionResult sameBodies(const World& a, const World& b) {
-    if (a.bodies.size() != b.bodies.size()) return ::testing::AssertionFailure() << "body counts differ";
-    for (size_t i = 0; i < a.bodies.size(); ++i) {
-        if (!sameBits(*a.bodies[i], *b.bodies[i])) return ::testing::AssertionFailure() << "body " << i;
-    }
-    return ::testing::AssertionSuccess();
-}
 
 // One step as step() took every span before long ones were split: begun,
 // then run impact by impact to its end.

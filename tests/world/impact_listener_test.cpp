@@ -14,6 +14,7 @@
 #include "prallwerk/world/impact_walker.h"
 #include "prallwerk/world/world.h"
 #include "tests/support/trace_text.h"
+#include "tests/support/same_bodies.h"
 #include "prallwerk/math/number_text.h"
 
 using namespace prallwerk;
@@ -34,13 +35,6 @@ std::string number(double v) {
     std::string text;
     appendSignificant17(text, v);
     return text;
-}
-
-::testing::AssertionResult sameBodies(const World& a, const World& b) {
-    for (int i = 0; i < a.bodyCount; ++i) {
-        if (!sameBits(*a.bodies[i], *b.bodies[i])) return ::testing::AssertionFailure() << "body " << i;
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // Keeps, for each impact, the bodies as the response finds them: the body a

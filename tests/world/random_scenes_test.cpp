@@ -24,8 +24,8 @@ using namespace prallwerk;
 
 namespace {
 
-constexpr double g = -defaultGravity.z;
-constexpr float step60 = 1.0f / 60.0f;
+constexpr double fall = -defaultGravity.z;
+constexpr float frame60 = 1.0f / 60.0f;
 constexpr int stepsPerScene = 20 * 60;
 
 // How far below its floor a body may be seen after a step: the floor clamp
@@ -93,7 +93,7 @@ void makeScene(FallingWorld*& world, uint32_t seed) {
 
 double totalEnergy(const World& world) {
     double e = 0.0;
-    for (int i = 0; i < world.bodyCount; ++i) e += energyOf(*world.bodies[i], g);
+    for (int i = 0; i < world.bodyCount; ++i) e += energyOf(*world.bodies[i], fall);
     return e;
 }
 
@@ -139,7 +139,7 @@ TEST(RandomScenes, StaySoundForTwentySeconds) {
         std::string broken = brokenProperty(*world, start);
         ASSERT_EQ(broken, "") << "scene " << seed << " at the start";
         for (int s = 1; s <= stepsPerScene && broken.empty(); ++s) {
-            world->step(step60);
+            world->step(frame60);
             broken = brokenProperty(*world, start);
             if (!broken.empty()) {
                 ADD_FAILURE() << "scene " << seed << " (" << world->bodyCount << " bodies) after " << s / 60.0
