@@ -571,6 +571,63 @@ async function phone(browser, url) {
   await page.close();
 }
 
+// Scene files from the visitor: a bad one, picked or dropped, is refused and
+// the scene there is stays; two dropped at once are refused; a good one,
+// dropped or picked, becomes the current scene as the file holds it (the
+// picked one, bit for bit, as prallwerk-trace reads it); Save downloads the
+// current scene as the page would share it (in Chromium, which lets the
+// session choose where downloads go).
+async function sceneFiles(page, saved, file, traceFrame) {
+  const message = () => page.$eval('#experiment-message', (e) => e.textContent);
+  const bodies = async () => (await page.evaluate(() => Module.page.bodies())).trim();
+  const drop = (entries) => page.evaluate((entries) => {
+    const data = new DataTransfer();
+    for (const [name, text] of entries) data.items.add(new File([text], name, {type: 'application/json'}));
+    document.body.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
+  }, entries);
+  const before = await bodies();
+  const bad = saved.replace('"radius": 0.75', '"radius": -3');
+  const badFile = path.join(out, 'bad.json');
+  fs.writeFileSync(badFile, bad);
+  const picker = await page.$('#scene-file');
+  await picker.uploadFile(badFile);
+  await until('the picked bad file is refused', async () => (await message()) === 'bad.json: /bodies/0/radius: must be above 0 (it is -3)');
+  await frames(page);
+  check((await bodies()) === before, 'a bad file picked changed the scene');
+  await drop([['dropped-bad.json', bad]]);
+  await until('the dropped bad file is refused', async () => (await message()) === 'dropped-bad.json: /bodies/0/radius: must be above 0 (it is -3)');
+  await frames(page);
+  check((await bodies()) === before, 'a bad file dropped changed the scene');
+  await drop([['one.json', saved], ['two.json', saved]]);
+  await until('two files dropped are refused', async () => (await message()) === 'One scene file at a time: 2 files were dropped.');
+  await frames(page);
+  check((await bodies()) === before, 'two files dropped changed the scene');
+
+  await drop([['dropped.json', saved.replace('"velocity": [0.5, 0.25, -2]', '"velocity": [1, 0.25, -2]')]]);
+  await until('the dropped file is open', async () => (await message()).startsWith('Opened dropped.json'));
+  await frames(page);
+  const dropped = await bodies();
+  check(dropped !== before && (await page.evaluate(() => Module.page.currentScene())).includes('"velocity": [1, 0.25, -2]'),
+        `the dropped file is not the current scene:\n${dropped}`);
+  await picker.uploadFile(file);
+  await until('the picked file is open', async () => (await message()).startsWith('Opened experiment.json'));
+  await frames(page);
+  check((await bodies()) === traceFrame(0), `the picked file's bodies differ from its trace:\n${await bodies()}\n${traceFrame(0)}`);
+
+  if (firefox) return;
+  const downloads = path.join(out, 'downloads');
+  fs.mkdirSync(downloads, {recursive: true});
+  const browserSession = await page.browser().target().createCDPSession();
+  await browserSession.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+  await page.click('#scene-save');
+  const name = await until('the scene is saved', () => fs.readdirSync(downloads).find((n) => n.endsWith('.json')));
+  check(name === 'A_ball_on_a_box.json', `Save named the file ${name}, not after the scene`);
+  const current = await page.evaluate(() => Module.page.currentScene());
+  await until('the saved file is whole', () => fs.readFileSync(path.join(downloads, name), 'utf8') === current)
+    .catch(() => { throw new Error(`Save wrote ${name}:\n${fs.readFileSync(path.join(downloads, name), 'utf8')}\nnot\n${current}`); });
+  console.log(`scene files: bad ones picked and dropped refused, two dropped refused, a dropped and a picked one open, Save wrote ${name}`);
+}
+
 // The experiment panel: a shipped scene chosen, a body edited (a bad value
 // marked with the program's message, and refused), added and removed, the
 // scene applied and shared; the link opened in a new page gives the same
@@ -648,6 +705,7 @@ async function experiment(browser, url, trace) {
   await frames(page);
   check((await bodies()) === before && differingPixels(await restingPicture(page, 'experiment-bad-link'), applied) === 0,
         'a bad link changed the scene');
+  await sceneFiles(page, saved, file, traceFrame);
   await page.close();
 
   // The link in a new page: the same scene, paused at 0.00, bit for bit.
