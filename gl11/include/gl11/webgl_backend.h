@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/gl11/draw_backend.h"
+#include "gl11/draw_backend.h"
 
 namespace gl11 {
 

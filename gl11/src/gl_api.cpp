@@ -3,7 +3,7 @@
 
 #include <GL/gl.h>
 
-#include "app/gl11/gl11_context.h"
+#include "gl11/context.h"
 
 namespace {
 

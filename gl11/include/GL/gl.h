@@ -5,7 +5,7 @@
  * have no OpenGL 1.1 of their own (the page draws with WebGL 2). Names,
  * values and meanings are OpenGL 1.1's; what a function takes beyond the
  * program's needs is said at the function. The calls go to the current
- * context (gl11_context.h); with none they do nothing. */
+ * context (gl11/context.h); with none they do nothing. */
 
 #ifdef __cplusplus
 extern "C" {

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/gl11/primitive_assembly.h"
+#include "gl11/primitive_assembly.h"
 
 namespace gl11 {
 

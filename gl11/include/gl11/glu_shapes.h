@@ -3,7 +3,7 @@
 // What GLU's functions draw, over a context: they make the same calls to it
 // as GLU makes to OpenGL, so they draw the same vertices and normals.
 
-#include "app/gl11/gl11_context.h"
+#include "gl11/context.h"
 
 namespace gl11 {
 

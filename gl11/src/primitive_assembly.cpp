@@ -1,4 +1,4 @@
-#include "app/gl11/primitive_assembly.h"
+#include "gl11/primitive_assembly.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 
 #include <GL/glu.h>
 
-#include "app/gl11/glu_shapes.h"
+#include "gl11/glu_shapes.h"
 
 struct GLUquadric {
     bool normals = true;

@@ -1,4 +1,4 @@
-#include "app/gl11/glu_shapes.h"
+#include "gl11/glu_shapes.h"
 
 #include <algorithm>
 #include <cmath>
