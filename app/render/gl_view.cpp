@@ -1,4 +1,4 @@
-#include "app/gl_view.h"
+#include "app/logic/gl_view.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -3,9 +3,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/controls.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/controls.h"
 #include "app/render/hud.h"
 #include "app/text/outline_font.h"
 #include "prallwerk/world/world.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
 
 // The platform operations on SDL2 with an OpenGL context. Starts SDL's video
 // subsystem; null when there is no display to open, with SDL's reason in

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/demo.h"
+#include "app/program/demo.h"
 #include "app/platform/sdl/heap_tuning.h"
 #include "app/platform/sdl/platform_sdl.h"
 

@@ -1,6 +1,6 @@
 #include <emscripten.h>
 
-#include "app/demo.h"
+#include "app/program/demo.h"
 #include "app/platform/web/web_platform.h"
 
 // Tells the page that the program has ended: it says so and offers to start

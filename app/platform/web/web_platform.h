@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
 
 // The platform operations in a web page: the window is the page's canvas,
 // its OpenGL context a WebGL 2 context under the OpenGL 1.1 subset

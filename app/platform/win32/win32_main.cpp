@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/demo.h"
+#include "app/program/demo.h"
 #include "app/platform/win32/platform_win32.h"
 #include "app/platform/win32/win32_messages.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
 
 // The demo on a platform: the program's loop with the real drawing and
 // OpenGL's view operations, given the arguments after the program's name

@@ -1,4 +1,4 @@
-#include "app/main_loop.h"
+#include "app/logic/main_loop.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/gl_view.h"
-#include "app/key_presses.h"
-#include "app/program_arguments.h"
-#include "app/scene_files.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/key_presses.h"
+#include "app/logic/program_answers.h"
+#include "app/logic/program_arguments.h"
+#include "app/logic/scene_files.h"
 
 namespace {
 
@@ -269,7 +270,25 @@ void windowProcedure(AppWindow& window, const PlatformEvent& event) {
     }
 }
 
+namespace {
+
+// The program's answers, handed to the platform for as long as it runs.
+class AnswersGiven {
+public:
+    explicit AnswersGiven(Platform& platform) : platform_(platform) { platform_.setProgram(&answers_); }
+    ~AnswersGiven() { platform_.setProgram(nullptr); }
+    AnswersGiven(const AnswersGiven&) = delete;
+    AnswersGiven& operator=(const AnswersGiven&) = delete;
+
+private:
+    Platform& platform_;
+    ProgramAnswers answers_;
+};
+
+}  // namespace
+
 int runProgram(Platform& platform, const FrameHooks& hooks, const std::vector<std::string>& arguments) {
+    const AnswersGiven answers(platform);
     const ProgramArguments parsed = parseProgramArguments(arguments);
     if (!parsed.error.empty()) {
         warn(platform, errorTitle, parsed.error.c_str());

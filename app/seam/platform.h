@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/seam/program_questions.h"
+
 // Opaque handles of the platform layer. Only the layer that made a handle
 // knows what it points to; everyone else stores it, compares it with null and
 // hands it back.
@@ -84,6 +86,11 @@ struct BoxResult {
 class Platform {
 public:
     virtual ~Platform() = default;
+
+    // The program running on the platform, for a platform that asks it
+    // something (a web page's controls); null once it has ended. A desktop
+    // window asks nothing and keeps this default.
+    virtual void setProgram(const ProgramQuestions* /*program*/) {}
 
     // Titles and texts of the boxes are UTF-8.
 

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-#include "app/virtual_keys.h"
+#include "app/logic/control_state.h"
+#include "app/seam/virtual_keys.h"
 #include "prallwerk/math/vec3.h"
 
 struct AppWindow;
@@ -11,15 +12,6 @@ struct AppWindow;
 // scenes, or a scene file's while it is current: app/scene_files.h), start
 // and pause, reset, time scale, wireframe, camera distance, stepping by hand while
 // paused (app/stepping.h), then the arcball step and the simulation step.
-
-// Control state, owned by updateFrame.
-extern int sceneIndex;                   // current prepared scene, 0..3 (the last one while a file scene is current)
-extern unsigned char simulationRunning;  // the World is advanced each frame while 1
-extern unsigned char sceneFresh;         // 1 from a scene (re)load until Space is next pressed
-extern unsigned char wireframe;          // polygons drawn as outlines
-extern float timeScale;                  // 1, 2, 4, 8 or 16; elapsed time is divided by it
-extern float simulatedTime;              // seconds since the last start from a fresh scene
-extern float cameraDistance;             // z translation of the scene in front of the camera
 
 // Per edge-triggered key: 1 while the key stays held after its action fired.
 extern unsigned char edgeLatch[keyCodeCount];
@@ -47,10 +39,6 @@ extern const int* controlKeys;
 // Whether some control reads the key with this virtual-key code: the keys
 // whose meaning a host (a browser) must not act on while the program runs.
 bool isControlKey(int virtualKey);
-
-// After a scene's bodies are loaded into the World: paused, fresh, time 0,
-// and a frame stepped by hand dropped.
-void sceneLoaded();
 
 // Applies the held keys to the control state (one-shot keys once per press),
 // runs the arcball step, and while the simulation runs advances the World by

@@ -18,6 +18,10 @@ struct FileScene {
 };
 extern std::optional<FileScene> fileScene;  // set while a file's scene is current
 
+// After a scene's bodies are loaded into the World (a prepared scene's or a
+// file's): paused, fresh, time 0, and a frame stepped by hand dropped.
+void sceneLoaded();
+
 // Reads the scene file at path (UTF-8, also on Windows) as readSceneFile
 // does, but refuses anything that is not a regular file (a pipe or a device
 // would never end) and opens the path by its wide name on Windows.

@@ -1,4 +1,4 @@
-#include "app/gl_view.h"
+#include "app/logic/gl_view.h"
 
 // Until the program installs the OpenGL operations there is no context to
 // change, so the view changes go nowhere.

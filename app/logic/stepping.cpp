@@ -1,10 +1,10 @@
-#include "app/stepping.h"
+#include "app/logic/stepping.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "app/app_state.h"
-#include "app/controls.h"
+#include "app/logic/app_state.h"
+#include "app/logic/control_state.h"
 #include "prallwerk/world/impact_walker.h"
 #include "prallwerk/world/world.h"
 

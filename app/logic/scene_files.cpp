@@ -1,4 +1,4 @@
-#include "app/scene_files.h"
+#include "app/logic/scene_files.h"
 
 #include <stdio.h>
 
@@ -10,8 +10,9 @@
 #include <system_error>
 #include <utility>
 
-#include "app/app_state.h"
-#include "app/controls.h"
+#include "app/logic/app_state.h"
+#include "app/logic/control_state.h"
+#include "app/logic/stepping.h"
 #include "prallwerk/scenes/scenes.h"
 #include "prallwerk/world/world.h"
 
@@ -122,6 +123,13 @@ char32_t nextCharacter(const std::string& text, std::size_t& i) {
 }
 
 }  // namespace
+
+void sceneLoaded() {
+    dropSteppedFrame();
+    simulationRunning = 0;
+    sceneFresh = 1;
+    simulatedTime = 0.0f;
+}
 
 std::string windows1252FromUtf8(const std::string& text) {
     std::string out;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/key_presses.h"
-#include "app/platform.h"
+#include "app/logic/key_presses.h"
+#include "app/seam/platform.h"
 
 // The program's start-up, its loop of window generations and its shut-down,
 // over the platform operations.

@@ -1,8 +1,8 @@
-#include "app/demo.h"
+#include "app/program/demo.h"
 
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
+#include "app/logic/controls.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/main_loop.h"
 #include "app/render/renderer.h"
 
 int runDemo(Platform& platform, const std::vector<std::string>& arguments) {

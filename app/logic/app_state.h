@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/arcball.h"
-#include "app/virtual_keys.h"
+#include "app/logic/arcball.h"
+#include "app/seam/virtual_keys.h"
 
 namespace prallwerk {
 class GravityWorld;

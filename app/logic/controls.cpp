@@ -1,11 +1,11 @@
-#include "app/controls.h"
+#include "app/logic/controls.h"
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
-#include "app/scene_files.h"
-#include "app/stepping.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/main_loop.h"
+#include "app/logic/scene_files.h"
+#include "app/logic/stepping.h"
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/materials.h"
@@ -13,13 +13,6 @@
 
 using namespace prallwerk;
 
-int sceneIndex = 0;
-unsigned char simulationRunning = 0;
-unsigned char sceneFresh = 0;
-unsigned char wireframe = 0;
-float timeScale = 1.0f;
-float simulatedTime = 0.0f;
-float cameraDistance = -50.0f;
 unsigned char edgeLatch[keyCodeCount] = {};
 AppWindow* controlWindow = nullptr;
 const int* controlKeys = nullptr;
@@ -204,13 +197,6 @@ void applyBinding(const KeyBinding& binding, const int* keys) {
 }
 
 }  // namespace
-
-void sceneLoaded() {
-    dropSteppedFrame();
-    simulationRunning = 0;
-    sceneFresh = 1;
-    simulatedTime = 0.0f;
-}
 
 bool isControlKey(int virtualKey) {
     for (const KeyBinding& binding : keyBindings) {

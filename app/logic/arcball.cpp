@@ -1,8 +1,8 @@
-#include "app/arcball.h"
+#include "app/logic/arcball.h"
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "app/logic/app_state.h"
 
 namespace {
 

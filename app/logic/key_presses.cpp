@@ -1,4 +1,4 @@
-#include "app/key_presses.h"
+#include "app/logic/key_presses.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/program_arguments.h"
+#include "app/logic/program_arguments.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/virtual_keys.h"
+#include "app/seam/virtual_keys.h"
 
 // Key presses that no frame has seen yet. The controls poll the key array
 // once per frame, so a key that goes down and up again between two frames (a
