@@ -35,10 +35,10 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
-#include "app/virtual_keys.h"
+#include "app/logic/controls.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/main_loop.h"
+#include "app/seam/virtual_keys.h"
 #include "app/render/renderer.h"
 #ifdef _WIN32
 #include "app/platform/win32/platform_win32.h"

@@ -3,7 +3,7 @@
 #include <deque>
 #include <functional>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
 
 // The real platform with the user replaced, for tools that drive the
 // program's own loop: the start question is answered No, warnings go to

@@ -14,10 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
+#include "app/logic/app_state.h"
+#include "app/logic/controls.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/main_loop.h"
+#include "app/logic/scene_files.h"
 #include "app/render/renderer.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scene_file.h"
@@ -61,7 +62,8 @@ constexpr GLint depthBits = 16;        // as the program's window asks for
 
 struct SnapshotOptions {
     int scene = 0;        // -1 keeps the starting bodies, 0..3 loads that scene
-    std::optional<SceneDescription> sceneFile;  // set: these bodies instead of a scene
+    std::optional<SceneDescription> sceneFile;  // set: the scene file's, checked, instead of a scene
+    std::string sceneFilePath;                  // the scene file named; empty when none
     double time = 0.0;    // simulated seconds
     std::string out;
     int width = 1024;     // pixels
@@ -91,10 +93,7 @@ bool parseSeconds(const char* text, double& value) {
 // Fills options from the command line. false with a one-line reason in error,
 // or with help set when usage was asked for.
 bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help, std::string& error) {
-    bool haveScene = false;
-    ToolOption scene = integerOption("--scene", false, -1, sceneCount - 1, options.scene);
-    scene.take = [&haveScene, take = scene.take](const char* value) { return haveScene = take(value); };
-    std::string sceneFile;
+    SceneChoice choice;
     const bool parsed = parseToolArguments(
         argc, argv,
         {
@@ -103,13 +102,8 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
                  options.wireframe = true;
                  return true;
              }},
-            scene,
-            {"--scene-file", true, false, "--scene-file needs a file name",
-             [&](const char* value) {
-                 if (value == nullptr || *value == '\0') return false;
-                 sceneFile = value;
-                 return true;
-             }},
+            sceneOption(-1, sceneCount - 1, options.scene, choice),
+            sceneFileOption(choice),
             {"--time", true, true, "--time needs a number of seconds from 0 to 600",
              [&](const char* value) { return parseSeconds(value, options.time); }},
             {"--out", true, true, "--out needs a file name",
@@ -125,19 +119,12 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
         },
         help, error);
     if (!parsed) return false;
-    if (haveScene == !sceneFile.empty()) {
+    if (choice.sceneGiven == !choice.file.empty()) {
         error = "one of --scene and --scene-file is required (see --help)";
         return false;
     }
-    if (!sceneFile.empty()) {
-        SceneRead read = readSceneFile(sceneFile);
-        if (read.error) {
-            error = read.error->message();
-            return false;
-        }
-        options.sceneFile = std::move(read.scene);
-    }
-    return true;
+    options.sceneFilePath = choice.file;
+    return readChosenSceneFile(choice, options.sceneFile, error);
 }
 
 // Frames of 16 ms that seconds take, rounded up. The tolerance keeps a time
@@ -166,15 +153,11 @@ std::vector<unsigned char> drawSnapshot(const SnapshotOptions& options) {
         glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
     }
 
-    if (options.sceneFile) {
-        // The program's world gives way to one of the file's bodies, which the
-        // graphics' shut-down releases as it would have the program's.
-        BuiltWorld built = buildWorld(*options.sceneFile);
-        if (built.world) {
-            world->destroy();
-            delete world;
-            world = built.world.release();
-        }
+    if (!options.sceneFilePath.empty()) {
+        // The program's own file scene, as for a file named on its command
+        // line: the file's bodies under its gravity, its title on the HUD's
+        // scene line. The file was read and checked with the arguments.
+        openSceneFile(options.sceneFilePath);
     } else if (options.scene >= 0) {
         sceneIndex = options.scene;
         loadScene(*world, sceneIndex);

@@ -1,10 +1,10 @@
-#include "app/arcball.h"
+#include "app/logic/arcball.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "app/logic/app_state.h"
 
 namespace {
 

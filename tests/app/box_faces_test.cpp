@@ -1,4 +1,4 @@
-#include "app/box_faces.h"
+#include "app/logic/box_faces.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,7 @@
-#include "app/controls.h"
+#include "app/logic/controls.h"
+#include "app/logic/program_answers.h"
+#include "prallwerk/scenes/scene_file.h"
+#include "tests/app/control_frames.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,11 +9,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
-#include "app/stepping.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/main_loop.h"
+#include "app/logic/stepping.h"
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
 #include "fake_platform.h"
@@ -47,18 +50,7 @@ protected:
         window.application = &application;
         controlWindow = &window;
         controlKeys = keys;
-        sceneIndex = 0;
-        simulationRunning = 0;
-        sceneFresh = 0;
-        wireframe = 0;
-        timeScale = 1.0f;
-        simulatedTime = 0.0f;
-        cameraDistance = -50.0f;
-        running = 1;
-        std::fill(std::begin(edgeLatch), std::end(edgeLatch), 0);
-        launchParameters = initialLaunchParameters();
-        leftButtonDown = rightButtonDown = isDragging = 0;
-        dropSteppedFrame();
+        resetControlState();
     }
     void TearDown() override {
         world = savedWorld;
@@ -68,17 +60,10 @@ protected:
     }
 
     // One frame with exactly these keys held.
-    void frame(std::initializer_list<int> held, uint32_t elapsedMs = 16) {
-        std::fill(std::begin(keys), std::end(keys), 0);
-        for (int k : held) keys[k] = 1;
-        updateFrame(elapsedMs);
-    }
+    void frame(std::initializer_list<int> held, uint32_t elapsedMs = 16) { frameHolding(keys, held, elapsedMs); }
 
     // A key pressed for one frame and released in the next.
-    void tap(int key, uint32_t elapsedMs = 16) {
-        frame({key}, elapsedMs);
-        frame({}, elapsedMs);
-    }
+    void tap(int key, uint32_t elapsedMs = 16) { tapKey(keys, key, elapsedMs); }
 
     // The scene whose bodies the world holds, or -1.
     int loadedScene() const {
@@ -400,4 +385,35 @@ TEST(ImpactLine, NamesTheBodiesAndTheGroundInTheFontsCodePage) {
     EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 12.5f, 5, -1}, w), "Sto\xDF: 12.500 s, W\xFCrfel 5 \x96 Boden");
     EXPECT_EQ(impactLine({ImpactNote::Kind::noneInReach, 0.0f, -1, -1}, w), "Kein Sto\xDF in 10 s");
     EXPECT_EQ(impactLine({}, w), "");
+}
+
+// What the page asks the program, answered from the controls, the scene and
+// the World.
+TEST_F(Controls, AnswersToThePlatformFollowTheControlsAndTheWorld) {
+    const ProgramAnswers answers;
+    struct Row {
+        int key;
+        bool read;
+    };
+    for (const Row& row : {Row{vkSpace, true}, Row{vkF8, true}, Row{vkOemPeriod, true}, Row{vkA, true},
+                           Row{vkTab, false}, Row{vkReturn, false}, Row{vkDigit0, false}}) {
+        EXPECT_EQ(answers.readsKey(row.key), row.read) << row.key;
+    }
+    tap(vkF3);
+    tap(vkF6);
+    const ControlStatus paused = answers.controlStatus();
+    EXPECT_FALSE(paused.running);
+    EXPECT_TRUE(paused.wireframe);
+    EXPECT_EQ(paused.timeScale, 2.0f);
+    tap(vkF3);
+    tap(vkSpace);
+    const ControlStatus running = answers.controlStatus();
+    EXPECT_TRUE(running.running);
+    EXPECT_FALSE(running.wireframe);
+
+    tap(vkF8);
+    EXPECT_EQ(answers.currentSceneText(), prallwerk::writeScene(prallwerk::describePreparedScene(1)));
+    const std::string bodies = answers.bodiesText();
+    EXPECT_EQ(std::count(bodies.begin(), bodies.end(), '\n'), world->bodyCount);
+    EXPECT_EQ(bodies.rfind("0,", 0), 0u);
 }

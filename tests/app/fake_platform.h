@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
 
 // A scripted stand-in for the windowing system: answers and failures are set
 // beforehand, messages are queued by the test (also from callbacks at each

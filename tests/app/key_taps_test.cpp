@@ -8,11 +8,11 @@
 #include <tuple>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/controls.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/main_loop.h"
 #include "prallwerk/world/world.h"
 #include "fake_platform.h"
 #include "prallwerk/scenes/scenes.h"

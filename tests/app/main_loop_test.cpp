@@ -1,4 +1,4 @@
-#include "app/main_loop.h"
+#include "app/logic/main_loop.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/gl_view.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/gl_view.h"
 #include "fake_platform.h"
 #include "prallwerk/world/world.h"
 

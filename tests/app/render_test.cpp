@@ -15,16 +15,16 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/controls.h"
-#include "app/gl_view.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/controls.h"
+#include "app/logic/gl_view.h"
 #include "app/render/hud.h"
 #include "app/platform/sdl/freetype_glyphs.h"
-#include "app/main_loop.h"
+#include "app/logic/main_loop.h"
 #include "app/text/outline_font.h"
 #include "app/platform/sdl/platform_sdl.h"
-#include "app/scene_files.h"
+#include "app/logic/scene_files.h"
 #include "prallwerk/scenes/body_def.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scenes.h"

@@ -1,7 +1,8 @@
 // Scene files in the program, without a display: the command line, files
 // dropped on the window, R, F7 and F8 with a file scene current, bad files
 // keeping the scene there was, and the HUD's texts for file scenes.
-#include "app/scene_files.h"
+#include "app/logic/scene_files.h"
+#include "tests/app/control_frames.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
-#include "app/program_arguments.h"
-#include "app/stepping.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/controls.h"
+#include "app/logic/gl_view.h"
+#include "app/logic/main_loop.h"
+#include "app/logic/program_arguments.h"
+#include "app/logic/stepping.h"
 #include "fake_platform.h"
 #include "prallwerk/scenes/scenes.h"
 #include "prallwerk/world/world.h"
@@ -160,16 +161,8 @@ protected:
         window.keys = keyDown;
         controlWindow = &window;
         controlKeys = keys;
-        sceneIndex = 0;
-        simulationRunning = 0;
-        sceneFresh = 0;
-        timeScale = 1.0f;
-        simulatedTime = 0.0f;
-        running = 1;
-        std::fill(std::begin(edgeLatch), std::end(edgeLatch), 0);
+        resetControlState();
         std::fill(std::begin(keyDown), std::end(keyDown), 0);
-        fileScene.reset();
-        dropSteppedFrame();
 
         folder = std::filesystem::temp_directory_path() /
                  ("prallwerk-scene-files-" + std::to_string(::getpid()) + "-" +
@@ -192,15 +185,8 @@ protected:
         return path.u8string();
     }
 
-    void frame(std::initializer_list<int> held, uint32_t elapsedMs = 16) {
-        std::fill(std::begin(keys), std::end(keys), 0);
-        for (int k : held) keys[k] = 1;
-        updateFrame(elapsedMs);
-    }
-    void tap(int key, uint32_t elapsedMs = 16) {
-        frame({key}, elapsedMs);
-        frame({}, elapsedMs);
-    }
+    void frame(std::initializer_list<int> held, uint32_t elapsedMs = 16) { frameHolding(keys, held, elapsedMs); }
+    void tap(int key, uint32_t elapsedMs = 16) { tapKey(keys, key, elapsedMs); }
 
     static PlatformEvent drop(std::vector<std::string> files) {
         PlatformEvent e;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -175,12 +176,33 @@ TEST_F(Snapshot, BadArgumentsGiveOneLineAndStatus2AndNoFile) {
     }
 }
 
-// A scene file's bodies drawn as the program draws its own: scene 0's file
-// gives scene 0's picture; a bad file is refused by file, place and rule.
+// A scene file's bodies drawn as the program draws its own, its title on the
+// HUD's scene line: scene 0's file gives scene 0's bodies and table, and a
+// copy under another name differs only in that line, at the top; a bad file
+// is refused by file, place and rule.
 TEST_F(Snapshot, SceneFiles) {
     const std::string files = std::string(PRALLWERK_SOURCE_DIR) + "/scenes/files/";
-    EXPECT_EQ(take("--scene-file '" + files + "scene0.json' --time 1.2 --width 320 --height 240").rgb,
-              take("--scene 0 --time 1.2 --width 320 --height 240").rgb);
+    const std::string size = " --time 1.2 --width 320 --height 240";
+    const Picture fromFile = take("--scene-file '" + files + "scene0.json'" + size);
+    const Picture prepared = take("--scene 0" + size);
+    std::ifstream original(files + "scene0.json");
+    std::string text((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    const std::string name = "\"Scene 1 of 4\"";
+    ASSERT_NE(text.find(name), std::string::npos);
+    text.replace(text.find(name), name.size(), "\"Ganz anders\"");
+    std::ofstream(dir + "/renamed.json") << text;
+    const Picture renamed = take("--scene-file '" + dir + "/renamed.json'" + size);
+
+    const auto rows = [](const Picture& p, int first, int last) {
+        const std::size_t row = static_cast<std::size_t>(p.width) * 3;
+        return std::vector<unsigned char>(p.rgb.begin() + first * row, p.rgb.begin() + last * row);
+    };
+    // The lower half: bodies, ground and the body table.
+    EXPECT_EQ(rows(fromFile, 120, 240), rows(prepared, 120, 240));
+    EXPECT_EQ(rows(fromFile, 120, 240), rows(renamed, 120, 240));
+    // The top panel, with the scene line: "1 von 4", or the file's title.
+    EXPECT_NE(rows(fromFile, 0, 120), rows(prepared, 0, 120));
+    EXPECT_NE(rows(fromFile, 0, 120), rows(renamed, 0, 120));
     const Picture tower = take("--scene-file '" + files + "tower_of_boxes.json' --time 0 --width 320 --height 240");
     EXPECT_NE(tower.rgb, take("--scene 0 --time 0 --width 320 --height 240").rgb);
 

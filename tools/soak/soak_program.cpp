@@ -15,11 +15,11 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/gl_view.h"
+#include "app/logic/app_state.h"
+#include "app/logic/controls.h"
+#include "app/logic/gl_view.h"
 #include "app/platform/sdl/heap_tuning.h"
-#include "app/main_loop.h"
+#include "app/logic/main_loop.h"
 #include "app/platform/sdl/platform_sdl.h"
 #include "app/render/renderer.h"
 #include "prallwerk/world/world.h"
