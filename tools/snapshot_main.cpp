@@ -1,10 +1,9 @@
 // prallwerk-snapshot: draws, without a display, the frame that the program
 // shows at a simulated time of a scene, HUD included, and writes it as a PNG.
-// The frame comes from the program's own per-frame update and drawing, run in
-// an off-screen OSMesa context.
+// The frame comes from the program's own window, per-frame update and
+// drawing, on a platform without a display (an off-screen OSMesa context).
 #define GL_GLEXT_PROTOTYPES 1  // glPointParameterfv
 #include <GL/gl.h>
-#include <GL/osmesa.h>
 
 #include <cmath>
 #include <cstdio>
@@ -16,7 +15,6 @@
 
 #include "app/logic/app_state.h"
 #include "app/logic/controls.h"
-#include "app/logic/gl_view.h"
 #include "app/logic/main_loop.h"
 #include "app/logic/scene_files.h"
 #include "app/render/renderer.h"
@@ -24,6 +22,7 @@
 #include "prallwerk/scenes/scene_file.h"
 #include "prallwerk/scenes/scenes.h"
 #include "tools/arguments.h"
+#include "tools/offscreen_platform.h"
 #include "tools/png_writer.h"
 
 using namespace prallwerk;
@@ -58,7 +57,6 @@ constexpr uint32_t frameMilliseconds = 16;
 constexpr double longestTime = 600.0;  // s; every scene has long come to rest by then
 constexpr long smallestSide = 2;       // pixels: the projection needs a width and height of 2 or more
 constexpr long largestSide = 4096;     // pixels
-constexpr GLint depthBits = 16;        // as the program's window asks for
 
 struct SnapshotOptions {
     int scene = 0;        // -1 keeps the starting bodies, 0..3 loads that scene
@@ -135,14 +133,10 @@ int framesUntil(double seconds) {
     return static_cast<int>(std::ceil(frames - 1e-9));
 }
 
-// The frame at the chosen moment, as RGB rows from the bottom up. Needs a
-// current context of options.width x options.height pixels.
-std::vector<unsigned char> drawSnapshot(const SnapshotOptions& options) {
-    glView = openGlView;
-    resizeView(options.width, options.height);
-    AppWindow window;
-    window.width = options.width;
-    window.height = options.height;
+// The frame at the chosen moment, as RGB rows from the bottom up, in window,
+// the program's window of options.width x options.height pixels with its
+// context current.
+std::vector<unsigned char> drawSnapshot(AppWindow& window, const SnapshotOptions& options) {
     wireframe = options.wireframe ? 1 : 0;
     initGraphics(window, keyDown);
     if (options.pointScale != 1.0) {
@@ -194,16 +188,23 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, depthBits, 0, 0, nullptr);
-    std::vector<unsigned char> surface(static_cast<std::size_t>(options.width) * options.height * 4);
-    if (context == nullptr ||
-        !OSMesaMakeCurrent(context, surface.data(), GL_UNSIGNED_BYTE, options.width, options.height)) {
+    // The program's window, made as the program makes it (windowed), on a
+    // platform that draws into memory.
+    OffscreenPlatform platform;
+    Application application;
+    application.platform = &platform;
+    AppWindow window;
+    window.application = &application;
+    window.keys = keyDown;
+    window.width = options.width;
+    window.height = options.height;
+    window.fullscreen = 0;
+    if (!createWindow(window)) {
         std::fprintf(stderr, "prallwerk-snapshot: cannot create an off-screen OpenGL context\n");
-        if (context != nullptr) OSMesaDestroyContext(context);
         return 1;
     }
-    const std::vector<unsigned char> rgb = drawSnapshot(options);
-    OSMesaDestroyContext(context);
+    const std::vector<unsigned char> rgb = drawSnapshot(window, options);
+    destroyWindow(window);
 
     if (!writePng(options.out, options.width, options.height, rgb.data(), error)) {
         std::fprintf(stderr, "prallwerk-snapshot: %s\n", error.c_str());

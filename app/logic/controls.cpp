@@ -2,7 +2,6 @@
 
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
-#include "app/logic/gl_view.h"
 #include "app/logic/main_loop.h"
 #include "app/logic/scene_files.h"
 #include "app/logic/stepping.h"
@@ -61,9 +60,13 @@ bool canSlowDown() { return timeScale < slowestTimeScale; }
 void halveTimeScale() { timeScale *= 0.5f; }
 void doubleTimeScale() { timeScale *= 2.0f; }
 
+// Before the first window there is no context whose polygons could change;
+// initGraphics sets the mode of each new one from the flag.
 void toggleWireframe() {
     wireframe = !wireframe;
-    glView.setPolygonLines(wireframe != 0);
+    if (controlWindow != nullptr && controlWindow->application != nullptr) {
+        controlWindow->application->platform->setPolygonLines(wireframe != 0);
+    }
 }
 
 void toggleRunning() {

@@ -8,7 +8,6 @@
 
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
-#include "app/logic/gl_view.h"
 #include "app/logic/key_presses.h"
 #include "app/logic/program_answers.h"
 #include "app/logic/program_arguments.h"
@@ -170,7 +169,7 @@ bool createWindow(AppWindow& window) {
 
     platform.showWindow(window.window);
     window.visible = 1;
-    resizeView(window.width, window.height);
+    resizeView(platform, window.width, window.height);
     clearKeys(window.keys, window.pendingKeys);
     window.lastTick = platform.tickCount();
     return true;
@@ -194,11 +193,11 @@ void destroyWindow(AppWindow& window) {
     }
 }
 
-void resizeView(int width, int height) {
-    glView.setViewport(width, height);
+void resizeView(Platform& platform, int width, int height) {
+    platform.setViewport(width, height);
     if (width < smallestViewSize || height < smallestViewSize) return;
     const float aspect = static_cast<float>(width) / static_cast<float>(height);
-    glView.setPerspective(fieldOfViewDegrees, aspect, nearPlane, farPlane);
+    platform.setPerspective(fieldOfViewDegrees, aspect, nearPlane, farPlane);
     arcBall.setBounds(static_cast<float>(width), static_cast<float>(height));
 }
 
@@ -215,7 +214,7 @@ void windowProcedure(AppWindow& window, const PlatformEvent& event) {
             window.visible = 0;
         } else if (event.sizeKind == SizeKind::restored || event.sizeKind == SizeKind::maximised) {
             window.visible = 1;
-            resizeView(event.x & wordMask, event.y & wordMask);
+            resizeView(platformOf(window), event.x & wordMask, event.y & wordMask);
             resumeFullscreenWhenBack(window);
         }
         break;

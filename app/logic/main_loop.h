@@ -42,7 +42,7 @@ struct FrameHooks {
 };
 
 // The whole program: reads its command line (the arguments after the
-// program's name, UTF-8: see app/program_arguments.h), asks for the screen
+// program's name, UTF-8: see app/logic/program_arguments.h), asks for the screen
 // mode, registers the window class, opens the scene file named (its scene
 // is then the current one; one that cannot be opened is reported and the
 // program goes on with its own bodies), then creates windows and renders
@@ -77,10 +77,10 @@ bool createWindow(AppWindow& window);
 // window, restores the display mode and the cursor. Always succeeds.
 void destroyWindow(AppWindow& window);
 
-// Fits the viewport, the projection and the arcball bounds to a client area
-// of width x height pixels. A width or height below 2 keeps the previous
+// Fits the viewport and the projection of platform's current context, and
+// the arcball bounds, to a client area of width x height pixels. A width or height below 2 keeps the previous
 // projection and bounds, which would otherwise become infinite or NaN.
-void resizeView(int width, int height);
+void resizeView(Platform& platform, int width, int height);
 
 // Posts the quit message, ending the current generation, and sets running to
 // 0 so that no other follows.

@@ -1,11 +1,10 @@
 #include "app/logic/scene_files.h"
 
-#include <stdio.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <system_error>
 #include <utility>
@@ -154,22 +153,18 @@ SceneRead readSceneFileAt(const std::string& path) {
     if (error) return refuse("cannot be opened: " + error.message());
     if (std::filesystem::is_directory(status)) return refuse("is a folder, not a scene file");
     if (!std::filesystem::is_regular_file(status)) return refuse("is not a regular file");
-#ifdef _WIN32
-    // fopen would take the path in the system's code page, not in UTF-8.
-    FILE* in = _wfopen(file.c_str(), L"rb");
-#else
-    FILE* in = fopen(file.c_str(), "rb");
-#endif
-    if (in == nullptr) return refuse(std::string("cannot be opened: ") + std::strerror(errno));
+    // Opened by its path as the system names files (UTF-16 on Windows), so
+    // that every name the user can give is found; a narrow name would go
+    // through the system's code page there, not UTF-8.
+    errno = 0;
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) return refuse(std::string("cannot be opened: ") + std::strerror(errno));
     std::string text;
     char buffer[1 << 16];
-    std::size_t n = 0;
-    while (text.size() <= static_cast<std::size_t>(maxSceneFileBytes) && (n = fread(buffer, 1, sizeof buffer, in)) > 0) {
-        text.append(buffer, n);
+    while (text.size() <= static_cast<std::size_t>(maxSceneFileBytes) && in.read(buffer, sizeof buffer).gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
     }
-    const bool failed = ferror(in) != 0;
-    fclose(in);
-    if (failed) return refuse("cannot be read");
+    if (in.bad()) return refuse("cannot be read");
     if (text.size() > static_cast<std::size_t>(maxSceneFileBytes)) {
         return refuse("is larger than " + std::to_string(maxSceneFileBytes >> 20) + " MiB");
     }

@@ -1,11 +1,24 @@
 #include "app/program/demo.h"
 
-#include "app/logic/controls.h"
-#include "app/logic/gl_view.h"
-#include "app/logic/main_loop.h"
-#include "app/render/renderer.h"
+#include <cstdio>
+#include <memory>
 
-int runDemo(Platform& platform, const std::vector<std::string>& arguments) {
-    glView = openGlView;
-    return runProgram(platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics}, arguments);
+#include "app/logic/controls.h"
+#include "app/render/renderer.h"
+#include "app/seam/open_platform.h"
+
+const FrameHooks demoFrames = {initGraphics, updateFrame, drawFrame, shutdownGraphics};
+
+int runDemo(Platform& platform, const std::vector<std::string>& arguments, const FrameHooks& frames) {
+    return runProgram(platform, frames, arguments);
+}
+
+int startProgram(const char* name, const std::function<int(Platform& platform)>& run) {
+    std::string error;
+    const std::unique_ptr<Platform> platform = openPlatform(error);
+    if (!platform) {
+        std::fprintf(stderr, "%s: no display available (%s)\n", name, error.c_str());
+        return 1;
+    }
+    return run(*platform);
 }

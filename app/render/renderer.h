@@ -15,7 +15,8 @@ struct BoxShape;
 
 // After each window creation, with the modelview matrix current: hands the
 // window and key array to the controls, ends any drag, sets the fixed GL
-// state and the one light, builds the font and fills the scene table. The
+// state and the one light, builds the font from the glyphs of the window's
+// platform and fills the scene table. The
 // polygon mode follows the wireframe flag, which outlives the window. Always
 // true.
 bool initGraphics(AppWindow& window, int* keys);

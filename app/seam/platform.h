@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/seam/program_questions.h"
+#include "app/text/glyph_outline.h"
 
 // Opaque handles of the platform layer. Only the layer that made a handle
 // knows what it points to; everyone else stores it, compares it with null and
@@ -81,8 +83,9 @@ struct BoxResult {
     std::string failure;            // the platform's reason when the box was not shown
 };
 
-// The operations the program needs of its windowing system. The program has
-// one; tests use a scripted fake.
+// Everything the program needs of the system it runs on: its windows, their
+// OpenGL contexts and view, its events, boxes and clock, and the letters of
+// its default face. The program has one; tests use a scripted fake.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -168,4 +171,23 @@ public:
     // Milliseconds since an arbitrary start, as an unsigned 32-bit counter
     // that wraps after about 49.7 days.
     virtual uint32_t tickCount() = 0;
+
+    // The view of the current context, changed by the window logic and the
+    // controls. A platform with OpenGL contexts sets it with OpenGL
+    // (app/platform/opengl/); one without records or ignores it.
+
+    // Viewport (0, 0, width, height) in window pixels.
+    virtual void setViewport(int width, int height) = 0;
+
+    // Projection matrix = identity x perspective (vertical field of view in
+    // degrees, aspect = width / height, near and far plane distances); then
+    // the modelview matrix is made current and set to the identity.
+    virtual void setPerspective(float fovyDegrees, float aspect, float zNear, float zFar) = 0;
+
+    // Front and back faces drawn as outlines (true) or filled (false).
+    virtual void setPolygonLines(bool lines) = 0;
+
+    // The glyph outlines of the platform's default face, for the HUD's
+    // letters. Never null: without a face every glyph is empty.
+    virtual std::unique_ptr<GlyphSource> openGlyphSource() = 0;
 };

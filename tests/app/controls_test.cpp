@@ -11,7 +11,6 @@
 
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
-#include "app/logic/gl_view.h"
 #include "app/logic/main_loop.h"
 #include "app/logic/stepping.h"
 #include "prallwerk/world/frame_runner.h"
@@ -35,17 +34,12 @@ public:
     std::vector<float> steps;
 };
 
-std::vector<bool> polygonLines;
-
 class Controls : public ::testing::Test {
 protected:
     void SetUp() override {
         buildSceneTable();
         savedWorld = world;
         world = &recordingWorld;
-        savedView = glView;
-        glView.setPolygonLines = [](bool lines) { polygonLines.push_back(lines); };
-        polygonLines.clear();
         application.platform = &platform;
         window.application = &application;
         controlWindow = &window;
@@ -54,7 +48,6 @@ protected:
     }
     void TearDown() override {
         world = savedWorld;
-        glView = savedView;
         controlWindow = nullptr;
         controlKeys = nullptr;
     }
@@ -82,7 +75,6 @@ protected:
 
     RecordingWorld recordingWorld;
     GravityWorld* savedWorld = nullptr;
-    GlView savedView{};
     FakePlatform platform;
     Application application;
     AppWindow window;
@@ -212,7 +204,7 @@ TEST_F(Controls, CameraDistanceAndWireframeSurviveSceneChanges) {
     EXPECT_EQ(wireframe, 1);
     tap(vkF3);
     EXPECT_EQ(wireframe, 0);
-    EXPECT_THAT(polygonLines, ElementsAre(true, false));
+    EXPECT_THAT(platform.view.polygonLines, ElementsAre(true, false));
 }
 
 TEST_F(Controls, LaunchEditsNeedAFreshSceneAndAReloadInTheSameFrameAllowsThem) {

@@ -11,7 +11,6 @@
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
 #include "app/logic/controls.h"
-#include "app/logic/gl_view.h"
 #include "app/logic/main_loop.h"
 #include "prallwerk/world/world.h"
 #include "fake_platform.h"
@@ -95,16 +94,11 @@ protected:
         savedWorld = world;
         world = &countingWorld_;
         countingWorld = &countingWorld_;
-        savedView = glView;
-        glView.setViewport = [](int, int) {};
-        glView.setPerspective = [](float, float, float, float) {};
-        glView.setPolygonLines = [](bool) {};
         arcBall = ArcBall(1024.0f, 768.0f);
         leftButtonDown = rightButtonDown = isDragging = 0;
     }
     void TearDown() override {
         world = savedWorld;
-        glView = savedView;
         controlWindow = nullptr;
         controlKeys = nullptr;
     }
@@ -150,7 +144,6 @@ protected:
 
     CountingWorld countingWorld_;
     GravityWorld* savedWorld = nullptr;
-    GlView savedView{};
 };
 
 // Down and up queued before the same frame: that frame sees the key, the

@@ -12,7 +12,6 @@
 
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
-#include "app/logic/gl_view.h"
 #include "fake_platform.h"
 #include "prallwerk/world/world.h"
 
@@ -50,22 +49,6 @@ const FrameHooks recordingHooks = {
     [] { hooks.runningAtShutdown.push_back(running); },
 };
 
-struct ViewRecord {
-    int viewportWidth = -1, viewportHeight = -1;
-    int perspectives = 0;
-    float fovy = 0, aspect = 0, zNear = 0, zFar = 0;
-};
-ViewRecord view;
-
-const GlView recordingView = {
-    [](int w, int h) { view.viewportWidth = w; view.viewportHeight = h; },
-    [](float fovy, float aspect, float zNear, float zFar) {
-        ++view.perspectives;
-        view.fovy = fovy; view.aspect = aspect; view.zNear = zNear; view.zFar = zFar;
-    },
-    [](bool) {},
-};
-
 PlatformEvent sizeEvent(SizeKind kind, int w, int h) {
     PlatformEvent e;
     e.kind = Kind::sizeChanged;
@@ -96,15 +79,11 @@ class MainLoop : public ::testing::Test {
 protected:
     void SetUp() override {
         hooks = HookRecord{};
-        view = ViewRecord{};
-        savedView = glView;
-        glView = recordingView;
         arcBall = ArcBall(1024.0f, 768.0f);
         std::fill(std::begin(keyDown), std::end(keyDown), 0);
         running = 0;
         fullscreenRequest = 0;
     }
-    void TearDown() override { glView = savedView; }
 
     // Ends the program after the given number of frames, by closing the window.
     void closeAfter(int frames) {
@@ -114,7 +93,6 @@ protected:
     }
 
     FakePlatform platform;
-    GlView savedView{};
 };
 
 TEST_F(MainLoop, AnswerNoRunsWindowedWithTheRequestedClientAreaAndShutsDownInOrder) {
@@ -290,8 +268,8 @@ TEST_F(MainLoop, MinimisedWindowWaitsAndTheNextFrameGetsTheWholePause) {
     runProgram(platform, recordingHooks);
     EXPECT_EQ(platform.waits, 1);
     EXPECT_THAT(hooks.elapsed, ElementsAre(0u, 60010u));
-    EXPECT_EQ(view.viewportWidth, 800);  // the restore resized the view
-    EXPECT_FLOAT_EQ(view.aspect, 800.0f / 600.0f);
+    EXPECT_EQ(platform.view.viewportWidth, 800);  // the restore resized the view
+    EXPECT_FLOAT_EQ(platform.view.aspect, 800.0f / 600.0f);
 }
 
 TEST_F(MainLoop, AllPendingMessagesAreHandledBeforeTheNextFrame) {
@@ -368,38 +346,38 @@ TEST_F(MainLoop, WindowProcedureKeepsKeysMouseAndVisibility) {
     window.visible = 1;
     windowProcedure(window, sizeEvent(SizeKind::other, 640, 480));
     EXPECT_EQ(window.visible, 1);
-    EXPECT_EQ(view.perspectives, 0);
+    EXPECT_EQ(platform.view.perspectives, 0);
     windowProcedure(window, sizeEvent(SizeKind::minimised, 0, 0));
     EXPECT_EQ(window.visible, 0);
     windowProcedure(window, sizeEvent(SizeKind::maximised, 1280, 1000));
     EXPECT_EQ(window.visible, 1);
-    EXPECT_EQ(view.viewportHeight, 1000);
+    EXPECT_EQ(platform.view.viewportHeight, 1000);
 }
 
 TEST_F(MainLoop, ResizeViewSetsViewportPerspectiveAndArcballBounds) {
-    resizeView(801, 601);
-    EXPECT_EQ(view.viewportWidth, 801);
-    EXPECT_FLOAT_EQ(view.fovy, 45.0f);
-    EXPECT_EQ(view.aspect, 801.0f / 601.0f);
-    EXPECT_FLOAT_EQ(view.zNear, 1.0f);
-    EXPECT_FLOAT_EQ(view.zFar, 100.0f);
+    resizeView(platform, 801, 601);
+    EXPECT_EQ(platform.view.viewportWidth, 801);
+    EXPECT_FLOAT_EQ(platform.view.fovy, 45.0f);
+    EXPECT_EQ(platform.view.aspect, 801.0f / 601.0f);
+    EXPECT_FLOAT_EQ(platform.view.zNear, 1.0f);
+    EXPECT_FLOAT_EQ(platform.view.zFar, 100.0f);
     EXPECT_EQ(arcBall.adjustWidth, 1.0f / 400.0f);
     EXPECT_EQ(arcBall.adjustHeight, 1.0f / 300.0f);
 }
 
 TEST_F(MainLoop, ClientAreasBelowTwoPixelsKeepTheViewFinite) {
-    resizeView(801, 601);
+    resizeView(platform, 801, 601);
     const ArcBall before = arcBall;
     for (auto [w, h] : {std::pair{1, 600}, {800, 1}, {800, 0}, {0, 0}}) {
-        resizeView(w, h);
-        EXPECT_EQ(view.viewportWidth, w);  // the viewport still follows the window
-        EXPECT_EQ(view.perspectives, 1) << w << "x" << h;
+        resizeView(platform, w, h);
+        EXPECT_EQ(platform.view.viewportWidth, w);  // the viewport still follows the window
+        EXPECT_EQ(platform.view.perspectives, 1) << w << "x" << h;
         EXPECT_EQ(arcBall.adjustWidth, before.adjustWidth) << w << "x" << h;
         EXPECT_EQ(arcBall.adjustHeight, before.adjustHeight) << w << "x" << h;
     }
     EXPECT_TRUE(std::isfinite(arcBall.mapToSphere({400.0f, 300.0f}).z));
-    resizeView(2, 2);
-    EXPECT_EQ(view.perspectives, 2);
+    resizeView(platform, 2, 2);
+    EXPECT_EQ(platform.view.perspectives, 2);
     EXPECT_EQ(arcBall.adjustWidth, 2.0f);
 }
 

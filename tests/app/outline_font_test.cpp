@@ -82,7 +82,7 @@ protected:
         glOrtho(-viewHalf, viewHalf, -viewHalf, viewHalf, -100.0, 100.0);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        buildFont();
+        buildFontFrom(*openFreetypeDefaultFace());
         ASSERT_NE(fontListBase, 0u);
     }
     void TearDown() override { deleteFont(); }

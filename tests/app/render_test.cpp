@@ -18,7 +18,6 @@
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
 #include "app/logic/controls.h"
-#include "app/logic/gl_view.h"
 #include "app/render/hud.h"
 #include "app/platform/sdl/freetype_glyphs.h"
 #include "app/logic/main_loop.h"
@@ -158,7 +157,6 @@ public:
         window.application = &application;
         window.keys = keyDown;
         window.fullscreen = 0;
-        glView = openGlView;
         ASSERT_TRUE(registerWindowClass(application));
         ASSERT_TRUE(createWindow(window));
         running = 1;
@@ -205,7 +203,7 @@ protected:
 
     static void setWireframe(bool on) {
         wireframe = on ? 1 : 0;
-        glView.setPolygonLines(on);
+        ProgramWindow::platform->setPolygonLines(on);
     }
 
     AppWindow& window = ProgramWindow::window;
@@ -750,7 +748,7 @@ TEST(SdlDrops, BecomeOneMessageWithTheFilesOfTheProgramsWindow) {
 TEST_F(Rendering, WithoutAFaceTheHudHasPanelsButNoLetters) {
     buildFontFrom(OutlineFace{});
     const Frame frame = drawAndRead();
-    buildFont();
+    buildFontFrom(*window.application->platform->openGlyphSource());
     const Rgb whitePixel = stored(white);
     int whitePixels = 0;
     for (int y = 0; y < viewHeight; ++y) {

@@ -19,7 +19,6 @@
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
 #include "app/logic/controls.h"
-#include "app/logic/gl_view.h"
 #include "app/logic/main_loop.h"
 #include "app/logic/program_arguments.h"
 #include "app/logic/stepping.h"
@@ -151,10 +150,6 @@ protected:
         buildSceneTable();
         savedWorld = world;
         world = &programWorld;
-        savedView = glView;
-        glView.setViewport = [](int, int) {};
-        glView.setPerspective = [](float, float, float, float) {};
-        glView.setPolygonLines = [](bool) {};
         arcBall = ArcBall(1024.0f, 768.0f);
         application.platform = &platform;
         window.application = &application;
@@ -172,7 +167,6 @@ protected:
     void TearDown() override {
         fileScene.reset();
         world = savedWorld;
-        glView = savedView;
         controlWindow = nullptr;
         controlKeys = nullptr;
         std::error_code ignored;
@@ -205,7 +199,6 @@ protected:
 
     GravityWorld programWorld;
     GravityWorld* savedWorld = nullptr;
-    GlView savedView{};
     FakePlatform platform;
     Application application;
     AppWindow window;

@@ -16,7 +16,7 @@ endif()
 
 # GDI's glyph outlines through the same flattening and meshing as FreeType's.
 add_executable(gdi_glyphs_tests ${CMAKE_CURRENT_LIST_DIR}/gdi_glyphs_test.cpp)
-target_link_libraries(gdi_glyphs_tests PRIVATE prallwerk_font GTest::gtest GTest::gtest_main)
+target_link_libraries(gdi_glyphs_tests PRIVATE prallwerk_glyphs_gdi GTest::gtest GTest::gtest_main)
 prallwerk_warnings(gdi_glyphs_tests)
 add_test(NAME gdi_glyphs_tests COMMAND gdi_glyphs_tests)
 

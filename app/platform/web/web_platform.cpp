@@ -9,6 +9,8 @@
 #include <deque>
 #include <string>
 
+#include "app/platform/opengl/opengl_platform.h"
+#include "app/platform/web/shipped_glyphs.h"
 #include "app/platform/web/web_keys.h"
 #include "app/seam/program_questions.h"
 #include "app/seam/virtual_keys.h"
@@ -96,9 +98,11 @@ struct WebContext {
 
 PlatformWindow* const theWindow = reinterpret_cast<PlatformWindow*>(1);
 
-class WebPlatform final : public Platform {
+class WebPlatform final : public OpenGlPlatform {
 public:
     void setProgram(const ProgramQuestions* running) override { program = running; }
+
+    std::unique_ptr<GlyphSource> openGlyphSource() override { return openShippedGlyphs(); }
 
     BoxResult askQuestion(const char* title, const char* text) override { return boxResult(pageAsk(title, text)); }
 
@@ -237,6 +241,9 @@ private:
 }  // namespace
 
 std::unique_ptr<Platform> openWebPlatform() { return std::make_unique<WebPlatform>(); }
+
+// The page is there before the program.
+std::unique_ptr<Platform> openPlatform(std::string&) { return openWebPlatform(); }
 
 // The page's handlers hand their events over through these.
 extern "C" {
