@@ -70,3 +70,17 @@ function(prallwerk_program_layer target folder)
     target_link_libraries(${target} INTERFACE ${arg_LINKS})
   endif()
 endfunction()
+
+# The include folder that shows one folder of the source tree and nothing
+# else, for the tools and the tests: they include their own headers from the
+# root ("tools/trace.h", "tests/support/trace_text.h") but see the program
+# and the engine only through the layers they link, as the layers do. path
+# is the folder below the root; the view's folder is returned in out.
+function(prallwerk_tree_view out path)
+  string(REPLACE "/" "_" name ${path})
+  set(view ${PROJECT_BINARY_DIR}/tree-views/${name})
+  get_filename_component(parent ${view}/${path} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${path} ${view}/${path} SYMBOLIC)
+  set(${out} ${view} PARENT_SCOPE)
+endfunction()

@@ -31,5 +31,5 @@ extern int fullscreenRequest;
 // The simulated world, created before main runs with the seven bodies of the
 // prepared scenes under gravity (0, 0, -9.81f), and released once by the
 // graphics shut-down at the end. A scene file's bodies and gravity take
-// their place in it (app/scene_files.h).
+// their place in it (app/logic/scene_files.h).
 extern prallwerk::GravityWorld* world;

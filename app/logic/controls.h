@@ -9,9 +9,9 @@
 struct AppWindow;
 
 // Keyboard controls and the per-frame update: scene choice (the prepared
-// scenes, or a scene file's while it is current: app/scene_files.h), start
+// scenes, or a scene file's while it is current: app/logic/scene_files.h), start
 // and pause, reset, time scale, wireframe, camera distance, stepping by hand while
-// paused (app/stepping.h), then the arcball step and the simulation step.
+// paused (app/logic/stepping.h), then the arcball step and the simulation step.
 
 // Per edge-triggered key: 1 while the key stays held after its action fired.
 extern unsigned char edgeLatch[keyCodeCount];

@@ -10,7 +10,7 @@
 
 #include "app/text/glyph_mesh.h"
 #include "app/text/outline_font.h"
-#include "tests/web/glyphs_under_test.h"
+#include "glyphs_under_test.h"
 
 namespace {
 

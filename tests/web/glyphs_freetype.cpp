@@ -1,4 +1,4 @@
 #include "app/platform/sdl/freetype_glyphs.h"
-#include "tests/web/glyphs_under_test.h"
+#include "glyphs_under_test.h"
 
 std::unique_ptr<GlyphSource> openGlyphsUnderTest() { return openFreetypeDefaultFace(); }

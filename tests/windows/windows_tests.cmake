@@ -30,7 +30,7 @@ prallwerk_warnings(win32_platform_tests)
 add_test(NAME win32_platform_tests COMMAND win32_platform_tests)
 
 # How finely the program's clock tells frames apart (not a test: it prints a
-# histogram; see README).
+# histogram; see docs/windows.md).
 add_executable(tick_histogram_win32 ${CMAKE_CURRENT_LIST_DIR}/tick_histogram_win32.cpp)
 target_link_libraries(tick_histogram_win32 PRIVATE prallwerk_platform_win32)
 prallwerk_warnings(tick_histogram_win32)

@@ -12,7 +12,7 @@
 
 #include "app/logic/app_state.h"
 #include "app/logic/arcball.h"
-#include "fake_platform.h"
+#include "tests/app/fake_platform.h"
 #include "prallwerk/world/world.h"
 
 using namespace prallwerk;

@@ -2,7 +2,7 @@
 // dropped on the window, R, F7 and F8 with a file scene current, bad files
 // keeping the scene there was, and the HUD's texts for file scenes.
 #include "app/logic/scene_files.h"
-#include "tests/app/control_frames.h"
+#include "tests/app/logic/control_frames.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@
 #include "app/logic/main_loop.h"
 #include "app/logic/program_arguments.h"
 #include "app/logic/stepping.h"
-#include "fake_platform.h"
+#include "tests/app/fake_platform.h"
 #include "prallwerk/scenes/scenes.h"
 #include "prallwerk/world/world.h"
 

@@ -1,7 +1,7 @@
 #include "app/logic/controls.h"
 #include "app/logic/program_answers.h"
 #include "prallwerk/scenes/scene_file.h"
-#include "tests/app/control_frames.h"
+#include "tests/app/logic/control_frames.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 #include "app/logic/stepping.h"
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
-#include "fake_platform.h"
+#include "tests/app/fake_platform.h"
 #include "prallwerk/scenes/materials.h"
 #include "prallwerk/scenes/scenes.h"
 

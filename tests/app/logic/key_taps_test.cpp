@@ -13,7 +13,7 @@
 #include "app/logic/controls.h"
 #include "app/logic/main_loop.h"
 #include "prallwerk/world/world.h"
-#include "fake_platform.h"
+#include "tests/app/fake_platform.h"
 #include "prallwerk/scenes/scenes.h"
 
 using namespace prallwerk;

@@ -24,6 +24,8 @@
 #include "app/text/outline_font.h"
 #include "app/platform/sdl/platform_sdl.h"
 #include "app/logic/scene_files.h"
+#include "app/text/glyph_fill.h"
+#include "tests/app/fake_platform.h"
 #include "prallwerk/scenes/body_def.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scenes.h"
@@ -743,6 +745,44 @@ TEST(SdlDrops, BecomeOneMessageWithTheFilesOfTheProgramsWindow) {
             EXPECT_EQ(messages, std::vector<std::vector<std::string>>{row.files});
         }
     }
+}
+
+// A face with one letter: A, a square 0.75 em wide.
+class OneLetterPlatform : public FakePlatform {
+public:
+    std::unique_ptr<GlyphSource> openGlyphSource() override {
+        FakePlatform::openGlyphSource();  // counted
+        class OneLetter final : public GlyphSource {
+        public:
+            GlyphOutline loadGlyph(char32_t character, double) const override {
+                if (character != U'A') return {};
+                GlyphOutline glyph;
+                glyph.contours = {{{0.0, 0.0}, {0.5, 0.0}, {0.5, 0.5}, {0.0, 0.5}}};
+                glyph.fill = fillContours(glyph.contours);
+                glyph.advance = 0.75f;
+                return glyph;
+            }
+        };
+        return std::make_unique<OneLetter>();
+    }
+};
+
+// Each window's letters are its platform's, asked for once per window.
+TEST_F(Rendering, InitGraphicsTakesTheLettersFromTheWindowsPlatform) {
+    OneLetterPlatform letters;
+    Platform* const own = ProgramWindow::application.platform;
+    ProgramWindow::application.platform = &letters;
+    initGraphics(window, keyDown);
+    ProgramWindow::application.platform = own;
+    const float advanceA = glyphMetrics['A'].advance;
+    const float advanceB = glyphMetrics['B'].advance;
+    initGraphics(window, keyDown);  // the program's own letters again
+
+    EXPECT_EQ(letters.glyphSourcesOpened, 1);
+    EXPECT_EQ(advanceA, 0.75f);
+    EXPECT_EQ(advanceB, 0.0f);
+    EXPECT_GT(glyphMetrics['B'].advance, 0.0f);
+    EXPECT_NE(glyphMetrics['A'].advance, 0.75f);
 }
 
 TEST_F(Rendering, WithoutAFaceTheHudHasPanelsButNoLetters) {
