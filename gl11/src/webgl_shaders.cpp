@@ -111,7 +111,6 @@ std::array<float, 9> normalMatrixOf(const Mat4& m) {
             (c * h - b * i) * s, (a * i - c * g) * s, (b * g - a * h) * s,
             (b * f - c * e) * s, (c * d - a * f) * s, (a * e - b * d) * s};
 }
-}
 
 void ShaderProgram::build(bool lit, GLuint sceneBinding) {
     const char* prefix = lit ? "#version 300 es\n#define LIGHTING\n" : "#version 300 es\n";
