@@ -17,8 +17,13 @@ int runDemo(Platform& platform, const std::vector<std::string>& arguments = {},
             const FrameHooks& frames = demoFrames);
 
 // The program's start-up, shared by its entry points and the tools that
-// drive the real program: opens this build's platform (openPlatform) and
-// returns what run returns on it, the exit code. A platform that cannot be
-// opened is said on standard error as "<name>: no display available
-// (<reason>)", and the exit code is 1.
+// drive the real program: opens this build's platform (openPlatform) and runs
+// the demo on it with the arguments after the program's name; returns the
+// exit code. A platform that cannot be opened is said on standard error as
+// "prallwerk: no display available (<reason>)", and the exit code is 1.
+int startProgram(const std::vector<std::string>& arguments);
+
+// The same start-up for a tool that drives the program, named name in the
+// line on standard error: returns what run returns on the platform (run
+// calls runDemo, on the platform or on one that wraps it).
 int startProgram(const char* name, const std::function<int(Platform& platform)>& run);

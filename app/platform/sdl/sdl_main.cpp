@@ -7,5 +7,5 @@
 // any system set up in this century.
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return startProgram("prallwerk", [&](Platform& platform) { return runDemo(platform, arguments); });
+    return startProgram(arguments);
 }

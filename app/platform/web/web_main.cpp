@@ -8,7 +8,7 @@ EM_JS(void, pageEnded, (int code), { Module.page.ended(code); });
 
 // The page's program.
 int main() {
-    const int code = startProgram("prallwerk", [](Platform& platform) { return runDemo(platform); });
+    const int code = startProgram({});
     pageEnded(code);
     return code;
 }

@@ -32,6 +32,5 @@ std::vector<std::string> commandLineArguments() {
 // A GUI-subsystem program: no console. WinMain's result is the exit code.
 // The instance is the program's own module, which the platform finds itself.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    const std::vector<std::string> arguments = commandLineArguments();
-    return startProgram("prallwerk", [&](Platform& platform) { return runDemo(platform, arguments); });
+    return startProgram(commandLineArguments());
 }
