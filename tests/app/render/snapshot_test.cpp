@@ -129,6 +129,8 @@ TEST_F(Snapshot, DrawsTheSceneAndTheWholeHudAtTheChosenSize) {
     for (int j = 0; j < 7; ++j) EXPECT_GT(c.rows[j], 150) << "row " << j;
     EXPECT_GT(c.grid, 10000);
     EXPECT_GT(c.scene, 1000);
+    // The window is as wide as asked: the top panel reaches both edges.
+    for (const int x : {0, picture.width - 1}) EXPECT_TRUE(isGrey(picture.at(x, 2), 64)) << "column " << x;
 }
 
 TEST_F(Snapshot, SameMomentSamePictureAndWireframeChangesOnlyTheBodies) {
