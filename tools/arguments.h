@@ -4,9 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "prallwerk/scenes/scene_file.h"
 
 // Command-line values of the tools. Each accepts the whole text or nothing.
 
@@ -44,6 +47,43 @@ ToolOption integerOption(const char* name, bool required, long long low, long lo
                 into = static_cast<Integer>(v);
                 return true;
             }};
+}
+
+// The two ways a tool is told which bodies to start from: --scene N and
+// --scene-file FILE. What the command line gave of them.
+struct SceneChoice {
+    bool sceneGiven = false;  // --scene was given (its value is in the tool's options)
+    std::string file;         // --scene-file's value; empty when not given
+};
+
+// --scene N with N within [low, high], stored in scene.
+inline ToolOption sceneOption(long long low, long long high, int& scene, SceneChoice& choice) {
+    ToolOption option = integerOption("--scene", false, low, high, scene);
+    option.take = [&choice, take = option.take](const char* value) { return choice.sceneGiven = take(value); };
+    return option;
+}
+
+inline ToolOption sceneFileOption(SceneChoice& choice) {
+    return {"--scene-file", true, false, "--scene-file needs a file name", [&choice](const char* value) {
+                if (value == nullptr || *value == '\0') return false;
+                choice.file = value;
+                return true;
+            }};
+}
+
+// The scene of the file that --scene-file named, read and checked, into
+// scene; nothing when none was named. false with the reason (file, place and
+// rule) in error when the file cannot be read or is refused.
+inline bool readChosenSceneFile(const SceneChoice& choice, std::optional<prallwerk::SceneDescription>& scene,
+                                std::string& error) {
+    if (choice.file.empty()) return true;
+    prallwerk::SceneRead read = prallwerk::readSceneFile(choice.file);
+    if (read.error) {
+        error = read.error->message();
+        return false;
+    }
+    scene = std::move(read.scene);
+    return true;
 }
 
 // Reads argv[1..] against the options, in any order. Returns true when every

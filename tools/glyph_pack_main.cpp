@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/platform/sdl/freetype_glyphs.h"
 #include "app/platform/web/glyph_pack.h"
 #include "app/text/outline_font.h"
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
         std::fputs(usage, argc == 2 ? stdout : stderr);
         return argc == 2 ? 0 : 2;
     }
-    const auto source = openDefaultGlyphSource();
+    const auto source = openFreetypeDefaultFace();
     std::vector<GlyphOutline> glyphs;
     for (int code = 0; code < fontGlyphCount; ++code) glyphs.push_back(fontGlyph(*source, code));
     if (glyphs['A'].contours.empty()) {

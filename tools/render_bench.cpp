@@ -22,10 +22,6 @@
 // example, wine build-windows/tools/prallwerk-render-bench.exe), where the
 // idle run reports no CPU use.
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -35,17 +31,9 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
-#include "app/virtual_keys.h"
-#include "app/render/renderer.h"
-#ifdef _WIN32
-#include "app/platform/win32/platform_win32.h"
-#else
-#include "app/platform/sdl/heap_tuning.h"
-#include "app/platform/sdl/platform_sdl.h"
-#endif
+#include "app/program/demo.h"
+#include "app/seam/virtual_keys.h"
+#include "tools/host/host.h"
 #include "tools/scripted_platform.h"
 
 namespace {
@@ -63,7 +51,7 @@ double initMilliseconds = 0.0;
 
 bool timedInitGraphics(AppWindow& window, int* keys) {
     const Clock::time_point start = Clock::now();
-    const bool ok = initGraphics(window, keys);
+    const bool ok = demoFrames.initGraphics(window, keys);
     initMilliseconds = millisecondsBetween(start, Clock::now());
     return ok;
 }
@@ -130,7 +118,9 @@ int measureFrameTimes(ScriptedPlatform& platform, long frames) {
             ++step;
         }
     };
-    return runProgram(platform, {timedInitGraphics, updateFrame, drawFrame, shutdownGraphics});
+    FrameHooks timed = demoFrames;
+    timed.initGraphics = timedInitGraphics;
+    return runDemo(platform, {}, timed);
 }
 
 int runGenerations(ScriptedPlatform& platform, long generations) {
@@ -147,21 +137,9 @@ int runGenerations(ScriptedPlatform& platform, long generations) {
             platform.tap(vkEscape);
         }
     };
-    const int status = runProgram(platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics});
+    const int status = runDemo(platform);
     std::printf("%ld window generations, %ld frames, exit status %d\n", generation, total, status);
     return status;
-}
-
-// CPU time of the process so far; negative where it is not measured.
-double cpuSeconds() {
-#ifdef _WIN32
-    return -1.0;
-#else
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-#endif
 }
 
 int measureIdle(ScriptedPlatform& platform, long seconds) {
@@ -174,7 +152,7 @@ int measureIdle(ScriptedPlatform& platform, long seconds) {
         ++phase;
         frames = 0;
         start = Clock::now();
-        cpuStart = cpuSeconds();
+        cpuStart = processCpuSeconds();
     };
     platform.afterFrame = [&](long) {
         if (phase < 0) {
@@ -186,7 +164,7 @@ int measureIdle(ScriptedPlatform& platform, long seconds) {
         if (phase >= 2 || wall < static_cast<double>(seconds)) return;
         std::printf("%-8s %6ld frames in %.2f s = %7.1f fps", phases[phase], frames, wall,
                     static_cast<double>(frames) / wall);
-        if (cpuStart >= 0.0) std::printf(", CPU %5.1f %% of one core", 100.0 * (cpuSeconds() - cpuStart) / wall);
+        if (cpuStart >= 0.0) std::printf(", CPU %5.1f %% of one core", 100.0 * (processCpuSeconds() - cpuStart) / wall);
         std::printf("\n");
         if (phase == 0) {
             platform.tap(vkSpace);
@@ -196,7 +174,7 @@ int measureIdle(ScriptedPlatform& platform, long seconds) {
             phase = 2;
         }
     };
-    return runProgram(platform, {initGraphics, updateFrame, drawFrame, shutdownGraphics});
+    return runDemo(platform);
 }
 
 bool parseCount(const char* text, long& value) {
@@ -224,20 +202,12 @@ int main(int argc, char** argv) {
         }
         ++i;
     }
-#ifdef _WIN32
-    const std::unique_ptr<Platform> real = openWin32Platform(nullptr);
-#else
-    std::string error;
-    const std::unique_ptr<Platform> real = openSdlPlatform(error);
-    if (!real) {
-        std::fprintf(stderr, "prallwerk-render-bench: no display available (%s)\n", error.c_str());
-        return 1;
-    }
-    keepFreedHeapForReuse();
-#endif
-    glView = openGlView;
-    ScriptedPlatform platform(*real);
-    if (generations > 0) return runGenerations(platform, generations);
-    if (idleSeconds > 0) return measureIdle(platform, idleSeconds);
-    return measureFrameTimes(platform, frames);
+    // The program's own start-up on the build's platform (SDL on Linux, Win32
+    // on Windows), with the user replaced.
+    return startProgram("prallwerk-render-bench", [&](Platform& real) {
+        ScriptedPlatform platform(real);
+        if (generations > 0) return runGenerations(platform, generations);
+        if (idleSeconds > 0) return measureIdle(platform, idleSeconds);
+        return measureFrameTimes(platform, frames);
+    });
 }

@@ -3,13 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "prallwerk/scenes/scene_file.h"
 #include "prallwerk/scenes/scenes.h"
+#include "tools/host/host.h"
 #include "tools/arguments.h"
 
 using namespace prallwerk;
@@ -29,9 +25,7 @@ const char* const usage =
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    writeStandardOutputAsBytes();
     int scene = -1, drop = 0;
     bool help = false;
     std::string error;

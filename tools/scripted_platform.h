@@ -2,8 +2,9 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
 
 // The real platform with the user replaced, for tools that drive the
 // program's own loop: the start question is answered No, warnings go to
@@ -51,6 +52,12 @@ public:
     void waitEvent() override { real_.waitEvent(); }
     void postQuit() override { real_.postQuit(); }
     uint32_t tickCount() override { return real_.tickCount(); }
+    void setViewport(int w, int h) override { real_.setViewport(w, h); }
+    void setPerspective(float fovy, float aspect, float zNear, float zFar) override {
+        real_.setPerspective(fovy, aspect, zNear, zFar);
+    }
+    void setPolygonLines(bool lines) override { real_.setPolygonLines(lines); }
+    std::unique_ptr<GlyphSource> openGlyphSource() override { return real_.openGlyphSource(); }
 
 private:
     Platform& real_;

@@ -1,10 +1,9 @@
 // prallwerk-snapshot: draws, without a display, the frame that the program
 // shows at a simulated time of a scene, HUD included, and writes it as a PNG.
-// The frame comes from the program's own per-frame update and drawing, run in
-// an off-screen OSMesa context.
+// The frame comes from the program's own window, per-frame update and
+// drawing, on a platform without a display (an off-screen OSMesa context).
 #define GL_GLEXT_PROTOTYPES 1  // glPointParameterfv
 #include <GL/gl.h>
-#include <GL/osmesa.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,15 +13,16 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/main_loop.h"
+#include "app/logic/app_state.h"
+#include "app/logic/controls.h"
+#include "app/logic/main_loop.h"
+#include "app/logic/scene_files.h"
 #include "app/render/renderer.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scene_file.h"
 #include "prallwerk/scenes/scenes.h"
 #include "tools/arguments.h"
+#include "tools/offscreen_platform.h"
 #include "tools/png_writer.h"
 
 using namespace prallwerk;
@@ -57,11 +57,11 @@ constexpr uint32_t frameMilliseconds = 16;
 constexpr double longestTime = 600.0;  // s; every scene has long come to rest by then
 constexpr long smallestSide = 2;       // pixels: the projection needs a width and height of 2 or more
 constexpr long largestSide = 4096;     // pixels
-constexpr GLint depthBits = 16;        // as the program's window asks for
 
 struct SnapshotOptions {
     int scene = 0;        // -1 keeps the starting bodies, 0..3 loads that scene
-    std::optional<SceneDescription> sceneFile;  // set: these bodies instead of a scene
+    std::optional<SceneDescription> sceneFile;  // set: the scene file's, checked, instead of a scene
+    std::string sceneFilePath;                  // the scene file named; empty when none
     double time = 0.0;    // simulated seconds
     std::string out;
     int width = 1024;     // pixels
@@ -91,10 +91,7 @@ bool parseSeconds(const char* text, double& value) {
 // Fills options from the command line. false with a one-line reason in error,
 // or with help set when usage was asked for.
 bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help, std::string& error) {
-    bool haveScene = false;
-    ToolOption scene = integerOption("--scene", false, -1, sceneCount - 1, options.scene);
-    scene.take = [&haveScene, take = scene.take](const char* value) { return haveScene = take(value); };
-    std::string sceneFile;
+    SceneChoice choice;
     const bool parsed = parseToolArguments(
         argc, argv,
         {
@@ -103,13 +100,8 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
                  options.wireframe = true;
                  return true;
              }},
-            scene,
-            {"--scene-file", true, false, "--scene-file needs a file name",
-             [&](const char* value) {
-                 if (value == nullptr || *value == '\0') return false;
-                 sceneFile = value;
-                 return true;
-             }},
+            sceneOption(-1, sceneCount - 1, options.scene, choice),
+            sceneFileOption(choice),
             {"--time", true, true, "--time needs a number of seconds from 0 to 600",
              [&](const char* value) { return parseSeconds(value, options.time); }},
             {"--out", true, true, "--out needs a file name",
@@ -125,19 +117,12 @@ bool parseArguments(int argc, char** argv, SnapshotOptions& options, bool& help,
         },
         help, error);
     if (!parsed) return false;
-    if (haveScene == !sceneFile.empty()) {
+    if (choice.sceneGiven == !choice.file.empty()) {
         error = "one of --scene and --scene-file is required (see --help)";
         return false;
     }
-    if (!sceneFile.empty()) {
-        SceneRead read = readSceneFile(sceneFile);
-        if (read.error) {
-            error = read.error->message();
-            return false;
-        }
-        options.sceneFile = std::move(read.scene);
-    }
-    return true;
+    options.sceneFilePath = choice.file;
+    return readChosenSceneFile(choice, options.sceneFile, error);
 }
 
 // Frames of 16 ms that seconds take, rounded up. The tolerance keeps a time
@@ -148,14 +133,10 @@ int framesUntil(double seconds) {
     return static_cast<int>(std::ceil(frames - 1e-9));
 }
 
-// The frame at the chosen moment, as RGB rows from the bottom up. Needs a
-// current context of options.width x options.height pixels.
-std::vector<unsigned char> drawSnapshot(const SnapshotOptions& options) {
-    glView = openGlView;
-    resizeView(options.width, options.height);
-    AppWindow window;
-    window.width = options.width;
-    window.height = options.height;
+// The frame at the chosen moment, as RGB rows from the bottom up, in window,
+// the program's window of options.width x options.height pixels with its
+// context current.
+std::vector<unsigned char> drawSnapshot(AppWindow& window, const SnapshotOptions& options) {
     wireframe = options.wireframe ? 1 : 0;
     initGraphics(window, keyDown);
     if (options.pointScale != 1.0) {
@@ -166,15 +147,11 @@ std::vector<unsigned char> drawSnapshot(const SnapshotOptions& options) {
         glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
     }
 
-    if (options.sceneFile) {
-        // The program's world gives way to one of the file's bodies, which the
-        // graphics' shut-down releases as it would have the program's.
-        BuiltWorld built = buildWorld(*options.sceneFile);
-        if (built.world) {
-            world->destroy();
-            delete world;
-            world = built.world.release();
-        }
+    if (!options.sceneFilePath.empty()) {
+        // The program's own file scene, as for a file named on its command
+        // line: the file's bodies under its gravity, its title on the HUD's
+        // scene line. The file was read and checked with the arguments.
+        openSceneFile(options.sceneFilePath);
     } else if (options.scene >= 0) {
         sceneIndex = options.scene;
         loadScene(*world, sceneIndex);
@@ -211,16 +188,23 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, depthBits, 0, 0, nullptr);
-    std::vector<unsigned char> surface(static_cast<std::size_t>(options.width) * options.height * 4);
-    if (context == nullptr ||
-        !OSMesaMakeCurrent(context, surface.data(), GL_UNSIGNED_BYTE, options.width, options.height)) {
+    // The program's window, made as the program makes it (windowed), on a
+    // platform that draws into memory.
+    OffscreenPlatform platform;
+    Application application;
+    application.platform = &platform;
+    AppWindow window;
+    window.application = &application;
+    window.keys = keyDown;
+    window.width = options.width;
+    window.height = options.height;
+    window.fullscreen = 0;
+    if (!createWindow(window)) {
         std::fprintf(stderr, "prallwerk-snapshot: cannot create an off-screen OpenGL context\n");
-        if (context != nullptr) OSMesaDestroyContext(context);
         return 1;
     }
-    const std::vector<unsigned char> rgb = drawSnapshot(options);
-    OSMesaDestroyContext(context);
+    const std::vector<unsigned char> rgb = drawSnapshot(window, options);
+    destroyWindow(window);
 
     if (!writePng(options.out, options.width, options.height, rgb.data(), error)) {
         std::fprintf(stderr, "prallwerk-snapshot: %s\n", error.c_str());

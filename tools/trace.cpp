@@ -151,10 +151,7 @@ bool writeTrace(const TraceOptions& options, std::FILE* out) {
 bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options, bool& help,
                          std::string& error) {
     // A scene, a drop world or a scene file, one of the three.
-    bool haveScene = false;
-    ToolOption scene = integerOption("--scene", false, -1, sceneCount - 1, options.scene);
-    scene.take = [&haveScene, take = scene.take](const char* value) { return haveScene = take(value); };
-    std::string sceneFile;
+    SceneChoice choice;
     const bool parsed = parseToolArguments(
         argc, argv,
         {
@@ -163,14 +160,9 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
                  options.events = true;
                  return true;
              }},
-            scene,
+            sceneOption(-1, sceneCount - 1, options.scene, choice),
             integerOption("--drop", false, 1, 10000, options.drop),
-            {"--scene-file", true, false, "--scene-file needs a file name",
-             [&](const char* value) {
-                 if (value == nullptr || *value == '\0') return false;
-                 sceneFile = value;
-                 return true;
-             }},
+            sceneFileOption(choice),
             integerOption("--frames", true, 0, 100000000L, options.frames),
             integerOption("--frame-ms", true, 0, 4294967295LL, options.frameMs),
             {"--time-scale", true, false, "--time-scale needs a positive number",
@@ -187,17 +179,9 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
         },
         help, error);
     if (!parsed) return false;
-    if (int(haveScene) + int(options.drop > 0) + int(!sceneFile.empty()) != 1) {
+    if (int(choice.sceneGiven) + int(options.drop > 0) + int(!choice.file.empty()) != 1) {
         error = "one of --scene, --drop and --scene-file is required (see --help)";
         return false;
     }
-    if (!sceneFile.empty()) {
-        SceneRead read = readSceneFile(sceneFile);
-        if (read.error) {
-            error = read.error->message();
-            return false;
-        }
-        options.sceneFile = std::move(read.scene);
-    }
-    return true;
+    return readChosenSceneFile(choice, options.sceneFile, error);
 }

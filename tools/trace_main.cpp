@@ -3,11 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
+#include "tools/host/host.h"
 #include "tools/trace.h"
 
 namespace {
@@ -44,10 +40,8 @@ const char* const usage =
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
     // The same bytes on every platform: no carriage return before each line end.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    writeStandardOutputAsBytes();
     TraceOptions options;
     bool help = false;
     std::string error;

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/scene_files.h"
-#include "app/stepping.h"
+#include "app/logic/app_state.h"
+#include "app/logic/controls.h"
+#include "app/logic/scene_files.h"
+#include "app/logic/stepping.h"
 #include "app/text/outline_font.h"
-#include "app/render/renderer.h"
+#include "app/render/body_colours.h"
 #include "prallwerk/world/world.h"
 #include "prallwerk/scenes/scenes.h"
 

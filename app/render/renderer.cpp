@@ -3,9 +3,10 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "app/app_state.h"
-#include "app/arcball.h"
-#include "app/controls.h"
+#include "app/logic/app_state.h"
+#include "app/logic/arcball.h"
+#include "app/logic/controls.h"
+#include "app/logic/main_loop.h"
 #include "app/render/hud.h"
 #include "app/text/outline_font.h"
 #include "prallwerk/world/world.h"
@@ -129,7 +130,7 @@ bool initGraphics(AppWindow& window, int* keys) {
     // window would show solid bodies.
     glPolygonMode(GL_FRONT_AND_BACK, wireframe ? GL_LINE : GL_FILL);
 
-    buildFont();
+    buildFontFrom(*window.application->platform->openGlyphSource());
     buildSceneTable();
     if (sphereQuadric == nullptr) {
         sphereQuadric = gluNewQuadric();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/box_faces.h"
+#include "app/logic/box_faces.h"
+#include "app/render/body_colours.h"
 
 struct AppWindow;
 namespace prallwerk {
@@ -12,26 +13,13 @@ struct BoxShape;
 // window's thread with its GL context current; the caller links the OpenGL
 // it draws with (the window's libGL or an off-screen one).
 
-constexpr int bodyColourCount = 7;
-
-// RGBA per body index: the colour of body j's velocity line, its HUD row and
-// its lit material. Yellow, red, green, blue, magenta, cyan, orange. Bodies
-// beyond the seventh (a scene file's) take the colours again in turn: body j
-// has row j mod 7.
-inline constexpr float bodyColours[bodyColourCount][4] = {
-    {1.0f, 1.0f, 0.0f, 1.0f}, {1.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 1.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 1.0f, 1.0f},
-    {1.0f, 0.0f, 1.0f, 1.0f}, {0.0f, 1.0f, 1.0f, 1.0f}, {1.0f, 0.5f, 0.0f, 1.0f},
-};
-
 // After each window creation, with the modelview matrix current: hands the
 // window and key array to the controls, ends any drag, sets the fixed GL
-// state and the one light, builds the font and fills the scene table. The
+// state and the one light, builds the font from the glyphs of the window's
+// platform and fills the scene table. The
 // polygon mode follows the wireframe flag, which outlives the window. Always
 // true.
 bool initGraphics(AppWindow& window, int* keys);
-
-// The colour row of body j (j >= 0).
-inline int bodyColourRow(int j) { return j % bodyColourCount; }
 
 // Draws one frame: clears, then the grid, every body with its velocity line,
 // and the HUD. Ends with lighting off, colour tracking on, blending

@@ -3,20 +3,20 @@
 #include <GL/glu.h>
 
 #include <deque>
-
-// Windows' GLU headers name the callbacks' calling convention and type
-// differently from Mesa's.
-#if defined(_WIN32) && !defined(GLAPIENTRY)
-#define GLAPIENTRY APIENTRY
-#endif
+#include <tuple>
 
 namespace {
 
-#if defined(_WIN32)
-using TessCallback = void(CALLBACK*)();
-#else
-using TessCallback = _GLUfuncptr;
-#endif
+// The callback type as this system's GLU declares it (Mesa's _GLUfuncptr,
+// Windows' CALLBACK pointer): taken from gluTessCallback's own signature, so
+// that every header is met in its own terms.
+template <typename Function>
+struct LastParameter;
+template <typename Result, typename... Parameters>
+struct LastParameter<Result (*)(Parameters...)> {
+    using type = std::tuple_element_t<sizeof...(Parameters) - 1, std::tuple<Parameters...>>;
+};
+using TessCallback = LastParameter<decltype(&gluTessCallback)>::type;
 
 // A point the tessellator may name, with its number in the fill. An extra
 // point is numbered among the extra points (with extraBit set) until every
@@ -39,13 +39,13 @@ struct Tessellation {
 
 Tessellation& tessellationOf(void* data) { return *static_cast<Tessellation*>(data); }
 
-void GLAPIENTRY onBegin(GLenum, void* data) { tessellationOf(data).pending.clear(); }
+void APIENTRY onBegin(GLenum, void* data) { tessellationOf(data).pending.clear(); }
 
 // Having this callback at all makes the tessellator send separate triangles
 // only, never fans or strips.
-void GLAPIENTRY onEdgeFlag(GLboolean, void*) {}
+void APIENTRY onEdgeFlag(GLboolean, void*) {}
 
-void GLAPIENTRY onVertex(void* vertex, void* data) {
+void APIENTRY onVertex(void* vertex, void* data) {
     Tessellation& t = tessellationOf(data);
     t.pending.push_back(static_cast<const TessPoint*>(vertex)->number);
     if (t.pending.size() == 3) {
@@ -54,11 +54,11 @@ void GLAPIENTRY onVertex(void* vertex, void* data) {
     }
 }
 
-void GLAPIENTRY onEnd(void*) {}
+void APIENTRY onEnd(void*) {}
 
 // Crossing contours (overlapping strokes in some fonts) need new points at
 // their intersections.
-void GLAPIENTRY onCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* data) {
+void APIENTRY onCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* data) {
     Tessellation& t = tessellationOf(data);
     const auto number = static_cast<std::uint32_t>(t.fill.extraPoints.size()) | extraBit;
     t.points.push_back({{coords[0], coords[1], 0.0}, number});
@@ -66,7 +66,7 @@ void GLAPIENTRY onCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, 
     *out = &t.points.back();
 }
 
-void GLAPIENTRY onError(GLenum, void* data) { tessellationOf(data).failed = true; }
+void APIENTRY onError(GLenum, void* data) { tessellationOf(data).failed = true; }
 
 template <typename F>
 TessCallback callback(F* function) {

@@ -72,11 +72,8 @@ public:
     virtual GlyphOutline loadGlyph(char32_t character, double tolerance) const = 0;
 };
 
-// The platform's default face for the HUD. Never null: when no face can be
-// found or read, the source gives every character no contours and zero
-// advance. Defined by the platform's glyph library (app/platform/<platform>/),
-// not here: the text itself depends on no platform.
-std::unique_ptr<GlyphSource> openDefaultGlyphSource();
+// The HUD's face is the platform's (Platform::openGlyphSource): the text
+// itself depends on no platform.
 
 // Drops repeated points, including a closing copy of the first point, and
 // contours too thin to enclose anything: both would only give the

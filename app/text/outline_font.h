@@ -39,13 +39,11 @@ extern unsigned int fontListBase;
 // built. The list of a code translates by exactly this value.
 extern std::array<GlyphMetrics, fontGlyphCount> glyphMetrics;
 
-// Builds the lists and metrics from the platform's default face for codes 0
-// to 254; the list of code 255 stays empty. Deletes any font built before.
-// When no face can be found or read, the lists are created empty and every
-// advance is zero, so that texts draw nothing.
-void buildFont();
-
-// The same from the glyphs of source.
+// Builds the lists and metrics from the glyphs of source (the platform's
+// default face: Platform::openGlyphSource) for codes 0 to 254; the list of
+// code 255 stays empty. Deletes any font built before. When the source has
+// no face, the lists are created empty and every advance is zero, so that
+// texts draw nothing.
 void buildFontFrom(const GlyphSource& source);
 
 // The glyph that the list of a character code draws: source's glyph of the

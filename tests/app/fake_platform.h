@@ -2,10 +2,25 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
+
+// What the window logic and the controls did to the view.
+struct ViewRecord {
+    int viewportWidth = -1, viewportHeight = -1;
+    int perspectives = 0;
+    float fovy = 0, aspect = 0, zNear = 0, zFar = 0;
+    std::vector<bool> polygonLines;  // every change of the polygon mode: true for outlines
+};
+
+// A face without glyphs.
+class NoGlyphs final : public GlyphSource {
+public:
+    GlyphOutline loadGlyph(char32_t, double) const override { return {}; }
+};
 
 // A scripted stand-in for the windowing system: answers and failures are set
 // beforehand, messages are queued by the test (also from callbacks at each
@@ -24,6 +39,8 @@ public:
     bool makeCurrentSucceeds = true;
 
     std::vector<std::string> log;
+    ViewRecord view;
+    int glyphSourcesOpened = 0;
     std::vector<WindowSpec> openedWindows;
     std::deque<PlatformEvent> queue;
     uint32_t ticks = 0;
@@ -117,6 +134,23 @@ public:
         push(PlatformEvent::Kind::quit);
     }
     uint32_t tickCount() override { return ticks; }
+
+    void setViewport(int width, int height) override {
+        view.viewportWidth = width;
+        view.viewportHeight = height;
+    }
+    void setPerspective(float fovy, float aspect, float zNear, float zFar) override {
+        ++view.perspectives;
+        view.fovy = fovy;
+        view.aspect = aspect;
+        view.zNear = zNear;
+        view.zFar = zFar;
+    }
+    void setPolygonLines(bool lines) override { view.polygonLines.push_back(lines); }
+    std::unique_ptr<GlyphSource> openGlyphSource() override {
+        ++glyphSourcesOpened;
+        return std::make_unique<NoGlyphs>();
+    }
 
 private:
     BoxResult box() const {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/gl11/gl11_context.h"
-#include "app/gl11/glu_shapes.h"
+#include "gl11/context.h"
+#include "gl11/glu_shapes.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "app/text/glyph_mesh.h"
 #include "app/text/outline_font.h"
+#include "glyphs_under_test.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ void print(const MeshPoint& p) {
 }  // namespace
 
 int main() {
-    const auto source = openDefaultGlyphSource();
+    const auto source = openGlyphsUnderTest();
     std::size_t total = 0;
     for (int code = 0; code < fontGlyphCount; ++code) {
         const GlyphOutline glyph = fontGlyph(*source, code);

@@ -5,9 +5,9 @@
 
 #include <set>
 
-#include "app/controls.h"
+#include "app/logic/controls.h"
 #include "app/platform/web/web_keys.h"
-#include "app/virtual_keys.h"
+#include "app/seam/virtual_keys.h"
 
 namespace {
 

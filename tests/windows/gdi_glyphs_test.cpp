@@ -42,7 +42,7 @@ double frontArea(const GlyphMesh& mesh) {
 
 class GdiGlyphs : public testing::Test {
 protected:
-    std::unique_ptr<GlyphSource> source = openDefaultGlyphSource();
+    std::unique_ptr<GlyphSource> source = openGdiDefaultFace();
     GlyphOutline glyph(char32_t c) const { return source->loadGlyph(c, glyphFlatness); }
 };
 

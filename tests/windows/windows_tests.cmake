@@ -16,7 +16,7 @@ endif()
 
 # GDI's glyph outlines through the same flattening and meshing as FreeType's.
 add_executable(gdi_glyphs_tests ${CMAKE_CURRENT_LIST_DIR}/gdi_glyphs_test.cpp)
-target_link_libraries(gdi_glyphs_tests PRIVATE prallwerk_font GTest::gtest GTest::gtest_main)
+target_link_libraries(gdi_glyphs_tests PRIVATE prallwerk_glyphs_gdi GTest::gtest GTest::gtest_main)
 prallwerk_warnings(gdi_glyphs_tests)
 add_test(NAME gdi_glyphs_tests COMMAND gdi_glyphs_tests)
 
@@ -30,7 +30,7 @@ prallwerk_warnings(win32_platform_tests)
 add_test(NAME win32_platform_tests COMMAND win32_platform_tests)
 
 # How finely the program's clock tells frames apart (not a test: it prints a
-# histogram; see README).
+# histogram; see docs/windows.md).
 add_executable(tick_histogram_win32 ${CMAKE_CURRENT_LIST_DIR}/tick_histogram_win32.cpp)
 target_link_libraries(tick_histogram_win32 PRIVATE prallwerk_platform_win32)
 prallwerk_warnings(tick_histogram_win32)

@@ -31,12 +31,6 @@ std::unique_ptr<World> makeWorld(int scene) {
     return w;
 }
 
-std::string number(double v) {
-    std::string text;
-    appendSignificant17(text, v);
-    return text;
-}
-
 // Keeps, for each impact, the bodies as the response finds them: the body a
 // ground search took and its time, the pair resolvePair is given with its
 // contact vectors, and what the pair response left them.
@@ -93,9 +87,9 @@ TEST(ImpactListener, HearsTheTracedImpactsAndTheCountedOnes) {
         int counted[3] = {0, 0, 0};  // ground, landing, pair in the step
         told->impactListener = [&](const ImpactRecord& r) {
             ++counted[static_cast<int>(r.kind)];
-            heard.push_back(std::to_string(frame) + "," + std::to_string(subStep) + "," + number(r.time) +
+            heard.push_back(std::to_string(frame) + "," + std::to_string(subStep) + "," + traceNumber(r.time) +
                             (r.kind == ImpactKind::pair ? ",pair," : ",ground,") + std::to_string(r.a.index) +
-                            "," + std::to_string(r.b.index) + "," + number(r.span));
+                            "," + std::to_string(r.b.index) + "," + traceNumber(r.span));
         };
         const long frames = 10000 / ms;
         long landings = 0;
@@ -123,9 +117,7 @@ TEST(ImpactListener, HearsTheTracedImpactsAndTheCountedOnes) {
         options.frames = frames;
         options.frameMs = ms;
         options.events = true;
-        std::istringstream trace(traceText(options));
-        std::vector<std::string> traced;
-        for (std::string line; std::getline(trace, line);) traced.push_back(line);
+        const std::vector<std::string> traced = traceLines(options);
         ASSERT_EQ(heard.size() + 1, traced.size());
         EXPECT_GT(heard.size(), 80u);
         for (size_t n = 0; n < heard.size(); ++n) ASSERT_EQ(heard[n], traced[n + 1]) << "impact " << n;

@@ -16,17 +16,6 @@
 
 using namespace prallwerk;
 
-namespace {
-
-// A number as the trace writes it, through the tools' formatter.
-std::string number(double v) {
-    std::string text;
-    appendSignificant17(text, v);
-    return text;
-}
-
-}  // namespace
-
 // Ten simulated seconds of the default bodies (-1) and of every scene, at
 // frames of one step and of three, and of forty dropped bodies (100), which
 // pile up enough impacts in a step for the landing rule. One world walks to
@@ -56,9 +45,9 @@ TEST(ImpactWalker, MeetsTheTracedImpactsAndEndsEveryFrameAsAWholeFrame) {
             walker.beginFrame(frameSteps(ms, 1.0f));
             while (walker.toNextImpact()) {
                 const WalkedImpact& i = walker.lastImpact();
-                met.push_back(std::to_string(frame) + "," + std::to_string(i.subStep) + "," + number(i.time) +
+                met.push_back(std::to_string(frame) + "," + std::to_string(i.subStep) + "," + traceNumber(i.time) +
                               (i.b < 0 ? ",ground," : ",pair,") + std::to_string(i.a) + "," +
-                              std::to_string(i.b) + "," + number(i.span));
+                              std::to_string(i.b) + "," + traceNumber(i.span));
             }
             advanceFrame(*whole, frameSteps(ms, 1.0f));
             landings += whole->lastStep.landings;
@@ -76,9 +65,7 @@ TEST(ImpactWalker, MeetsTheTracedImpactsAndEndsEveryFrameAsAWholeFrame) {
         options.frames = frames;
         options.frameMs = ms;
         options.events = true;
-        std::istringstream trace(traceText(options));
-        std::vector<std::string> traced;
-        for (std::string line; std::getline(trace, line);) traced.push_back(line);
+        const std::vector<std::string> traced = traceLines(options);
         ASSERT_EQ(met.size() + 1, traced.size());
         EXPECT_GT(met.size(), 80u);
         for (size_t n = 0; n < met.size(); ++n) ASSERT_EQ(met[n], traced[n + 1]) << "impact " << n;

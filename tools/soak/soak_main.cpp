@@ -82,6 +82,9 @@ public:
             if (Clock::now() > until) return fail("no frame within 20 s of the start");
             pause(50);
         }
+        // Focus and sizes go to the program's own window: a soak that could
+        // not name it would send them nowhere and pass.
+        if (shared_.window.load() == 0) return fail("the program's X window is not known after its first frames");
         boundKeys_ = {XK_space, XK_r,    XK_R,      XK_F3,      XK_F5,          XK_F6,       XK_F7,
                       XK_F8,    XK_a,    XK_Prior,  XK_Next,    XK_Left,        XK_Right,    XK_Up,
                       XK_Down,  XK_KP_Subtract, XK_KP_Add, XK_KP_Divide, XK_KP_Multiply};

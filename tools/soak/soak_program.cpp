@@ -1,8 +1,8 @@
 #include "tools/soak/soak_program.h"
 
 #include <GL/gl.h>
-#include <SDL.h>
-#include <SDL_syswm.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
 
 #include <execinfo.h>
 #include <signal.h>
@@ -15,13 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/gl_view.h"
-#include "app/platform/sdl/heap_tuning.h"
-#include "app/main_loop.h"
-#include "app/platform/sdl/platform_sdl.h"
-#include "app/render/renderer.h"
+#include "app/logic/app_state.h"
+#include "app/logic/control_state.h"
+#include "app/program/demo.h"
 #include "prallwerk/world/world.h"
 #include "tools/scripted_platform.h"
 
@@ -48,13 +44,19 @@ bool worldIsFinite() {
 }
 
 // The X window that the current GL context draws to; 0 while there is none.
-uint64_t currentXWindow() {
-    SDL_Window* window = SDL_GL_GetCurrentWindow();
-    if (window == nullptr) return 0;
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
-    return static_cast<uint64_t>(info.info.x11.window);
+// The program's windows on X draw through GLX, whose drawable is the window.
+uint64_t currentXWindow() { return static_cast<uint64_t>(glXGetCurrentDrawable()); }
+
+// The client size of the window the current GL context draws to, as X has
+// it; false while there is none.
+bool currentWindowSize(int& width, int& height) {
+    Display* display = glXGetCurrentDisplay();
+    const GLXDrawable window = glXGetCurrentDrawable();
+    XWindowAttributes attributes{};
+    if (display == nullptr || window == 0 || XGetWindowAttributes(display, window, &attributes) == 0) return false;
+    width = attributes.width;
+    height = attributes.height;
+    return true;
 }
 
 // The real platform, plus the size messages that only a window manager
@@ -87,7 +89,7 @@ private:
         PlatformEvent event;
         event.kind = PlatformEvent::Kind::sizeChanged;
         event.sizeKind = command == SoakShared::minimise ? SizeKind::minimised : SizeKind::restored;
-        if (SDL_Window* window = SDL_GL_GetCurrentWindow()) SDL_GetWindowSize(window, &event.x, &event.y);
+        currentWindowSize(event.x, event.y);
         if (command == SoakShared::zeroHeight) event.y = 0;
         return event;
     }
@@ -95,17 +97,17 @@ private:
 
 bool soakedInitGraphics(AppWindow& window, int* keys) {
     ++shared->generations;
-    return initGraphics(window, keys);
+    return demoFrames.initGraphics(window, keys);
 }
 
 void soakedUpdateFrame(uint32_t elapsedMilliseconds) {
     frameStart = Clock::now();
-    updateFrame(elapsedMilliseconds);
+    demoFrames.updateFrame(elapsedMilliseconds);
     if (!worldIsFinite()) ++shared->nonFiniteFrames;
 }
 
 void soakedDrawFrame() {
-    drawFrame();
+    demoFrames.drawFrame();
     for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
         if (shared->glErrors.fetch_add(1) == 0) shared->firstGlError = static_cast<int>(error);
     }
@@ -130,14 +132,9 @@ int runSoakedProgram(SoakShared& figures) {
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer reports crashes better itself
     for (int crash : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(crash, onCrash);
 #endif
-    std::string error;
-    const std::unique_ptr<Platform> sdl = openSdlPlatform(error);
-    if (!sdl) {
-        std::fprintf(stderr, "prallwerk-soak: no display available (%s)\n", error.c_str());
-        return 1;
-    }
-    keepFreedHeapForReuse();
-    glView = openGlView;
-    SoakPlatform platform(*sdl);
-    return runProgram(platform, {soakedInitGraphics, soakedUpdateFrame, soakedDrawFrame, shutdownGraphics});
+    // The program's own start-up, on the desktop's platform.
+    return startProgram("prallwerk-soak", [](Platform& real) {
+        SoakPlatform platform(real);
+        return runDemo(platform, {}, {soakedInitGraphics, soakedUpdateFrame, soakedDrawFrame, demoFrames.shutdownGraphics});
+    });
 }

@@ -147,7 +147,7 @@ GlyphOutline OutlineFace::loadGlyph(char32_t character, double tolerance) const 
     return glyph;
 }
 
-std::unique_ptr<GlyphSource> openDefaultGlyphSource() {
+std::unique_ptr<GlyphSource> openFreetypeDefaultFace() {
     auto face = std::make_unique<OutlineFace>();
     face->open(findDefaultSansFace());
     return face;

@@ -41,3 +41,7 @@ private:
     struct Handles;
     std::unique_ptr<Handles> handles;
 };
+
+// The HUD's face (findDefaultSansFace), open. Never null: without a face
+// every glyph is empty.
+std::unique_ptr<GlyphSource> openFreetypeDefaultFace();

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/platform/opengl/opengl_platform.h"
+#include "app/platform/sdl/freetype_glyphs.h"
 #include "app/platform/sdl/heap_tuning.h"
 #include "app/platform/sdl/sdl_environment.h"
 #include "app/platform/sdl/sdl_keys.h"
@@ -41,7 +43,7 @@ Uint32 displayFormatOf(int bitsPerPixel) {
 SDL_Window* sdlWindow(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
 PlatformWindow* platformWindow(SDL_Window* window) { return reinterpret_cast<PlatformWindow*>(window); }
 
-class SdlPlatform final : public Platform {
+class SdlPlatform final : public OpenGlPlatform {
 public:
     // Loading OpenGL opens the display's driver, which takes most of a
     // window's start-up time on a software renderer; done here, it happens
@@ -55,6 +57,8 @@ public:
     }
     SdlPlatform(const SdlPlatform&) = delete;
     SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+    std::unique_ptr<GlyphSource> openGlyphSource() override { return openFreetypeDefaultFace(); }
 
     ~SdlPlatform() override {
         if (pendingFullscreen_ != nullptr) SDL_DestroyWindow(pendingFullscreen_);
@@ -398,4 +402,10 @@ std::unique_ptr<Platform> openSdlPlatform(std::string& error) {
         return nullptr;
     }
     return std::make_unique<SdlPlatform>();
+}
+
+std::unique_ptr<Platform> openPlatform(std::string& error) {
+    std::unique_ptr<Platform> platform = openSdlPlatform(error);
+    if (platform) keepFreedHeapForReuse();
+    return platform;
 }

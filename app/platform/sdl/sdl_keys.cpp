@@ -1,7 +1,7 @@
 #include "app/platform/sdl/sdl_keys.h"
 
-#include "app/platform.h"
-#include "app/virtual_keys.h"
+#include "app/seam/platform.h"
+#include "app/seam/virtual_keys.h"
 
 namespace {
 

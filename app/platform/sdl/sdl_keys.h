@@ -1,7 +1,7 @@
 #pragma once
 
 // SDL's keys and mouse buttons in the program's own vocabulary
-// (app/virtual_keys.h, app/platform.h).
+// (app/seam/virtual_keys.h, app/seam/platform.h).
 
 #include <SDL.h>
 

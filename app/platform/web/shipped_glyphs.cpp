@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/platform/web/glyph_pack.h"
+#include "app/platform/web/shipped_glyphs.h"
 #include "app/text/glyph_outline.h"
 
 extern const unsigned char prallwerkGlyphPack[];
@@ -38,4 +39,4 @@ private:
 
 }  // namespace
 
-std::unique_ptr<GlyphSource> openDefaultGlyphSource() { return std::make_unique<ShippedGlyphs>(); }
+std::unique_ptr<GlyphSource> openShippedGlyphs() { return std::make_unique<ShippedGlyphs>(); }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/virtual_keys.h"
+#include "app/seam/virtual_keys.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include <emscripten.h>
 
-#include "app/demo.h"
-#include "app/platform/web/web_platform.h"
+#include "app/program/demo.h"
 
 // Tells the page that the program has ended: it says so and offers to start
 // again.
@@ -9,8 +8,7 @@ EM_JS(void, pageEnded, (int code), { Module.page.ended(code); });
 
 // The page's program.
 int main() {
-    const auto platform = openWebPlatform();
-    const int code = runDemo(*platform);
+    const int code = startProgram({});
     pageEnded(code);
     return code;
 }

@@ -9,16 +9,14 @@
 #include <deque>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/scene_files.h"
-#include "app/gl11/gl11_context.h"
-#include "app/gl11/webgl_backend.h"
-#include "app/virtual_keys.h"
+#include "app/platform/opengl/opengl_platform.h"
+#include "app/platform/web/shipped_glyphs.h"
 #include "app/platform/web/web_keys.h"
-#include "prallwerk/math/number_text.h"
+#include "app/seam/program_questions.h"
+#include "app/seam/virtual_keys.h"
+#include "gl11/context.h"
+#include "gl11/webgl_backend.h"
 #include "prallwerk/scenes/scene_file.h"
-#include "prallwerk/world/world.h"
 
 // What the page does for the platform: each function calls page.js.
 // Those that wait give the browser control until their promise settles.
@@ -53,6 +51,10 @@ char keyCodeName[32] = {};  // KeyboardEvent.code of the key being handed over
 // A frame captured for the frame-time benchmark (tests/web/page_bench.js).
 gl11::Context::CapturedFrame capturedFrame;
 bool captureRequested = false;
+
+// The program the page runs, which answers what the page asks it; null
+// before it starts and after it ends.
+const ProgramQuestions* program = nullptr;
 
 // The open window: events arrive only for it.
 bool windowOpen = false;
@@ -96,8 +98,12 @@ struct WebContext {
 
 PlatformWindow* const theWindow = reinterpret_cast<PlatformWindow*>(1);
 
-class WebPlatform final : public Platform {
+class WebPlatform final : public OpenGlPlatform {
 public:
+    void setProgram(const ProgramQuestions* running) override { program = running; }
+
+    std::unique_ptr<GlyphSource> openGlyphSource() override { return openShippedGlyphs(); }
+
     BoxResult askQuestion(const char* title, const char* text) override { return boxResult(pageAsk(title, text)); }
 
     BoxResult showWarning(const char* title, const char* text) override {
@@ -236,6 +242,9 @@ private:
 
 std::unique_ptr<Platform> openWebPlatform() { return std::make_unique<WebPlatform>(); }
 
+// The page is there before the program.
+std::unique_ptr<Platform> openPlatform(std::string&) { return openWebPlatform(); }
+
 // The page's handlers hand their events over through these.
 extern "C" {
 
@@ -250,7 +259,7 @@ EMSCRIPTEN_KEEPALIVE int prallwerkPageKey(int down, int modified) {
     const int code = virtualKeyOfCode(keyCodeName);
     if (code == 0 || !windowOpen) return 0;
     queueKey(code, down != 0);
-    return isControlKey(code) && !modified ? 1 : 0;
+    return program != nullptr && program->readsKey(code) && !modified ? 1 : 0;
 }
 
 // A key that one of the page's controls stands for went down or up, by its
@@ -263,7 +272,9 @@ EMSCRIPTEN_KEEPALIVE void prallwerkPageVirtualKey(int code, int down) {
 // What the page's controls show: bit 0 running, bit 1 wireframe, the time
 // scale from bit 8 up.
 EMSCRIPTEN_KEEPALIVE int prallwerkPageState() {
-    return (simulationRunning != 0 ? 1 : 0) | (wireframe != 0 ? 2 : 0) | (static_cast<int>(timeScale) << 8);
+    if (program == nullptr) return 0;
+    const ControlStatus status = program->controlStatus();
+    return (status.running ? 1 : 0) | (status.wireframe ? 2 : 0) | (static_cast<int>(status.timeScale) << 8);
 }
 
 // The mouse, in the window's client pixels: kind 0 a move (buttons: bit 0
@@ -337,27 +348,14 @@ EMSCRIPTEN_KEEPALIVE int prallwerkPageOpenScene(const char* name, const char* te
 // prepared scene (the one the program starts with before any is chosen).
 // The caller frees the text.
 EMSCRIPTEN_KEEPALIVE char* prallwerkPageCurrentScene() {
-    const prallwerk::SceneDescription scene = fileScene ? fileScene->scene : prallwerk::describePreparedScene(sceneIndex);
-    return strdup(prallwerk::writeScene(scene).c_str());
+    return strdup(program != nullptr ? program->currentSceneText().c_str() : "");
 }
 
 // The bodies as they are now, one line each as prallwerk-trace prints them:
 // body, kind, position, velocity, spin and angles, the doubles in 17
 // significant digits. The caller frees the text.
 EMSCRIPTEN_KEEPALIVE char* prallwerkPageBodies() {
-    std::string text;
-    for (int j = 0; j < world->bodyCount; ++j) {
-        const prallwerk::RigidBody& b = *world->bodies[j];
-        text += std::to_string(j) + "," + std::to_string(b.kind);
-        for (const prallwerk::Vec3& v : {b.position, b.velocity, b.spin, b.angles}) {
-            for (const double c : {v.x, v.y, v.z}) {
-                text += ',';
-                prallwerk::appendSignificant17(text, c);
-            }
-        }
-        text += '\n';
-    }
-    return strdup(text.c_str());
+    return strdup(program != nullptr ? program->bodiesText().c_str() : "");
 }
 
 // What happened to the page: 0 the canvas lost the keyboard (every held key

@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "app/platform.h"
+#include "app/seam/open_platform.h"
 
 // The platform operations in a web page: the window is the page's canvas,
 // its OpenGL context a WebGL 2 context under the OpenGL 1.1 subset
-// (app/gl11/), the message boxes are dialogs over the canvas and full screen
+// (gl11/), the message boxes are dialogs over the canvas and full screen
 // is the browser's. The page's script (page.js) queues the keys, the mouse
 // and what happens to the page; the loop takes them in peekEvent.
 //

@@ -202,4 +202,4 @@ OutlineFace chooseOutlineFace(HDC deviceContext, const char* preferred) {
     return {};
 }
 
-std::unique_ptr<GlyphSource> openDefaultGlyphSource() { return std::make_unique<GdiGlyphSource>(); }
+std::unique_ptr<GlyphSource> openGdiDefaultFace() { return std::make_unique<GdiGlyphSource>(); }

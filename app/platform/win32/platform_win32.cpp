@@ -14,6 +14,8 @@
 #include <exception>
 #include <string>
 
+#include "app/platform/opengl/opengl_platform.h"
+#include "app/platform/win32/gdi_glyphs.h"
 #include "app/platform/win32/win32_messages.h"
 #include "app/platform/win32/win32_ticks.h"
 
@@ -116,11 +118,13 @@ void restoreDisplayIfTheProgramDies() {
     previousTerminate = std::set_terminate(restoreDisplayOnTerminate);
 }
 
-class Win32Platform final : public Platform {
+class Win32Platform final : public OpenGlPlatform {
 public:
     explicit Win32Platform(HINSTANCE instance) : instance_(instance) { loadOpenGlDriver(); }
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
+
+    std::unique_ptr<GlyphSource> openGlyphSource() override { return openGdiDefaultFace(); }
 
     // The boxes take their texts in UTF-16: a file's name may hold any
     // character, which the system's code page of MessageBoxA may lack.
@@ -352,3 +356,6 @@ std::unique_ptr<Platform> openWin32Platform(void* instance) {
     const HINSTANCE module = instance != nullptr ? static_cast<HINSTANCE>(instance) : GetModuleHandleA(nullptr);
     return std::make_unique<Win32Platform>(module);
 }
+
+// The program's own module; Win32 refuses nothing before the first window.
+std::unique_ptr<Platform> openPlatform(std::string&) { return openWin32Platform(nullptr); }

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/platform.h"
+#include "app/seam/open_platform.h"
 
 // The platform operations on Win32 with a WGL context, for the program
 // instance whose module handle is instance (a HINSTANCE; null for the

@@ -6,12 +6,10 @@
 
 #include <shellapi.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/demo.h"
-#include "app/platform/win32/platform_win32.h"
+#include "app/program/demo.h"
 #include "app/platform/win32/win32_messages.h"
 
 namespace {
@@ -32,8 +30,7 @@ std::vector<std::string> commandLineArguments() {
 }  // namespace
 
 // A GUI-subsystem program: no console. WinMain's result is the exit code.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    const std::vector<std::string> arguments = commandLineArguments();
-    const std::unique_ptr<Platform> platform = openWin32Platform(instance);
-    return runDemo(*platform, arguments);
+// The instance is the program's own module, which the platform finds itself.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return startProgram(commandLineArguments());
 }

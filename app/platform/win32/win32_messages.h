@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "app/seam/platform.h"
 
 // What the window procedure makes of one window message.
 struct Win32Translation {

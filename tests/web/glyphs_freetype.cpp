@@ -1,0 +1,4 @@
+#include "app/platform/sdl/freetype_glyphs.h"
+#include "glyphs_under_test.h"
+
+std::unique_ptr<GlyphSource> openGlyphsUnderTest() { return openFreetypeDefaultFace(); }
