@@ -112,8 +112,11 @@ std::string brokenProperty(const World& world, double startEnergy) {
         }
         for (int j = 0; j < world.bodyCount; ++j) {
             const RigidBody& b = *world.bodies[j];
-            // Only a centre within the other body's reach can lie inside it.
-            if (j == i || (a.position - b.position).length() > boundingRadius(b)) continue;
+            // Only a centre within the other body's reach can lie inside it
+            // (squared: this runs for every pair after every step).
+            const Vec3 apart = a.position - b.position;
+            const double reach = boundingRadius(b);
+            if (j == i || dot(apart, apart) > reach * reach) continue;
             if (pointInsideBody(a.position, b, 0.001)) {
                 return "the centre of body " + std::to_string(i) + " is inside body " + std::to_string(j);
             }
