@@ -628,6 +628,42 @@ async function sceneFiles(page, saved, file, traceFrame) {
   console.log(`scene files: bad ones picked and dropped refused, two dropped refused, a dropped and a picked one open, Save wrote ${name}`);
 }
 
+// A scene of more bodies than the table shows: the rest stay out of it, and
+// Apply gives the program the scene as it was, bit for bit (a -0 spin of a
+// body past the table's rows included), with the body added after the
+// table's rows.
+async function manyBodies(page, saved) {
+  const scene = JSON.parse(saved);
+  scene.name = 'Many bodies';
+  scene.bodies = Array.from({length: 250}, (_, i) => ({kind: 'sphere', radius: 0.25, mass: 1,
+    position: [(i % 25) - 12, Math.floor(i / 25) - 5, 1 + i / 1024], spin: [i === 230 ? 'minus zero' : 0.5, 0, 0]}));
+  const text = JSON.stringify(scene).replace('"minus zero"', '-0.0');
+  check(await page.evaluate((t) => Module.page.openScene('many.json', t), text), 'the scene of 250 bodies is refused');
+  const opened = await page.evaluate(() => Module.page.currentScene());
+  check(opened.includes('"spin": [-0.0, 0, 0]'), 'the program lost the -0 of body 231');
+  const shown = await page.$$eval('#bodies tbody tr', (r) => r.length);
+  const more = await page.$eval('#bodies-more', (e) => (e.hidden ? '' : e.textContent));
+  check(shown === 200 && more === 'Bodies 201 to 250 are not in the table: they stay as the scene has them.',
+        `250 bodies give ${shown} rows and "${more}"`);
+  await page.click('#scene-apply');
+  await until('the scene of 250 bodies is applied', async () =>
+    (await page.$eval('#experiment-message', (e) => e.textContent)).startsWith('Applied'));
+  const applied = await page.evaluate(() => Module.page.currentScene());
+  check(applied === opened, `Apply changed the scene of 250 bodies:\n${applied}`);
+  await page.click('#body-add');
+  check(await page.$eval('#bodies-more', (e) => e.textContent) ===
+        'Bodies 202 to 251 are not in the table: they stay as the scene has them.', 'Add a body does not move the rest on');
+  await page.click('#scene-apply');
+  await until('the scene of 251 bodies is applied', async () =>
+    (await page.evaluate(() => Module.page.currentScene())).split('"kind"').length === 252);
+  const added = await page.evaluate(() => Module.page.currentScene());
+  const lines = (t) => t.split('\n').filter((l) => l.includes('"kind"'));
+  check(lines(added)[200].includes('"position": [0, 0, 5]') &&
+        lines(added).slice(201).join('\n') === lines(opened).slice(200).join('\n'),
+        'the added body is not the 201st, before the bodies past the table as they were');
+  console.log('many bodies: 200 of 250 in the table, Apply keeps the rest bit for bit, an added body comes after the table\'s rows');
+}
+
 // The experiment panel: a shipped scene chosen, a body edited (a bad value
 // marked with the program's message, and refused), added and removed, the
 // scene applied and shared; the link opened in a new page gives the same
@@ -706,6 +742,7 @@ async function experiment(browser, url, trace) {
   check((await bodies()) === before && differingPixels(await restingPicture(page, 'experiment-bad-link'), applied) === 0,
         'a bad link changed the scene');
   await sceneFiles(page, saved, file, traceFrame);
+  await manyBodies(page, saved);
   await page.close();
 
   // The link in a new page: the same scene, paused at 0.00, bit for bit.

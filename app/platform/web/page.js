@@ -344,11 +344,29 @@ Module.page = (function () {
   let sceneFile = 'experiment.json';  // the name the table's scene goes by
   let watch = '';                     // the scene's line on what to watch, kept as it came
   let checkTimer = 0;
+  // A table of thousands of rows takes the browser seconds to lay out: the
+  // bodies past the first rows stay out of it, as the scene had them, and
+  // follow the table's rows in the scene.
+  const tableRows = 200;
+  let untabled = [];  // the JSON texts of the bodies past the table's rows
 
   function bodyRows() { return [...byId('bodies').tBodies[0].rows]; }
 
   function renumber() {
-    bodyRows().forEach((row, i) => { row.cells[0].textContent = String(i + 1); });
+    const rows = bodyRows();
+    rows.forEach((row, i) => { row.cells[0].textContent = String(i + 1); });
+    const more = byId('bodies-more');
+    more.hidden = untabled.length === 0;
+    more.textContent = `Bodies ${rows.length + 1} to ${rows.length + untabled.length} are not in the table: ` +
+                       'they stay as the scene has them.';
+  }
+
+  // A body of a scene as JSON, every number as the scene held it (-0
+  // included, which JSON.stringify would write as 0).
+  function bodyText(body) {
+    const value = (v) => (typeof v === 'number' ? numberText(v)
+                          : Array.isArray(v) ? `[${v.map(value).join(', ')}]` : JSON.stringify(v));
+    return `{${Object.entries(body).map(([k, v]) => `${JSON.stringify(k)}: ${value(v)}`).join(', ')}}`;
   }
 
   function input(field, value, wide = true) {
@@ -419,7 +437,7 @@ Module.page = (function () {
     const gravity = byId('scene-gravity').value.trim();
     return `{"format": "prallwerk-scene", "version": 1, "name": ${JSON.stringify(byId('scene-name').value)}, ` +
            `"watch": ${JSON.stringify(watch)}${gravity ? `, "gravity": ${jsonVector(gravity)}` : ''}, "bodies": [\n` +
-           bodyRows().map(bodyJson).join(',\n') + '\n]}\n';
+           bodyRows().map(bodyJson).concat(untabled).join(',\n') + '\n]}\n';
   }
 
   function fillTable(text) {
@@ -428,7 +446,8 @@ Module.page = (function () {
     byId('scene-gravity').value = vectorText(scene.gravity);
     watch = scene.watch || '';
     byId('bodies').tBodies[0].textContent = '';
-    for (const body of scene.bodies) addRow(body);
+    for (const body of scene.bodies.slice(0, tableRows)) addRow(body);
+    untabled = scene.bodies.slice(tableRows).map(bodyText);
     renumber();
   }
 
