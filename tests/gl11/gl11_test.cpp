@@ -214,8 +214,11 @@ TEST_F(Gl11, LightsAndColourMaterialKeepOpenGLsMeaning) {
 // The letters' case: lists of triangles with their own normals that end by
 // moving the origin, called in a row over a base with the caller's colour.
 TEST_F(Gl11, ListsKeepTheirVerticesOnceAndReplayThemWithTheCallersState) {
+    // Two empty lists first, so that the list base is not 0 and a call that
+    // left it out would name other lists.
+    ASSERT_EQ(glGenLists(2), 1u);
     const GLuint base = glGenLists(3);
-    ASSERT_NE(base, 0u);
+    ASSERT_EQ(base, 3u);
     for (GLuint i = 0; i < 3; ++i) {
         glNewList(base + i, GL_COMPILE);
         glBegin(GL_TRIANGLES);
@@ -265,6 +268,31 @@ TEST_F(Gl11, ListsKeepTheirVerticesOnceAndReplayThemWithTheCallersState) {
     glDeleteLists(base, 3);
     EXPECT_EQ(backend.releases, 3);
     EXPECT_EQ(glGenLists(1), base) << "deleted names are free again";
+}
+
+TEST_F(Gl11, CompilingAListLeavesTheCurrentNormalAndColourAsTheyWere) {
+    glColor3f(0.0f, 1.0f, 0.0f);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    glNormal3f(1.0f, 0.0f, 0.0f);
+    glBegin(GL_POINTS);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glEnd();
+    glEndList();
+    glBegin(GL_POINTS);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glEnd();
+    glFlush();
+
+    ASSERT_EQ(backend.draws.size(), 1u) << "compiling draws nothing";
+    ASSERT_EQ(backend.draws[0].vertices.size(), 1u);
+    const Vertex& v = backend.draws[0].vertices[0];
+    EXPECT_EQ(v.colour[0], 0.0f) << "the colour of before glNewList";
+    EXPECT_EQ(v.colour[1], 1.0f);
+    EXPECT_EQ(v.normal[0], 0.0f) << "the normal of before glNewList";
+    EXPECT_EQ(v.normal[1], 1.0f);
 }
 
 TEST_F(Gl11, ListVerticesBeforeTheListsFirstNormalTakeTheCallersNormal) {

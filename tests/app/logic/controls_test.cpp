@@ -405,7 +405,16 @@ TEST_F(Controls, AnswersToThePlatformFollowTheControlsAndTheWorld) {
 
     tap(vkF8);
     EXPECT_EQ(answers.currentSceneText(), prallwerk::writeScene(prallwerk::describePreparedScene(1)));
+    // Every field of a body, each with its own value, as the trace tool
+    // prints them.
+    RigidBody& first = *world->bodies[0];
+    first.position = {1.5, -2.25, 3.0};
+    first.velocity = {0.1, -0.0, 4e-20};
+    first.spin = {5.0, 6.0, -7.0};
+    first.angles = {0.5, -0.125, 1e+22};
     const std::string bodies = answers.bodiesText();
     EXPECT_EQ(std::count(bodies.begin(), bodies.end(), '\n'), world->bodyCount);
-    EXPECT_EQ(bodies.rfind("0,", 0), 0u);
+    EXPECT_EQ(bodies.substr(0, bodies.find('\n')),
+              "0," + std::to_string(first.kind) +
+                  ",1.5,-2.25,3,0.10000000000000001,-0,3.9999999999999998e-20,5,6,-7,0.5,-0.125,1e+22");
 }

@@ -20,6 +20,7 @@
 #include "app/logic/arcball.h"
 #include "app/logic/controls.h"
 #include "app/logic/main_loop.h"
+#include "app/logic/program_answers.h"
 #include "app/logic/program_arguments.h"
 #include "app/logic/stepping.h"
 #include "tests/app/fake_platform.h"
@@ -268,6 +269,7 @@ TEST_F(SceneFiles, ADroppedFileIsTheCurrentSceneAndRReloadsItAsRead) {
     ASSERT_TRUE(fileScene);
     EXPECT_EQ(fileScene->title, "neun.json");  // the scene has no name
     expectBodiesOf(scene);
+    EXPECT_EQ(ProgramAnswers().currentSceneText(), writeScene(scene)) << "what the page saves and shares";
     EXPECT_EQ(simulationRunning, 0);
     EXPECT_EQ(sceneFresh, 1);
 
@@ -280,6 +282,7 @@ TEST_F(SceneFiles, ADroppedFileIsTheCurrentSceneAndRReloadsItAsRead) {
     writeFile("neun.json", writeScene(rowScene(3, "", defaultGravity)));  // the file changes on disk
     tap(vkR);
     expectBodiesOf(scene);
+    EXPECT_EQ(ProgramAnswers().currentSceneText(), writeScene(scene)) << "the file as it was read";
     EXPECT_EQ(simulationRunning, 0);
     EXPECT_EQ(sceneFresh, 1);
     EXPECT_EQ(simulatedTime, 0.0f);

@@ -211,6 +211,38 @@ protected:
     AppWindow& window = ProgramWindow::window;
 };
 
+// The platform's view call sets the perspective it is given, and leaves the
+// modelview matrix current and fresh for the frame.
+TEST_F(Rendering, ThePlatformsPerspectiveIsTheOneAskedFor) {
+    GLfloat windowsProjection[16] = {};
+    glGetFloatv(GL_PROJECTION_MATRIX, windowsProjection);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(1.0f, 2.0f, 3.0f);
+    const float nearPlane = 0.5f, farPlane = 200.0f;
+    ProgramWindow::platform->setPerspective(45.0f, 2.0f, nearPlane, farPlane);
+
+    GLfloat p[16] = {};
+    glGetFloatv(GL_PROJECTION_MATRIX, p);
+    const double cotangent = 1.0 / std::tan(45.0 / 2.0 * 3.14159265358979323846 / 180.0);
+    EXPECT_NEAR(p[0], cotangent / 2.0, 1e-5) << "the aspect divides the width's scale";
+    EXPECT_NEAR(p[5], cotangent, 1e-5);
+    EXPECT_NEAR(p[10], (farPlane + nearPlane) / (nearPlane - farPlane), 1e-5);
+    EXPECT_NEAR(p[14], 2.0 * farPlane * nearPlane / (nearPlane - farPlane), 1e-5);
+    EXPECT_EQ(p[11], -1.0f);
+
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    GLfloat m[16] = {};
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
+
+    // The tests after this one draw through the window's own perspective.
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(windowsProjection);
+    glMatrixMode(GL_MODELVIEW);
+}
+
 TEST_F(Rendering, InitGraphicsSetsTheStateTheLightTheFontAndTheScenes) {
     leftButtonDown = 1;
     isDragging = 1;
