@@ -5,7 +5,7 @@
 // total energy never rises more than 1 % above the start's.
 //
 // PRALLWERK_RANDOM_SCENES sets how many (100 unless told: the test command
-// runs 10^4 in the plain build, in four shards of 2500 that CTest runs side
+// runs 10^4 in the plain build, in eight shards of 1250 that CTest runs side
 // by side), PRALLWERK_RANDOM_SCENES_FIRST the first seed, so that one
 // failing scene can be run alone.
 #include <gtest/gtest.h>
