@@ -37,15 +37,34 @@ struct HalfDiagonals {
     }
 };
 
-// How far from its centre the contact test can see a body touching another:
-// the half diagonal of its box (a point of the other body must lie within
-// it), and for a sphere in the first place of a pair its radius (its surface
-// point stands that far out towards the other body).
-double contactReach(const RigidBody& body, HalfDiagonals& halves) {
+// Angles are kept within [-2 pi, 2 pi] by whole turns of 2 pi rounded to
+// single precision, which differ from a true turn by under 2e-7 rad (rad).
+constexpr double wrapSlack = 1e-6;
+
+// How far from its centre, along each axis, the contact tests can see a
+// body touching another at any time up to t: a sphere's radius; a box's
+// corners as they stand, turned at most as far as its spin turns them (each
+// of its three turns moves a corner by its half diagonal times its angle),
+// and never beyond its half diagonal. Other kinds are tested as boxes of
+// their edges, turned any way: their half diagonal.
+void contactReach(const RigidBody& body, double t, HalfDiagonals& halves, double reach[3]) {
     const double half = halves.of(body.box);
-    if (body.kind != kindSphere) return half;
-    const double radius = std::fabs(static_cast<double>(body.radius));
-    return radius > half ? radius : half;
+    if (body.kind == kindSphere) {
+        const double radius = std::fabs(static_cast<double>(body.radius));
+        reach[0] = reach[1] = reach[2] = radius > half ? radius : half;
+        return;
+    }
+    reach[0] = reach[1] = reach[2] = half;
+    if (body.kind != kindBox) return;
+    const Vec3& s = body.spin;
+    const double turned = half * (t * (std::fabs(s.x) + std::fabs(s.y) + std::fabs(s.z)) + wrapSlack);
+    double corner[3] = {0.0, 0.0, 0.0};
+    for (const Vec3& c : body.box.corners) {
+        corner[0] = std::max(corner[0], std::fabs(c.x));
+        corner[1] = std::max(corner[1], std::fabs(c.y));
+        corner[2] = std::max(corner[2], std::fabs(c.z));
+    }
+    for (int k = 0; k < 3; ++k) reach[k] = std::min(half, corner[k] + turned);
 }
 
 }  // namespace
@@ -78,19 +97,20 @@ void PairBroadPhase::prepare(const RigidBody* const* bodies, int count, float li
         // Only exact zeros count as rest here; a pair with a body that is
         // merely slow is left to the search's own rest check.
         resting_[i] = isZero(body.velocity) && isZero(body.spin) ? 1 : 0;
-        const double reach = contactReach(body, halves);
+        double reach[3];
+        contactReach(body, t, halves, reach);
         const double inverseMass = 1.0 / static_cast<double>(body.mass);
         const double p[3] = {body.position.x, body.position.y, body.position.z};
         const double v[3] = {body.velocity.x, body.velocity.y, body.velocity.z};
         const double f[3] = {body.force.x, body.force.y, body.force.z};
-        double sum = reach;  // turns infinite or NaN with any bound
+        double sum = reach[0] + reach[1] + reach[2];  // turns infinite or NaN with any bound
         for (int k = 0; k < 3; ++k) {
             // The centre after s in [0, t] is p + s v + s^2 a: the second
             // term lies between 0 and t v, the third between 0 and t^2 a.
             const double moved = t * v[k];
             const double fallen = t * t * (f[k] * inverseMass);
             const double grow =
-                reach + roundingPad * (std::fabs(p[k]) + std::fabs(moved) + std::fabs(fallen) + reach + 1.0);
+                reach[k] + roundingPad * (std::fabs(p[k]) + std::fabs(moved) + std::fabs(fallen) + reach[k] + 1.0);
             r.lo[k] = p[k] + std::min(moved, 0.0) + std::min(fallen, 0.0) - grow;
             r.hi[k] = p[k] + std::max(moved, 0.0) + std::max(fallen, 0.0) + grow;
             sum += r.lo[k] + r.hi[k];

@@ -12,10 +12,12 @@ namespace prallwerk {
 //
 // The pair search looks for contact at times in (0, limit] (later pairs are
 // searched within the shorter limit of the best impact so far). Each body gets a box in world axes that encloses
-// its predicted centre at every such time, grown by the distance at which the
-// contact test can still see contact (the half diagonal of its box, for a
-// sphere at least its radius) and padded far beyond the rounding of the
-// prediction. Bodies whose boxes are apart cannot touch; pairs of bodies that
+// its predicted centre at every such time, grown along each axis by the
+// distance at which the contact test can still see contact (a sphere's
+// radius; a box's corners as they stand, turned as far as its spin turns
+// them within the limit, at most its half diagonal) and padded far beyond
+// the rounding of the prediction. The searches pose a box by its angles:
+// its corners must stand as its angles turn it, as every move leaves them. Bodies whose boxes are apart cannot touch; pairs of bodies that
 // both hold exactly zero velocity and spin are never searched at all. The
 // boxes are compared in a BoundsGrid.
 //

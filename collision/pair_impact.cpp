@@ -310,8 +310,13 @@ PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, Posed
     float before = 0.0f;       // the last time looked at (or passed over), 0 at first
     double apartUntil = -1.0;  // no time before this can touch
     for (int k = 1; k <= sampleCount; ++k) {
-        const float from = sampleTime(k - 1, limit);
         const float to = k < sampleCount ? sampleTime(k, limit) : limit;
+        if (static_cast<double>(to) < apartUntil) {
+            // The whole interval is passed over; its last time is its end.
+            before = to;
+            continue;
+        }
+        const float from = sampleTime(k - 1, limit);
         for (int j = 1; j <= looks; ++j) {
             const float at = j == looks ? to
                                         : static_cast<float>(static_cast<double>(from) +
@@ -340,6 +345,8 @@ PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, Posed
             // NaN (a state not finite) passes nothing over.
             const double apartFor = std::max(centresFor, shapesFor);
             if (apartFor > 0.0) apartUntil = static_cast<double>(at) + apartFor;
+            // Apart up to the limit and beyond: nothing left to find.
+            if (apartUntil > t) return impact;
         }
     }
     return impact;

@@ -42,6 +42,7 @@ void IslandRun::begin(World& world, float span, bool again) {
     eventCapReached = false;
     pending = false;
     finished = false;
+    replayed = false;
     island.hitA = nullptr;
     island.hitB = nullptr;
     island.normalA = {};
@@ -174,6 +175,37 @@ void IslandRun::finish(World& world) {
     }
     // Bodies found overlapping are pushed apart (World::separateOverlaps).
     world.separateOverlaps(island);
+    // An island that changed nothing may replay in the next part.
+    bool still = events == 0 && island.statistics.separations == 0;
+    for (int k = 0; still && k < island.count; ++k) {
+        still = sameBitsButFloor(*island.bodies[k], world.startStates_[island.indices[k]]);
+    }
+    for (int k = 0; k < island.count; ++k) {
+        const int i = island.indices[k];
+        world.stillIsland_[i] = still ? island.indices[0] : -1;
+        world.stillSize_[i] = island.count;
+        world.restFloors_[i] = island.bodies[k]->floorHeight;
+    }
+}
+
+void IslandRun::replay(World& world) {
+    for (int k = 0; k < island.count; ++k) {
+        const int i = island.indices[k];
+        island.bodies[k]->floorHeight = world.restFloors_[i];
+        world.reached_[i] = world.stepBounds_[i];
+        world.left_[i] = 0;
+    }
+    left = 0.0f;
+    clock = 0.0;
+    events = 0;
+    phase = StepPhase::over;
+    stepsOutside = eventCapReached = pending = false;
+    finished = replayed = true;
+    island.hitA = island.hitB = nullptr;
+    island.statistics = {};
+    lastA = lastB = nullptr;
+    lastInstant = lastPairInstant = -1.0;
+    records.clear();
 }
 
 void IslandRun::runThrough(World& world, float span, bool again) {

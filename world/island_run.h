@@ -23,6 +23,7 @@ public:
     bool stepsOutside = false;  // a body left its bound in this run
     bool eventCapReached = false;
     bool finished = false;      // finish() has run
+    bool replayed = false;      // the island was at rest: it replayed the last part (replay())
 
     // The impact search() found and resolve() resolves.
     bool pending = false;
@@ -58,6 +59,11 @@ public:
 
     // begin, then every impact, then the rest.
     void runThrough(World& world, float span, bool again);
+
+    // An island at rest (World::islandAtRest): its bodies keep their bits,
+    // their floors are put back as the last part left them, and the run is
+    // over, with nothing done.
+    void replay(World& world);
 
     // Time of the pending impact since the part began.
     double pendingInstant() const { return clock + static_cast<double>(pendingTime); }

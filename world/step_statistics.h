@@ -14,13 +14,14 @@ struct StepStatistics {
     bool eventCapReached = false;   // an island stopped looking for impacts at World::maxEventsPerStep
     int passes = 0;                 // searches for the earliest impact of an island: one per impact
                                     // handled, one more per island that found none (unless the cap or
-                                    // a stalled span ended it)
+                                    // a stalled span ended it); none for an island at rest
     int pairSearches = 0;           // pairs whose time of impact was searched (pairTimeOfImpact)
     int pairsSkipped = 0;           // pairs passed over without a search: by the broad phase, or all
                                     // of them in a world at rest
     bool atRest = false;            // the step replayed the last one: the world was at rest (World::step)
     int separations = 0;            // pairs found overlapping at the end of the step and pushed apart
     int islands = 0;                // islands the bodies were grouped into (World::step)
+    int islandsAtRest = 0;          // of them, islands that replayed the last step: at rest
     int largestIsland = 0;          // bodies of the largest island (the first of the largest)
     int largestIslandEvents = 0;    // impacts that island handled
     int busiestIslandEvents = 0;    // the most impacts any one island handled
@@ -61,7 +62,10 @@ struct StepStatistics {
         pairSearches = addCount(pairSearches, part.pairSearches);
         pairsSkipped = addCount(pairsSkipped, part.pairsSkipped);
         separations = addCount(separations, part.separations);
-        islands = islands > part.islands ? islands : part.islands;
+        if (part.islands > islands) {
+            islands = part.islands;
+            islandsAtRest = part.islandsAtRest;
+        }
         if (part.largestIsland > largestIsland) {
             largestIsland = part.largestIsland;
             largestIslandEvents = part.largestIslandEvents;

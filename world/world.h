@@ -310,8 +310,12 @@ private:
     // Pushes apart every pair of the island's bodies that overlap at the end
     // of its part.
     void separateOverlaps(Island& island);
-    // The same over every body, when a push took a body beyond its bound.
-    void separateAcrossIslands();
+    // The same over every body, when a push took a body beyond its bound;
+    // true when it pushed any.
+    bool separateAcrossIslands();
+    // Whether the island is one the last part left as it found it, bit for
+    // bit, with the same span: then it replays (IslandRun::replay).
+    bool islandAtRest(const Island& island, float dt) const;
     // bodyPointers_ for the bodies in the list now.
     void refreshPointers();
     // The buffers of the threads for islands of n bodies.
@@ -339,7 +343,10 @@ private:
     std::vector<RigidBody> startStates_;    // per body: as the part found it, forces applied
     std::vector<RigidBody> posed_;          // per body: as a stop of a walk moved it
     std::vector<unsigned char> isPosed_;    // per body: posed_ holds what it was before the stop
-    std::vector<float> restFloors_;         // per body: the floor heights a still part left
+    std::vector<float> restFloors_;         // per body: the floor heights its still island left
+    std::vector<int> stillIsland_;          // per body: the lowest body of the island that left it as
+                                            // it found it in the last part, or -1
+    std::vector<int> stillSize_;            // per body: the bodies of that island
     std::vector<const ImpactRecord*> told_; // the impacts of a part, in the order told
     std::vector<std::unique_ptr<IslandScratch>> scratch_;  // per thread
     std::unique_ptr<WorkerPool> pool_;
@@ -354,7 +361,7 @@ private:
     // A world at rest: the last part handled no impact, pushed nothing apart
     // and left every body as startStates_ holds it.
     bool still_ = false;
-    float stillSpan_ = 0.0f;
+    float stillSpan_ = 0.0f;                // the span of the last part
 
     // A step walked impact by impact (beginStep, resolveNextImpact).
     struct Walk {

@@ -45,6 +45,8 @@ void World::fitBuffersToBodies() {
     posed_.assign(n, RigidBody(0.0f));
     isPosed_.assign(n, 0);
     restFloors_.assign(n, 0.0f);
+    stillIsland_.assign(n, -1);
+    stillSize_.assign(n, 0);
     oldIsland_.assign(n, 0);
     oldSize_.assign(n + 1, 0);
     runs_.clear();

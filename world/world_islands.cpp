@@ -48,6 +48,8 @@ bool World::beginPart(float dt) {
         return true;
     }
     still_ = false;
+    // Islands may still be at rest one by one.
+    if (!sameBits(dt, stillSpan_)) std::fill(stillIsland_.begin(), stillIsland_.end(), -1);
     return false;
 }
 
@@ -61,16 +63,22 @@ void World::settleIslands(float dt, double offset) {
     for (int p = 0; p < n; ++p) byIsland[p] = bodyPointers_[grouping_.members(0)[p]];
     const int count = grouping_.islandCount();
     runs_.resize(static_cast<size_t>(count));
-    batch_.resize(static_cast<size_t>(count));
+    batch_.clear();
     for (int k = 0; k < count; ++k) {
-        Island& island = runs_[k].island;
+        IslandRun& run = runs_[k];
+        Island& island = run.island;
         const int first = static_cast<int>(grouping_.members(k) - grouping_.members(0));
         island.bodies = byIsland.data() + first;
         island.indices = grouping_.members(k);
         island.count = grouping_.size(k);
-        batch_[k] = k;
+        if (islandAtRest(island, dt)) {
+            run.replay(*this);
+        } else {
+            run.replayed = false;
+            batch_.push_back(k);
+        }
     }
-    IslandBatch first(*this, batch_.data(), count, dt, false);
+    IslandBatch first(*this, batch_.data(), static_cast<int>(batch_.size()), dt, false);
     runIslands(first);
     // A body an impact sent beyond its bound may have met a body of another
     // island: both islands run again, as one, from the part's start, until
@@ -145,6 +153,21 @@ bool World::joinConflicts() {
     return true;
 }
 
+bool World::islandAtRest(const Island& island, float dt) const {
+    // The island of the last part was these bodies exactly when each of them
+    // names its lowest body and all were as many as these. That island is
+    // a function of its bodies as the forces leave them and of the span: the
+    // same bits again replay what it did, which was nothing.
+    if (!sameBits(dt, stillSpan_)) return false;
+    const int first = island.indices[0];
+    for (int k = 0; k < island.count; ++k) {
+        const int i = island.indices[k];
+        if (stillIsland_[i] != first || stillSize_[i] != island.count) return false;
+        if (!sameBitsButFloor(*island.bodies[k], startStates_[i])) return false;
+    }
+    return true;
+}
+
 void World::endPart(float dt) {
     // What the islands did, added up in island order.
     StepStatistics& st = lastStep;
@@ -154,6 +177,7 @@ void World::endPart(float dt) {
         st.addIsland(run.island.statistics, run.island.count, run.events);
         st.separations += run.island.statistics.separations;
         st.eventCapReached = st.eventCapReached || run.eventCapReached;
+        st.islandsAtRest += run.replayed ? 1 : 0;
     }
     // The last impact in the order they are told is the world's.
     const IslandRun* last = nullptr;
@@ -174,16 +198,16 @@ void World::endPart(float dt) {
         normalA = lastPair->lastNormalA;
         normalB = lastPair->lastNormalB;
     }
-    separateAcrossIslands();
+    if (separateAcrossIslands() || walk_.restarted) {
+        // Bodies moved after their islands were done with them.
+        std::fill(stillIsland_.begin(), stillIsland_.end(), -1);
+    }
+    stillSpan_ = dt;
     if (impactListener && !walk_.active) tellImpacts();
     // A part that changed nothing is one the next may replay.
     bool same = st.impacts() == 0 && st.separations == 0 && !walk_.restarted;
     for (int i = 0; same && i < bodyCount; ++i) same = sameBitsButFloor(*bodyPointers_[i], startStates_[i]);
     still_ = same;
-    if (same) {
-        stillSpan_ = dt;
-        for (int i = 0; i < bodyCount; ++i) restFloors_[i] = bodyPointers_[i]->floorHeight;
-    }
     elapsedTime += static_cast<double>(dt);
     stepTime_ += static_cast<double>(dt);
     walk_.active = false;
@@ -227,7 +251,7 @@ void World::separateOverlaps(Island& island) {
     }
 }
 
-void World::separateAcrossIslands() {
+bool World::separateAcrossIslands() {
     // A push keeps a body within its bound, but for a deep overlap: then it
     // may have met a body of another island, and the whole world is gone
     // over as one island is.
@@ -236,12 +260,13 @@ void World::separateAcrossIslands() {
         if (pushed_[i]) beyond = !reached_[i].holds(occupiedOver(*bodyPointers_[i], 0.0f));
     }
     std::fill(pushed_.begin(), pushed_.end(), 0);
-    if (!beyond) return;
+    if (!beyond) return false;
     Island all = everyBody();
     all.statistics = {};
     separateOverlaps(all);
     std::fill(pushed_.begin(), pushed_.end(), 0);
     lastStep.separations += all.statistics.separations;
+    return all.statistics.separations > 0;
 }
 
 }  // namespace prallwerk

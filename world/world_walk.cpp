@@ -21,7 +21,7 @@ StepInProgress World::beginStep(float dt) {
     settleIslands(dt, 0.0);
     for (IslandRun& run : runs_) {
         run.island.scratch = &scratchFor(0);
-        run.begin(*this, dt, true);
+        if (!run.replayed) run.begin(*this, dt, true);
     }
     walk_.active = true;
     walk_.generation = bodiesGeneration_;
@@ -98,7 +98,7 @@ bool World::resolveNextImpact(StepInProgress& s) {
         settleIslands(rest, stop);
         for (IslandRun& run : runs_) {
             run.island.scratch = &scratchFor(0);
-            run.begin(*this, rest, true);
+            if (!run.replayed) run.begin(*this, rest, true);
         }
         walk_.span = rest;
     }

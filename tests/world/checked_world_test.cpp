@@ -250,7 +250,7 @@ TEST(WorldStep, ALongSpanIsSteppedInTheFramesParts) {
                 sum.pairsSkipped += p.pairsSkipped;
                 sum.eventCapReached = sum.eventCapReached || p.eventCapReached;
                 sum.atRest = sum.atRest && p.atRest;
-                islands += p.islands;
+                islands += p.islands - p.islandsAtRest;
             }
             ASSERT_TRUE(sameBodies(w, parts)) << dt << ", call " << call;
             const StepStatistics& st = w.lastStep;
@@ -262,7 +262,8 @@ TEST(WorldStep, ALongSpanIsSteppedInTheFramesParts) {
             EXPECT_EQ(st.pairsSkipped, sum.pairsSkipped) << dt;
             EXPECT_EQ(st.eventCapReached, sum.eventCapReached) << dt;
             EXPECT_EQ(st.atRest, sum.atRest) << dt;
-            // Each island of each part searches once more than it has impacts.
+            // Each island of each part searches once more than it has
+            // impacts, but for islands at rest, which do not search.
             EXPECT_EQ(st.passes, st.impacts() + islands) << dt;
         }
     }

@@ -461,3 +461,43 @@ TEST(Islands, AStopOfAWalkShowsEveryIslandAtTheInstant) {
     }
     EXPECT_GT(stops, 1);
 }
+
+// An island that the last step left as it found it replays: its bodies keep
+// their bits and it searches nothing, while the islands around it run. Two
+// towers far apart come to rest; a bit changed in one makes that one run
+// again and leaves the other at rest, and every step gives the bits of a
+// world that has never stepped before (a fresh copy, which replays nothing).
+TEST(Islands, AnIslandAtRestReplaysOnlyWhileNothingTouchesIt) {
+    std::vector<RigidBody> towers;
+    for (double x : {0.0, 30.0}) {
+        for (int level = 0; level < 3; ++level) towers.push_back(box({x + 0.1 * level, 0, 1.0 + 2.05 * level}));
+    }
+    std::unique_ptr<FallingWorld> w = worldOf(towers);
+    // Each step against a fresh world of the same bodies.
+    auto stepChecked = [&](const char* what) {
+        std::vector<RigidBody> now;
+        for (const auto& b : w->bodies) now.push_back(*b);
+        std::unique_ptr<FallingWorld> fresh = worldOf(now);
+        w->step(stepOf60);
+        fresh->step(stepOf60);
+        EXPECT_EQ(fresh->lastStep.islandsAtRest, 0) << what;
+        return sameBodies(*w, *fresh);
+    };
+    int atRest = 0;
+    for (int s = 0; s < 600 && atRest < 3; ++s) {
+        ASSERT_TRUE(stepChecked("settling")) << s;
+        atRest = w->lastStep.atRest ? atRest + 1 : 0;
+    }
+    ASSERT_EQ(atRest, 3) << "the towers do not come to rest";
+    for (int tower = 0; tower < 2; ++tower) {
+        double& x = w->bodies[static_cast<size_t>(3 * tower + 2)]->position.x;
+        x = std::nextafter(x, 100.0);
+        ASSERT_TRUE(stepChecked("one bit changed"));
+        EXPECT_FALSE(w->lastStep.atRest);
+        EXPECT_EQ(w->lastStep.islands, 2);
+        EXPECT_EQ(w->lastStep.islandsAtRest, 1) << "tower " << tower;
+        EXPECT_EQ(w->lastStep.passes, 1);
+        for (int s = 0; s < 200; ++s) ASSERT_TRUE(stepChecked("settling again")) << s;
+        EXPECT_TRUE(w->lastStep.atRest);
+    }
+}
