@@ -74,6 +74,8 @@ PairBroadPhase::PairBroadPhase(int bodyCount) {
     reach_.resize(n);
     resting_.resize(n);
     partners_.resize(n);
+    // A body in a heap has a few partners.
+    pairs_.reserve(8 * n);
     grid_.reserve(bodyCount);
 }
 
@@ -124,6 +126,30 @@ void PairBroadPhase::prepare(const RigidBody* const* bodies, int count, float li
         }
     }
     grid_.build(reach_.data(), count_);
+}
+
+const std::vector<PairBroadPhase::Pair>& PairBroadPhase::pairs() {
+    pairs_.clear();
+    if (restingPairs_) {
+        for (int i = 0; i + 1 < count_; ++i) {
+            for (int j : grid_.partnersAfter(i)) pairs_.push_back({i, j});
+        }
+        return pairs_;
+    }
+    // Every pair with a body that moves is found from that body: a pair of
+    // two that move from the lower one, a pair with a resting body from the
+    // one that moves.
+    for (int i = 0; i < count_; ++i) {
+        if (resting_[i]) continue;
+        for (int j : grid_.overlapping(reach_[i])) {
+            if (j == i || (!resting_[j] && j < i)) continue;
+            pairs_.push_back(i < j ? Pair{i, j} : Pair{j, i});
+        }
+    }
+    std::sort(pairs_.begin(), pairs_.end(), [](const Pair& a, const Pair& b) {
+        return a.first < b.first || (a.first == b.first && a.second < b.second);
+    });
+    return pairs_;
 }
 
 PairBroadPhase::Partners PairBroadPhase::partnersAfter(int i) {

@@ -43,12 +43,26 @@ public:
     // Valid until the next call.
     Partners partnersAfter(int i);
 
+    // A pair of bodies, first < second.
+    struct Pair {
+        int first = 0;
+        int second = 0;
+    };
+
+    // Every pair partnersAfter gives, each once, in ascending order of the
+    // first body and then of the second: the same pairs in the same order as
+    // asking partnersAfter(i) for every i in turn. Found from the bodies that
+    // move alone, so that a crowd mostly at rest costs little; prepared for
+    // resting pairs too, it asks partnersAfter. Valid until the next prepare.
+    const std::vector<Pair>& pairs();
+
 private:
     bool restingPairs_ = false;
     int count_ = 0;
     std::vector<Bounds> reach_;
     std::vector<unsigned char> resting_;
     std::vector<int> partners_;
+    std::vector<Pair> pairs_;
     BoundsGrid grid_;
 };
 

@@ -33,6 +33,7 @@ void IslandRun::begin(World& world, float span, bool again) {
         }
         world.reached_[i] = world.stepBounds_[i];
         world.left_[i] = 0;
+        world.settled_[i] = 0;
     }
     left = span;
     clock = 0.0;
@@ -221,6 +222,8 @@ void IslandRun::checkBounds(World& world) {
     // another island (World::joinConflicts).
     for (int k = 0; k < island.count; ++k) {
         const int i = island.indices[k];
+        // A settled body has not moved since it was last looked at.
+        if (world.settled_[i]) continue;
         const Bounds now = occupiedOver(*island.bodies[k], left);
         if (world.stepBounds_[i].holds(now)) continue;
         world.reached_[i].include(withIslandMargin(now));

@@ -61,11 +61,25 @@ void World::advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float
     floors.load(island.bodies, island.count);
     for (int k = 0; k < island.count; ++k) {
         RigidBody* body = island.bodies[k];
+        const int i = island.indices[k];
         floors.setFloorHeight(*body, k);
-        if (body != skipA && body != skipB) {
-            body->advanceFree(dt);
-            floors.refresh(*body, k);
+        if (body == skipA || body == skipB) {
+            settled_[i] = 0;
+            continue;
         }
+        // A body resting on its floor without velocity or spin that free
+        // flight left bit for bit as it was would be left so again, whatever
+        // the span (RigidBody::restsOnFloor): it does not change until its
+        // floor does. (Free flight reads nothing else that changes within a
+        // step: its force is the step's, and its radius the one its corners
+        // give.)
+        if (settled_[i] && sameBits(body->floorHeight, settledFloor_[i])) continue;
+        const bool still = isZero(body->velocity) && isZero(body->spin) && body->restsOnFloor();
+        if (still) before_ = *body;
+        body->advanceFree(dt);
+        floors.refresh(*body, k);
+        settled_[i] = still && sameBitsButFloor(*body, before_) ? 1 : 0;
+        settledFloor_[i] = body->floorHeight;
     }
 }
 
@@ -94,6 +108,10 @@ float World::earliestGroundHit(Island& island, float dt) {
     float best = dt;
     for (int k = 0; k < island.count; ++k) {
         RigidBody& body = *island.bodies[k];
+        // A settled box (advanceAll) has no speed, so no ground impact, and
+        // the lowest corner it keeps in its radius is the one its corners,
+        // unchanged, give.
+        if (body.kind == kindBox && settled_[island.indices[k]]) continue;
         const GroundImpact impact = groundTimeOfImpact(body, best);
         // Free flight reads a box's lowest corner back from its radius.
         if (body.kind == kindBox) body.radius = impact.lowestCorner;
@@ -117,18 +135,20 @@ float World::earliestPairHit(Island& island, float limit) {
     bool taken = false;
     PairBroadPhase& broad = island.scratch->broadPhase;
     broad.prepare(island.bodies, n, limit);
-    for (int i = 0; i + 1 < n; ++i) {
-        for (int j : broad.partnersAfter(i)) {
-            ++searches;
-            const float r = pairTimeOfImpact(island, best, island.bodies[i], island.bodies[j]);
-            if (r > 0.0f && r < best) {
-                best = r;
-                island.hitA = island.bodies[i];
-                island.hitB = island.bodies[j];
-                takenA = island.normalA;
-                takenB = island.normalB;
-                taken = true;
-            }
+    // The pairs in ascending order of both indices: the search's limit
+    // shrinks with each impact found, so the order is part of the result.
+    for (const PairBroadPhase::Pair& p : broad.pairs()) {
+        ++searches;
+        RigidBody* a = island.bodies[p.first];
+        RigidBody* b = island.bodies[p.second];
+        const float r = pairTimeOfImpact(island, best, a, b);
+        if (r > 0.0f && r < best) {
+            best = r;
+            island.hitA = a;
+            island.hitB = b;
+            takenA = island.normalA;
+            takenB = island.normalB;
+            taken = true;
         }
     }
     if (taken) {

@@ -340,6 +340,9 @@ private:
     std::vector<Bounds> reached_;           // per body: its bound, grown where it left it
     std::vector<unsigned char> left_;       // per body: it left its bound in this round
     std::vector<unsigned char> pushed_;     // per body: the separation pushed it in this part
+    std::vector<unsigned char> settled_;    // per body: its island's last free flight left it as it was,
+    std::vector<float> settledFloor_;       // on this floor (advanceAll)
+    RigidBody before_{0.0f};                // advanceAll: a body as free flight found it
     std::vector<RigidBody> startStates_;    // per body: as the part found it, forces applied
     std::vector<RigidBody> posed_;          // per body: as a stop of a walk moved it
     std::vector<unsigned char> isPosed_;    // per body: posed_ holds what it was before the stop

@@ -41,6 +41,8 @@ void World::fitBuffersToBodies() {
     reached_.assign(n, Bounds{});
     left_.assign(n, 0);
     pushed_.assign(n, 0);
+    settled_.assign(n, 0);
+    settledFloor_.assign(n, 0.0f);
     startStates_.assign(n, RigidBody(0.0f));
     posed_.assign(n, RigidBody(0.0f));
     isPosed_.assign(n, 0);
