@@ -75,10 +75,11 @@ void World::advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float
         // give.)
         if (settled_[i] && sameBits(body->floorHeight, settledFloor_[i])) continue;
         const bool still = isZero(body->velocity) && isZero(body->spin) && body->restsOnFloor();
-        if (still) before_ = *body;
+        RigidBody& before = island.scratch->before;
+        if (still) before = *body;
         body->advanceFree(dt);
         floors.refresh(*body, k);
-        settled_[i] = still && sameBitsButFloor(*body, before_) ? 1 : 0;
+        settled_[i] = still && sameBitsButFloor(*body, before) ? 1 : 0;
         settledFloor_[i] = body->floorHeight;
     }
 }

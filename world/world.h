@@ -342,7 +342,6 @@ private:
     std::vector<unsigned char> pushed_;     // per body: the separation pushed it in this part
     std::vector<unsigned char> settled_;    // per body: its island's last free flight left it as it was,
     std::vector<float> settledFloor_;       // on this floor (advanceAll)
-    RigidBody before_{0.0f};                // advanceAll: a body as free flight found it
     std::vector<RigidBody> startStates_;    // per body: as the part found it, forces applied
     std::vector<RigidBody> posed_;          // per body: as a stop of a walk moved it
     std::vector<unsigned char> isPosed_;    // per body: posed_ holds what it was before the stop
