@@ -272,7 +272,7 @@ constexpr double travelPerLook = 0.5;
 // 1 cm thin together over 0.1 s needs 200.
 constexpr int mostLooksPerSample = 1024;
 
-PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, PosedFrames* frames) {
+PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, PosedFrames* frames, bool passOver) {
     PairImpact impact;
     if (atPairRest(a) && atPairRest(b)) return impact;
     // The case follows a's kind alone: a sphere first is tested by its
@@ -344,7 +344,7 @@ PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, Posed
             const double shapesFor = apart.shapes > slack ? (apart.shapes - slack) / pointSpeed : 0.0;
             // NaN (a state not finite) passes nothing over.
             const double apartFor = std::max(centresFor, shapesFor);
-            if (apartFor > 0.0) apartUntil = static_cast<double>(at) + apartFor;
+            if (apartFor > 0.0 && passOver) apartUntil = static_cast<double>(at) + apartFor;
             // Apart up to the limit and beyond: nothing left to find.
             if (apartUntil > t) return impact;
         }
@@ -354,10 +354,16 @@ PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, Posed
 
 }  // namespace
 
-PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) { return searchPair(limit, a, b, nullptr); }
+PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) {
+    return searchPair(limit, a, b, nullptr, true);
+}
 
 PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b, PosedFrames& frames) {
-    return searchPair(limit, a, b, &frames);
+    return searchPair(limit, a, b, &frames, true);
+}
+
+PairImpact pairImpactLookingEverywhere(float limit, const RigidBody& a, const RigidBody& b) {
+    return searchPair(limit, a, b, nullptr, false);
 }
 
 }  // namespace prallwerk

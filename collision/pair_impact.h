@@ -75,6 +75,10 @@ PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b);
 // The same search, its boxes' frames taken from frames: the same result.
 PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b, PosedFrames& frames);
 
+// The same search testing every time it looks at, none passed over for a
+// gap: the same result, slower. For tests of the passing over.
+PairImpact pairImpactLookingEverywhere(float limit, const RigidBody& a, const RigidBody& b);
+
 // For a point (x, y, z) relative to the centre of a posed box (corners reset
 // and rotated): the unit box axis along which the point lies farthest out,
 // pointing from the point's side back toward the centre; the zero vector when
