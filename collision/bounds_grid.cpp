@@ -14,17 +14,18 @@ namespace {
 // than it saves.
 constexpr int gridFromBoxes = 16;
 
-// A cell's edge is this many times the mean extent of the boxes along x and y,
-// so that most boxes cover one to four cells.
-constexpr double cellsPerMeanExtent = 2.0;
+// A cell's edge is this many times the mean of the boxes' largest extents, so
+// that most boxes cover one to eight cells.
+constexpr double cellsPerMeanExtent = 1.5;
 
-// Boxes that would cover more than this many cells along x or y are compared
+// Boxes that would cover more than two cells along any axis are compared
 // with every box instead.
 constexpr long long widestInCells = 1;
 
 // A box asked about (overlapping) is looked up cell by cell while it covers
-// at most this many cells; a wider one is compared with every box.
-constexpr long long widestQueryCells = 64;
+// fewer than this many cells along each axis; a wider one is compared with
+// every box.
+constexpr long long widestQueryCells = 16;
 
 // Cell coordinates are kept below this in magnitude (2^40); boxes beyond it
 // are compared with every box.
@@ -71,7 +72,7 @@ void BoundsGrid::reserve(int count) {
         while (lists < listsPerBox * n) lists *= 2;
         if (listStart_.size() < lists + 1) listStart_.resize(lists + 1);
         // A box in the grid covers at most two cells along each axis.
-        if (entries_.size() < 4 * n) entries_.resize(4 * n);
+        if (entries_.size() < 8 * n) entries_.resize(8 * n);
     }
 }
 
@@ -89,7 +90,7 @@ void BoundsGrid::build(const Bounds* bounds, int count) {
     int finite = 0;
     for (int i = 0; i < count_; ++i) {
         const Bounds& b = bounds_[i];
-        const double extent = std::max(b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]);
+        const double extent = std::max(std::max(b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]), b.hi[2] - b.lo[2]);
         if (std::isfinite(extent)) {
             extents += extent;
             ++finite;
@@ -109,15 +110,18 @@ void BoundsGrid::build(const Bounds* bounds, int count) {
     for (int i = 0; i < count_; ++i) {
         Place& p = places_[i];
         const Bounds& b = bounds_[i];
-        p.inGrid = usable && cellRange(b.lo[0], b.hi[0], inverseCell_, p.cell[0]) &&
-                   cellRange(b.lo[1], b.hi[1], inverseCell_, p.cell[1]) &&
-                   p.cell[0][1] - p.cell[0][0] <= widestInCells && p.cell[1][1] - p.cell[1][0] <= widestInCells;
+        p.inGrid = usable;
+        for (int k = 0; k < 3 && p.inGrid; ++k) {
+            p.inGrid = cellRange(b.lo[k], b.hi[k], inverseCell_, p.cell[k]) && p.cell[k][1] - p.cell[k][0] <= widestInCells;
+        }
         if (!p.inGrid) {
             outside_[outsideCount_++] = i;
             continue;
         }
         for (long long cx = p.cell[0][0]; cx <= p.cell[0][1]; ++cx) {
-            for (long long cy = p.cell[1][0]; cy <= p.cell[1][1]; ++cy) ++listStart_[listOf(cx, cy)];
+            for (long long cy = p.cell[1][0]; cy <= p.cell[1][1]; ++cy) {
+                for (long long cz = p.cell[2][0]; cz <= p.cell[2][1]; ++cz) ++listStart_[listOf(cx, cy, cz)];
+            }
         }
     }
     // Each list ends where the next begins; filled from the back, so that
@@ -130,17 +134,21 @@ void BoundsGrid::build(const Bounds* bounds, int count) {
         if (!p.inGrid) continue;
         for (long long cx = p.cell[0][0]; cx <= p.cell[0][1]; ++cx) {
             for (long long cy = p.cell[1][0]; cy <= p.cell[1][1]; ++cy) {
-                CellEntry& e = entries_[--listStart_[listOf(cx, cy)]];
-                e.cx = cx;
-                e.cy = cy;
-                e.item = i;
+                for (long long cz = p.cell[2][0]; cz <= p.cell[2][1]; ++cz) {
+                    CellEntry& e = entries_[--listStart_[listOf(cx, cy, cz)]];
+                    e.cell[0] = cx;
+                    e.cell[1] = cy;
+                    e.cell[2] = cz;
+                    e.item = i;
+                }
             }
         }
     }
 }
 
-int BoundsGrid::listOf(long long cx, long long cy) const {
-    uint64_t h = static_cast<uint64_t>(cx) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
+int BoundsGrid::listOf(long long cx, long long cy, long long cz) const {
+    uint64_t h = static_cast<uint64_t>(cx) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full ^
+                 static_cast<uint64_t>(cz) * 0x165667B19E3779F9ull;
     h ^= h >> 32;
     return static_cast<int>(h & mask_);
 }
@@ -157,27 +165,31 @@ BoundsGrid::Items BoundsGrid::partnersAfter(int i) {
         }
         return {found_.data(), found_.data() + n};
     }
-    // Two boxes that overlap along x and y share the cell of the lower corner
-    // of their overlap, (max of the lower x bounds, max of the lower y
-    // bounds): that corner lies within both boxes, and a cell coordinate,
-    // rounded as it may be, grows with the bound it is taken from, so that
-    // cell lies within the range of cells of each. For the same reason it is
-    // the cell of the larger of the two first cells along each axis. The
-    // pair is compared there and in no other cell; a pair that does not
-    // overlap is compared in at most that one cell, and found apart.
+    // Two boxes that overlap share the cell of the lower corner of their
+    // overlap (the largest of their lower bounds along each axis): that
+    // corner lies within both boxes, and a cell coordinate, rounded as it may
+    // be, grows with the bound it is taken from, so that cell lies within
+    // the range of cells of each. For the same reason it is the cell of the
+    // larger of the two first cells along each axis. The pair is compared
+    // there and in no other cell; a pair that does not overlap is compared in
+    // at most that one cell, and found apart.
     for (long long cx = r.cell[0][0]; cx <= r.cell[0][1]; ++cx) {
         for (long long cy = r.cell[1][0]; cy <= r.cell[1][1]; ++cy) {
-            const int l = listOf(cx, cy);
-            // Each list holds its boxes in ascending order: those after i
-            // come last.
-            for (int e = listStart_[l + 1] - 1; e >= listStart_[l]; --e) {
-                const CellEntry& entry = entries_[e];
-                const int j = entry.item;
-                if (j <= i) break;
-                if (entry.cx != cx || entry.cy != cy) continue;
-                const Place& o = places_[j];
-                if (std::max(r.cell[0][0], o.cell[0][0]) != cx || std::max(r.cell[1][0], o.cell[1][0]) != cy) continue;
-                if (b.overlaps(bounds_[j])) found_[n++] = j;
+            for (long long cz = r.cell[2][0]; cz <= r.cell[2][1]; ++cz) {
+                const int l = listOf(cx, cy, cz);
+                const long long cell[3] = {cx, cy, cz};
+                // Each list holds its boxes in ascending order: those after
+                // i come last.
+                for (int e = listStart_[l + 1] - 1; e >= listStart_[l]; --e) {
+                    const CellEntry& entry = entries_[e];
+                    const int j = entry.item;
+                    if (j <= i) break;
+                    if (entry.cell[0] != cx || entry.cell[1] != cy || entry.cell[2] != cz) continue;
+                    const Place& o = places_[j];
+                    bool lowest = true;
+                    for (int k = 0; k < 3 && lowest; ++k) lowest = std::max(r.cell[k][0], o.cell[k][0]) == cell[k];
+                    if (lowest && b.overlaps(bounds_[j])) found_[n++] = j;
+                }
             }
         }
     }
@@ -190,12 +202,12 @@ BoundsGrid::Items BoundsGrid::partnersAfter(int i) {
     return {found_.data(), found_.data() + n};
 }
 
-void BoundsGrid::collect(long long cx, long long cy, const Bounds& b, int after, int& n) {
-    const int l = listOf(cx, cy);
+void BoundsGrid::collect(long long cx, long long cy, long long cz, const Bounds& b, int& n) {
+    const int l = listOf(cx, cy, cz);
     for (int e = listStart_[l]; e < listStart_[l + 1]; ++e) {
         const CellEntry& entry = entries_[e];
         const int j = entry.item;
-        if (j <= after || entry.cx != cx || entry.cy != cy || seen_[j] == question_) continue;
+        if (entry.cell[0] != cx || entry.cell[1] != cy || entry.cell[2] != cz || seen_[j] == question_) continue;
         seen_[j] = question_;
         if (b.overlaps(bounds_[j])) found_[n++] = j;
     }
@@ -203,10 +215,11 @@ void BoundsGrid::collect(long long cx, long long cy, const Bounds& b, int after,
 
 BoundsGrid::Items BoundsGrid::overlapping(const Bounds& b) {
     int n = 0;
-    long long range[2][2];
-    const bool byCells = gridded_ && cellRange(b.lo[0], b.hi[0], inverseCell_, range[0]) &&
-                         cellRange(b.lo[1], b.hi[1], inverseCell_, range[1]) &&
-                         range[0][1] - range[0][0] < widestQueryCells && range[1][1] - range[1][0] < widestQueryCells;
+    long long range[3][2];
+    bool byCells = gridded_;
+    for (int k = 0; k < 3 && byCells; ++k) {
+        byCells = cellRange(b.lo[k], b.hi[k], inverseCell_, range[k]) && range[k][1] - range[k][0] < widestQueryCells;
+    }
     if (!byCells) {
         for (int j = 0; j < count_; ++j) {
             if (b.overlaps(bounds_[j])) found_[n++] = j;
@@ -221,7 +234,9 @@ BoundsGrid::Items BoundsGrid::overlapping(const Bounds& b) {
         question_ = 1;
     }
     for (long long cx = range[0][0]; cx <= range[0][1]; ++cx) {
-        for (long long cy = range[1][0]; cy <= range[1][1]; ++cy) collect(cx, cy, b, -1, n);
+        for (long long cy = range[1][0]; cy <= range[1][1]; ++cy) {
+            for (long long cz = range[2][0]; cz <= range[2][1]; ++cz) collect(cx, cy, cz, b, n);
+        }
     }
     for (int q = 0; q < outsideCount_; ++q) {
         const int j = outside_[q];

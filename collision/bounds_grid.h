@@ -36,9 +36,9 @@ struct Bounds {
     }
 };
 
-// Which of a set of boxes overlap: the boxes are kept in a grid of square
-// cells over x and y, so that a box is compared only with the boxes in the
-// cells it covers; boxes too wide for the grid, too far out or not finite
+// Which of a set of boxes overlap: the boxes are kept in a grid of cubic
+// cells, so that a box is compared only with the boxes in the cells it
+// covers (a column of bodies one above another fills as many cells); boxes too wide for the grid, too far out or not finite
 // are compared with every box. Up to a few boxes they are compared pair by
 // pair. The answers are exact (Bounds::overlaps), whatever the grid.
 //
@@ -73,18 +73,18 @@ public:
 private:
     // A box in the list of a cell: cells share lists by a hash.
     struct CellEntry {
-        long long cx = 0, cy = 0;
+        long long cell[3] = {0, 0, 0};
         int item = 0;
     };
     struct Place {
-        bool inGrid = false;                       // in the cells below; if not, compared with every box
-        long long cell[2][2] = {{0, 0}, {0, 0}};   // first and last cell it covers, along x and y
+        bool inGrid = false;                                // in the cells below; if not, compared with every box
+        long long cell[3][2] = {{0, 0}, {0, 0}, {0, 0}};    // first and last cell it covers, along x, y and z
     };
 
-    int listOf(long long cx, long long cy) const;
-    // The bodies of cell (cx, cy) after `after` that overlap b and are seen
-    // there for the first time in this question.
-    void collect(long long cx, long long cy, const Bounds& b, int after, int& n);
+    int listOf(long long cx, long long cy, long long cz) const;
+    // The boxes of cell (cx, cy, cz) that overlap b, each the first time it
+    // is seen in this question.
+    void collect(long long cx, long long cy, long long cz, const Bounds& b, int& n);
 
     const Bounds* bounds_ = nullptr;
     int count_ = 0;

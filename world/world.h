@@ -310,8 +310,8 @@ private:
     // Pushes apart every pair of the island's bodies that overlap at the end
     // of its part.
     void separateOverlaps(Island& island);
-    // The same over every body, when a push took a body beyond its bound;
-    // true when it pushed any.
+    // The same over the islands a push took a body beyond its bound towards,
+    // as one island; true when it pushed any.
     bool separateAcrossIslands();
     // Whether the island is one the last part left as it found it, bit for
     // bit, with the same span: then it replays (IslandRun::replay).
@@ -359,6 +359,9 @@ private:
     BoundsGrid outsideGrid_;                // in a grid of their own,
     std::vector<int> oldIsland_;            // and per body and per island what the islands were
     std::vector<int> oldSize_;
+    std::vector<unsigned char> islandJoined_;  // separateAcrossIslands: the islands gone over again,
+    std::vector<RigidBody*> jointBodies_;      // their bodies,
+    std::vector<int> jointIndices_;            // and their indices
 
     // A world at rest: the last part handled no impact, pushed nothing apart
     // and left every body as startStates_ holds it.

@@ -51,6 +51,9 @@ void World::fitBuffersToBodies() {
     stillSize_.assign(n, 0);
     oldIsland_.assign(n, 0);
     oldSize_.assign(n + 1, 0);
+    islandJoined_.assign(n + 1, 0);
+    jointBodies_.reserve(n);
+    jointIndices_.reserve(n);
     runs_.clear();
     runs_.reserve(n);
     spareRuns_.clear();

@@ -253,20 +253,41 @@ void World::separateOverlaps(Island& island) {
 
 bool World::separateAcrossIslands() {
     // A push keeps a body within its bound, but for a deep overlap: then it
-    // may have met a body of another island, and the whole world is gone
-    // over as one island is.
-    bool beyond = false;
-    for (int i = 0; i < bodyCount && !beyond; ++i) {
-        if (pushed_[i]) beyond = !reached_[i].holds(occupiedOver(*bodyPointers_[i], 0.0f));
+    // may have met a body of another island. The islands it may reach now
+    // are gone over once more, as one island.
+    outside_.clear();
+    for (int i = 0; i < bodyCount; ++i) {
+        if (pushed_[i] && !reached_[i].holds(occupiedOver(*bodyPointers_[i], 0.0f))) outside_.push_back(i);
     }
     std::fill(pushed_.begin(), pushed_.end(), 0);
-    if (!beyond) return false;
-    Island all = everyBody();
-    all.statistics = {};
-    separateOverlaps(all);
+    if (outside_.empty()) return false;
+    std::fill(islandJoined_.begin(), islandJoined_.begin() + grouping_.islandCount(), 0);
+    for (int g : outside_) {
+        islandJoined_[grouping_.islandOf(g)] = 1;
+        const Bounds now = withIslandMargin(occupiedOver(*bodyPointers_[g], 0.0f));
+        // The grid holds the bounds the islands began with; a body that left
+        // its own is looked at as far as it reached.
+        for (int j : grouping_.grid().overlapping(now)) islandJoined_[grouping_.islandOf(j)] = 1;
+        for (int j = 0; j < bodyCount; ++j) {
+            if (left_[j] && reached_[j].overlaps(now)) islandJoined_[grouping_.islandOf(j)] = 1;
+        }
+    }
+    jointBodies_.clear();
+    jointIndices_.clear();
+    for (int i = 0; i < bodyCount; ++i) {
+        if (!islandJoined_[grouping_.islandOf(i)]) continue;
+        jointBodies_.push_back(bodyPointers_[i]);
+        jointIndices_.push_back(i);
+    }
+    Island joint;
+    joint.bodies = jointBodies_.data();
+    joint.indices = jointIndices_.data();
+    joint.count = static_cast<int>(jointBodies_.size());
+    joint.scratch = &scratchFor(0);
+    separateOverlaps(joint);
     std::fill(pushed_.begin(), pushed_.end(), 0);
-    lastStep.separations += all.statistics.separations;
-    return all.statistics.separations > 0;
+    lastStep.separations += joint.statistics.separations;
+    return joint.statistics.separations > 0;
 }
 
 }  // namespace prallwerk
