@@ -63,7 +63,7 @@ void BoundsGrid::reserve(int count) {
     const size_t n = count > 0 ? static_cast<size_t>(count) : 0;
     if (found_.size() < n) {
         found_.resize(n);
-        seen_.resize(n, 0u);
+        seen_.resize(n, 0ull);
         places_.resize(n);
         outside_.resize(n);
     }
@@ -228,11 +228,9 @@ BoundsGrid::Items BoundsGrid::overlapping(const Bounds& b) {
     }
     // A box in the grid that overlaps b shares a cell with it (the cell of
     // the lower corner of their overlap, as above); the stamps keep one that
-    // shares several from being found twice.
-    if (++question_ == 0) {
-        std::fill(seen_.begin(), seen_.end(), 0u);
-        question_ = 1;
-    }
+    // shares several from being found twice. (64 bits of questions do not
+    // run out.)
+    ++question_;
     for (long long cx = range[0][0]; cx <= range[0][1]; ++cx) {
         for (long long cy = range[1][0]; cy <= range[1][1]; ++cy) {
             for (long long cz = range[2][0]; cz <= range[2][1]; ++cz) collect(cx, cy, cz, b, n);

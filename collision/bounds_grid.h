@@ -91,8 +91,8 @@ private:
     bool gridded_ = false;
     std::vector<Place> places_;
     std::vector<int> found_;
-    std::vector<unsigned> seen_;  // per box: the question it was last found in
-    unsigned question_ = 0;
+    std::vector<unsigned long long> seen_;  // per box: the question it was last found in
+    unsigned long long question_ = 0;
     // The grid: entries_[listStart_[l] .. listStart_[l + 1]) are the boxes in
     // list l; outside_ the boxes not in the grid.
     std::vector<CellEntry> entries_;

@@ -166,15 +166,24 @@ TEST(PairBroadPhase, KeepsTouchingPairsAndPassesOverRestingOnes) {
         b.box.resetCorners();
         b.position = {3.0 * i, 0, 10};
     }
+    w.bodies[2]->position.x = 5.0;       // touches body 1
     w.bodies[0]->velocity = {10, 0, 0};  // reaches body 1 within 0.1 s, not body 2
     PairBroadPhase phase(3);
     phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f);
     PairBroadPhase::Partners p = phase.partnersAfter(0);
     ASSERT_EQ(p.end() - p.begin(), 1);
     EXPECT_EQ(*p.begin(), 1);
-    // Bodies 1 and 2 overlap in reach but both hold exact zeros.
+    // Bodies 1 and 2 overlap in reach but both hold exact zeros: passed
+    // over, but where resting pairs are asked for.
     p = phase.partnersAfter(1);
     EXPECT_EQ(p.end() - p.begin(), 0);
+    EXPECT_EQ(phase.pairs().size(), 1u);
+    phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f, true);
+    p = phase.partnersAfter(1);
+    ASSERT_EQ(p.end() - p.begin(), 1);
+    EXPECT_EQ(*p.begin(), 2);
+    EXPECT_EQ(phase.pairs().size(), 2u);
+    phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f);
     // Any non-finite state meets everything.
     w.bodies[2]->velocity = {NAN, 0, 0};
     phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f);

@@ -157,6 +157,15 @@ TEST(PairTimeOfImpact, RestingOrSeparatingPairsAreNotImpacts) {
     // Grazing past without touching: none.
     makeSphere(*w.bodies[1], {2.55, 2.2, 0}, {-40, 0, 0});
     EXPECT_EQ(w.pairTimeOfImpact(all, 0.25f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
+    // Touching exactly, no more, at the first sample counts as contact: 0.
+    // (2 plus the float 0.01 is exact in double, so the ball's centre stands
+    // at x = 2 then, its surface on the cube's face.)
+    {
+        const float limit = 1.0f;
+        makeCube(*w.bodies[0], {0, 0, 0}, {});
+        makeSphere(*w.bodies[1], {2.0 + static_cast<double>(0.01f), 0, 0}, {-1, 0, 0});
+        EXPECT_EQ(w.pairTimeOfImpact(all, limit, w.bodies[1].get(), w.bodies[0].get()), 0.0f);
+    }
     // Already in contact at the first step: 0, which is not an impact.
     makeCube(*w.bodies[0], {0, 0, 0}, {1, 0, 0});
     makeCube(*w.bodies[1], {1.5, 0, 0}, {});
