@@ -102,7 +102,8 @@ TEST(FloorHeight, DoesNotDependOnTheOrderOfTheBodies) {
 // bodies move one by one as the world moves them, over crowded worlds of
 // assorted sizes: stacked and side by side, some bodies far larger than the
 // rest (too wide for a cell), far out or non-finite, some changing kind, and
-// all of them grown between two loads.
+// all of them grown between two loads; some finders made for fewer bodies
+// than they are given.
 TEST(FloorFinder, FindsTheFloorsOfComputeFloorHeight) {
     Layout layout(99);
     long floorsAbove = 0, floors = 0;
@@ -115,7 +116,8 @@ TEST(FloorFinder, FindsTheFloorsOfComputeFloorHeight) {
             layout.place(*list.back(), side);
         }
         const std::vector<RigidBody*> pointers = pointersOf(list);
-        FloorFinder finder(count);
+        // Every third finder is made for one body and grows to the list.
+        FloorFinder finder(world % 3 == 0 ? 1 : count);
         for (int round = 0; round < 6; ++round) {
             if (round == 3) {
                 // Every body at once far larger: the cells no longer fit.
