@@ -349,7 +349,11 @@ private:
     std::vector<int> stillIsland_;          // per body: the lowest body of the island that left it as
                                             // it found it in the last part, or -1
     std::vector<int> stillSize_;            // per body: the bodies of that island
-    std::vector<const ImpactRecord*> told_; // the impacts of a part, in the order told
+    struct ToldImpact {
+        const ImpactRecord* record;
+        std::size_t order; // islands' order, then each island's own
+    };
+    std::vector<ToldImpact> told_; // the impacts of a part, in the order told
     std::vector<std::unique_ptr<IslandScratch>> scratch_;  // per thread
     std::unique_ptr<WorkerPool> pool_;
     int threads_ = 1;

@@ -216,12 +216,15 @@ void World::endPart(float dt) {
 void World::tellImpacts() {
     told_.clear();
     for (const IslandRun& run : runs_) {
-        for (const ImpactRecord& r : run.records) told_.push_back(&r);
+        for (const ImpactRecord& r : run.records) told_.push_back({&r, told_.size()});
     }
-    // By instant; ties keep the islands' order and each island's own.
-    std::stable_sort(told_.begin(), told_.end(),
-                     [](const ImpactRecord* a, const ImpactRecord* b) { return a->stepTime < b->stepTime; });
-    for (const ImpactRecord* r : told_) impactListener(*r);
+    // By instant; ties keep the islands' order and each island's own. Not
+    // stable_sort: that takes a buffer from the heap on every step.
+    std::sort(told_.begin(), told_.end(), [](const ToldImpact& a, const ToldImpact& b) {
+        if (a.record->stepTime != b.record->stepTime) return a.record->stepTime < b.record->stepTime;
+        return a.order < b.order;
+    });
+    for (const ToldImpact& t : told_) impactListener(*t.record);
 }
 
 void World::separateOverlaps(Island& island) {
