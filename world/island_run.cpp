@@ -39,7 +39,6 @@ void IslandRun::begin(World& world, float span, bool again) {
     clock = 0.0;
     events = 0;
     phase = span > 0.0f ? StepPhase::searching : StepPhase::over;
-    stepsOutside = false;
     eventCapReached = false;
     pending = false;
     finished = false;
@@ -169,7 +168,6 @@ void IslandRun::finish(World& world) {
     finished = true;
     if (phase != StepPhase::over) {
         world.advanceAll(island, nullptr, nullptr, left);
-        clock += static_cast<double>(left);
         left = 0.0f;
         phase = StepPhase::over;
         checkBounds(world);
@@ -200,7 +198,7 @@ void IslandRun::replay(World& world) {
     clock = 0.0;
     events = 0;
     phase = StepPhase::over;
-    stepsOutside = eventCapReached = pending = false;
+    eventCapReached = pending = false;
     finished = replayed = true;
     island.hitA = island.hitB = nullptr;
     island.statistics = {};
@@ -228,7 +226,6 @@ void IslandRun::checkBounds(World& world) {
         if (world.stepBounds_[i].holds(now)) continue;
         world.reached_[i].include(withIslandMargin(now));
         world.left_[i] = 1;
-        stepsOutside = true;
     }
 }
 

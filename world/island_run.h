@@ -17,10 +17,9 @@ class IslandRun {
 public:
     Island island;
     float left = 0.0f;       // s of the part this island has not passed yet
-    double clock = 0.0;      // s since the part began: its impacts' spans added in double precision
+    double clock = 0.0;      // s since the part began, at its last impact: their spans added in double precision
     int events = 0;          // impacts handled, as the landing rule and the cap count them
     StepPhase phase = StepPhase::over;
-    bool stepsOutside = false;  // a body left its bound in this run
     bool eventCapReached = false;
     bool finished = false;      // finish() has run
     bool replayed = false;      // the island was at rest: it replayed the last part (replay())

@@ -498,3 +498,66 @@ TEST(Islands, AnIslandAtRestReplaysOnlyWhileNothingTouchesIt) {
         EXPECT_TRUE(w->lastStep.atRest);
     }
 }
+
+// A step walked impact by impact says when it is over and stays over: once
+// resolveNextImpact has returned false, asking again returns false and
+// changes nothing, and so does a step begun and then left for a whole
+// step() (which leaves the bodies where the stop put them).
+TEST(Islands, AWalkedStepThatIsOverStaysOver) {
+    std::unique_ptr<FallingWorld> w = worldOf({sphere({0, 0, 1.2}, {0, 0, -4}), box({30, 0, 3}, {2, 0, 0})});
+    StepInProgress s = w->beginStep(stepOf60);
+    while (w->resolveNextImpact(s)) {
+    }
+    EXPECT_TRUE(s.over());
+    const double clock = w->elapsedTime;
+    std::vector<RigidBody> after;
+    for (const auto& b : w->bodies) after.push_back(*b);
+    EXPECT_FALSE(w->resolveNextImpact(s));
+    EXPECT_TRUE(s.over());
+    EXPECT_EQ(w->elapsedTime, clock);
+    for (size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(sameBits(after[i], *w->bodies[i])) << i;
+
+    // Left after its first impact for a step of its own.
+    StepInProgress left = w->beginStep(stepOf60);
+    int impacts = 0;
+    for (int tries = 0; tries < 200 && impacts == 0; ++tries) {
+        if (!w->resolveNextImpact(left)) left = w->beginStep(stepOf60);
+        else ++impacts;
+    }
+    ASSERT_EQ(impacts, 1);
+    w->step(stepOf60);
+    const double stepped = w->elapsedTime;
+    after.clear();
+    for (const auto& b : w->bodies) after.push_back(*b);
+    EXPECT_FALSE(w->resolveNextImpact(left));
+    EXPECT_TRUE(left.over());
+    EXPECT_EQ(w->elapsedTime, stepped);
+    for (size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(sameBits(after[i], *w->bodies[i])) << i;
+}
+
+// A body removed where a walk stopped ends the islands: the rest of the step
+// is a step of the time left from the stop's instant, with the bodies as
+// they are, the bits a world of those bodies gives stepping that time.
+TEST(Islands, ABodyRemovedAtAStopLeavesAStepOfTheTimeLeft) {
+    const std::vector<RigidBody> bodies = {sphere({0, 0, 1.2}, {0, 0, -6}), box({30, 0, 1.4}, {0, 0, -3}),
+                                           box({60, 0, 8}, {3, 0, 0}), sphere({-40, 0, 5}, {0, 2, 0})};
+    std::unique_ptr<FallingWorld> w = worldOf(bodies);
+    StepInProgress s = w->beginStep(stepOf60);
+    bool stopped = false;
+    for (int tries = 0; tries < 200 && !stopped; ++tries) {
+        stopped = w->resolveNextImpact(s);
+        if (!stopped) s = w->beginStep(stepOf60);
+    }
+    ASSERT_TRUE(stopped);
+    const int gone = w->indexOf(w->hitA) == 3 ? 2 : 3;
+    w->eraseBody(gone);
+    const float rest = static_cast<float>(static_cast<double>(stepOf60) - s.time);
+    ASSERT_GT(rest, 0.0f);
+    std::vector<RigidBody> now;
+    for (const auto& b : w->bodies) now.push_back(*b);
+    std::unique_ptr<FallingWorld> fresh = worldOf(now);
+    while (w->resolveNextImpact(s)) {
+    }
+    fresh->step(rest);
+    EXPECT_TRUE(sameBodies(*w, *fresh));
+}

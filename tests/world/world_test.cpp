@@ -233,6 +233,11 @@ TEST(WorldStep, AlwaysReturnsWhenImpactsStopShrinkingTheSpan) {
     EXPECT_EQ(slow.lastStep.passes, World::maxEventsPerStep);
     EXPECT_TRUE(slow.lastStep.eventCapReached);
     EXPECT_EQ(slow.finals, 1);
+    // The next step, without impacts, does not reach the cap.
+    slow.share = -1.0;
+    slow.step(0.1f);
+    EXPECT_EQ(slow.lastStep.impacts(), 0);
+    EXPECT_FALSE(slow.lastStep.eventCapReached);
 }
 
 TEST(World, DestroyReleasesOnceAndMayBeRepeated) {
