@@ -264,7 +264,9 @@ TEST(WorldDifferential, CrowdedDropWorldsMatchThePlainSearches) {
             ASSERT_TRUE(sameWorld(fast, plain)) << "variant " << variant << ", step " << s;
         }
         EXPECT_EQ(fast.events, plain.events) << "variant " << variant;
-        EXPECT_GT(fast.events.size(), 200u) << "variant " << variant;
+        // More impacts than steps: a crowd that lands and bounces, not one
+        // that is still falling.
+        EXPECT_GT(fast.events.size(), static_cast<std::size_t>(steps)) << "variant " << variant;
     }
 }
 
