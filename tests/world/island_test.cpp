@@ -533,31 +533,63 @@ TEST(Islands, AWalkedStepThatIsOverStaysOver) {
     EXPECT_TRUE(left.over());
     EXPECT_EQ(w->elapsedTime, stepped);
     for (size_t i = 0; i < after.size(); ++i) EXPECT_TRUE(sameBits(after[i], *w->bodies[i])) << i;
+
+    // A world at rest replays its step in beginStep: one call ends the walk.
+    std::unique_ptr<FallingWorld> still = worldOf({box({0, 0, 1})});
+    for (int k = 0; k < 3; ++k) still->step(stepOf60);
+    StepInProgress replayed = still->beginStep(stepOf60);
+    ASSERT_TRUE(replayed.replaying);
+    EXPECT_FALSE(still->resolveNextImpact(replayed));
+    EXPECT_TRUE(replayed.over());
 }
 
 // A body removed where a walk stopped ends the islands: the rest of the step
 // is a step of the time left from the stop's instant, with the bodies as
 // they are, the bits a world of those bodies gives stepping that time.
 TEST(Islands, ABodyRemovedAtAStopLeavesAStepOfTheTimeLeft) {
-    const std::vector<RigidBody> bodies = {sphere({0, 0, 1.2}, {0, 0, -6}), box({30, 0, 1.4}, {0, 0, -3}),
+    // The sphere lands after about 1.7 ms, the box after about 8 ms: both
+    // within the first step, in islands of their own.
+    const std::vector<RigidBody> bodies = {sphere({0, 0, 1.01}, {0, 0, -6}), box({30, 0, 1.05}, {0, 0, -6}),
                                            box({60, 0, 8}, {3, 0, 0}), sphere({-40, 0, 5}, {0, 2, 0})};
     std::unique_ptr<FallingWorld> w = worldOf(bodies);
     StepInProgress s = w->beginStep(stepOf60);
-    bool stopped = false;
-    for (int tries = 0; tries < 200 && !stopped; ++tries) {
-        stopped = w->resolveNextImpact(s);
-        if (!stopped) s = w->beginStep(stepOf60);
-    }
-    ASSERT_TRUE(stopped);
-    const int gone = w->indexOf(w->hitA) == 3 ? 2 : 3;
-    w->eraseBody(gone);
+    ASSERT_TRUE(w->resolveNextImpact(s));
+    ASSERT_EQ(w->indexOf(w->hitA), 0);
+    w->eraseBody(3);
     const float rest = static_cast<float>(static_cast<double>(stepOf60) - s.time);
     ASSERT_GT(rest, 0.0f);
     std::vector<RigidBody> now;
     for (const auto& b : w->bodies) now.push_back(*b);
     std::unique_ptr<FallingWorld> fresh = worldOf(now);
+    // The walk goes on from the stop and still stops at the box's landing.
+    int stops = 0;
     while (w->resolveNextImpact(s)) {
+        ++stops;
+        EXPECT_EQ(w->indexOf(w->hitA), 1);
     }
     fresh->step(rest);
+    EXPECT_EQ(fresh->lastStep.impacts(), 1);
+    EXPECT_EQ(stops, 1);
     EXPECT_TRUE(sameBodies(*w, *fresh));
+}
+
+TEST(Islands, TheWorldsLastImpactAndItsNormalsAreOfOneIsland) {
+    // Two pairs, the same but for x and y swapped, meet at the same instant
+    // in two islands: the last told is the second island's, and the normals
+    // the world keeps are that pair's, not the first one's.
+    const std::vector<RigidBody> bodies = {sphere({100, 0, 5}, {5, 0, 0}), sphere({102.1, 0, 5}, {-5, 0, 0}),
+                                           sphere({0, 100, 5}, {0, 5, 0}), sphere({0, 102.1, 5}, {0, -5, 0})};
+    std::unique_ptr<FallingWorld> w = worldOf(bodies);
+    std::vector<double> instants;
+    w->impactListener = [&instants](const ImpactRecord& r) { instants.push_back(r.stepTime); };
+    w->step(stepOf60);
+    ASSERT_EQ(instants.size(), 2u);
+    ASSERT_EQ(instants[0], instants[1]);
+    EXPECT_EQ(w->lastStep.islands, 2);
+    EXPECT_EQ(w->indexOf(w->hitA), 2);
+    EXPECT_EQ(w->indexOf(w->hitB), 3);
+    EXPECT_EQ(w->normalA.x, 0.0);
+    EXPECT_NE(w->normalA.y, 0.0);
+    EXPECT_EQ(w->normalB.x, 0.0);
+    EXPECT_NE(w->normalB.y, 0.0);
 }

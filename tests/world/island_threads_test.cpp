@@ -82,6 +82,16 @@ TEST(IslandThreads, AnyNumberOfThreadsGivesTheBitsOfOne) {
         for (int s = 0; s < c.steps; ++s) {
             // The fourth changes its threads as it goes.
             w[3]->setThreadCount(1 + s % 3);
+            if (s == c.steps / 2) {
+                // A body added on the way: the buffers of every thread are
+                // made again for the longer list.
+                for (auto& world : w) {
+                    auto added = std::make_unique<RigidBody>(*world->bodies[1]);
+                    added->position.x += 1000.0;
+                    world->bodies.push_back(std::move(added));
+                    ++world->bodyCount;
+                }
+            }
             const float dt = s % 5 == 2 ? 0.1f : 1.0f / 60.0f;
             for (auto& world : w) world->step(dt);
             impacts += w[0]->lastStep.impacts();
