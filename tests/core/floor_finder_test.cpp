@@ -108,7 +108,9 @@ TEST(FloorFinder, FindsTheFloorsOfComputeFloorHeight) {
     Layout layout(99);
     long floorsAbove = 0, floors = 0;
     for (int world = 0; world < 150; ++world) {
-        const int count = 1 + layout.pick(120);
+        // The first world holds one body, for a finder made for one.
+        const int picked = 1 + layout.pick(120);
+        const int count = world == 0 ? 1 : picked;
         BodyList list;
         const double side = 1.2 * std::sqrt(static_cast<double>(count));
         for (int i = 0; i < count; ++i) {
