@@ -412,24 +412,28 @@ TEST(Islands, ABodySentBeyondItsBoundMeetsWhatItReaches) {
     // The ball comes slowly towards the box (a body at rest would stay at
     // rest), is knocked back at one and a half times the box's speed and
     // reaches the wall 2.45 m beyond it, which it could not have reached
-    // before.
+    // before. The ball is the world's second body, then its first.
     RigidBody light = sphere({2.05, 0, 5}, {-1, 0, 0}, 0.5f);
     light.mass = 0.01f;
     const RigidBody wall = box({6.0, 0, 5}, {}, 2.0f);
-    std::unique_ptr<FallingWorld> w = worldOf({heavy, light, wall});
-    std::vector<ImpactRecord> heard;
-    w->impactListener = [&](const ImpactRecord& r) { heard.push_back(r); };
-    // With a span of a tenth of a second, the ball and the wall start in
-    // different islands.
-    ASSERT_EQ(islandsOf(*w, 0.1f).size(), 2u);
-    w->step(0.1f);
-    EXPECT_GE(w->lastStep.islandMerges, 1);
-    EXPECT_EQ(w->lastStep.islands, 1);
-    bool ballMetWall = false;
-    for (const ImpactRecord& r : heard) ballMetWall = ballMetWall || (r.a.index == 1 && r.b.index == 2);
-    EXPECT_TRUE(ballMetWall);
-    EXPECT_FALSE(pointInsideBody(w->bodies[1]->position, *w->bodies[2]));
-    EXPECT_LT(w->bodies[1]->position.x, w->bodies[2]->position.x);
+    for (const bool ballFirst : {false, true}) {
+        SCOPED_TRACE(ballFirst ? "the ball first" : "the box first");
+        const int ball = ballFirst ? 0 : 1;
+        std::unique_ptr<FallingWorld> w = ballFirst ? worldOf({light, heavy, wall}) : worldOf({heavy, light, wall});
+        std::vector<ImpactRecord> heard;
+        w->impactListener = [&](const ImpactRecord& r) { heard.push_back(r); };
+        // With a span of a tenth of a second, the ball and the wall start in
+        // different islands.
+        ASSERT_EQ(islandsOf(*w, 0.1f).size(), 2u);
+        w->step(0.1f);
+        EXPECT_GE(w->lastStep.islandMerges, 1);
+        EXPECT_EQ(w->lastStep.islands, 1);
+        bool ballMetWall = false;
+        for (const ImpactRecord& r : heard) ballMetWall = ballMetWall || (r.a.index == ball && r.b.index == 2);
+        EXPECT_TRUE(ballMetWall);
+        EXPECT_FALSE(pointInsideBody(w->bodies[ball]->position, *w->bodies[2]));
+        EXPECT_LT(w->bodies[ball]->position.x, w->bodies[2]->position.x);
+    }
 }
 
 // Walked impact by impact, a stop shows every body at the impact's instant:

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,4 +115,32 @@ TEST(IslandThreads, AnyNumberOfThreadsGivesTheBitsOfOne) {
         for (int k = 1; k < 4; ++k) EXPECT_EQ(heard[0].lines, heard[k].lines) << k;
     }
     EXPECT_GT(impacts, 500);
+}
+
+// The islands of a busy world are searched on as many threads as it was
+// given, not all on the caller's (which gives the same bits, slower).
+TEST(IslandThreads, TheIslandsRunOnTheThreadsAskedFor) {
+    struct Seen : DropWorld {
+        using DropWorld::DropWorld;
+        std::mutex mutex;
+        std::set<std::thread::id> threads;
+        float earliestGroundHit(Island& island, float dt) override {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                threads.insert(std::this_thread::get_id());
+            }
+            return DropWorld::earliestGroundHit(island, dt);
+        }
+    };
+    for (int count : {1, 2}) {
+        Seen w(150);
+        w.setThreadCount(count);
+        for (int s = 0; s < 180; ++s) w.step(1.0f / 60.0f);
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+        // The WebAssembly build has no threads: everything on the caller's.
+        EXPECT_EQ(w.threads.size(), 1u);
+#else
+        EXPECT_EQ(w.threads.size(), static_cast<size_t>(count));
+#endif
+    }
 }
