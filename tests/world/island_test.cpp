@@ -597,3 +597,24 @@ TEST(Islands, TheWorldsLastImpactAndItsNormalsAreOfOneIsland) {
     EXPECT_EQ(w->normalB.x, 0.0);
     EXPECT_NE(w->normalB.y, 0.0);
 }
+
+TEST(Islands, AWorldReplaysAStepOnlyWhenNoBodyMoved) {
+    // The first body flies, the second rests on the ground: the world is
+    // never at rest, whichever of them moves, also when the caller puts the
+    // flyer back where the last step started it, as it may between steps.
+    for (const bool flyerFirst : {true, false}) {
+        SCOPED_TRACE(flyerFirst ? "the flyer first" : "the flyer second");
+        const RigidBody flyer = sphere({0, 0, 30}, {1, 0, 0});
+        const RigidBody resting = box({40, 0, 1});
+        std::unique_ptr<FallingWorld> w = flyerFirst ? worldOf({flyer, resting}) : worldOf({resting, flyer});
+        RigidBody& moving = *w->bodies[flyerFirst ? 0 : 1];
+        RigidBody started = moving;
+        for (int s = 0; s < 30; ++s) {
+            if (s % 2 == 1) moving = started;
+            started = moving;
+            w->step(stepOf60);
+            ASSERT_GT(moving.position.x, started.position.x) << "step " << s;
+            ASSERT_LT(moving.position.z, started.position.z) << "step " << s;
+        }
+    }
+}
