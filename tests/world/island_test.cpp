@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "prallwerk/collision/pair_separation.h"
 #include "prallwerk/scenes/drop_world.h"
 #include "prallwerk/scenes/scenes.h"
 #include "prallwerk/world/frame_runner.h"
@@ -615,6 +616,31 @@ TEST(Islands, AWorldReplaysAStepOnlyWhenNoBodyMoved) {
             w->step(stepOf60);
             ASSERT_GT(moving.position.x, started.position.x) << "step " << s;
             ASSERT_LT(moving.position.z, started.position.z) << "step " << s;
+        }
+    }
+}
+
+TEST(Islands, APushBeyondABoundPartsWhatItReachesInAnotherIsland) {
+    // Two spheres placed 1.5 m deep in each other are pushed apart: the
+    // light one the whole way, 0.3 m into a third, far lighter, that began
+    // in an island of its own; it is parted from that one as well, in the
+    // same step. The light one is either of the pair.
+    for (const bool secondPushed : {true, false}) {
+        SCOPED_TRACE(secondPushed ? "the second pushed" : "the first pushed");
+        RigidBody first = sphere({0, 0, 10}), second = sphere({0.5, 0, 10});
+        (secondPushed ? first : second).mass = 1000.0f;
+        RigidBody third = sphere({secondPushed ? 3.7 : -3.2, 0, 10});
+        third.mass = 0.001f;
+        std::unique_ptr<FallingWorld> w = worldOf({first, second, third});
+        ASSERT_EQ(islandsOf(*w, stepOf60).size(), 2u);
+        w->step(stepOf60);
+        EXPECT_GE(w->lastStep.separations, 2);
+        const int pushed = secondPushed ? 1 : 0;
+        EXPECT_NEAR(w->bodies[pushed]->position.x, secondPushed ? 2.0 : -1.5, 0.05);
+        for (int a = 0; a < 3; ++a) {
+            for (int b = a + 1; b < 3; ++b) {
+                EXPECT_LE(overlapOf(*w->bodies[a], *w->bodies[b]).depth, 0.0) << a << " and " << b;
+            }
         }
     }
 }
