@@ -56,6 +56,12 @@ TEST(Flattening, StaysWithinToleranceOfRandomCurvesAndEndsOnTheirEndPoints) {
             flattenCubic(a, b, c, d, tolerance, cubic);
             EXPECT_TRUE(quadratic.back().x == c.x && quadratic.back().y == c.y);
             EXPECT_TRUE(cubic.back().x == d.x && cubic.back().y == d.y);
+            // Equal steps along a curve that bends: no point twice.
+            for (const Contour* line : {&quadratic, &cubic}) {
+                for (std::size_t k = 1; k < line->size(); ++k) {
+                    EXPECT_FALSE((*line)[k].x == (*line)[k - 1].x && (*line)[k].y == (*line)[k - 1].y) << k;
+                }
+            }
             EXPECT_LE(worstDeviation(quadratic, [&](double t) {
                           const double s = 1 - t;
                           return OutlinePoint{s * s * a.x + 2 * s * t * b.x + t * t * c.x,
@@ -69,10 +75,21 @@ TEST(Flattening, StaysWithinToleranceOfRandomCurvesAndEndsOnTheirEndPoints) {
                       }), tolerance);
         }
     }
-    // A curve that is straight needs no more than its chord.
-    Contour straight;
-    flattenQuadratic({0, 0}, {0.5, 0.5}, {1, 1}, 0.001, straight);
-    EXPECT_EQ(straight.size(), 1u);
+    // A curve that is straight needs no more than its chord; a tolerance
+    // of zero or below, which no number of pieces could meet, gets the
+    // most pieces, 1024.
+    const struct {
+        double tolerance;
+        std::size_t points;
+    } rows[] = {{0.001, 1}, {0.0, 1024}, {-1.0, 1024}};
+    for (const auto& row : rows) {
+        Contour straight;
+        flattenQuadratic({0, 0}, {0.5, 0.5}, {1, 1}, row.tolerance, straight);
+        EXPECT_EQ(straight.size(), row.points) << row.tolerance;
+        Contour cubic;
+        flattenCubic({0, 0}, {0.25, 0.25}, {0.5, 0.5}, {0.75, 0.75}, row.tolerance, cubic);
+        EXPECT_EQ(cubic.size(), row.points) << row.tolerance;
+    }
 }
 
 TEST(DefaultFace, GivesOutlinesInEmUnitsAndAdvancesOnTheirGrid) {
