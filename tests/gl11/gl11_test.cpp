@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "gl11/context.h"
@@ -117,6 +119,18 @@ TEST(PrimitiveAssembly, EveryModeDrawsItsVerticesAsOpenGLDoes) {
         {GL_LINE_LOOP, 2, GL_FILL, false, Topology::lines, {0, 1, 1, 0}},
         {GL_LINE_LOOP, 1, GL_FILL, false, Topology::lines, {}},
     };
+    // The ten modes of glBegin, six of them polygons; nothing past them.
+    const struct {
+        GLenum mode;
+        bool primitive, polygon;
+    } modes[] = {{GL_POINTS, true, false},        {GL_LINES, true, false},       {GL_LINE_LOOP, true, false},
+                 {GL_LINE_STRIP, true, false},    {GL_TRIANGLES, true, true},    {GL_TRIANGLE_STRIP, true, true},
+                 {GL_TRIANGLE_FAN, true, true},   {GL_QUADS, true, true},        {GL_QUAD_STRIP, true, true},
+                 {GL_POLYGON, true, true},        {GL_POLYGON + 1, false, false}, {0xFFFFu, false, false}};
+    for (const auto& m : modes) {
+        EXPECT_EQ(gl11::isPrimitiveMode(m.mode), m.primitive) << m.mode;
+        EXPECT_EQ(gl11::isPolygonMode(m.mode), m.polygon) << m.mode;
+    }
     for (const Case& c : cases) {
         std::vector<std::uint32_t> out;
         const Topology t = gl11::assemblePrimitive(c.mode, c.count, c.polygonMode, c.flat, out);
@@ -151,6 +165,14 @@ TEST_F(Gl11, SphereAndPerspectiveAreGlusOwn) {
     }
     gluDeleteQuadric(quadric);
 
+    // No sphere without two slices, one stack and a radius of 0 or more.
+    for (const auto& [radius, slices, stacks] : {std::tuple{1.0, 1, 12}, std::tuple{1.0, 12, 0}, std::tuple{-0.5, 12, 12}}) {
+        backend.draws.clear();
+        gl11::drawSphere(context, radius, slices, stacks, true);
+        glFlush();
+        EXPECT_TRUE(backend.draws.empty()) << radius << " " << slices << " " << stacks;
+    }
+
     const double cases[][4] = {{45.0, 1024.0 / 768.0, 1.0, 100.0}, {60.0, 0.5, 0.25, 7.0}, {45.0, 1.0, 5.0, 5.0}};
     for (const auto& c : cases) {
         glMatrixMode(GL_PROJECTION);
@@ -161,6 +183,7 @@ TEST_F(Gl11, SphereAndPerspectiveAreGlusOwn) {
         glEnd();
         glLoadIdentity();
         double m[16];
+        std::fill(std::begin(m), std::end(m), 7.0);  // whatever the caller's matrix held before
         if (gl11::perspectiveMatrix(c[0], c[1], c[2], c[3], m)) glMultMatrixd(m);
         glBegin(GL_POINTS);
         glVertex3f(0.0f, 0.0f, 0.0f);
@@ -289,6 +312,11 @@ TEST_F(Gl11, ListsKeepTheirVerticesOnceAndReplayThemWithTheCallersState) {
     glDeleteLists(base, 3);
     EXPECT_EQ(backend.releases, 3);
     EXPECT_EQ(glGenLists(1), base) << "deleted names are free again";
+    EXPECT_EQ(glGenLists(0), 0u) << "no names asked for: none given";
+    EXPECT_EQ(glGenLists(-1), 0u);
+    glNewList(base, GL_COMPILE);
+    EXPECT_EQ(glGenLists(1), 0u) << "not while compiling";
+    glEndList();
 }
 
 TEST_F(Gl11, CompilingAListLeavesTheCurrentNormalAndColourAsTheyWere) {
