@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -127,6 +128,25 @@ TEST(GlyphMesh, OverlappingStrokesFillTheirUnion) {
     EXPECT_TRUE(covers(mesh, 1.5, 0.5));
 
     EXPECT_TRUE(buildGlyphMesh({}).triangles.empty());
+}
+
+// Contours stand anywhere in the em square and start at any corner: the
+// walls face out of a square away from the origin, and of a triangle,
+// whichever corner they start at and whichever way they run.
+TEST(GlyphMesh, WallsFaceOutWhereverTheContourStartsAndStands) {
+    const Contour shapes[] = {rectangle(10, 0, 11, 1, false), {{0, 0}, {1, 0}, {0.5, 1}}};
+    for (const Contour& shape : shapes) {
+        for (const bool clockwise : {false, true}) {
+            for (std::size_t start = 0; start < shape.size(); ++start) {
+                Contour c(shape.begin() + static_cast<std::ptrdiff_t>(start), shape.end());
+                c.insert(c.end(), shape.begin(), shape.begin() + static_cast<std::ptrdiff_t>(start));
+                if (clockwise) std::reverse(c.begin(), c.end());
+                SCOPED_TRACE(std::to_string(shape.size()) + " corners from " + std::to_string(start) +
+                             (clockwise ? ", clockwise" : ""));
+                expectSolid(buildGlyphMesh({c}, 0.1f), 0.1f);
+            }
+        }
+    }
 }
 
 TEST(GlyphMesh, CrossingStrokesAreFilledThroughThePointsWhereTheyCross) {

@@ -92,6 +92,31 @@ TEST(Flattening, StaysWithinToleranceOfRandomCurvesAndEndsOnTheirEndPoints) {
     }
 }
 
+// Repeated points go, a closing copy of the first point too, and so do
+// contours left with fewer than three points.
+TEST(TidyContours, DropsRepeatsClosingCopiesAndContoursTooThin) {
+    const OutlinePoint a{0, 0}, b{1, 0}, c{1, 1}, d{0, 1};
+    std::vector<Contour> contours = {
+        {a, b, b, c, d},     // a repeat
+        {a, b, c, d, a, a},  // the first point again at the end, twice
+        {a, a, a},           // one point
+        {a, b, a},           // a line there and back
+        {b, c, d},
+    };
+    tidyContours(contours);
+    ASSERT_EQ(contours.size(), 3u);
+    const auto same = [](const Contour& x, const Contour& y) {
+        if (x.size() != y.size()) return false;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (x[i].x != y[i].x || x[i].y != y[i].y) return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(same(contours[0], {a, b, c, d}));
+    EXPECT_TRUE(same(contours[1], {a, b, c, d}));
+    EXPECT_TRUE(same(contours[2], {b, c, d}));
+}
+
 TEST(DefaultFace, GivesOutlinesInEmUnitsAndAdvancesOnTheirGrid) {
     OutlineFace face;
     ASSERT_TRUE(face.open(findDefaultSansFace())) << "fontconfig found no readable sans-serif face";
