@@ -193,6 +193,19 @@ TEST_F(Controls, EscapeRequestsQuitAndTheFrameStillCompletes) {
     EXPECT_EQ(recordingWorld.steps.size(), 1u);
 }
 
+// Before the first window there is no context to draw outlines in: F3 only
+// sets the flag that the window's start-up reads.
+TEST_F(Controls, WireframeBeforeAnyWindowOnlySetsTheFlag) {
+    controlWindow = nullptr;
+    tap(vkF3);
+    EXPECT_EQ(wireframe, 1);
+    AppWindow noApplication;
+    controlWindow = &noApplication;
+    tap(vkF3);
+    EXPECT_EQ(wireframe, 0);
+    EXPECT_TRUE(platform.view.polygonLines.empty());
+}
+
 TEST_F(Controls, CameraDistanceAndWireframeSurviveSceneChanges) {
     for (int i = 0; i < 3; ++i) frame({vkPageUp});
     EXPECT_EQ(cameraDistance, -51.5f);
@@ -272,6 +285,9 @@ TEST_F(Controls, MaterialChoiceWrapsAndSetsTheMassFromTheVolume) {
     tap(vkMultiply);
     EXPECT_EQ(launchParameters.materialIndex, 1);
     EXPECT_DOUBLE_EQ(launchParameters.mass, volume * materialTable[1].density * 1000.0);
+    tap(vkDivide);  // back from the second to the first, no wrap
+    EXPECT_EQ(launchParameters.materialIndex, 0);
+    EXPECT_DOUBLE_EQ(launchParameters.mass, volume * materialTable[0].density * 1000.0);
 }
 
 }  // namespace

@@ -319,6 +319,15 @@ TEST_F(MainLoop, WindowProcedureKeepsKeysMouseAndVisibility) {
     windowProcedure(window, keyEvent(Kind::keyDown, -1));
     EXPECT_EQ(keyDown[0x77], 1);
     EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), 1), 1);
+    {
+        // The first code past the array writes nothing past it.
+        int guarded[keyCodeCount + 1] = {};
+        AppWindow other = window;
+        other.keys = guarded;
+        for (const Kind kind : {Kind::keyDown, Kind::keyUp}) windowProcedure(other, keyEvent(kind, keyCodeCount));
+        EXPECT_EQ(guarded[keyCodeCount], 0);
+        EXPECT_EQ(std::count(std::begin(guarded), std::end(guarded), 0), keyCodeCount + 1);
+    }
     windowProcedure(window, keyEvent(Kind::keyUp, 0x77));
     EXPECT_EQ(keyDown[0x77], 1);  // no frame has seen it yet
     framePolledKeys(window.keys, window.pendingKeys);

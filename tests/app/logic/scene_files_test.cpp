@@ -77,6 +77,7 @@ TEST(Windows1252FromUtf8, KeepsWhatTheFontHasAndMarksTheRest) {
         {"\xC3", "?"},                                                                // cut short
         {"\xC3" "x", "?x"},                                                           // cut short by a letter
         {"\xC0\xAF", "??"},                                                           // overlong
+        {"\xE0\xA0\x80 \xF0\x90\x80\x80", "? ?"},                                     // the first of three and four bytes
         {"\xED\xA0\x80", "???"},                                                      // a surrogate
         {"\xF4\x90\x80\x80", "????"},                                                 // past U+10FFFF
         {"\xFF" "x", "?x"},
