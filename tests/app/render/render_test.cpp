@@ -252,7 +252,10 @@ TEST_F(Rendering, InitGraphicsSetsTheStateTheLightTheFontAndTheScenes) {
     setWireframe(true);  // as a new window finds it after a screen-mode change
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 
+    while (glGetError() != GL_NO_ERROR) {
+    }
     EXPECT_TRUE(initGraphics(window, keyDown));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_EQ(controlWindow, &window);
     EXPECT_EQ(controlKeys, keyDown);
     EXPECT_EQ(leftButtonDown, 0);
@@ -333,7 +336,10 @@ TEST_F(Rendering, EveryFrameEndsInTheStateTheNextOneStartsFrom) {
         setWireframe(lines);
         placeCube(1, {0.0, 0.0, 1.0});
         glMatrixMode(GL_PROJECTION);  // whichever matrix the frame finds current
+        while (glGetError() != GL_NO_ERROR) {
+        }
         drawFrame();
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "every push has its pop, every call its state";
         GLint matrixMode = 0;
         glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
         EXPECT_EQ(matrixMode, GL_MODELVIEW);
@@ -353,6 +359,18 @@ TEST_F(Rendering, EveryFrameEndsInTheStateTheNextOneStartsFrom) {
         glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
         EXPECT_EQ(depth, 1);
     }
+}
+
+// A frame starts afresh: whatever matrix it finds current and whatever that
+// matrix holds, the picture is the same.
+TEST_F(Rendering, AFrameIsTheSameWhateverMatrixItFinds) {
+    placeCube(1, {2.0, -3.0, 1.0});
+    const Frame clean = drawAndRead();
+    glLoadIdentity();
+    glTranslatef(3.0f, -2.0f, -7.0f);
+    glMatrixMode(GL_PROJECTION);
+    const Frame found = drawAndRead();
+    EXPECT_TRUE(found.rgb == clean.rgb);
 }
 
 // Seen from 50 units straight above, the unit grid covers the whole view and
