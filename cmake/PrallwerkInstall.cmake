@@ -50,6 +50,10 @@ foreach(layer ${prallwerk_layers})
     COMPONENT engine
     FILES_MATCHING PATTERN "*.h" ${exclude})
 endforeach()
+# The world runs islands on threads (std::thread).
+if(NOT EMSCRIPTEN)
+  list(APPEND prallwerk_link_flags -pthread)
+endif()
 list(JOIN prallwerk_link_flags " " prallwerk_link_flags)
 
 install(TARGETS prallwerk_engine ${prallwerk_layer_targets}

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "prallwerk/collision/bounds_grid.h"
 #include "prallwerk/core/rigid_body.h"
 
 namespace prallwerk {
@@ -9,77 +10,60 @@ namespace prallwerk {
 // Which pairs of bodies the pair search need not look at: a pair is passed
 // over only where its search provably finds nothing within the limit.
 //
-// The pair search reports an impact only when the two bodies touch at the
-// limit itself (its probe), and later pairs are searched within the shorter
-// limit of the best impact so far, so a pair can only be found touching at
-// some time in (0, limit]. Each body gets a box in world axes that encloses
-// its predicted centre at every such time, grown by the distance at which the
-// contact test can still see contact (the half diagonal of its box, for a
-// sphere at least its radius) and padded far beyond the rounding of the
-// prediction. Bodies whose boxes are apart cannot touch; pairs of bodies that
-// both hold exactly zero velocity and spin are never searched at all. In
-// larger worlds the boxes are kept in a grid of square cells over x and y, so
-// that a body is compared only with the bodies in the cells its box covers.
+// The pair search looks for contact at times in (0, limit] (later pairs are
+// searched within the shorter limit of the best impact so far). Each body gets a box in world axes that encloses
+// its predicted centre at every such time, grown along each axis by the
+// distance at which the contact test can still see contact (a sphere's
+// radius; a box's corners as they stand, turned as far as its spin turns
+// them within the limit, at most its half diagonal) and padded far beyond
+// the rounding of the prediction. The searches pose a box by its angles:
+// its corners must stand as its angles turn it, as every move leaves them. Bodies whose boxes are apart cannot touch; pairs of bodies that
+// both hold exactly zero velocity and spin are never searched at all. The
+// boxes are compared in a BoundsGrid.
 //
-// Every buffer is sized at construction; preparing and asking allocate
-// nothing.
+// Buffers grow to the most bodies prepared; preparing and asking allocate
+// nothing after that.
 class PairBroadPhase {
 public:
     // Indices of the bodies after i that may touch it, ascending.
-    struct Partners {
-        const int* first = nullptr;
-        const int* last = nullptr;
-        const int* begin() const { return first; }
-        const int* end() const { return last; }
-    };
+    using Partners = BoundsGrid::Items;
 
-    // Buffers for a world of bodyCount bodies.
+    PairBroadPhase() = default;
+    // Buffers for up to bodyCount bodies (more make them grow).
     explicit PairBroadPhase(int bodyCount);
 
-    // Bounds the reach of the first count bodies over (0, limit] and puts
-    // them in the grid. A count above the size given at construction makes the buffers
-    // grow (the one case that allocates).
-    // restingPairs keeps the pairs of two resting bodies too, which the
-    // searches of impacts leave out.
-    void prepare(const BodyList& bodies, int count, float limit, bool restingPairs = false);
+    // Bounds the reach of the count bodies over (0, limit] and puts them in
+    // the grid. restingPairs keeps the pairs of two resting bodies too, which
+    // the searches of impacts leave out. The bodies must stay where they are
+    // until the pairs have been asked for.
+    void prepare(const RigidBody* const* bodies, int count, float limit, bool restingPairs = false);
 
     // The bodies j > i whose reach overlaps body i's, leaving out pairs of
     // resting bodies unless prepare was asked for them, in ascending order.
     // Valid until the next call.
     Partners partnersAfter(int i);
 
+    // A pair of bodies, first < second.
+    struct Pair {
+        int first = 0;
+        int second = 0;
+    };
+
+    // Every pair partnersAfter gives, each once, in ascending order of the
+    // first body and then of the second: the same pairs in the same order as
+    // asking partnersAfter(i) for every i in turn. Found from the bodies that
+    // move alone, so that a crowd mostly at rest costs little; prepared for
+    // resting pairs too, it asks partnersAfter. Valid until the next prepare.
+    const std::vector<Pair>& pairs();
+
 private:
     bool restingPairs_ = false;
-
-    struct Reach {
-        double lo[3] = {0, 0, 0};
-        double hi[3] = {0, 0, 0};
-        bool resting = false;
-        bool inGrid = false;          // in the cells below; if not, compared with every body
-        long long cell[2][2] = {{0, 0}, {0, 0}};  // first and last cell it covers, along x and y
-    };
-
-    // A body in the list of a cell: cells share lists by a hash.
-    struct CellEntry {
-        long long cx = 0, cy = 0;
-        int body = 0;
-    };
-
-    void buildGrid(double meanExtent);
-    int listOf(long long cx, long long cy) const;
-    bool meets(int i, int j) const;
-
     int count_ = 0;
-    std::vector<Reach> reach_;
+    std::vector<Bounds> reach_;
+    std::vector<unsigned char> resting_;
     std::vector<int> partners_;
-    // The grid: entries_[listStart_[l] .. listStart_[l + 1]) are the bodies
-    // in list l; outside_ the bodies not in the grid.
-    std::vector<CellEntry> entries_;
-    std::vector<int> listStart_;
-    std::vector<int> outside_;
-    int outsideCount_ = 0;
-    double inverseCell_ = 0.0;
-    unsigned mask_ = 0;
+    std::vector<Pair> pairs_;
+    BoundsGrid grid_;
 };
 
 }  // namespace prallwerk

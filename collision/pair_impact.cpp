@@ -87,10 +87,15 @@ private:
 
 // Contact of a ball (centre p, radius r) with a posed box centred at c: the
 // unit vector from the box's nearest point toward the ball's centre, or the
-// zero vector when they are apart (touching counts).
-Vec3 ballOnBox(const Vec3& p, double r, const Vec3& c, const PosedFrame& f) {
+// zero vector when they are apart (touching counts), with how far apart in
+// clearance.
+Vec3 ballOnBox(const Vec3& p, double r, const Vec3& c, const PosedFrame& f, double& clearance) {
     const Overlap o = ballAgainstBox(p, r, c, f);
-    return o.depth < 0.0 ? Vec3{} : o.normal;
+    if (o.depth < 0.0) {
+        clearance = -o.depth;
+        return {};
+    }
+    return o.normal;
 }
 
 // Contact of two posed boxes (a's centre less b's centre is ab): they touch
@@ -98,66 +103,114 @@ Vec3 ballOnBox(const Vec3& p, double r, const Vec3& c, const PosedFrame& f) {
 // which they overlap least, pointing from b's side toward a's. Face axes are
 // preferred to edge axes that overlap barely less, as the rounding of a cross
 // product is no reason to tilt the contact off a face.
-Vec3 boxOnBox(const Vec3& ab, const PosedFrame& a, const PosedFrame& b) {
+// Apart, the gap along the separating axis found is the clearance: no two
+// points of the boxes are closer.
+Vec3 boxOnBox(const Vec3& ab, const PosedFrame& a, const PosedFrame& b, double& clearance) {
     constexpr double edgePreference = 1.0 + 1e-9;
     const AxesOverlap o = boxAgainstBox(ab, a, b, edgePreference);
-    return o.gap ? Vec3{} : o.least.normal;
+    if (o.gap) {
+        clearance = -o.least.depth;
+        return {};
+    }
+    return o.least.normal;
 }
 
 // The contact tests of one pair. Rotating boxes costs trigonometry, so each
-// test first decides what it can from the predicted positions alone.
+// test first decides what it can from the predicted positions alone: two
+// bodies whose centres are farther apart than their reaches (a sphere's
+// radius, a box's half diagonal) add up to do not touch, and how much
+// farther is their gap.
 class PairSearch {
 public:
     PairSearch(const RigidBody& a, const RigidBody& b, PosedFrames* frames)
-        : a_(a, frames), b_(b, frames), sphereCase_(a.kind == kindSphere) {}
+        : a_(a, frames), b_(b, frames), sphereCase_(a.kind == kindSphere) {
+        const double reachA = sphereCase_ ? static_cast<double>(a.radius) : static_cast<double>(a_.halfDiagonal);
+        const double reachB =
+            b.kind == kindSphere ? static_cast<double>(b.radius) : static_cast<double>(b_.halfDiagonal);
+        reach_ = reachA + reachB;
+    }
 
     bool sphereCase() const { return sphereCase_; }
     bool twoSpheres() const { return sphereCase_ && b_.body.kind == kindSphere; }
     const Vec3& sphereVelocity() const { return sphereVelocity_; }
 
+    // How far apart a pair found apart stands: its centres beyond their
+    // reaches (a distance no turn changes), or its shapes (m; 0 where not
+    // known).
+    struct Clearance {
+        double centres = 0.0;
+        double shapes = 0.0;
+    };
+
     // The contact vector at t (pointing from b's side toward a's), or the
-    // zero vector when the pair does not touch at t.
-    Vec3 contactAt(float t) { return sphereCase_ ? sphereContact(t) : boxContact(t); }
+    // zero vector when the pair does not touch at t, with how far apart.
+    Vec3 contactAt(float t, Clearance& apart) {
+        apart = {};
+        return sphereCase_ ? sphereContact(t, apart) : boxContact(t, apart);
+    }
 
 private:
     // A ball meets another ball along the line of their centres, and a box
     // where the box's nearest point lies within its radius.
-    Vec3 sphereContact(float t) {
+    Vec3 sphereContact(float t, Clearance& apart) {
         const Vec3 vb = b_.body.predictVelocity(t);
         const Vec3 pb = b_.body.predictPosition(t, vb);
         sphereVelocity_ = a_.body.predictVelocity(t);
         const Vec3 pa = a_.body.predictPosition(t, sphereVelocity_);
         const double ra = a_.body.radius;
         const Vec3 ab = pa - pb;
-        if (b_.body.kind == kindSphere) {
-            if (ab.length() > ra + static_cast<double>(b_.body.radius)) return {};
-            return ab.normalized();
+        const double gap = ab.length() - reach_;
+        if (gap > 0.0) {
+            apart.centres = gap;
+            return {};
         }
-        if (ab.length() > ra + static_cast<double>(b_.halfDiagonal)) return {};
-        return ballOnBox(pa, ra, pb, b_.frameAt(t));
+        if (b_.body.kind == kindSphere) return ab.normalized();
+        return ballOnBox(pa, ra, pb, b_.frameAt(t), apart.shapes);
     }
 
     // A box meets a ball as the ball meets it, and another box where their
     // oriented boxes overlap.
-    Vec3 boxContact(float t) {
+    Vec3 boxContact(float t, Clearance& apart) {
         const Vec3 va = a_.body.predictVelocity(t);
         const Vec3 pa = a_.body.predictPosition(t, va);
         const Vec3 vb = b_.body.predictVelocity(t);
         const Vec3 pb = b_.body.predictPosition(t, vb);
         const Vec3 ab = pa - pb;
+        const double gap = ab.length() - reach_;
+        if (gap > 0.0) {
+            apart.centres = gap;
+            return {};
+        }
         if (b_.body.kind == kindSphere) {
             const double rb = b_.body.radius;
-            if (ab.length() > static_cast<double>(a_.halfDiagonal) + rb) return {};
-            return ballOnBox(pb, rb, pa, a_.frameAt(t)).negated();
+            return ballOnBox(pb, rb, pa, a_.frameAt(t), apart.shapes).negated();
         }
-        if (ab.length() > static_cast<double>(a_.halfDiagonal) + b_.halfDiagonal) return {};
-        return boxOnBox(ab, a_.frameAt(t), b_.frameAt(t));
+        return boxOnBox(ab, a_.frameAt(t), b_.frameAt(t), apart.shapes);
     }
 
     PairBody a_, b_;
     bool sphereCase_;
+    double reach_ = 0.0;  // the reaches of both, added
     Vec3 sphereVelocity_;
 };
+
+// How thin a body is: no straight path of a point through it is shorter
+// than this along the direction it crosses it (a sphere's diameter, a box's
+// shortest edge), m.
+double thicknessOf(const RigidBody& body) {
+    if (body.kind == kindSphere) return 2.0 * std::fabs(static_cast<double>(body.radius));
+    return std::min(std::min(body.box.width, body.box.length), body.box.height);
+}
+
+// Bound on how fast any point of the body moves relative to its centre, from
+// its spin (each of its three turns moves a point at distance d by d times
+// its rate): zero for a sphere, whose shape a turn leaves as it is. m/s.
+double turnSpeedOf(const RigidBody& body) {
+    if (body.kind == kindSphere) return 0.0;
+    const Vec3& s = body.spin;
+    return halfDiagonalOf(body.box.width, body.box.length, body.box.height) *
+           (std::fabs(s.x) + std::fabs(s.y) + std::fabs(s.z));
+}
 
 }  // namespace
 
@@ -208,40 +261,109 @@ const PosedFrame& PosedFrames::frameOf(const BoxShape& box, const Vec3& angles) 
 
 namespace {
 
-PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, PosedFrames* frames) {
+// Between two samples one point of a pair moves against the other by at
+// most this share of how thin the two bodies are together; where a sample's
+// travel is more, the search looks at as many times between the samples as
+// it takes. Half of the thinnest overlap the two can pass through, so that
+// no such pass lies between two of the times looked at.
+constexpr double travelPerLook = 0.5;
+
+// Most times looked at between two samples: a pair at 1000 m/s relative and
+// 1 cm thin together over 0.1 s needs 200.
+constexpr int mostLooksPerSample = 1024;
+
+PairImpact searchPair(float limit, const RigidBody& a, const RigidBody& b, PosedFrames* frames, bool passOver) {
     PairImpact impact;
     if (atPairRest(a) && atPairRest(b)) return impact;
     // The case follows a's kind alone: a sphere first is tested by its
     // surface point, anything else by box corners.
     PairSearch search(a, b, frames);
-    const Vec3 atLimit = search.contactAt(limit);
-    if (atLimit.length() == 0.0) return impact;
 
-    // The first sample in contact decides; the result is the sample before
-    // it, so the bodies are moved to just short of touching.
-    Vec3 contact;
-    const int k = firstTouchingSample(limit, [&](float t) {
-        contact = search.contactAt(t);
-        return contact.length() > 0.0;
-    });
-    impact.sampled = true;
-    // Bodies that first touch after the last sample meet as they touch at
-    // the limit: without a contact vector they would not turn back.
-    impact.normalA = k < sampleCount ? contact : atLimit;
-    // A ball that meets a box mirrors the box's motion about its own
-    // direction of travel; every other pair shares the one contact vector.
-    impact.normalB = search.sphereCase() && !search.twoSpheres() ? search.sphereVelocity().normalized()
-                                                                 : impact.normalA;
-    impact.time = sampleTime(k - 1, limit);
+    // How fast the pair can close (its centres, and any point of one
+    // against the other with the turns): the relative velocity at any time
+    // up to the limit is v + 2 t a of the prediction p + t (v + t a).
+    const double t = limit;
+    const Vec3 va = a.predictVelocity(0.0f), vb = b.predictVelocity(0.0f);
+    const double inverseA = 1.0 / static_cast<double>(a.mass), inverseB = 1.0 / static_cast<double>(b.mass);
+    const Vec3 accel = inverseA * a.force - inverseB * b.force;
+    const double closing = (va - vb).length() + 2.0 * t * accel.length();
+    const double pointSpeed = closing + turnSpeedOf(a) + turnSpeedOf(b);
+    const double travel = pointSpeed * (t * sampleFraction);
+    const double allowed = travelPerLook * (thicknessOf(a) + thicknessOf(b));
+    int looks = 1;
+    if (travel > allowed) {
+        const double wanted = std::ceil(travel / allowed);
+        looks = wanted < mostLooksPerSample ? static_cast<int>(wanted) : mostLooksPerSample;
+    }
+    // Room for the rounding of the predictions when a gap is trusted to keep
+    // the pair apart for a while (m).
+    const double slack = 1e-9 * (a.position.length() + b.position.length() + 1.0) + 1e-9 * closing * t;
+
+    // The samples k = 1..99 and the limit itself, each sample's interval
+    // looked at `looks` times, in order: the first time that touches
+    // decides, and the result is the time looked at before it, so the bodies
+    // are moved to just short of touching. A time whose gap shows the pair
+    // apart also shows that it stays apart for a while: its centres' gap
+    // beyond their reaches for gap / closing, its shapes' gap for gap / the
+    // speed of any point of one against the other. The times within that
+    // are passed over, as their tests would find them apart.
+    float before = 0.0f;       // the last time looked at (or passed over), 0 at first
+    double apartUntil = -1.0;  // no time before this can touch
+    for (int k = 1; k <= sampleCount; ++k) {
+        const float to = k < sampleCount ? sampleTime(k, limit) : limit;
+        if (static_cast<double>(to) < apartUntil) {
+            // The whole interval is passed over; its last time is its end.
+            before = to;
+            continue;
+        }
+        const float from = sampleTime(k - 1, limit);
+        for (int j = 1; j <= looks; ++j) {
+            const float at = j == looks ? to
+                                        : static_cast<float>(static_cast<double>(from) +
+                                                             (static_cast<double>(to) - from) * j / looks);
+            if (static_cast<double>(at) < apartUntil) {
+                before = at;
+                continue;
+            }
+            PairSearch::Clearance apart;
+            const Vec3 contact = search.contactAt(at, apart);
+            if (contact.length() > 0.0) {
+                impact.sampled = true;
+                impact.normalA = contact;
+                // A ball that meets a box mirrors the box's motion about its
+                // own direction of travel; every other pair shares the one
+                // contact vector.
+                impact.normalB = search.sphereCase() && !search.twoSpheres()
+                                     ? search.sphereVelocity().normalized()
+                                     : impact.normalA;
+                impact.time = before;
+                return impact;
+            }
+            before = at;
+            const double centresFor = apart.centres > slack ? (apart.centres - slack) / closing : 0.0;
+            const double shapesFor = apart.shapes > slack ? (apart.shapes - slack) / pointSpeed : 0.0;
+            // NaN (a state not finite) passes nothing over.
+            const double apartFor = std::max(centresFor, shapesFor);
+            if (apartFor > 0.0 && passOver) apartUntil = static_cast<double>(at) + apartFor;
+            // Apart up to the limit and beyond: nothing left to find.
+            if (apartUntil > t) return impact;
+        }
+    }
     return impact;
 }
 
 }  // namespace
 
-PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) { return searchPair(limit, a, b, nullptr); }
+PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b) {
+    return searchPair(limit, a, b, nullptr, true);
+}
 
 PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b, PosedFrames& frames) {
-    return searchPair(limit, a, b, &frames);
+    return searchPair(limit, a, b, &frames, true);
+}
+
+PairImpact pairImpactLookingEverywhere(float limit, const RigidBody& a, const RigidBody& b) {
+    return searchPair(limit, a, b, nullptr, false);
 }
 
 }  // namespace prallwerk

@@ -16,8 +16,8 @@ constexpr double pairRestSpeed = 0.0001;
 
 // What the search of one pair found.
 struct PairImpact {
-    float time = -1.0f;    // last sample before contact, in [0, 0.99 * limit]; -1 for none
-    bool sampled = false;  // the samples were searched, so the contact vectors are this pair's
+    float time = -1.0f;    // last time looked at before contact, in [0, limit); -1 for none
+    bool sampled = false;  // a time looked at touched: the contact vectors are this pair's
     Vec3 normalA;          // contact vector for a: from b's side toward a's; zero if no sample touched
     Vec3 normalB;          // for b: the same vector when a is a box; when a is a sphere, its
                            // predicted velocity at the last sample searched, made unit length
@@ -56,17 +56,28 @@ private:
 bool atPairRest(const RigidBody& body);
 
 // Time of the first contact of a and b within limit (a being the body with
-// the lower index), found by sampling. The pair is tested once at the limit
-// itself; only if it touches there are the samples searched, and the result
-// is the sample before the first one in contact. A sphere in a's place is
-// tested by its shape: two balls touch when their centres are no farther
-// apart than their radii reach, a ball and a box when the box's nearest
-// point lies within the ball, two boxes when no separating axis parts them.
-// A pair at rest, or apart at the limit, gives -1 and is not sampled.
+// the lower index), found by sampling: the pair is tested at the samples
+// k = 1..99 of the limit and at the limit itself, and where a point of one
+// body can move against the other by more than half their thickness
+// together (a sphere's diameter, a box's shortest edge) between two samples,
+// at as many times between them as keep it to that (up to 1024), so that
+// nothing passes through anything between two times looked at. The result
+// is the time looked at before the first one in contact (0 when the first
+// already touches). A sphere in a's place is tested by its shape: two balls
+// touch when their centres are no farther apart than their radii reach, a
+// ball and a box when the box's nearest point lies within the ball, two
+// boxes when no separating axis parts them. A pair at rest, or apart at
+// every time looked at, gives -1. Times at which the centres are provably
+// too far apart to touch, by their gap and how fast they can close, are
+// passed over: their tests would find them apart.
 PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b);
 
 // The same search, its boxes' frames taken from frames: the same result.
 PairImpact pairImpact(float limit, const RigidBody& a, const RigidBody& b, PosedFrames& frames);
+
+// The same search testing every time it looks at, none passed over for a
+// gap: the same result, slower. For tests of the passing over.
+PairImpact pairImpactLookingEverywhere(float limit, const RigidBody& a, const RigidBody& b);
 
 // For a point (x, y, z) relative to the centre of a posed box (corners reset
 // and rotated): the unit box axis along which the point lies farthest out,

@@ -27,6 +27,10 @@ constexpr double largestCellCoordinate = 1099511627776.0;  // 2^40
 // bodies up to twice as wide as the middle one fit in a cell.
 constexpr double cellsPerMiddleBound = 2.0;
 
+// Up to this many bodies every body looks at every other: cells cost more
+// than they save.
+constexpr int gridFromBodies = 16;
+
 // The lists every few bodies: few cells share a list while the table stays
 // small.
 constexpr int listsPerBody = 2;
@@ -149,14 +153,17 @@ bool centreOverFloor(const RigidBody& /*body*/, const FloorOffer& offer, double 
     return true;
 }
 
-void computeFloorHeight(const BodyList& bodies, int k) {
-    RigidBody& body = *bodies[k];
+namespace {
+
+// computeFloorHeight over any list whose i-th body is bodyAt(i).
+template <typename BodyAt>
+void floorFromList(int count, int k, BodyAt bodyAt) {
+    RigidBody& body = bodyAt(k);
     const Vec3 centre = body.position;
     float floor = 0.0f;
-    const int count = static_cast<int>(bodies.size());
     for (int i = 0; i < count; ++i) {
         if (i == k) continue;
-        const RigidBody& other = *bodies[i];
+        const RigidBody& other = bodyAt(i);
         const FloorOffer offer = floorOfferOf(other);
         const double top = offer.top;
         if (!(top < centre.z) || !(top > floor)) continue;
@@ -165,46 +172,44 @@ void computeFloorHeight(const BodyList& bodies, int k) {
     body.floorHeight = floor;
 }
 
-FloorFinder::FloorFinder(int bodyCount) {
-    const size_t n = bodyCount > 0 ? static_cast<size_t>(bodyCount) : 0;
+}  // namespace
+
+void computeFloorHeight(RigidBody* const* bodies, int count, int k) {
+    floorFromList(count, k, [&](int i) -> RigidBody& { return *bodies[i]; });
+}
+
+void computeFloorHeight(const BodyList& bodies, int k) {
+    floorFromList(static_cast<int>(bodies.size()), k, [&](int i) -> RigidBody& { return *bodies[i]; });
+}
+
+FloorFinder::FloorFinder(int bodyCount) { reserve(bodyCount); }
+
+void FloorFinder::reserve(int count) {
+    const size_t n = count > 0 ? static_cast<size_t>(count) : 0;
+    if (offers_.size() >= n && !head_.empty()) return;
     offers_.resize(n);
-    outlined_.assign(n, 1);
-    bucket_.assign(n, noCell);
-    next_.assign(n, -1);
-    previous_.assign(n, -1);
+    outlined_.resize(n, 1);
+    bucket_.resize(n, noCell);
+    next_.resize(n, -1);
+    previous_.resize(n, -1);
     scratch_.reserve(n);
     size_t lists = fewestLists;
     while (lists < listsPerBody * n) lists *= 2;
-    mask_ = static_cast<unsigned>(lists - 1);
-    everywhere_ = static_cast<int>(lists);
-    head_.assign(lists + 1, -1);
+    head_.resize(lists + 1, -1);
 }
 
-void FloorFinder::load(const BodyList& bodies, int count) {
-    PRALLWERK_ASSERT(count == static_cast<int>(offers_.size()));
+void FloorFinder::load(RigidBody* const* bodies, int count) {
     count = std::max(count, 0);
-    // A world keeps its number of bodies; only one that was given more
-    // since it was built makes the copy grow.
-    if (count > static_cast<int>(offers_.size())) *this = FloorFinder(count);
-    bodies_ = &bodies;
-    if (count != count_ || cell_ == 0.0) {
-        count_ = count;
-        for (int i = 0; i < count_; ++i) {
-            offers_[i] = offerWithoutOutline(*bodies[i]);
-            outlined_[i] = bodies[i]->kind == kindBox ? 0 : 1;
-        }
-        rebuild();
-        return;
-    }
-    // The lists stay from the last load: only bodies that changed cells move.
-    int everywhere = 0;
+    reserve(count);
+    bodies_ = bodies;
+    count_ = count;
     for (int i = 0; i < count_; ++i) {
-        refresh(*bodies[i], i);
-        everywhere += bucket_[i] == everywhere_ ? 1 : 0;
+        offers_[i] = offerWithoutOutline(*bodies[i]);
+        outlined_[i] = bodies[i]->kind == kindBox ? 0 : 1;
     }
-    // Bodies grown (or the cells chosen for bodies since grown) would make
-    // every search long: choose the cells again.
-    if (everywhere > count_ / 8 + 4) rebuild();
+    // A few bodies look at each other; more are put in cells.
+    gridded_ = count_ > gridFromBodies;
+    if (gridded_) rebuild();
 }
 
 void FloorFinder::rebuild() {
@@ -227,7 +232,13 @@ void FloorFinder::rebuild() {
         cell_ = 1.0;
         inverseCell_ = 0.0;
     }
-    std::fill(head_.begin(), head_.end(), -1);
+    // The lists for the bodies loaded: a prefix of head_, and the list every
+    // search looks at after them.
+    size_t lists = fewestLists;
+    while (lists < listsPerBody * static_cast<size_t>(count_)) lists *= 2;
+    mask_ = static_cast<unsigned>(lists - 1);
+    everywhere_ = static_cast<int>(lists);
+    std::fill(head_.begin(), head_.begin() + static_cast<std::ptrdiff_t>(lists + 1), -1);
     std::fill(bucket_.begin(), bucket_.begin() + count_, noCell);
     for (int i = 0; i < count_; ++i) place(i, listOf(offers_[i]));
 }
@@ -275,7 +286,7 @@ void FloorFinder::refresh(const RigidBody& body, int i) {
     // hull) waits until a centre comes within its reach (setFloorHeight).
     offers_[i] = offerWithoutOutline(body);
     outlined_[i] = body.kind == kindBox ? 0 : 1;
-    place(i, listOf(offers_[i]));
+    if (gridded_) place(i, listOf(offers_[i]));
 }
 
 void FloorFinder::setFloorHeight(RigidBody& body, int k) const {
@@ -297,13 +308,13 @@ void FloorFinder::setFloorHeight(RigidBody& body, int k) const {
             if (!(std::sqrt(dx * dx + dy * dy) < o.reach)) return;
             // The body stands as it did when its offer was copied (refresh
             // follows every move), so its corners give the offer's outline.
-            o = floorOfferOf(*(*bodies_)[i]);
+            o = floorOfferOf(*bodies_[i]);
             outlined_[i] = 1;
         }
-        if (centreOverFloor(*(*bodies_)[i], o, x, y)) floor = static_cast<float>(top);
+        if (centreOverFloor(*bodies_[i], o, x, y)) floor = static_cast<float>(top);
     };
     long long cx, cy;
-    if (inverseCell_ > 0.0 && cellCoordinate(x, inverseCell_, cx) && cellCoordinate(y, inverseCell_, cy)) {
+    if (gridded_ && inverseCell_ > 0.0 && cellCoordinate(x, inverseCell_, cx) && cellCoordinate(y, inverseCell_, cy)) {
         // An offer over which the centre lies has its own centre within its
         // bound, so within cellFill of a cell's edge, of this centre along
         // both axes; the cell coordinates of the two are within 2^-12 of

@@ -49,22 +49,27 @@ bool centreOverFloor(const RigidBody& body, const FloorOffer& offer, double x, d
 // above 0), whatever order the bodies are looked at in: rounding to single
 // precision is monotone, so a top that loses to a floor already found rounds
 // to that same floor. The floor searches below rely on it.
+void computeFloorHeight(RigidBody* const* bodies, int count, int k);
+
+// The same over a world's list of bodies.
 void computeFloorHeight(const BodyList& bodies, int k);
 
 // computeFloorHeight for every body of a list in turn while the bodies move
 // one by one, as the world's advanceAll does: a copy of each body's offer,
-// refreshed for a body when it has moved, in a grid of square cells over the
-// ground, so that a body looks only at the few bodies whose offers can reach
-// its centre. The floor heights are the same bits as computeFloorHeight's.
-// Buffers are sized at construction; nothing is allocated afterwards.
+// refreshed for a body when it has moved, and for more than a few bodies in a
+// grid of square cells over the ground, so that a body looks only at the few
+// bodies whose offers can reach its centre. The floor heights are the same
+// bits as computeFloorHeight's. Buffers grow to the most bodies loaded;
+// nothing is allocated after that.
 class FloorFinder {
 public:
+    FloorFinder() = default;
+    // Buffers for up to bodyCount bodies (more make them grow).
     explicit FloorFinder(int bodyCount);
 
-    // Copies the offers of the first count bodies. A count above the size
-    // given at construction makes the buffers grow (the one case that
-    // allocates).
-    void load(const BodyList& bodies, int count);
+    // Copies the offers of the count bodies, which must stay where they are
+    // (the array and the bodies) until the next load.
+    void load(RigidBody* const* bodies, int count);
 
     // Refreshes the copy of body i after it moved.
     void refresh(const RigidBody& body, int i);
@@ -86,8 +91,12 @@ private:
     // Chooses the cell size for the offers and puts every body in its list.
     void rebuild();
 
+    // Grows the buffers for count bodies.
+    void reserve(int count);
+
     int count_ = 0;
-    const BodyList* bodies_ = nullptr;  // the bodies loaded, for the exact test
+    bool gridded_ = false;               // the offers are in the grid; else every search looks at all
+    RigidBody* const* bodies_ = nullptr;  // the bodies loaded, for the exact test
     // The offers; a box's outline is filled in when first needed (outlined_
     // 0 until then: bound and reach are those of all its corners).
     mutable std::vector<FloorOffer> offers_;
@@ -96,10 +105,10 @@ private:
     std::vector<int> next_, previous_;  // per body: its neighbours in its list (-1 at the ends)
     std::vector<int> head_;      // per list: its first body, -1 when empty
     std::vector<double> scratch_;  // the bounds while the cell size is chosen
-    int everywhere_ = 0;         // the list every search looks at: the last one in head_
+    int everywhere_ = 0;         // the list every search looks at: the one after the cells' lists
     double cell_ = 0.0;          // edge of a cell (m); 0: no grid, every offer is everywhere
     double inverseCell_ = 0.0;
-    unsigned mask_ = 0;          // cells are hashed into head_[0 .. mask_]
+    unsigned mask_ = 0;          // cells are hashed into head_[0 .. mask_], for the bodies loaded
 };
 
 }  // namespace prallwerk

@@ -42,16 +42,35 @@ double tipDirection(double angle) {
 
 }  // namespace
 
+namespace {
+
+// A sphere is in flight unless it is slow and on its floor. The in-flight
+// test measures height against the ground plane, not the floor: a sphere on
+// top of a box counts as in flight while it moves. A slow sphere rests only
+// where it stands on its floor; anywhere else it is in flight, however slow
+// (at the top of a throw, or let go in mid-air).
+bool sphereInFlight(const RigidBody& b) {
+    const bool onFloor = b.position.z <= static_cast<double>(b.floorHeight) + b.radius + floorLift;
+    return (b.velocity.length() > freeFlightSphereRestSpeed && b.radius <= b.position.z) || !onFloor;
+}
+
+// A box is in flight while it is fast or its lowest corner is above its
+// floor.
+bool boxInFlight(const RigidBody& b) {
+    return b.velocity.length() > boxFlightSpeed || b.floorHeight + boxRestMargin < b.radius + b.position.z;
+}
+
+}  // namespace
+
+bool RigidBody::restsOnFloor() const {
+    if (kind == kindSphere) return !sphereInFlight(*this);
+    if (kind == kindBox) return !boxInFlight(*this);
+    return true;
+}
+
 void RigidBody::advanceFree(float dt) {
     if (kind == kindSphere) {
-        // The in-flight test measures height against the ground plane, not
-        // the floor: a sphere on top of a box counts as in flight while it
-        // moves.
-        // A slow sphere rests only where it stands on its floor; anywhere
-        // else it is in flight, however slow (at the top of a throw, or let
-        // go in mid-air).
-        const bool onFloor = position.z <= static_cast<double>(floorHeight) + radius + floorLift;
-        if ((velocity.length() > freeFlightSphereRestSpeed && radius <= position.z) || !onFloor) {
+        if (sphereInFlight(*this)) {
             advance(dt, pivotCentre);
             // A flying sphere is held by its floor as a box is.
             liftOntoFloor(static_cast<double>(floorHeight) + radius);
@@ -69,9 +88,7 @@ void RigidBody::advanceFree(float dt) {
     }
     if (kind != kindBox) return;
 
-    const bool inFlight = velocity.length() > boxFlightSpeed ||
-                          floorHeight + boxRestMargin < radius + position.z;
-    if (inFlight) {
+    if (boxInFlight(*this)) {
         // A box whose lowest corner has reached its floor turns about that
         // corner, which is how it tips over an edge.
         const int pivot = static_cast<double>(floorHeight) - radius < position.z

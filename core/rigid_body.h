@@ -58,6 +58,15 @@ struct RigidBody {
     // towards a face, and nothing sinks below its floor.
     void advanceFree(float dt);
 
+    // Whether advanceFree takes the body's resting branch: a sphere slow and
+    // on its floor, a box slow and with its lowest corner on its floor (its
+    // radius, as the ground search left it, gives that corner). Inert kinds
+    // rest. A resting body without velocity and spin that advanceFree left
+    // as it was is left so by it again, whatever the span, while its floor
+    // stays: the resting branches do not read the span but to turn the spin
+    // it has.
+    bool restsOnFloor() const;
+
     // The floor clamp: a body whose centre has sunk below rest, its resting
     // height over its floor, is put 0.01 m above it, and loses the part of
     // its velocity that points down into the floor.

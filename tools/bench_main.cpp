@@ -135,7 +135,7 @@ double heightAboveFloor(const RigidBody& b) {
 struct DropRun {
     double meanStepUs = 0.0;
     double maxStepUs = 0.0;
-    long maxImpacts = 0;  // most impacts handled in one step
+    long maxImpacts = 0;  // most impacts one island handled in one step
     double lowestZ = 0.0;  // lowest body bottom relative to its floor after any step
 };
 
@@ -153,7 +153,7 @@ DropRun runDrop(int n, double seconds) {
         const double us = secondsSince(start) * 1e6;
         total += us;
         run.maxStepUs = std::max(run.maxStepUs, us);
-        run.maxImpacts = std::max(run.maxImpacts, static_cast<long>(world.lastStep.impacts()));
+        run.maxImpacts = std::max(run.maxImpacts, static_cast<long>(world.lastStep.busiestIslandEvents));
         for (int i = 0; i < n; ++i) run.lowestZ = std::min(run.lowestZ, heightAboveFloor(*world.bodies[i]));
     }
     run.meanStepUs = steps > 0 ? total / steps : 0.0;
@@ -172,7 +172,7 @@ void benchDrop(int n, std::vector<Figure>& figures) {
     figures.push_back({key + "mean_step_us", run.meanStepUs, "us", label + "mean step"});
     figures.push_back({key + "max_step_us", run.maxStepUs, "us", label + "slowest step"});
     figures.push_back({key + "max_events_per_step", static_cast<double>(run.maxImpacts), "events",
-                       label + "most impacts in one step"});
+                       label + "most impacts one island handled in a step"});
     figures.push_back({key + "lowest_z", run.lowestZ, "m", label + "lowest bottom above its floor"});
 }
 
@@ -183,6 +183,11 @@ struct TimedStep {
     int events = 0;
     int passes = 0;
     int pairSearches = 0;
+    int islands = 0;
+    int largestIsland = 0;
+    int largestIslandEvents = 0;
+    int busiestIslandEvents = 0;
+    int merges = 0;
 };
 
 // The simulated seconds at which the scale figures split the run: the fall and
@@ -192,7 +197,7 @@ constexpr double scaleLandingEnds = 10.0;
 constexpr double scaleSeconds = 30.0;
 constexpr double realTimeStepMs = 1000.0 / 60.0;
 constexpr int scaleSlowestShown = 3;
-constexpr int scaleBodyCounts[] = {200, 1000, 2000};
+constexpr int scaleBodyCounts[] = {200, 1000, 2000, 10000};
 
 double meanMs(const std::vector<TimedStep>& steps, long from, long to) {
     double total = 0.0;
@@ -205,9 +210,10 @@ double meanMs(const std::vector<TimedStep>& steps, long from, long to) {
 // seconds, each step timed alone: mean, median and slowest step, the mean of
 // each phase, the steps slower than real time, and the slowest steps with what
 // they did (impacts, passes of the search, pair searches).
-void benchScale(int n, double seconds, std::vector<Figure>& figures) {
+void benchScale(int n, double seconds, int threads, std::vector<Figure>& figures) {
     const long count = static_cast<long>(seconds * 60.0 + 0.5);
     DropWorld world(n);
+    world.setThreadCount(threads);
     std::vector<TimedStep> steps;
     steps.reserve(static_cast<size_t>(count));
     for (long s = 0; s < count; ++s) {
@@ -219,16 +225,30 @@ void benchScale(int n, double seconds, std::vector<Figure>& figures) {
         t.events = world.lastStep.impacts();
         t.passes = world.lastStep.passes;
         t.pairSearches = world.lastStep.pairSearches;
+        t.islands = world.lastStep.islands;
+        t.largestIsland = world.lastStep.largestIsland;
+        t.largestIslandEvents = world.lastStep.largestIslandEvents;
+        t.busiestIslandEvents = world.lastStep.busiestIslandEvents;
+        t.merges = world.lastStep.islandMerges;
         steps.push_back(t);
     }
-    const std::string key = "scale.bodies" + std::to_string(n) + ".";
-    const std::string label = std::to_string(n) + " bodies dropped, " + fixedText(seconds, 0) + " s of step(1/60): ";
+    const std::string key = "scale.bodies" + std::to_string(n) + (threads > 1 ? ".threads" + std::to_string(threads) : "") + ".";
+    const std::string label = std::to_string(n) + " bodies dropped, " + fixedText(seconds, 0) + " s of step(1/60)" +
+                              (threads > 1 ? " on " + std::to_string(threads) + " threads" : "") + ": ";
     std::vector<double> ms;
-    long slow = 0, events = 0;
+    long slow = 0, events = 0, islands = 0, merges = 0;
+    int largest = 0, largestEvents = 0, busiest = 0;
     for (const TimedStep& t : steps) {
         ms.push_back(t.ms);
         slow += t.ms > realTimeStepMs ? 1 : 0;
         events += t.events;
+        islands += t.islands;
+        merges += t.merges;
+        if (t.largestIsland > largest) {
+            largest = t.largestIsland;
+            largestEvents = t.largestIslandEvents;
+        }
+        busiest = std::max(busiest, t.busiestIslandEvents);
     }
     auto push = [&](const std::string& name, double value, const char* unit, const std::string& what) {
         figures.push_back({key + name, value, unit, label + what});
@@ -238,6 +258,11 @@ void benchScale(int n, double seconds, std::vector<Figure>& figures) {
     push("max_step_ms", ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()), "ms", "slowest step");
     push("steps_over_16.7ms", static_cast<double>(slow), "steps", "steps slower than real time");
     push("impacts_per_step", count > 0 ? static_cast<double>(events) / count : 0.0, "events", "impacts per step");
+    push("islands_per_step", count > 0 ? static_cast<double>(islands) / count : 0.0, "islands", "islands per step");
+    push("largest_island", largest, "bodies", "largest island");
+    push("largest_island_events", largestEvents, "events", "impacts of the largest island in its step");
+    push("busiest_island_events", busiest, "events", "most impacts one island handled in a step");
+    push("island_merges", static_cast<double>(merges), "merges", "islands run again joined with another");
     const long fallEnds = static_cast<long>(scaleFallEnds * 60.0), landingEnds = static_cast<long>(scaleLandingEnds * 60.0);
     push("fall_mean_step_ms", meanMs(steps, 0, fallEnds), "ms", "mean step, 0 to 2 s");
     push("landing_mean_step_ms", meanMs(steps, fallEnds, landingEnds), "ms", "mean step, 2 to 10 s");
@@ -253,6 +278,8 @@ void benchScale(int n, double seconds, std::vector<Figure>& figures) {
         push(which + "events", t.events, "events", says + "impacts");
         push(which + "passes", t.passes, "passes", says + "passes of the search");
         push(which + "pair_searches", t.pairSearches, "pairs", says + "pair searches");
+        push(which + "islands", t.islands, "islands", says + "islands");
+        push(which + "largest_island", t.largestIsland, "bodies", says + "bodies of its largest island");
     }
 }
 
@@ -284,7 +311,7 @@ int runQuick() {
 int main(int argc, char** argv) {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::puts(
-            "Usage: prallwerk-bench [PREFIX] [--seconds S]\n"
+            "Usage: prallwerk-bench [PREFIX] [--seconds S] [--threads N]\n"
             "\n"
             "Measures the engine: wall time per simulated second of the default bodies and\n"
             "of each scene at 16 ms frames over 60 simulated seconds, the impacts per\n"
@@ -297,15 +324,20 @@ int main(int argc, char** argv) {
             "the figures whose names start with it are measured (for example:\n"
             "prallwerk-bench sim.scene2).\n"
             "\n"
-            "The scale figures (scale.bodiesN.*) step the drop world of 200, 1000 and 2000\n"
-            "bodies with step(1/60) over 30 simulated seconds, each step timed alone: mean,\n"
-            "median and slowest step, the mean of the fall (0 to 2 s), the landings (2 to\n"
-            "10 s) and the rest, the steps slower than real time (16.7 ms), and the three\n"
-            "slowest steps with their time, impacts, passes and pair searches.\n"
-            "prallwerk-bench scale.bodies1000 --seconds 5 runs one of them over 5 s."
+            "The scale figures (scale.bodiesN.*) step the drop world of 200, 1000, 2000 and\n"
+            "10000 bodies with step(1/60) over 30 simulated seconds, each step timed alone:\n"
+            "mean, median and slowest step, the mean of the fall (0 to 2 s), the landings\n"
+            "(2 to 10 s) and the rest, the steps slower than real time (16.7 ms), the\n"
+            "impacts and islands per step, the largest island and its impacts, the most\n"
+            "impacts of one island in a step, the islands run again joined, and the three\n"
+            "slowest steps with their time, impacts, passes, pair searches and islands.\n"
+            "prallwerk-bench scale.bodies1000 --seconds 5 runs one of them over 5 s;\n"
+            "--threads N runs the world's islands on N threads (the figures are then\n"
+            "named scale.bodiesN.threadsN.*)."
             "\n"
             "prallwerk-bench --quick runs the drop world only to check that no step stalls\n"
-            "(at most 100 impacts in a step) and no body falls through its floor (none ends\n"
+            "(at most 100 impacts of one island in a step) and no body falls through its\n"
+            "floor (none ends\n"
             "a step more than 0.2 m inside it); it exits with status 1 if one does. It\n"
             "measures no time.");
         return 0;
@@ -315,9 +347,18 @@ int main(int argc, char** argv) {
     // --seconds shortens (or lengthens) the scale runs.
     std::string only;
     double scaleRunSeconds = scaleSeconds;
+    int threads = 1;
     bool haveOnly = false;
     for (int a = 1; a < argc; ++a) {
-        if (std::strcmp(argv[a], "--seconds") == 0 && a + 1 < argc) {
+        if (std::strcmp(argv[a], "--threads") == 0 && a + 1 < argc) {
+            char* end = nullptr;
+            const long t = std::strtol(argv[++a], &end, 10);
+            if (*end != '\0' || t < 1 || t > 64) {
+                std::fprintf(stderr, "prallwerk-bench: --threads takes a number of threads from 1 to 64\n");
+                return 2;
+            }
+            threads = static_cast<int>(t);
+        } else if (std::strcmp(argv[a], "--seconds") == 0 && a + 1 < argc) {
             char* end = nullptr;
             scaleRunSeconds = std::strtod(argv[++a], &end);
             if (*end != '\0' || !(scaleRunSeconds > 0.0 && scaleRunSeconds <= 3600.0)) {
@@ -347,7 +388,8 @@ int main(int argc, char** argv) {
         if (wanted("drop.bodies" + std::to_string(n) + ".")) benchDrop(n, figures);
     }
     for (int n : scaleBodyCounts) {
-        if (wanted("scale.bodies" + std::to_string(n) + ".")) benchScale(n, scaleRunSeconds, figures);
+        const std::string key = "scale.bodies" + std::to_string(n) + (threads > 1 ? ".threads" + std::to_string(threads) : "") + ".";
+        if (wanted(key)) benchScale(n, scaleRunSeconds, threads, figures);
     }
 
     // The figures through the engine's number formatter: the same text for the

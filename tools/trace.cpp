@@ -50,17 +50,18 @@ private:
     std::string line_;
 };
 
-// A world that reports every resolved impact. advanceAll is called once after
-// each impact with the bodies involved skipped, and once at the end of every
-// step with none skipped, so it sees every event and the passing of time.
-// step counts the sub-steps of a frame from 0. (The world's step statistics
-// count the impacts; a line needs each one's bodies and time, in order.) Base
-// is the world run: the program's GravityWorld or a DropWorld.
+// A world that reports every resolved impact: its listener writes one line
+// per impact, in the order the step tells them. step counts the sub-steps of
+// a frame from 0. (The world's step statistics count the impacts; a line
+// needs each one's bodies and time, in order.) Base is the world run: the
+// program's GravityWorld or a DropWorld.
 template <class Base>
 class EventWorld : public Base {
 public:
     template <class... Arguments>
-    explicit EventWorld(std::FILE* out, Arguments... arguments) : Base(arguments...), out_(out) {}
+    explicit EventWorld(std::FILE* out, Arguments... arguments) : Base(arguments...), out_(out) {
+        if (out_ != nullptr) this->impactListener = [this](const ImpactRecord& r) { writeImpact(r); };
+    }
 
     long frame = 0;
     int subStep = 0;
@@ -70,25 +71,20 @@ public:
         ++subStep;
     }
 
-    void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt) override {
-        clock_ += dt;
-        if (skipA != nullptr && out_ != nullptr) {
-            CsvLine line;
-            line.integer(frame);
-            line.integer(subStep);
-            line.number(clock_);
-            line.text(skipB != nullptr ? "pair" : "ground");
-            line.integer(this->indexOf(skipA));
-            line.integer(this->indexOf(skipB));
-            line.number(static_cast<double>(dt));
-            line.write(out_);
-        }
-        Base::advanceAll(skipA, skipB, dt);
+private:
+    void writeImpact(const ImpactRecord& r) {
+        CsvLine line;
+        line.integer(frame);
+        line.integer(subStep);
+        line.number(r.time);
+        line.text(r.kind == ImpactKind::pair ? "pair" : "ground");
+        line.integer(r.a.index);
+        line.integer(r.b.index);
+        line.number(static_cast<double>(r.span));
+        line.write(out_);
     }
 
-private:
     std::FILE* out_;
-    double clock_ = 0.0;  // simulated seconds since the first frame
 };
 
 void writeStates(const World& world, long frame, std::FILE* out) {

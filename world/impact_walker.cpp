@@ -18,12 +18,13 @@ bool ImpactWalker::toNextImpact() {
                 inFrame_ = false;
                 break;
             }
+            stepStart_ = clock_;
             step_ = world_->beginStep(steps_.sub);
             ++nextStep_;
         }
         const bool impact = world_->resolveNextImpact(step_);
-        clock_ += static_cast<double>(step_.lastSpan);
         if (impact) {
+            clock_ = stepStart_ + step_.time;
             last_.a = world_->indexOf(world_->hitA);
             last_.b = world_->indexOf(world_->hitB);
             last_.subStep = nextStep_ - 1;
@@ -31,6 +32,7 @@ bool ImpactWalker::toNextImpact() {
             last_.time = clock_;
             return true;
         }
+        clock_ = stepStart_ + static_cast<double>(steps_.sub);
     }
     return false;
 }

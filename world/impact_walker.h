@@ -12,7 +12,7 @@ struct WalkedImpact {
     int a = -1;           // index of the body of a ground impact, or of the first body of a pair impact
     int b = -1;           // index of the second body of a pair impact; -1 for a ground impact
     int subStep = 0;      // the step of its frame it happened in, from 0
-    float span = 0.0f;    // s after the previous event of its step (or the step's start)
+    float span = 0.0f;    // s after the previous event of its island in the step (or the step's start)
     double time = 0.0;    // simulated s since the walker was made, at the impact
 };
 
@@ -46,9 +46,9 @@ public:
     // The frame in progress, or the last one begun.
     const FrameSteps& frame() const { return steps_; }
 
-    // Simulated seconds since the walker was made: every span the bodies
-    // moved by, added in order in double precision (the impacts' times and
-    // the rests of the steps).
+    // Simulated seconds since the walker was made: the spans of the steps
+    // walked, added in order in double precision, and at a stop the time
+    // of the impact within its step.
     double clock() const { return clock_; }
 
     // The last impact stopped at.
@@ -61,6 +61,7 @@ private:
     StepInProgress step_;    // the step in progress; over between steps
     bool inFrame_ = false;
     double clock_ = 0.0;
+    double stepStart_ = 0.0;  // the clock when the step in progress began
     WalkedImpact last_;
 };
 

@@ -14,13 +14,13 @@ enum class StepPhase {
 // time, so that a step can stop at each of its impacts and go on later with
 // exactly the bits of an uninterrupted step().
 struct StepInProgress {
-    float left = 0.0f;       // s of the step that have not passed yet
-    float lastSpan = 0.0f;   // s the bodies moved by in the last resolveNextImpact: the impact's
-                             // time after the previous event, or the rest of the step; 0 if none
-    int events = 0;          // impacts handled, as the landing rule (World::landingAfterEvents)
-                             // and the cap (World::maxEventsPerStep) count them
+    float left = 0.0f;       // s of the step that have not passed yet, at the last impact
+    float lastSpan = 0.0f;   // s of the last impact after its island's previous event (or the
+                             // step's start); 0 when resolveNextImpact found none
+    double time = 0.0;       // s since the step began, at the last impact
+    int events = 0;          // impacts resolved so far
     StepPhase phase = StepPhase::over;
-    bool replaying = false;  // the world was at rest: the step replays the last one (World::step)
+    bool replaying = false;  // the world was at rest: beginStep replayed the last step (World::step)
 
     bool over() const { return phase == StepPhase::over; }
 };

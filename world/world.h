@@ -4,13 +4,15 @@
 #include <memory>
 #include <vector>
 
+#include "prallwerk/collision/bounds_grid.h"
 #include "prallwerk/collision/broad_phase.h"
-#include "prallwerk/collision/pair_impact.h"
-#include "prallwerk/core/free_flight.h"
 #include "prallwerk/core/rigid_body.h"
 #include "prallwerk/math/vec3.h"
 #include "prallwerk/world/impact_record.h"
-#include "prallwerk/world/rest_record.h"
+#include "prallwerk/world/island.h"
+#include "prallwerk/world/island_grouping.h"
+#include "prallwerk/world/island_run.h"
+#include "prallwerk/world/island_scratch.h"
 #include "prallwerk/world/step_progress.h"
 #include "prallwerk/world/step_statistics.h"
 
@@ -49,20 +51,27 @@ struct GroundPlane {
     Vec3 normal{0.0, 0.0, 1.0};
 };
 
-// A set of bodies above a ground plane, advanced by event-driven stepping;
-// bodies are added and removed between steps (appendBody, eraseBody). Every operation below is virtual and is always called through the
-// virtual table, also from inside step(), so that a subclass can replace any
-// of them. Times are single-precision seconds; state is double precision.
+class IslandBatch;
+class IslandRun;
+class WorkerPool;
+
+// A set of bodies above a ground plane, advanced by event-driven stepping
+// island by island; bodies are added and removed between steps (appendBody,
+// eraseBody). Every operation below is virtual and is always called through
+// the virtual table, also from inside step(), so that a subclass can replace
+// any of them. Times are single-precision seconds; state is double precision.
 class World {
 public:
-    // Most events one step() handles before it lets the rest of its time pass
-    // in free flight. No prepared scene comes anywhere near it; it only keeps
-    // step() from spinning when impact times stop shrinking the time left.
+    // Most events one island handles in a step before it lets the rest of its
+    // time pass in free flight. No prepared scene comes anywhere near it; it
+    // only keeps step() from spinning when impact times stop shrinking the
+    // time left.
     static constexpr int maxEventsPerStep = 10000;
 
-    // Impacts one step() handles before a body that meets its floor too
-    // slowly to bounce off it lands on it instead (see step). Far more than
-    // any prepared scene needs in a step, far fewer than a stall piles up.
+    // Impacts one island handles in a step before a body of it that meets its
+    // floor too slowly to bounce off it lands on it instead (see step). Far
+    // more than any prepared scene needs in a step, far fewer than a stall
+    // piles up.
     static constexpr int landingAfterEvents = 48;
 
     // Passes over the pairs at the end of a step that push overlapping
@@ -89,25 +98,28 @@ public:
     BodyList bodies;            // owned, in index order
     RigidBody* hitA = nullptr;  // body of the last ground impact, or first body of the last pair impact
     RigidBody* hitB = nullptr;  // second body of the last pair impact
-    Vec3 normalA;               // contact vector for hitA, left by the pair search
-    Vec3 normalB;               // contact vector for hitB, left by the pair search
+    Vec3 normalA;               // contact vector for hitA of the last pair impact
+    Vec3 normalB;               // contact vector for hitB of the last pair impact
     std::unique_ptr<GroundPlane> ground;
     StepStatistics lastStep;    // what the last call of step() did; for a span split into parts (see
-                                // step) the parts' counts added up (each at most INT_MAX), eventCapReached
-                                // if any part reached the cap, atRest if every part replayed the last one
+                                // step) the parts' counts added up (each at most INT_MAX), the island
+                                // figures the largest of any part, eventCapReached if any part
+                                // reached the cap, atRest if every part replayed the last one
 
-    // Simulated seconds since the world was made: every span its bodies moved
-    // by (each impact's time after the previous event, and the rest of each
-    // step), added in order in double precision, as ImpactWalker::clock
-    // counts them. Nothing in the step reads it: a caller may set it (to 0
-    // when it loads a scene, say).
+    // Simulated seconds since the world was made: the span of every step (of
+    // every part of a long one), added in order in double precision, as
+    // ImpactWalker::clock counts them. Nothing in the step reads it: a caller
+    // may set it (to 0 when it loads a scene, say).
     double elapsedTime = 0.0;
 
     // Told of every impact the step resolves (ground impacts, landings and
-    // pair impacts), in order, once every body has been moved to the
-    // impact's instant (see ImpactRecord). Empty: no one is told, and the
-    // step does no work for it. Telling changes no result; the listener must
-    // not change the world (it is called from inside step()).
+    // pair impacts) once the step's islands have all run, in the order of
+    // their instants (ties in the order of their islands' lowest bodies, an
+    // island's own in its order): see ImpactRecord. Walked impact by impact
+    // (resolveNextImpact), each is told at its stop, with every body at its
+    // instant. Empty: no one is told, and the step does no work for it.
+    // Telling changes no result; the listener must not change the world (it
+    // is called from inside step(), on the thread that called it).
     std::function<void(const ImpactRecord&)> impactListener;
 
     // count bodies, each constructed with the given mass.
@@ -116,15 +128,22 @@ public:
     World& operator=(const World&) = delete;
 
     // --- the virtual operations, in slot order ---
+    //
+    // Those given an island read and move the island's bodies alone, and
+    // leave what they find in the island (hitA, hitB, the contact vectors,
+    // its statistics): a step runs its islands in any order, and on several
+    // threads at once when threadCount() is above 1, so an override must
+    // keep to its island too. everyBody() gives an island of every body, for
+    // calling them by hand.
 
     // Releases the bodies, the body array and the ground plane. Safe to call
     // more than once; the destructor calls it too.
     virtual void destroy();
 
     // Time of the first contact of a and b within limit (a has the lower
-    // index), found by sampling: in [0, 0.99 * limit], or -1 for none. Leaves
-    // the contact vectors of its search in normalA and normalB.
-    virtual float pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b);
+    // index), found by sampling (pairImpact): in [0, limit), or -1 for none. Leaves
+    // the contact vectors of its search in the island's normalA and normalB.
+    virtual float pairTimeOfImpact(Island& island, float limit, RigidBody* a, RigidBody* b);
 
     // force = 0 and floorHeight = 0 for every body.
     virtual void clearForces();
@@ -132,26 +151,41 @@ public:
     // Adds the external forces of a step; the plain world has none.
     virtual void applyForces();
 
-    // Recomputes every body's floor height and moves every body except the
-    // two skipped ones (either may be null) over dt by free flight.
-    virtual void advanceAll(RigidBody* skipA, RigidBody* skipB, float dt);
+    // Recomputes the floor height of every body of the island from the
+    // island's bodies and moves every one of them except the two skipped
+    // ones (either may be null) over dt by free flight.
+    virtual void advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float dt);
 
-    // Earliest ground impact of any body within dt, sets hitA to its body;
-    // -1 when there is none (hitA untouched).
-    virtual float earliestGroundHit(float dt);
+    // Earliest ground impact of any body of the island within dt, sets the
+    // island's hitA to its body; -1 when there is none (hitA untouched).
+    virtual float earliestGroundHit(Island& island, float dt);
 
-    // Earliest impact of two bodies within limit, sets hitA and hitB (lower
-    // index first); -1 when there is none (both untouched). Pairs that
-    // provably cannot touch within limit are not searched; normalA and
-    // normalB end as the contact vectors of the pair taken.
-    virtual float earliestPairHit(float limit);
+    // Earliest impact of two bodies of the island within limit, sets the
+    // island's hitA and hitB (lower index first); -1 when there is none (both
+    // untouched). Pairs that provably cannot touch within limit are not
+    // searched; the island's normalA and normalB end as the contact vectors
+    // of the pair taken.
+    virtual float earliestPairHit(Island& island, float limit);
 
-    // Moves a and b over t to their impact and applies the collision response.
-    virtual void resolvePair(RigidBody* a, RigidBody* b, float t);
+    // Moves a and b over t to their impact and applies the collision
+    // response, with the contact vectors the island's search left.
+    virtual void resolvePair(Island& island, RigidBody* a, RigidBody* b, float t);
 
-    // Advances the world by dt: handles every impact inside the span in time
-    // order, moving all bodies to each impact instant, then lets the rest of
-    // the span pass in free flight. dt <= 0 only refreshes the forces.
+    // Advances the world by dt, island by island. The bodies are grouped
+    // into islands by where they can be within the step (their bounds over
+    // dt, islandBoundOf in <prallwerk/world/island_bounds.h>: bodies whose
+    // bounds overlap share an island, directly or through others), and each
+    // island runs the event loop on its own bodies: it handles every impact
+    // of its bodies inside the span in time order, moving its bodies to each
+    // impact's instant, then lets the rest of the span pass in free flight.
+    // A body alone in its island flies the whole step in one move. A body's
+    // floor is the highest top among the bodies of its island: a body of
+    // another island cannot come within its reach in the step. Should an
+    // impact send a body out of its bound towards another island's bodies,
+    // both islands run again from the step's start as one. Last, overlapping
+    // bodies are pushed apart. The bits of a step depend neither on the
+    // order of its islands nor on the number of threads. dt <= 0 only
+    // refreshes the forces.
     //
     // A span longer than longestStep (up to longestSplitSpan) is split as a
     // frame of wall time is (splitFrame in <prallwerk/world/frame_step.h>):
@@ -163,42 +197,66 @@ public:
     // are all the program asks for, are one part, as they always were.
     //
     // A world at rest does not search again. When the last step handled no
-    // impact and left every body bit for bit as its searches found it (floor
-    // heights aside), and this step finds them so again, with the same span
-    // and contact vectors, this step would do exactly what the last one did
-    // (see RestRecord). Then the world's own operations answer as they did:
-    // earliestGroundHit and earliestPairHit find nothing without searching
-    // (so no pairTimeOfImpact, as for pairs the broad phase passes over), and
-    // advanceAll puts back the floor heights and skips free flight. step
-    // makes its calls as always, so an override sees each of them; the first
-    // call that differs from the last step's (another span, a body to skip)
-    // and every impact end the replay for the rest of the step. Overrides,
-    // like the world's own operations, must be functions of the bodies and
-    // their arguments.
+    // impact, pushed nothing apart and left every body bit for bit as it
+    // found it once the forces were applied (floor heights aside), and this
+    // step finds them so again with the same span, this step would do
+    // exactly what the last one did: it puts back the floor heights the last
+    // one found and does nothing else (no island, search or free flight).
+    // Overrides, like the world's own operations, must be functions of the
+    // bodies and their arguments.
     virtual void step(float dt);
 
+    // Runs each island of the batch to the end of the step (batch.run),
+    // every one exactly once, in any order: on threadCount() threads, each
+    // taking the next island not yet taken.
+    virtual void runIslands(IslandBatch& batch);
+
     virtual ~World();
+
+    // --- threads (not virtual) ---
+
+    // Runs the islands of every later step on up to count threads: the
+    // caller's and count - 1 more, started here and kept until the count
+    // changes or the world goes. 1 (the default) runs everything on the
+    // caller's thread. The bits of a step are the same for any count. Where
+    // the build has no threads (WebAssembly), every count runs on one.
+    void setThreadCount(int count);
+    int threadCount() const { return threads_; }
 
     // --- step() one impact at a time (not virtual: they are step's own parts) ---
 
     // Begins a step of dt as step() does: clears lastStep, refreshes the
     // forces (clearForces, applyForces) and returns the step, over at once
-    // when dt <= 0.
+    // when dt <= 0. The step's islands are run once to learn which bodies
+    // share one, and put back to its start; resolveNextImpact then walks
+    // them. dt above longestStep is taken in one part (step splits it
+    // first).
     StepInProgress beginStep(float dt);
 
-    // Moves step s on to its next impact, through the same virtual calls as
-    // step() makes. Returns true when an impact has been resolved: every body
-    // is at its instant, hitA is the body (ground impact) or first body (pair
-    // impact) and hitB the second body or null, s.lastSpan is its time after
-    // the previous event. Returns false when no impact is left: the rest of
-    // the step has passed in free flight (s.lastSpan is that rest, or 0) and
-    // s is over. beginStep(dt) followed by calls until false gives exactly
-    // what step(dt) gives, however long the caller waits between the calls,
-    // as long as nothing else moves the bodies meanwhile.
+    // Moves step s on to its next impact, the earliest of any island's next
+    // one (ties to the island of the lowest body). Returns true when an
+    // impact has been resolved: every body is at its instant (the bodies of
+    // the other islands moved there by free flight for the stop, and put back
+    // when the walk goes on), hitA is the body (ground impact) or first body
+    // (pair impact) and hitB the second body or null, s.lastSpan is its time
+    // after its island's previous event and s.time its time since the step
+    // began. Returns false when no impact is left: the rest of the step has
+    // passed in free flight (s.lastSpan is 0) and s is over. beginStep(dt)
+    // followed by calls until false gives exactly what step(dt) gives,
+    // however long the caller waits between the calls, as long as nothing
+    // else moves the bodies meanwhile. A body added or removed at a stop
+    // (appendBody, eraseBody) ends the islands: the rest of the step goes on
+    // from the stop's instant as a step of the time left, with the bodies as
+    // they are.
     bool resolveNextImpact(StepInProgress& s);
 
     // The index of body in bodies, or -1 when it is none of them (null).
     int indexOf(const RigidBody* body) const;
+
+    // An island of every body, in index order, with the world's own search
+    // buffers: for calling the island operations by hand. Valid until bodies
+    // are added or removed, or the next step.
+    Island everyBody();
 
     // --- bodies added and removed between steps (not virtual) ---
     // Both keep everything the world holds in step with its bodies: the
@@ -206,7 +264,8 @@ public:
     // of a world at rest, which is forgotten (the next step searches). Call
     // them between steps, or where a step run impact by impact stopped after
     // an impact (ImpactWalker): the rest of that step then goes on with the
-    // bodies as they are. They allocate; stepping does not.
+    // bodies as they are. They allocate; stepping does not, but for the
+    // impacts buffered for a listener.
 
     // Appends a copy of body after the last one and returns its index.
     // The world takes it as given: addBody in <prallwerk/scenes/body_def.h>
@@ -222,25 +281,110 @@ public:
     void eraseBody(int index);
 
 private:
-    // Every body's floor height from the bodies as they stand.
-    void findFloors();
-    // Pushes apart every pair of bodies that overlap at the end of a step
-    // (separatePair).
-    void separateOverlaps();
+    friend class IslandRun;
+    friend class IslandBatch;
 
-    PairBroadPhase pairBroadPhase_;  // sized for bodyCount bodies
-    PosedFrames posedFrames_;        // the boxes' frames the pair searches turned them to
-    FloorFinder floors_;             // sized for bodyCount bodies
-    RestRecord rest_;                // sized for bodyCount bodies
-    bool resting_ = false;           // within resolveNextImpact: the step replays the last one so far
+    // --- a step in parts (world.cpp) ---
+    double stepTime_ = 0.0;          // s of the current call of step() that went before this part
+    bool nextPart_ = false;          // a later part of a split step: stepTime_ runs on
+    void stepWhole(float dt);        // one part: islands, separation, the impacts told
 
-    // --- a step in parts and its impacts told (world.cpp); bodies added and removed (world_bodies.cpp) ---
-    double stepTime_ = 0.0;          // s the bodies moved by since the current call of step began
-    bool nextPart_ = false;          // beginStep begins a later part of a split step: stepTime_ runs on
-    void stepWhole(float dt);        // one part: beginStep, then resolveNextImpact until false
-    void fitBuffersToBodies();       // the searches' buffers sized for bodies.size(), the rest forgotten
-    ImpactRecord impactBefore(ImpactKind kind, float t) const;  // hitA and hitB as the response finds them
-    void tellImpact(ImpactRecord& record, float span);          // completes the record and tells the listener
+    // --- one part, island by island (world_islands.cpp) ---
+    // Begins a part: lastStep cleared, the forces refreshed; true when the
+    // world is at rest and the part has been replayed.
+    bool beginPart(float dt);
+    // Groups the bodies into islands over dt and runs them to the end of the
+    // part, again as one where a body left its bound towards another island.
+    void settleIslands(float dt, double offset);
+    // Joins the islands a body that left its bound may meet; true if any.
+    bool joinConflicts();
+    // The part's end: separation, the statistics, the record of rest, the
+    // clocks.
+    void endPart(float dt);
+    // The impacts of every island, in order, to the listener.
+    void tellImpacts();
+    // The last impact told or stopped at becomes the world's.
+    void takeImpact(const IslandRun& run);
+    // Floor heights of the island's bodies among themselves as they stand.
+    void findFloors(Island& island);
+    // Pushes apart every pair of the island's bodies that overlap at the end
+    // of its part.
+    void separateOverlaps(Island& island);
+    // The same over the islands a push took a body beyond its bound towards,
+    // as one island; true when it pushed any.
+    bool separateAcrossIslands();
+    // Whether the island is one the last part left as it found it, bit for
+    // bit, with the same span: then it replays (IslandRun::replay).
+    bool islandAtRest(const Island& island, float dt) const;
+    // bodyPointers_ for the bodies in the list now.
+    void refreshPointers();
+    // The buffers of the threads for islands of n bodies.
+    IslandScratch& scratchFor(int worker);
+
+    // --- walked impact by impact (world_walk.cpp) ---
+    void poseAt(double time, const IslandRun* except);
+    void unpose();
+    bool walkOn(StepInProgress& s);
+
+    // --- bodies added and removed (world_bodies.cpp) ---
+    void fitBuffersToBodies();       // the buffers sized for bodies.size(), the rest forgotten
+
+    std::vector<RigidBody*> bodyPointers_;  // the bodies, as the islands see them
+    std::vector<RigidBody*> islandBodies_;  // the bodies island by island: each island's own array
+    std::vector<int> indices_;              // 0, 1, ...: everyBody's indices
+    IslandGrouping grouping_;
+    std::vector<IslandRun> runs_;           // one per island of the part
+    std::vector<IslandRun> spareRuns_;      // the runs of the islands before they were joined
+    std::vector<int> batch_;                // the islands a round runs
+    std::vector<Bounds> stepBounds_;        // per body: its bound over the part
+    std::vector<Bounds> reached_;           // per body: its bound, grown where it left it
+    std::vector<unsigned char> left_;       // per body: it left its bound in this round
+    std::vector<unsigned char> pushed_;     // per body: the separation pushed it in this part
+    std::vector<unsigned char> settled_;    // per body: its island's last free flight left it as it was,
+    std::vector<float> settledFloor_;       // on this floor (advanceAll)
+    std::vector<RigidBody> startStates_;    // per body: as the part found it, forces applied
+    std::vector<RigidBody> posed_;          // per body: as a stop of a walk moved it
+    std::vector<unsigned char> isPosed_;    // per body: posed_ holds what it was before the stop
+    std::vector<float> restFloors_;         // per body: the floor heights its still island left
+    std::vector<int> stillIsland_;          // per body: the lowest body of the island that left it as
+                                            // it found it in the last part, or -1
+    std::vector<int> stillSize_;            // per body: the bodies of that island
+    struct ToldImpact {
+        const ImpactRecord* record;
+        std::size_t order; // islands' order, then each island's own
+    };
+    std::vector<ToldImpact> told_; // the impacts of a part, in the order told
+    std::vector<std::unique_ptr<IslandScratch>> scratch_;  // per thread
+    std::unique_ptr<WorkerPool> pool_;
+    int threads_ = 1;
+    int merges_ = 0;                        // islands joined in this part
+    std::vector<int> outside_;              // joinConflicts: the bodies that left their bounds,
+    std::vector<Bounds> outsideBounds_;     // as far as each reached,
+    BoundsGrid outsideGrid_;                // in a grid of their own,
+    std::vector<int> oldIsland_;            // and per body and per island what the islands were
+    std::vector<int> oldSize_;
+    std::vector<unsigned char> islandJoined_;  // separateAcrossIslands: the islands gone over again,
+    std::vector<RigidBody*> jointBodies_;      // their bodies,
+    std::vector<int> jointIndices_;            // and their indices
+
+    // A world at rest: the last part handled no impact, pushed nothing apart
+    // and left every body as startStates_ holds it.
+    bool still_ = false;
+    float stillSpan_ = 0.0f;                // the span of the last part
+
+    // A step walked impact by impact (beginStep, resolveNextImpact).
+    struct Walk {
+        bool active = false;
+        unsigned generation = 0;    // bodiesGeneration_ when it began
+        float span = 0.0f;          // s of the part the islands run
+        double offset = 0.0;        // s of the part that passed before its islands began
+        double lastStop = 0.0;      // s since the part's islands began, at the last stop
+        float partSpan = 0.0f;      // s of the whole part
+        bool posed = false;         // bodies are posed at the last stop
+        bool restarted = false;     // bodies were added or removed at a stop
+        StepStatistics carried;     // what the islands did before a restart
+    } walk_;
+    unsigned bodiesGeneration_ = 0;  // bodies added or removed so far
 };
 
 // The world the application runs: bodies fall under a constant gravity.

@@ -29,13 +29,46 @@ void World::eraseBody(int index) {
 
 void World::fitBuffersToBodies() {
     bodyCount = static_cast<int>(bodies.size());
-    // Fresh buffers, as a world built with these bodies has: the broad
-    // phase's sweep order starts from the index order again, and the record
-    // of a world at rest holds nothing, so the next step searches.
-    pairBroadPhase_ = PairBroadPhase(bodyCount);
-    posedFrames_ = PosedFrames(bodyCount);
-    floors_ = FloorFinder(bodyCount);
-    rest_ = RestRecord(bodyCount);
+    const size_t n = static_cast<size_t>(bodyCount);
+    // Fresh buffers, as a world built with these bodies has: the record of a
+    // world at rest holds nothing, so the next step searches, and a walk
+    // stopped at an impact goes on with the bodies as they are.
+    bodyPointers_.assign(n, nullptr);
+    islandBodies_.assign(n, nullptr);
+    indices_.resize(n);
+    for (size_t i = 0; i < n; ++i) indices_[i] = static_cast<int>(i);
+    stepBounds_.assign(n, Bounds{});
+    reached_.assign(n, Bounds{});
+    left_.assign(n, 0);
+    pushed_.assign(n, 0);
+    settled_.assign(n, 0);
+    settledFloor_.assign(n, 0.0f);
+    startStates_.assign(n, RigidBody(0.0f));
+    posed_.assign(n, RigidBody(0.0f));
+    isPosed_.assign(n, 0);
+    restFloors_.assign(n, 0.0f);
+    stillIsland_.assign(n, -1);
+    stillSize_.assign(n, 0);
+    oldIsland_.assign(n, 0);
+    oldSize_.assign(n + 1, 0);
+    islandJoined_.assign(n + 1, 0);
+    jointBodies_.reserve(n);
+    jointIndices_.reserve(n);
+    runs_.clear();
+    runs_.reserve(n);
+    spareRuns_.clear();
+    spareRuns_.reserve(n);
+    batch_.reserve(n);
+    outside_.reserve(n);
+    outsideBounds_.reserve(n);
+    outsideGrid_.reserve(bodyCount);
+    grouping_.reserve(bodyCount);
+    still_ = false;
+    const size_t workers = scratch_.empty() ? 1 : scratch_.size();
+    scratch_.clear();
+    for (size_t w = 0; w < workers; ++w) scratch_.push_back(std::make_unique<IslandScratch>(bodyCount));
+    ++bodiesGeneration_;
+    refreshPointers();
 }
 
 }  // namespace prallwerk

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/world/world.h"
@@ -94,8 +96,15 @@ double touchingDistance(const RigidBody& a, const RigidBody& b) {
     return reach(a) + reach(b);
 }
 
+// The bodies of a list as the broad phase takes them.
+std::vector<const RigidBody*> pointersOf(const BodyList& list) {
+    std::vector<const RigidBody*> p;
+    for (const auto& b : list) p.push_back(b.get());
+    return p;
+}
+
 bool partners(PairBroadPhase& phase, const BodyList& bodies, float limit) {
-    phase.prepare(bodies, 2, limit);
+    phase.prepare(pointersOf(bodies).data(), 2, limit);
     const PairBroadPhase::Partners p = phase.partnersAfter(0);
     return p.begin() != p.end();
 }
@@ -157,18 +166,27 @@ TEST(PairBroadPhase, KeepsTouchingPairsAndPassesOverRestingOnes) {
         b.box.resetCorners();
         b.position = {3.0 * i, 0, 10};
     }
+    w.bodies[2]->position.x = 5.0;       // touches body 1
     w.bodies[0]->velocity = {10, 0, 0};  // reaches body 1 within 0.1 s, not body 2
     PairBroadPhase phase(3);
-    phase.prepare(w.bodies, 3, 0.1f);
+    phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f);
     PairBroadPhase::Partners p = phase.partnersAfter(0);
     ASSERT_EQ(p.end() - p.begin(), 1);
     EXPECT_EQ(*p.begin(), 1);
-    // Bodies 1 and 2 overlap in reach but both hold exact zeros.
+    // Bodies 1 and 2 overlap in reach but both hold exact zeros: passed
+    // over, but where resting pairs are asked for.
     p = phase.partnersAfter(1);
     EXPECT_EQ(p.end() - p.begin(), 0);
+    EXPECT_EQ(phase.pairs().size(), 1u);
+    phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f, true);
+    p = phase.partnersAfter(1);
+    ASSERT_EQ(p.end() - p.begin(), 1);
+    EXPECT_EQ(*p.begin(), 2);
+    EXPECT_EQ(phase.pairs().size(), 2u);
+    phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f);
     // Any non-finite state meets everything.
     w.bodies[2]->velocity = {NAN, 0, 0};
-    phase.prepare(w.bodies, 3, 0.1f);
+    phase.prepare(pointersOf(w.bodies).data(), 3, 0.1f);
     p = phase.partnersAfter(0);
     EXPECT_EQ(p.end() - p.begin(), 2);
 }
@@ -192,7 +210,7 @@ TEST(PairBroadPhase, GriddedWorldsPassOverOnlyPairsThatTheSearchCannotFind) {
         const float limit = make.limit();
         // Twice: the second call fills the grid again after the bodies moved.
         for (int round = 0; round < 2; ++round) {
-            phase.prepare(w.bodies, count, limit);
+            phase.prepare(pointersOf(w.bodies).data(), count, limit);
             for (int i = 0; i < count; ++i) {
                 std::vector<bool> partner(static_cast<size_t>(count), false);
                 int last = i;
@@ -251,10 +269,21 @@ TEST(PairBroadPhase, TheGridKeepsExactlyThePairsThatMeet) {
         PairBroadPhase phase(count);
         PairBroadPhase pairwise(2);
         BodyList two;
+        // Its pairs, as the searches ask for them: those of partnersAfter, in
+        // its order.
+        {
+            phase.prepare(pointersOf(w.bodies).data(), count, make.limit());
+            std::vector<std::pair<int, int>> asked, each;
+            for (const PairBroadPhase::Pair& p : phase.pairs()) asked.emplace_back(p.first, p.second);
+            for (int i = 0; i < count; ++i) {
+                for (int j : phase.partnersAfter(i)) each.emplace_back(i, j);
+            }
+            ASSERT_EQ(asked, each) << "world " << n;
+        }
         two.push_back(std::make_unique<RigidBody>(1.0f));
         two.push_back(std::make_unique<RigidBody>(1.0f));
         const float limit = make.limit();
-        phase.prepare(w.bodies, count, limit);
+        phase.prepare(pointersOf(w.bodies).data(), count, limit);
         for (int i = 0; i < count; ++i) {
             std::vector<bool> partner(static_cast<size_t>(count), false);
             int last = i;
@@ -274,4 +303,47 @@ TEST(PairBroadPhase, TheGridKeepsExactlyThePairsThatMeet) {
     }
     EXPECT_GT(kept, worlds * 20);
     EXPECT_GT(passedOver, worlds * 200);
+}
+
+// The grid answers which boxes overlap a box asked about exactly as comparing
+// every box does: boxes of every size, some far out, some not finite, asked
+// about with boxes small, wide and far out, in grids of few and many boxes.
+TEST(BoundsGrid, FindsEveryBoxThatOverlapsTheOneAsked) {
+    BodyMaker make(2718);
+    long found = 0;
+    for (int n = 0; n < 300; ++n) {
+        const int count = 1 + make.pick(150);
+        const double side = 3.0 * std::sqrt(static_cast<double>(count));
+        auto box = [&]() {
+            Bounds b;
+            const double half = make.uniform(0.1, 2.0) * (make.pick(30) == 0 ? 40.0 : 1.0);
+            for (int k = 0; k < 3; ++k) {
+                const double c = make.uniform(0, side);
+                b.lo[k] = c - half * make.uniform(0.3, 1.0);
+                b.hi[k] = c + half * make.uniform(0.3, 1.0);
+            }
+            switch (make.pick(40)) {
+            case 0: b.hi[0] = INFINITY; break;
+            case 1: b.lo[1] = -1e300; break;
+            case 2: b.lo[2] = NAN; break;
+            default: break;
+            }
+            return b;
+        };
+        std::vector<Bounds> boxes(static_cast<size_t>(count));
+        for (Bounds& b : boxes) b = box();
+        BoundsGrid grid;
+        grid.build(boxes.data(), count);
+        for (int q = 0; q < 20; ++q) {
+            const Bounds asked = box();
+            std::vector<int> every;
+            for (int j = 0; j < count; ++j) {
+                if (asked.overlaps(boxes[j])) every.push_back(j);
+            }
+            const BoundsGrid::Items items = grid.overlapping(asked);
+            ASSERT_EQ(std::vector<int>(items.begin(), items.end()), every) << "world " << n << ", question " << q;
+            found += static_cast<long>(every.size());
+        }
+    }
+    EXPECT_GT(found, 3000);
 }

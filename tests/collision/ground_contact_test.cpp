@@ -87,7 +87,8 @@ TEST(EarliestGroundHit, RecordsEveryBoxsLowestCornerWhateverItFinds) {
     w.bodies[4]->radius = 5.0f;
     w.clearForces();
     w.applyForces();
-    EXPECT_EQ(w.earliestGroundHit(0.1f), -1.0f);
+    Island all = w.everyBody();
+    EXPECT_EQ(w.earliestGroundHit(all, 0.1f), -1.0f);
     EXPECT_FLOAT_EQ(w.bodies[3]->radius, static_cast<float>(-std::sqrt(2.0)));
     EXPECT_EQ(w.bodies[4]->radius, -1.0f);
     EXPECT_EQ(w.bodies[0]->radius, 1.0f);  // the sphere keeps its radius
@@ -131,21 +132,22 @@ TEST(EarliestGroundHit, TakesTheStrictlyEarliestAndTiesGoLow) {
     }
     w.clearForces();
     w.applyForces();
+    Island all = w.everyBody();
     RigidBody* marker = w.bodies[6].get();
-    w.hitA = marker;
-    EXPECT_EQ(w.earliestGroundHit(0.1f), -1.0f);
-    EXPECT_EQ(w.hitA, marker);  // left as it was
+    all.hitA = marker;
+    EXPECT_EQ(w.earliestGroundHit(all, 0.1f), -1.0f);
+    EXPECT_EQ(all.hitA, marker);  // left as it was
 
     w.bodies[2]->position.z = 1.5;
     w.bodies[2]->velocity.z = -10;
     w.bodies[5]->position.z = 1.5;
     w.bodies[5]->velocity.z = -10;
-    EXPECT_EQ(w.earliestGroundHit(0.1f), 0.047f);
-    EXPECT_EQ(w.hitA, w.bodies[2].get());
+    EXPECT_EQ(w.earliestGroundHit(all, 0.1f), 0.047f);
+    EXPECT_EQ(all.hitA, w.bodies[2].get());
 
     w.bodies[5]->velocity.z = -11;
-    EXPECT_LT(w.earliestGroundHit(0.1f), 0.047f);
-    EXPECT_EQ(w.hitA, w.bodies[5].get());
+    EXPECT_LT(w.earliestGroundHit(all, 0.1f), 0.047f);
+    EXPECT_EQ(all.hitA, w.bodies[5].get());
 }
 
 TEST(GroundResponse, SphereBouncesAtThreeQuarters) {

@@ -98,24 +98,26 @@ TEST(BoxContactNormal, BoundsAreWholeEdgesWithTheSideEdgesCrossed) {
 // cube's is the ball's direction of travel.
 TEST(PairTimeOfImpact, SphereBeforeBoxMeetsItsFace) {
     QuietWorld w(2);
+    Island all = w.everyBody();
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     makeCube(*w.bodies[1], {2.555, 0, 0}, {});
-    const float t = w.pairTimeOfImpact(0.1f, w.bodies[0].get(), w.bodies[1].get());
+    const float t = w.pairTimeOfImpact(all, 0.1f, w.bodies[0].get(), w.bodies[1].get());
     EXPECT_EQ(t, stepTime(55, 0.1f));
-    expectVec(w.normalA, -1, 0, 0);
-    expectVec(w.normalB, 1, 0, 0);
+    expectVec(all.normalA, -1, 0, 0);
+    expectVec(all.normalB, 1, 0, 0);
 }
 
 // Two cubes face to face meet when their centres are 2 apart (a at 2.03,
 // after 0.203 s: sample 82 of 0.25 s), along the line they approach on.
 TEST(PairTimeOfImpact, BoxesFaceToFaceMeetAlongTheirFaces) {
     QuietWorld w(2);
+    Island all = w.everyBody();
     makeCube(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     makeCube(*w.bodies[1], {4.03, 0, 0}, {});
-    const float t = w.pairTimeOfImpact(0.25f, w.bodies[0].get(), w.bodies[1].get());
+    const float t = w.pairTimeOfImpact(all, 0.25f, w.bodies[0].get(), w.bodies[1].get());
     EXPECT_EQ(t, stepTime(81, 0.25f));
-    expectVec(w.normalA, -1, 0, 0);
-    expectVec(w.normalB, -1, 0, 0);
+    expectVec(all.normalA, -1, 0, 0);
+    expectVec(all.normalB, -1, 0, 0);
 }
 
 // Two cubes turned so that an edge of each meets an edge of the other,
@@ -123,6 +125,7 @@ TEST(PairTimeOfImpact, BoxesFaceToFaceMeetAlongTheirFaces) {
 // touch, yet they meet as their edges do.
 TEST(PairTimeOfImpact, BoxesMeetEdgeToEdge) {
     QuietWorld w(2);
+    Island all = w.everyBody();
     makeCube(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     makeCube(*w.bodies[1], {4, 0, 0}, {});
     const double quarter = 0.78539816339744831;
@@ -132,86 +135,105 @@ TEST(PairTimeOfImpact, BoxesMeetEdgeToEdge) {
     w.bodies[1]->box.reorient(0, quarter, 0, pivotCentre);
     // Edges touch when the centres are 2 sqrt(2) apart: a at 4 - 2.828 =
     // 1.172, after 0.1172 s.
-    const float t = w.pairTimeOfImpact(0.25f, w.bodies[0].get(), w.bodies[1].get());
+    const float t = w.pairTimeOfImpact(all, 0.25f, w.bodies[0].get(), w.bodies[1].get());
     EXPECT_GT(t, 0.11f);
     EXPECT_LT(t, 0.1172f);
-    EXPECT_NEAR(w.normalA.x, -1.0, 1e-9);
+    EXPECT_NEAR(all.normalA.x, -1.0, 1e-9);
 }
 
 TEST(PairTimeOfImpact, RestingOrSeparatingPairsAreNotImpacts) {
     QuietWorld w(2);
+    Island all = w.everyBody();
     // Overlapping but both at rest.
     makeCube(*w.bodies[0], {0, 0, 0}, {0.0001, 0, 0});
     makeCube(*w.bodies[1], {1, 0, 0}, {});
-    EXPECT_EQ(w.pairTimeOfImpact(0.1f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
-    // Touching inside the limit but apart again at its end.
+    EXPECT_EQ(w.pairTimeOfImpact(all, 0.1f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
+    // Touching inside the limit, apart again at its end (passing through):
+    // an impact all the same, where it first touches. The ball's surface
+    // reaches the face x = 1 at 0.01375 s: sample 6 of 0.25 s touches.
     makeCube(*w.bodies[0], {0, 0, 0}, {0, 0, 0});
-    makeSphere(*w.bodies[1], {2.5, 0, 0}, {-40, 0, 0});
-    EXPECT_EQ(w.pairTimeOfImpact(0.25f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
+    makeSphere(*w.bodies[1], {2.55, 0, 0}, {-40, 0, 0});
+    EXPECT_EQ(w.pairTimeOfImpact(all, 0.25f, w.bodies[0].get(), w.bodies[1].get()), stepTime(5, 0.25f));
+    // Grazing past without touching: none.
+    makeSphere(*w.bodies[1], {2.55, 2.2, 0}, {-40, 0, 0});
+    EXPECT_EQ(w.pairTimeOfImpact(all, 0.25f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
+    // Touching exactly, no more, at the first sample counts as contact: 0.
+    // (2 plus the float 0.01 is exact in double, so the ball's centre stands
+    // at x = 2 then, its surface on the cube's face.)
+    {
+        const float limit = 1.0f;
+        makeCube(*w.bodies[0], {0, 0, 0}, {});
+        makeSphere(*w.bodies[1], {2.0 + static_cast<double>(0.01f), 0, 0}, {-1, 0, 0});
+        EXPECT_EQ(w.pairTimeOfImpact(all, limit, w.bodies[1].get(), w.bodies[0].get()), 0.0f);
+    }
     // Already in contact at the first step: 0, which is not an impact.
     makeCube(*w.bodies[0], {0, 0, 0}, {1, 0, 0});
     makeCube(*w.bodies[1], {1.5, 0, 0}, {});
-    EXPECT_EQ(w.pairTimeOfImpact(0.1f, w.bodies[0].get(), w.bodies[1].get()), 0.0f);
-    EXPECT_EQ(w.earliestPairHit(0.1f), -1.0f);
+    EXPECT_EQ(w.pairTimeOfImpact(all, 0.1f, w.bodies[0].get(), w.bodies[1].get()), 0.0f);
+    EXPECT_EQ(w.earliestPairHit(all, 0.1f), -1.0f);
 }
 
 // Contact between the last sample and the probe: 0.99 of the limit, and the
 // contact vector the probe found, so that the bodies turn back.
 TEST(PairTimeOfImpact, ContactOnlyAtTheProbeGivesNinetyNineHundredths) {
     QuietWorld w(2);
+    Island all = w.everyBody();
     makeCube(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     // Faces meet when the centres are 2 apart: at x = 0.995 for a, between
     // the last search step (0.99) and the probe (1.0).
     const float limit = 0.1f;
     makeCube(*w.bodies[1], {2.995, 0, 0}, {});
-    w.normalA = {9, 9, 9};
-    const float t = w.pairTimeOfImpact(limit, w.bodies[0].get(), w.bodies[1].get());
+    all.normalA = {9, 9, 9};
+    const float t = w.pairTimeOfImpact(all, limit, w.bodies[0].get(), w.bodies[1].get());
     EXPECT_EQ(t, stepTime(99, limit));
-    expectVec(w.normalA, -1, 0, 0);
-    expectVec(w.normalB, -1, 0, 0);
+    expectVec(all.normalA, -1, 0, 0);
+    expectVec(all.normalB, -1, 0, 0);
 }
 
 // Balls meet where their centres are as far apart as their radii reach,
 // along the line between the centres.
 TEST(PairTimeOfImpact, SpheresMeetAlongTheLineOfTheirCentres) {
     QuietWorld w(2);
+    Island all = w.everyBody();
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     makeSphere(*w.bodies[1], {3.05, 0, 0}, {});
     // Centres 2 apart at a = 1.05, after 0.105 s: sample 53 of 0.2 s.
-    EXPECT_EQ(w.pairTimeOfImpact(0.2f, w.bodies[0].get(), w.bodies[1].get()), stepTime(52, 0.2f));
-    expectVec(w.normalA, -1, 0, 0);
-    expectVec(w.normalB, -1, 0, 0);
+    EXPECT_EQ(w.pairTimeOfImpact(all, 0.2f, w.bodies[0].get(), w.bodies[1].get()), stepTime(52, 0.2f));
+    expectVec(all.normalA, -1, 0, 0);
+    expectVec(all.normalB, -1, 0, 0);
     // Off centre: they meet at a = 3.05 - sqrt(3) (0.1318 s, sample 66),
     // and the contact leans as the line between them does.
     makeSphere(*w.bodies[1], {3.05, 1, 0}, {});
-    EXPECT_EQ(w.pairTimeOfImpact(0.2f, w.bodies[0].get(), w.bodies[1].get()), stepTime(65, 0.2f));
+    EXPECT_EQ(w.pairTimeOfImpact(all, 0.2f, w.bodies[0].get(), w.bodies[1].get()), stepTime(65, 0.2f));
     const double ax = static_cast<double>(stepTime(66, 0.2f)) * 10.0;
     const Vec3 expected = Vec3{ax - 3.05, -1, 0}.normalized();
-    EXPECT_NEAR(w.normalA.x, expected.x, 1e-12);
-    EXPECT_NEAR(w.normalA.y, expected.y, 1e-12);
+    EXPECT_NEAR(all.normalA.x, expected.x, 1e-12);
+    EXPECT_NEAR(all.normalA.y, expected.y, 1e-12);
     // Apart at the limit: no impact.
     makeSphere(*w.bodies[1], {3.5, 0, 0}, {});
-    EXPECT_EQ(w.pairTimeOfImpact(0.1f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
+    EXPECT_EQ(w.pairTimeOfImpact(all, 0.1f, w.bodies[0].get(), w.bodies[1].get()), -1.0f);
 }
 
 // A box before a ball meets the ball's surface, not only its centre.
 TEST(PairTimeOfImpact, BoxBeforeSphereMeetsItsSurface) {
     QuietWorld w(2);
+    Island all = w.everyBody();
     makeCube(*w.bodies[0], {0, 0, 0}, {});
     makeSphere(*w.bodies[1], {4.05, 0, 0}, {-10, 0, 0});
     // The surface reaches x = 1 when the centre is at 2: after 0.205 s, the
     // first sample in contact is 52 of 0.4 s.
-    const float t = w.pairTimeOfImpact(0.4f, w.bodies[0].get(), w.bodies[1].get());
+    const float t = w.pairTimeOfImpact(all, 0.4f, w.bodies[0].get(), w.bodies[1].get());
     EXPECT_EQ(t, stepTime(51, 0.4f));
-    expectVec(w.normalA, -1, 0, 0);  // from the sphere's side toward the box
+    expectVec(all.normalA, -1, 0, 0);  // from the sphere's side toward the box
 }
 
 TEST(EarliestPairHit, FewerThanTwoBodiesFindNothing) {
     QuietWorld w(1);
-    w.hitA = w.bodies[0].get();
-    EXPECT_EQ(w.earliestPairHit(0.1f), -1.0f);
-    EXPECT_EQ(w.hitA, w.bodies[0].get());
-    EXPECT_EQ(w.hitB, nullptr);
+    Island all = w.everyBody();
+    all.hitA = w.bodies[0].get();
+    EXPECT_EQ(w.earliestPairHit(all, 0.1f), -1.0f);
+    EXPECT_EQ(all.hitA, w.bodies[0].get());
+    EXPECT_EQ(all.hitB, nullptr);
 }
 
 TEST(EarliestPairHit, KeepsTheContactOfThePairItTakes) {
@@ -219,37 +241,40 @@ TEST(EarliestPairHit, KeepsTheContactOfThePairItTakes) {
     // and are searched after them: their search returns 0, which is not
     // taken, but it writes its own contact vectors. The winner's must stay.
     QuietWorld w(3);
+    Island all = w.everyBody();
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     makeCube(*w.bodies[1], {2.555, 0, 0}, {});
     makeCube(*w.bodies[2], {2.555, 0, 1.5}, {0, 0, 0.5});
-    const float t = w.earliestPairHit(0.1f);
+    const float t = w.earliestPairHit(all, 0.1f);
     EXPECT_EQ(t, stepTime(55, 0.1f));
-    EXPECT_EQ(w.hitA, w.bodies[0].get());
-    EXPECT_EQ(w.hitB, w.bodies[1].get());
-    expectVec(w.normalA, -1, 0, 0);
-    expectVec(w.normalB, 1, 0, 0);
+    EXPECT_EQ(all.hitA, w.bodies[0].get());
+    EXPECT_EQ(all.hitB, w.bodies[1].get());
+    expectVec(all.normalA, -1, 0, 0);
+    expectVec(all.normalB, 1, 0, 0);
 
     // The later pair's search did run and wrote other vectors.
     QuietWorld only(3);
+    Island alone = only.everyBody();
     makeCube(*only.bodies[1], {2.555, 0, 0}, {});
     makeCube(*only.bodies[2], {2.555, 0, 1.5}, {0, 0, 0.5});
-    EXPECT_EQ(only.pairTimeOfImpact(t, only.bodies[1].get(), only.bodies[2].get()), 0.0f);
-    EXPECT_NE(only.normalA.x, -1.0);
+    EXPECT_EQ(only.pairTimeOfImpact(alone, t, only.bodies[1].get(), only.bodies[2].get()), 0.0f);
+    EXPECT_NE(alone.normalA.x, -1.0);
 }
 
 TEST(EarliestPairHit, EarlierPairsShortenTheLimitAndTiesKeepTheFirst) {
     QuietWorld w(4);
+    Island all = w.everyBody();
     makeSphere(*w.bodies[0], {0, 0, 0}, {10, 0, 0});
     makeCube(*w.bodies[1], {2.555, 0, 0}, {});
     makeSphere(*w.bodies[2], {0, 20, 0}, {10, 0, 0});
     makeCube(*w.bodies[3], {2.555, 20, 0}, {});
-    EXPECT_EQ(w.earliestPairHit(0.1f), stepTime(55, 0.1f));
-    EXPECT_EQ(w.hitA, w.bodies[0].get());
-    EXPECT_EQ(w.hitB, w.bodies[1].get());
+    EXPECT_EQ(w.earliestPairHit(all, 0.1f), stepTime(55, 0.1f));
+    EXPECT_EQ(all.hitA, w.bodies[0].get());
+    EXPECT_EQ(all.hitB, w.bodies[1].get());
     w.bodies[2]->velocity.x = 12;
-    EXPECT_LT(w.earliestPairHit(0.1f), stepTime(55, 0.1f));
-    EXPECT_EQ(w.hitA, w.bodies[2].get());
-    EXPECT_EQ(w.hitB, w.bodies[3].get());
+    EXPECT_LT(w.earliestPairHit(all, 0.1f), stepTime(55, 0.1f));
+    EXPECT_EQ(all.hitA, w.bodies[2].get());
+    EXPECT_EQ(all.hitB, w.bodies[3].get());
 }
 
 // The world's memo of turned frames hands back exactly the frame a box of
@@ -322,4 +347,50 @@ TEST(PosedFrames, HandsBackTheFrameOfTheEdgesAndAngles) {
                     sameBits(plain.normalA, memoed.normalA) && sameBits(plain.normalB, memoed.normalB))
             << n;
     }
+}
+
+// Passing over the times at which a pair is provably apart changes nothing:
+// over random pairs of every kind, thrown at each other or past, spinning,
+// close and far, slow and fast, the search finds what testing every time it
+// looks at finds, time and contact vectors to the bit.
+TEST(PairTimeOfImpact, PassingOverTimesApartChangesNoResult) {
+    std::mt19937_64 rng(1729);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    auto body = [&]() {
+        RigidBody b(static_cast<float>(uniform(0.1, 10.0)));
+        if (pick(2) == 0) {
+            b.kind = kindSphere;
+            b.radius = static_cast<float>(uniform(0.05, 1.5));
+        } else {
+            b.kind = kindBox;
+            b.box.width = static_cast<float>(uniform(0.02, 3.0));
+            b.box.length = static_cast<float>(uniform(0.02, 3.0));
+            b.box.height = static_cast<float>(uniform(0.02, 3.0));
+            b.box.resetCorners();
+            b.angles = {uniform(-3, 3), uniform(-3, 3), uniform(-3, 3)};
+            b.box.reorient(b.angles.x, b.angles.y, b.angles.z, pivotCentre);
+        }
+        const double speed = pick(4) == 0 ? uniform(50, 1000) : uniform(0, 20);
+        b.velocity = Vec3{uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)}.normalized().scaled(static_cast<float>(speed));
+        if (pick(2) == 0) b.spin = {uniform(-20, 20), uniform(-20, 20), uniform(-20, 20)};
+        if (pick(2) == 0) b.force = {0.0, 0.0, static_cast<double>(b.mass) * defaultGravity.z};
+        return b;
+    };
+    int found = 0, passedOver = 0;
+    for (int n = 0; n < 6000; ++n) {
+        RigidBody a = body(), b = body();
+        b.position = a.position + Vec3{uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)}.normalized().scaled(
+                                      static_cast<float>(uniform(0.0, 6.0)));
+        const float limit = pick(2) == 0 ? 0.1f : static_cast<float>(uniform(1e-4, 0.1));
+        const PairImpact fast = pairImpact(limit, a, b);
+        const PairImpact every = pairImpactLookingEverywhere(limit, a, b);
+        ASSERT_TRUE(sameBits(fast.time, every.time)) << n << ": " << fast.time << " and " << every.time;
+        ASSERT_EQ(fast.sampled, every.sampled) << n;
+        ASSERT_TRUE(sameBits(fast.normalA, every.normalA) && sameBits(fast.normalB, every.normalB)) << n;
+        found += fast.time > 0.0f ? 1 : 0;
+        passedOver += fast.time < 0.0f ? 1 : 0;
+    }
+    EXPECT_GT(found, 200);
+    EXPECT_GT(passedOver, 3000);
 }

@@ -17,7 +17,13 @@ public:
     }
     RigidBody& a() { return *bodies[0]; }
     RigidBody& b() { return *bodies[1]; }
-    void resolve() { resolvePair(&a(), &b(), 0.0f); }
+    // Resolves the pair at t = 0 with the contact vectors given.
+    void resolve() {
+        Island all = everyBody();
+        all.normalA = normalA;
+        all.normalB = normalB;
+        resolvePair(all, &a(), &b(), 0.0f);
+    }
 };
 
 }  // namespace

@@ -238,6 +238,7 @@ TEST(WorldStep, ALongSpanIsSteppedInTheFramesParts) {
             w.step(dt);
             StepStatistics sum;
             sum.atRest = true;
+            int islands = 0;
             for (int i = 0; i < count; ++i) {
                 stepInOnePart(parts, count > 1 ? f.sub : dt);
                 const StepStatistics& p = parts.lastStep;
@@ -249,6 +250,7 @@ TEST(WorldStep, ALongSpanIsSteppedInTheFramesParts) {
                 sum.pairsSkipped += p.pairsSkipped;
                 sum.eventCapReached = sum.eventCapReached || p.eventCapReached;
                 sum.atRest = sum.atRest && p.atRest;
+                islands += p.islands - p.islandsAtRest;
             }
             ASSERT_TRUE(sameBodies(w, parts)) << dt << ", call " << call;
             const StepStatistics& st = w.lastStep;
@@ -260,8 +262,9 @@ TEST(WorldStep, ALongSpanIsSteppedInTheFramesParts) {
             EXPECT_EQ(st.pairsSkipped, sum.pairsSkipped) << dt;
             EXPECT_EQ(st.eventCapReached, sum.eventCapReached) << dt;
             EXPECT_EQ(st.atRest, sum.atRest) << dt;
-            // Each part searches once more than it has impacts.
-            EXPECT_EQ(st.passes, st.impacts() + count) << dt;
+            // Each island of each part searches once more than it has
+            // impacts, but for islands at rest, which do not search.
+            EXPECT_EQ(st.passes, st.impacts() + islands) << dt;
         }
     }
     // A world at rest through every part of a long step is at rest; the

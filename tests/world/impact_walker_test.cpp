@@ -11,14 +11,15 @@
 #include "prallwerk/scenes/scenes.h"
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
+#include "tests/support/packed_crowd.h"
 #include "tests/support/trace_text.h"
 #include "prallwerk/math/number_text.h"
 
 using namespace prallwerk;
 
 // Ten simulated seconds of the default bodies (-1) and of every scene, at
-// frames of one step and of three, and of forty dropped bodies (100), which
-// pile up enough impacts in a step for the landing rule. One world walks to
+// frames of one step and of three, and of forty bodies dropped close together
+// (100), which pile up enough impacts in a step for the landing rule. One world walks to
 // every impact in turn while a twin runs whole frames: after every frame the
 // two agree bit for bit in every body and in what the last step did, and the
 // walk met exactly the impacts that prallwerk-trace --events lists, in order,
@@ -31,7 +32,7 @@ TEST(ImpactWalker, MeetsTheTracedImpactsAndEndsEveryFrameAsAWholeFrame) {
     for (const auto& [scene, ms] : cases) {
         SCOPED_TRACE("scene " + std::to_string(scene) + " at " + std::to_string(ms) + " ms");
         const auto make = [scene = scene]() -> std::unique_ptr<World> {
-            if (scene == crowd) return std::make_unique<DropWorld>(40);
+            if (scene == crowd) return packedCrowd();
             auto w = std::make_unique<GravityWorld>();
             if (scene >= 0) loadScene(*w, scene);
             return w;

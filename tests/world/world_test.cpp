@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,18 @@ using namespace prallwerk;
 
 namespace {
 
+// Puts the default bodies one above the other, so close that they share one
+// island whatever they do in a step.
+void huddle(World& w) {
+    for (int i = 0; i < w.bodyCount; ++i) w.bodies[i]->position = {0.0, 0.0, 10.0 + 2.0 * i};
+}
+
 // A world whose impact searches return scripted times and which records every
-// virtual call that step() makes, with its arguments.
+// virtual call that step() makes, with its arguments. Its bodies share one
+// island.
 class ScriptedWorld : public GravityWorld {
 public:
-    ScriptedWorld() : GravityWorld() {}
+    ScriptedWorld() : GravityWorld() { huddle(*this); }
 
     std::vector<float> groundTimes;  // returned by successive earliestGroundHit calls, then -1
     std::vector<float> pairTimes;    // returned by successive earliestPairHit calls, then -1
@@ -30,27 +38,27 @@ public:
         calls.push_back("applyForces");
         GravityWorld::applyForces();
     }
-    float earliestGroundHit(float dt) override {
+    float earliestGroundHit(Island& island, float dt) override {
         calls.push_back("ground(" + std::to_string(dt) + ")");
         const float t = next(groundTimes);
-        if (t > 0) hitA = bodies[1].get();
+        if (t > 0) island.hitA = bodies[1].get();
         return t;
     }
-    float earliestPairHit(float limit) override {
+    float earliestPairHit(Island& island, float limit) override {
         calls.push_back("pair(" + std::to_string(limit) + ")");
         const float t = next(pairTimes);
         if (t > 0 && t < limit) {  // as the real search: hits only strictly inside
-            hitA = bodies[2].get();
-            hitB = bodies[3].get();
+            island.hitA = bodies[2].get();
+            island.hitB = bodies[3].get();
         }
         return t;
     }
-    void resolvePair(RigidBody* a, RigidBody* b, float t) override {
+    void resolvePair(Island&, RigidBody* a, RigidBody* b, float t) override {
         calls.push_back("resolve(" + name(a) + "," + name(b) + "," + std::to_string(t) + ")");
     }
-    void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
+    void advanceAll(Island& island, RigidBody* a, RigidBody* b, float dt) override {
         calls.push_back("advanceAll(" + name(a) + "," + name(b) + "," + std::to_string(dt) + ")");
-        GravityWorld::advanceAll(a, b, dt);
+        GravityWorld::advanceAll(island, a, b, dt);
     }
 
 private:
@@ -160,25 +168,32 @@ TEST(WorldStep, EqualTimesGoToTheGround) {
     EXPECT_EQ(w.calls[4], "advanceAll(1,null,0.031250)");
 }
 
-TEST(WorldStep, ImpactTimesAndTheRestAddUpToTheSpan) {
+// Every island's impact times and its rest add up to the span, and each
+// island ends with one move of the rest (none skipped).
+TEST(WorldStep, ImpactTimesAndTheRestAddUpToTheSpanInEveryIsland) {
     class Summing : public GravityWorld {
     public:
         Summing() : GravityWorld() {}
-        double total = 0;
-        int finals = 0;
-        void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
-            total += dt;
-            if (a == nullptr) ++finals;
-            GravityWorld::advanceAll(a, b, dt);
+        std::map<int, double> total;  // by the island's first body
+        std::map<int, int> finals;
+        void advanceAll(Island& island, RigidBody* a, RigidBody* b, float dt) override {
+            total[island.indices[0]] += dt;
+            if (a == nullptr) ++finals[island.indices[0]];
+            GravityWorld::advanceAll(island, a, b, dt);
         }
     } s;
+    long impacts = 0;
     for (int i = 0; i < 200; ++i) {
-        s.total = 0;
-        s.finals = 0;
+        s.total.clear();
+        s.finals.clear();
         s.step(0.1f);
-        ASSERT_EQ(s.finals, 1);
-        ASSERT_NEAR(s.total, 0.1, 1e-7);
+        impacts += s.lastStep.impacts();
+        // Islands at rest replay the last step: no move at all.
+        ASSERT_EQ(static_cast<int>(s.finals.size()), s.lastStep.islands - s.lastStep.islandsAtRest);
+        for (const auto& [first, n] : s.finals) ASSERT_EQ(n, 1) << first;
+        for (const auto& [first, t] : s.total) ASSERT_NEAR(t, 0.1, 1e-7) << first;
     }
+    EXPECT_GT(impacts, 50);
 }
 
 namespace {
@@ -189,17 +204,17 @@ namespace {
 // end a step (none skipped), which must come however the loop ends.
 class ShrinkingWorld : public GravityWorld {
 public:
-    explicit ShrinkingWorld(double share_) : GravityWorld(), share(share_) {}
+    explicit ShrinkingWorld(double share_) : GravityWorld(), share(share_) { huddle(*this); }
     double share;
     int finals = 0;
-    float earliestGroundHit(float dt) override {
-        hitA = bodies[0].get();
+    float earliestGroundHit(Island& island, float dt) override {
+        island.hitA = island.bodies[0];
         return static_cast<float>(dt * share);
     }
-    float earliestPairHit(float) override { return -1.0f; }
-    void advanceAll(RigidBody* a, RigidBody* b, float dt) override {
+    float earliestPairHit(Island&, float) override { return -1.0f; }
+    void advanceAll(Island& island, RigidBody* a, RigidBody* b, float dt) override {
         if (a == nullptr) ++finals;
-        GravityWorld::advanceAll(a, b, dt);
+        GravityWorld::advanceAll(island, a, b, dt);
     }
 };
 
@@ -218,6 +233,11 @@ TEST(WorldStep, AlwaysReturnsWhenImpactsStopShrinkingTheSpan) {
     EXPECT_EQ(slow.lastStep.passes, World::maxEventsPerStep);
     EXPECT_TRUE(slow.lastStep.eventCapReached);
     EXPECT_EQ(slow.finals, 1);
+    // The next step, without impacts, does not reach the cap.
+    slow.share = -1.0;
+    slow.step(0.1f);
+    EXPECT_EQ(slow.lastStep.impacts(), 0);
+    EXPECT_FALSE(slow.lastStep.eventCapReached);
 }
 
 TEST(World, DestroyReleasesOnceAndMayBeRepeated) {
@@ -253,12 +273,14 @@ public:
 }  // namespace
 
 TEST(WorldStep, BodiesHangingAHairAboveTheirFloorLandInsteadOfStalling) {
-    // Bouncing off the floor, the two spheres would take more than a hundred
-    // impacts over these 0.3 microseconds, each shortening the other's
-    // search; once the step has handled its ordinary share they land.
+    // Bouncing off the floor, each sphere would take more than a hundred
+    // impacts over these 0.3 microseconds; once its island has handled its
+    // ordinary share it lands. The spheres are islands of their own, and
+    // each counts its own impacts.
     HairWorld w;
     w.step(3e-7f);
-    EXPECT_EQ(w.lastStep.groundImpacts, World::landingAfterEvents);
+    EXPECT_EQ(w.lastStep.islands, 3);
+    EXPECT_EQ(w.lastStep.groundImpacts, 2 * World::landingAfterEvents);
     EXPECT_EQ(w.lastStep.landings, 2);
     EXPECT_EQ(w.lastStep.pairImpacts, 0);
     for (int i = 0; i < 2; ++i) {

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "prallwerk/collision/broad_phase.h"
+#include "prallwerk/collision/pair_impact.h"
+#include "prallwerk/core/floor_finder.h"
+
+namespace prallwerk {
+
+// What the searches of an island need besides its bodies, one for each
+// thread a world runs islands on: the pair broad phase, the boxes' frames
+// the pair searches turned them to, the floors, and room for a body. None of
+// it changes a result: each is rebuilt for the island it serves, or only
+// remembers what it computed.
+struct IslandScratch {
+    PairBroadPhase broadPhase;
+    PosedFrames frames;
+    FloorFinder floors;
+    RigidBody before{0.0f};  // advanceAll: a body as free flight found it
+
+    // Buffers for islands of up to bodyCount bodies (bigger ones make them grow).
+    explicit IslandScratch(int bodyCount) : broadPhase(bodyCount), frames(bodyCount), floors(bodyCount) {}
+};
+
+}  // namespace prallwerk
