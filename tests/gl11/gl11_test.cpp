@@ -319,6 +319,40 @@ TEST_F(Gl11, ListsKeepTheirVerticesOnceAndReplayThemWithTheCallersState) {
     glEndList();
 }
 
+// The font deletes its 256 lists by their range: a list the caller made
+// right after them, or one a range of none names, is not the font's to take.
+TEST_F(Gl11, DeletingListsTakesTheirRangeAndNoListBeyondIt) {
+    ASSERT_EQ(glGenLists(3), 1u);
+    ASSERT_EQ(glGenLists(1), 4u);
+    for (GLuint name = 1; name <= 4; ++name) {
+        glNewList(name, GL_COMPILE);
+        glBegin(GL_POINTS);
+        glVertex3f(static_cast<float>(name), 0.0f, 0.0f);
+        glEnd();
+        glEndList();
+    }
+    // The x of every point that lists 1 to 4 draw now: each list's name.
+    const auto namesDrawn = [this] {
+        backend.draws.clear();
+        for (GLuint name = 1; name <= 4; ++name) glCallList(name);
+        glFlush();
+        std::vector<float> names;
+        for (const Draw& d : backend.draws) names.push_back(d.vertices.at(0).position[0]);
+        return names;
+    };
+    ASSERT_EQ(namesDrawn(), (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f}));
+
+    glDeleteLists(1, 3);
+    EXPECT_EQ(backend.releases, 3);
+    EXPECT_EQ(namesDrawn(), (std::vector<float>{4.0f})) << "the list after the range stays";
+    glDeleteLists(4, 0);
+    EXPECT_EQ(backend.releases, 3);
+    EXPECT_EQ(namesDrawn(), (std::vector<float>{4.0f})) << "a range of none deletes nothing";
+    glDeleteLists(4, 1);
+    EXPECT_EQ(backend.releases, 4);
+    EXPECT_TRUE(namesDrawn().empty());
+}
+
 TEST_F(Gl11, CompilingAListLeavesTheCurrentNormalAndColourAsTheyWere) {
     glColor3f(0.0f, 1.0f, 0.0f);
     glNormal3f(0.0f, 1.0f, 0.0f);
