@@ -4,6 +4,13 @@ namespace {
 
 const char* const usageLine = "\nUsage: prallwerk [SCENE-FILE]";
 
+// A command line refused: the reason and the usage, and no scene file.
+ProgramArguments refused(const std::string& reason) {
+    ProgramArguments parsed;
+    parsed.error = reason + usageLine;
+    return parsed;
+}
+
 }  // namespace
 
 ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments) {
@@ -14,22 +21,11 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
             optionsEnded = true;
             continue;
         }
-        if (!optionsEnded && !argument.empty() && argument[0] == '-') {
-            parsed = ProgramArguments{};
-            parsed.error = "Unknown Option: " + argument + usageLine;
-            return parsed;
-        }
+        if (!optionsEnded && !argument.empty() && argument[0] == '-') return refused("Unknown Option: " + argument);
         if (!parsed.sceneFile.empty()) {
-            const std::string first = parsed.sceneFile;
-            parsed = ProgramArguments{};
-            parsed.error = "One Scene File At A Time: " + first + " and " + argument + usageLine;
-            return parsed;
+            return refused("One Scene File At A Time: " + parsed.sceneFile + " and " + argument);
         }
-        if (argument.empty()) {
-            parsed = ProgramArguments{};
-            parsed.error = std::string("An Empty Scene File Name") + usageLine;
-            return parsed;
-        }
+        if (argument.empty()) return refused("An Empty Scene File Name");
         parsed.sceneFile = argument;
     }
     return parsed;

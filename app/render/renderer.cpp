@@ -93,7 +93,6 @@ void drawBody(int j, const RigidBody& body) {
         drawBox(body.box);
     }
     glTranslatef(-x, -y, -z);
-    glShadeModel(GL_SMOOTH);
 }
 
 }  // namespace
@@ -148,7 +147,6 @@ void drawFrame() {
     glPushMatrix();
     glMultMatrixf(sceneTransform.m);
     drawGrid();
-    lit();
     for (int j = 0; j < world->bodyCount; ++j) drawBody(j, *world->bodies[j]);
     glPopMatrix();
 

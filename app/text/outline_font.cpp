@@ -59,9 +59,9 @@ void deleteFont() {
 }
 
 std::size_t formatText(char (&buffer)[textBufferSize], const char* format, std::va_list args) {
-    buffer[0] = '\0';
     const int written = std::vsnprintf(buffer, textBufferSize, format, args);
     if (written < 0) {
+        // What a failed format wrote is no text.
         buffer[0] = '\0';
         return 0;
     }

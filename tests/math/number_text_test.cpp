@@ -114,8 +114,9 @@ TEST(NumberText, ShortestDigitsReadBackAndAreShortest) {
 // What readDecimal takes (a JSON number only) and what it makes of numbers
 // beyond a double's range, the same whichever converter the platform has.
 TEST(NumberText, ReadDecimalTakesJsonNumbers) {
+    const std::string thousandZeros(1000, '0');
     const struct {
-        const char* text;
+        std::string text;
         DecimalRead result;
         double value;
     } cases[] = {
@@ -137,6 +138,12 @@ TEST(NumberText, ReadDecimalTakesJsonNumbers) {
         {"1.7976931348623159e308", DecimalRead::outOfRange, 0.0},
         {"-1e99999999999999999999", DecimalRead::outOfRange, 0.0},
         {"1000e306", DecimalRead::outOfRange, 0.0},
+        // Beyond the doubles' range either way only once the digits are
+        // counted with the exponent: 10^-1001 x 10^600 and 10^1000 x 10^-600.
+        {"0." + thousandZeros + "1e600", DecimalRead::ok, 0.0},
+        {"-0." + thousandZeros + "1e+600", DecimalRead::ok, -0.0},
+        {"1" + thousandZeros + "e-600", DecimalRead::outOfRange, 0.0},
+        {"-1" + thousandZeros + ".5e-600", DecimalRead::outOfRange, 0.0},
         {"", DecimalRead::invalid, 0.0},
         {"-", DecimalRead::invalid, 0.0},
         {"01", DecimalRead::invalid, 0.0},
@@ -153,7 +160,7 @@ TEST(NumberText, ReadDecimalTakesJsonNumbers) {
     };
     for (const auto& c : cases) {
         double v = 42.0;
-        const std::string text = c.text;
+        const std::string& text = c.text;
         EXPECT_EQ(readDecimal(text.data(), text.data() + text.size(), v), c.result) << c.text;
         const double want = c.result == DecimalRead::ok ? c.value : 42.0;
         EXPECT_EQ(std::memcmp(&v, &want, sizeof v), 0) << c.text << " gave " << v;

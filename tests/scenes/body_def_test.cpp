@@ -151,6 +151,12 @@ TEST(BuildWorld, RefusesAListAtItsFirstBadBody) {
     ASSERT_TRUE(refused.error);
     EXPECT_EQ(refused.error->body, 4);
     EXPECT_EQ(refused.error->field, "restitution");
+    defs[0].radius = 0.0f;  // the very first body is checked too
+    refused = buildWorld(defs);
+    EXPECT_EQ(refused.world, nullptr);
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->body, 0);
+    EXPECT_EQ(refused.error->field, "radius");
     BuiltWorld noGravity = buildWorld(someBodies(), {0, notANumber, -9.81});
     ASSERT_TRUE(noGravity.error);
     EXPECT_EQ(noGravity.error->field, "gravity");

@@ -127,6 +127,8 @@ TEST(SceneFile, BadFilesNameTheFileThePlaceAndTheRule) {
         {sceneWith("{\"kind\": \"sphere\", \"radius\": 1e39}"), "/bodies/0/radius", "must be a finite number (it is inf)"},
         {sceneWith("{\"kind\": \"box\", \"size\": [1, 0, 2]}"), "/bodies/0/size/1", "must be above 0 (it is 0)"},
         {sceneWith("{\"kind\": \"box\", \"size\": [1, 2, -0.5]}"), "/bodies/0/size/2", "must be above 0 (it is -0.5)"},
+        // A single-precision value in the digits it was given, not its double's.
+        {sceneWith("{\"kind\": \"box\", \"size\": [1, 2, -0.1]}"), "/bodies/0/size/2", "must be above 0 (it is -0.1)"},
         {sphereWith("\"mass\": -2"), "/bodies/0/mass", "must be above 0 (it is -2)"},
         {sphereWith("\"mass\": 0"), "/bodies/0/mass", "must be above 0"},
         {sphereWith("\"density\": 0"), "/bodies/0/density", "must be above 0 (it is 0)"},
@@ -344,6 +346,12 @@ TEST(SceneFile, PreparedSceneFilesAreTheEnginesOwn) {
             EXPECT_TRUE(sameButBoxRadius(*prepared.bodies[i], *built.world->bodies[i])) << "scene " << n << ", body " << i;
         }
     }
+    // A scene number past the four is no scene.
+    for (const int n : {-1, sceneCount}) {
+        const SceneDescription none = describePreparedScene(n);
+        EXPECT_TRUE(none.bodies.empty()) << n;
+        EXPECT_EQ(none.name, "") << n;
+    }
     const std::string drop = sourceDir + "/scenes/files/drop100.json";
     EXPECT_EQ(fileText(drop), writeScene(describeDropWorld(100))) << drop;
     const SceneRead read = readSceneFile(drop);
@@ -398,3 +406,37 @@ TEST(SceneFile, InputsThatOnceCrashedAreReadOrRefused) {
     }
     EXPECT_GE(inputs, 1);
 }
+
+namespace {
+
+// A body as it stands, turned and moving, described for a scene file: every
+// value the file holds, so that the file builds the same body again.
+TEST(SceneFile, DescribedBodiesKeepEveryValueTheFileHolds) {
+    BodyDef def;
+    def.kind = kindBox;
+    def.length = 1.5f;
+    def.width = 0.75f;
+    def.height = 2.0f;
+    def.mass = 3.25f;
+    def.restitution = 0.625f;
+    def.position = {1.0, -2.0, 3.5};
+    def.velocity = {0.5, 0.25, -4.0};
+    def.spin = {-1.0, 2.0, 0.125};
+    def.angles = {0.3, -0.2, 1.1};
+    const RigidBody body = makeBody(def);
+    const BodyDef described = describeBody(body);
+    EXPECT_EQ(described.kind, kindBox);
+    EXPECT_EQ(described.length, def.length);
+    EXPECT_EQ(described.width, def.width);
+    EXPECT_EQ(described.height, def.height);
+    EXPECT_EQ(described.mass, def.mass);
+    EXPECT_EQ(described.restitution, def.restitution);
+    EXPECT_TRUE(sameBits(described.position, body.position));
+    EXPECT_TRUE(sameBits(described.velocity, body.velocity));
+    EXPECT_TRUE(sameBits(described.spin, body.spin));
+    EXPECT_TRUE(sameBits(described.angles, body.angles));
+    EXPECT_NE(described.angles.z, 0.0);
+    EXPECT_TRUE(sameBits(makeBody(described), body));
+}
+
+}  // namespace

@@ -47,6 +47,11 @@ TEST(WebKeys, RunsAndMalformedCodes) {
         {"F123", 0},            {"Key", 0},             {"Keya", 0},
         {"KeyAB", 0},           {"Digit10", 0},         {"Numpad10", 0},
         {"", 0},                {"space", 0},           {"Unidentified", 0},
+        // Malformed numbers: none, leading zeros, letters that count as
+        // digits would add up to a control key's (F7, Digit0).
+        {"F", 0},               {"Digit", 0},           {"Numpad", 0},
+        {"F003", 0},            {"Digit01", 0},         {"Numpad01", 0},
+        {"F/A", 0},             {"DigitA", 0},          {"Fn", 0},
     };
     for (const Row& row : rows) EXPECT_EQ(virtualKeyOfCode(row.code), row.virtualKey) << '"' << row.code << '"';
     EXPECT_EQ(virtualKeyOfCode(nullptr), 0);

@@ -6,14 +6,13 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/platform/opengl/opengl_platform.h"
 #include "app/platform/sdl/freetype_glyphs.h"
 #include "app/platform/sdl/heap_tuning.h"
 #include "app/platform/sdl/sdl_environment.h"
-#include "app/platform/sdl/sdl_keys.h"
+#include "app/platform/sdl/sdl_events.h"
 #include "app/platform/sdl/toggle_signal.h"
 
 namespace {
@@ -234,8 +233,15 @@ public:
         }
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
-            if (takeDrop(e, event)) return true;
-            if (translate(e, event)) return true;
+            const SdlWindowState state = sdlWindowState(window_);
+            if (takeSdlDrop(e, state, droppedFiles_, event)) return true;
+            if (translateSdlEvent(e, state, quitEvent_, event)) {
+                // A window of a new size has new buffers (heap_tuning.h).
+                if (event.kind == PlatformEvent::Kind::sizeChanged && event.sizeKind != SizeKind::minimised) {
+                    windowBuffersChanged();
+                }
+                return true;
+            }
         }
         return false;
     }
@@ -270,118 +276,6 @@ private:
         result.shown = false;
         result.failure = SDL_GetError();
         return result;
-    }
-
-    // Events of windows other than the current one (a window of an earlier
-    // generation, a message box) are not the program's.
-    bool forCurrentWindow(Uint32 windowId) const {
-        return window_ != nullptr && windowId == SDL_GetWindowID(window_);
-    }
-
-    // A drop of files comes as one event per file between SDL_DROPBEGIN and
-    // SDL_DROPCOMPLETE; the program is told of them together, when the drop
-    // completes, so that it can tell one file from several. Returns true
-    // when e completes a drop of files on the current window, with out its
-    // message. The file names SDL made are freed whatever becomes of them.
-    bool takeDrop(const SDL_Event& e, PlatformEvent& out) {
-        switch (e.type) {
-        case SDL_DROPBEGIN:
-            droppedFiles_.clear();
-            return false;
-        case SDL_DROPFILE:
-        case SDL_DROPTEXT:
-            if (e.drop.file == nullptr) return false;
-            // SDL names no window for a drop that X could not place.
-            if (e.type == SDL_DROPFILE && window_ != nullptr &&
-                (e.drop.windowID == 0 || forCurrentWindow(e.drop.windowID))) {
-                droppedFiles_.emplace_back(e.drop.file);
-            }
-            SDL_free(e.drop.file);
-            return false;
-        case SDL_DROPCOMPLETE:
-            if (droppedFiles_.empty()) return false;
-            out = PlatformEvent{};
-            out.kind = PlatformEvent::Kind::filesDropped;
-            out.files = std::move(droppedFiles_);
-            droppedFiles_.clear();
-            return true;
-        default:
-            return false;
-        }
-    }
-
-    // Current client size, with the size change's kind from the window state.
-    void sizeEvent(SizeKind kind, PlatformEvent& out) const {
-        windowBuffersChanged();
-        out.kind = PlatformEvent::Kind::sizeChanged;
-        out.sizeKind = kind;
-        SDL_GetWindowSize(window_, &out.x, &out.y);
-    }
-
-    // The window procedure's message for an SDL event; false for events the
-    // program does not handle.
-    bool translate(const SDL_Event& e, PlatformEvent& out) const {
-        using Kind = PlatformEvent::Kind;
-        out = PlatformEvent{};
-        switch (e.type) {
-        case SDL_QUIT:  // a signal or the session asking the program to end
-            out.kind = Kind::close;
-            return true;
-        case SDL_WINDOWEVENT:
-            if (!forCurrentWindow(e.window.windowID)) return false;
-            switch (e.window.event) {
-            case SDL_WINDOWEVENT_CLOSE: out.kind = Kind::close; return true;
-            // SDL itself lets go of every held key when the focus leaves, and
-            // minimises a full-screen window with the desktop's mode back.
-            case SDL_WINDOWEVENT_FOCUS_LOST: out.kind = Kind::focusLost; return true;
-            case SDL_WINDOWEVENT_FOCUS_GAINED: out.kind = Kind::focusGained; return true;
-            case SDL_WINDOWEVENT_MINIMIZED: out.kind = Kind::sizeChanged; out.sizeKind = SizeKind::minimised; return true;
-            case SDL_WINDOWEVENT_MAXIMIZED: sizeEvent(SizeKind::maximised, out); return true;
-            case SDL_WINDOWEVENT_RESTORED: sizeEvent(SizeKind::restored, out); return true;
-            case SDL_WINDOWEVENT_SIZE_CHANGED: {
-                const Uint32 flags = SDL_GetWindowFlags(window_);
-                if (flags & SDL_WINDOW_MINIMIZED) return false;
-                sizeEvent(flags & SDL_WINDOW_MAXIMIZED ? SizeKind::maximised : SizeKind::restored, out);
-                return true;
-            }
-            default: return false;
-            }
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            // SDL names no window for keys that arrive in the first moments
-            // after the window gains the focus; they are the window's too.
-            if (e.key.windowID != 0 && !forCurrentWindow(e.key.windowID)) return false;
-            if (window_ == nullptr) return false;
-            out.kind = e.type == SDL_KEYDOWN ? Kind::keyDown : Kind::keyUp;
-            out.code = virtualKeyOf(e.key.keysym.sym);
-            return out.code != 0;
-        case SDL_MOUSEMOTION: {
-            if (!forCurrentWindow(e.motion.windowID)) return false;
-            // X keeps reporting a dragging pointer beyond the window, at
-            // negative or too large positions; the window procedure expects
-            // moves inside its client area only.
-            int width = 0, height = 0;
-            SDL_GetWindowSize(window_, &width, &height);
-            if (e.motion.x < 0 || e.motion.y < 0 || e.motion.x >= width || e.motion.y >= height) return false;
-            out.kind = Kind::mouseMove;
-            out.x = e.motion.x;
-            out.y = e.motion.y;
-            out.buttons = buttonsOf(e.motion.state);
-            return true;
-        }
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            if (!forCurrentWindow(e.button.windowID)) return false;
-            if (e.button.button == SDL_BUTTON_LEFT) out.kind = Kind::leftButton;
-            else if (e.button.button == SDL_BUTTON_RIGHT) out.kind = Kind::rightButton;
-            else return false;
-            out.down = e.type == SDL_MOUSEBUTTONDOWN;
-            return true;
-        default:
-            if (e.type != quitEvent_) return false;
-            out.kind = Kind::quit;
-            return true;
-        }
     }
 
     bool glLibraryLoaded_;

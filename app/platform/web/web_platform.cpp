@@ -6,14 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <string>
 
 #include "app/platform/opengl/opengl_platform.h"
 #include "app/platform/web/shipped_glyphs.h"
 #include "app/platform/web/web_keys.h"
+#include "app/platform/web/web_messages.h"
 #include "app/seam/program_questions.h"
-#include "app/seam/virtual_keys.h"
 #include "gl11/context.h"
 #include "gl11/webgl_backend.h"
 #include "prallwerk/scenes/scene_file.h"
@@ -43,9 +42,9 @@ EM_JS(char*, pageLastFailure, (), { return stringToNewUTF8(Module.page.lastFailu
 namespace {
 
 // Events queued by the page's handlers, taken by the loop. The handlers run
-// between frames, while the loop waits; they only queue.
-std::deque<PlatformEvent> pendingEvents;
-bool keyHeld[keyCodeCount] = {};
+// between frames, while the loop waits; they only queue, and wake the loop
+// when they did.
+PageMessages messages;
 char keyCodeName[32] = {};  // KeyboardEvent.code of the key being handed over
 
 // A frame captured for the frame-time benchmark (tests/web/page_bench.js).
@@ -56,23 +55,13 @@ bool captureRequested = false;
 // before it starts and after it ends.
 const ProgramQuestions* program = nullptr;
 
-// The open window: events arrive only for it.
-bool windowOpen = false;
-bool windowFullscreen = false;
-int windowWidth = 0;
-int windowHeight = 0;
-
 void queue(const PlatformEvent& event) {
-    pendingEvents.push_back(event);
+    messages.queue.push_back(event);
     pageWake();
 }
 
-void queueKey(int code, bool down) {
-    PlatformEvent e;
-    e.kind = down ? PlatformEvent::Kind::keyDown : PlatformEvent::Kind::keyUp;
-    e.code = code;
-    keyHeld[code] = down;
-    queue(e);
+void wakeIf(bool queued) {
+    if (queued) pageWake();
 }
 
 // What failed, as the page said, for a box it could not show.
@@ -128,21 +117,17 @@ public:
     bool requestPixelFormat(const PixelFormatRequest&) override { return true; }
 
     PlatformWindow* openWindow(const WindowSpec& spec) override {
-        windowWidth = spec.width;
-        windowHeight = spec.height;
-        windowFullscreen = spec.style == WindowStyle::popup;
-        pixelScale_ = pageOpenWindow(spec.title, spec.width, spec.height, windowFullscreen ? 1 : 0);
-        windowOpen = true;
+        const bool fullscreen = spec.style == WindowStyle::popup;
+        pixelScale_ = pageOpenWindow(spec.title, spec.width, spec.height, fullscreen ? 1 : 0);
+        messages.open(spec.width, spec.height, fullscreen);
         return theWindow;
     }
 
     void showWindow(PlatformWindow*) override { pageShowWindow(); }
 
     void closeWindow(PlatformWindow*) override {
-        windowOpen = false;
-        windowFullscreen = false;
+        messages.close();
         pageCloseWindow();
-        pendingEvents.clear();
     }
 
     PlatformContext* createGlContext(PlatformWindow*) override {
@@ -215,14 +200,14 @@ public:
     }
 
     bool peekEvent(PlatformEvent& event) override {
-        if (pendingEvents.empty()) return false;
-        event = pendingEvents.front();
-        pendingEvents.pop_front();
+        if (messages.queue.empty()) return false;
+        event = messages.queue.front();
+        messages.queue.pop_front();
         return true;
     }
 
     void waitEvent() override {
-        while (pendingEvents.empty()) pageNextEvent();
+        while (messages.queue.empty()) pageNextEvent();
     }
 
     void postQuit() override {
@@ -257,17 +242,14 @@ EMSCRIPTEN_KEEPALIVE char* prallwerkPageKeyName() { return keyCodeName; }
 EMSCRIPTEN_KEEPALIVE int prallwerkPageKey(int down, int modified) {
     keyCodeName[sizeof keyCodeName - 1] = '\0';
     const int code = virtualKeyOfCode(keyCodeName);
-    if (code == 0 || !windowOpen) return 0;
-    queueKey(code, down != 0);
-    return program != nullptr && program->readsKey(code) && !modified ? 1 : 0;
+    if (!messages.key(code, down != 0)) return 0;
+    pageWake();
+    return pageKeepsKey(program != nullptr && program->readsKey(code), modified != 0) ? 1 : 0;
 }
 
 // A key that one of the page's controls stands for went down or up, by its
 // virtual-key code: the same key as on the keyboard.
-EMSCRIPTEN_KEEPALIVE void prallwerkPageVirtualKey(int code, int down) {
-    if (!windowOpen || code <= 0 || code >= keyCodeCount) return;
-    queueKey(code, down != 0);
-}
+EMSCRIPTEN_KEEPALIVE void prallwerkPageVirtualKey(int code, int down) { wakeIf(messages.key(code, down != 0)); }
 
 // What the page's controls show: bit 0 running, bit 1 wireframe, the time
 // scale from bit 8 up.
@@ -281,29 +263,7 @@ EMSCRIPTEN_KEEPALIVE int prallwerkPageState() {
 // left, bit 1 right held), 1 and 2 the left button down and up, 3 and 4 the
 // right one.
 EMSCRIPTEN_KEEPALIVE void prallwerkPageMouse(int kind, int x, int y, int buttons) {
-    if (!windowOpen) return;
-    PlatformEvent e;
-    switch (kind) {
-    case 0:
-        e.kind = PlatformEvent::Kind::mouseMove;
-        e.x = x;
-        e.y = y;
-        e.buttons = static_cast<unsigned>(buttons) & (mouseButtonLeft | mouseButtonRight);
-        break;
-    case 1:
-    case 2:
-        e.kind = PlatformEvent::Kind::leftButton;
-        e.down = kind == 1;
-        break;
-    case 3:
-    case 4:
-        e.kind = PlatformEvent::Kind::rightButton;
-        e.down = kind == 3;
-        break;
-    default:
-        return;
-    }
-    queue(e);
+    wakeIf(messages.mouse(kind, x, y, buttons));
 }
 
 // Memory for the page's texts.
@@ -328,7 +288,7 @@ EMSCRIPTEN_KEEPALIVE char* prallwerkPageCheckScene(const char* name, const char*
 // or the program says why not and keeps the scene it had. 0 when no window
 // is open to take it or the file could not be written.
 EMSCRIPTEN_KEEPALIVE int prallwerkPageOpenScene(const char* name, const char* text) {
-    if (!windowOpen) return 0;
+    if (!messages.isOpen()) return 0;
     std::string file;
     for (const char* c = name; *c != '\0'; ++c) file += *c == '/' ? '_' : *c;
     if (file.empty() || file == "." || file == "..") file = "scene.json";
@@ -363,35 +323,7 @@ EMSCRIPTEN_KEEPALIVE char* prallwerkPageBodies() {
 // hidden, 2 shown again, 3 the browser left full screen by itself (the user
 // pressed Escape there): the window comes back windowed, as the
 // screen-mode toggle makes it.
-EMSCRIPTEN_KEEPALIVE void prallwerkPageEvent(int kind) {
-    if (!windowOpen) return;
-    PlatformEvent e;
-    switch (kind) {
-    case 0:
-        for (int code = 0; code < keyCodeCount; ++code) {
-            if (keyHeld[code]) queueKey(code, false);
-        }
-        return;
-    case 1:
-        e.kind = PlatformEvent::Kind::sizeChanged;
-        e.sizeKind = SizeKind::minimised;
-        break;
-    case 2:
-        e.kind = PlatformEvent::Kind::sizeChanged;
-        e.sizeKind = SizeKind::restored;
-        e.x = windowWidth;
-        e.y = windowHeight;
-        break;
-    case 3:
-        if (!windowFullscreen) return;
-        windowFullscreen = false;
-        e.kind = PlatformEvent::Kind::toggleScreenMode;
-        break;
-    default:
-        return;
-    }
-    queue(e);
-}
+EMSCRIPTEN_KEEPALIVE void prallwerkPageEvent(int kind) { wakeIf(messages.happened(kind)); }
 
 // The frame-time benchmark asks for the vertices of the next frame, and
 // reads them when that frame is shown: per topology (0 points, 1 lines, 2

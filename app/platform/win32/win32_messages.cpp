@@ -28,8 +28,11 @@ std::vector<std::string> droppedFiles(HDROP drop) {
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
         const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        // Room for the name and its terminating zero; the drop is told the
+        // room there is, so a name that does not fit is cut, and left out.
         std::vector<wchar_t> name(length + 1);
-        if (length > 0 && DragQueryFileW(drop, i, name.data(), length + 1) == length) {
+        const UINT room = static_cast<UINT>(name.size());
+        if (length > 0 && DragQueryFileW(drop, i, name.data(), room) == length) {
             files.push_back(utf8FromWide(name.data()));
         }
     }

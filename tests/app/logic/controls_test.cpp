@@ -16,6 +16,7 @@
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/world.h"
 #include "tests/app/fake_platform.h"
+#include "prallwerk/scenes/body_def.h"
 #include "prallwerk/scenes/materials.h"
 #include "prallwerk/scenes/scenes.h"
 
@@ -192,6 +193,19 @@ TEST_F(Controls, EscapeRequestsQuitAndTheFrameStillCompletes) {
     EXPECT_EQ(recordingWorld.steps.size(), 1u);
 }
 
+// Before the first window there is no context to draw outlines in: F3 only
+// sets the flag that the window's start-up reads.
+TEST_F(Controls, WireframeBeforeAnyWindowOnlySetsTheFlag) {
+    controlWindow = nullptr;
+    tap(vkF3);
+    EXPECT_EQ(wireframe, 1);
+    AppWindow noApplication;
+    controlWindow = &noApplication;
+    tap(vkF3);
+    EXPECT_EQ(wireframe, 0);
+    EXPECT_TRUE(platform.view.polygonLines.empty());
+}
+
 TEST_F(Controls, CameraDistanceAndWireframeSurviveSceneChanges) {
     for (int i = 0; i < 3; ++i) frame({vkPageUp});
     EXPECT_EQ(cameraDistance, -51.5f);
@@ -249,6 +263,8 @@ TEST_F(Controls, RadiusStaysWithinItsBoundsAndVolumeAndMassFollowIt) {
     for (int i = 0; i < 300; ++i) frame({vkAdd});
     EXPECT_GE(p.radius, 2.0);
     EXPECT_LT(p.radius, 2.0 + static_cast<double>(0.01f));
+    EXPECT_DOUBLE_EQ(p.volume, 4.188790321350098 * p.radius * p.radius * p.radius);
+    EXPECT_DOUBLE_EQ(p.mass, p.volume * materialTable[0].density * 1000.0);
 
     // Only the body's own radius (triple 0) can change.
     const double radius = p.radius;
@@ -269,6 +285,9 @@ TEST_F(Controls, MaterialChoiceWrapsAndSetsTheMassFromTheVolume) {
     tap(vkMultiply);
     EXPECT_EQ(launchParameters.materialIndex, 1);
     EXPECT_DOUBLE_EQ(launchParameters.mass, volume * materialTable[1].density * 1000.0);
+    tap(vkDivide);  // back from the second to the first, no wrap
+    EXPECT_EQ(launchParameters.materialIndex, 0);
+    EXPECT_DOUBLE_EQ(launchParameters.mass, volume * materialTable[0].density * 1000.0);
 }
 
 }  // namespace
@@ -373,6 +392,50 @@ TEST(ImpactLine, NamesTheBodiesAndTheGroundInTheFontsCodePage) {
     EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 12.5f, 5, -1}, w), "Sto\xDF: 12.500 s, W\xFCrfel 5 \x96 Boden");
     EXPECT_EQ(impactLine({ImpactNote::Kind::noneInReach, 0.0f, -1, -1}, w), "Kein Sto\xDF in 10 s");
     EXPECT_EQ(impactLine({}, w), "");
+}
+
+// The sphere is the Kugel wherever it stands among the bodies (a scene
+// file's may put it anywhere), and every box a Würfel with its number, the
+// first body's 0 included.
+TEST(ImpactLine, NamesTheSphereWhereverItStands) {
+    SceneDescription scene;
+    for (int i = 0; i < 4; ++i) {
+        BodyDef def;
+        def.kind = i == 2 ? kindSphere : kindBox;
+        def.radius = 0.5f;
+        def.length = def.width = def.height = 1.0f;
+        def.mass = 1.0f;
+        def.position = {3.0 * i, 0.0, 5.0};
+        scene.bodies.push_back(def);
+    }
+    const BuiltWorld built = buildWorld(scene);
+    ASSERT_TRUE(built.world);
+    const World& w = *built.world;
+    EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 0.5f, 2, 0}, w), "Sto\xDF: 0.500 s, Kugel \x96 W\xFCrfel 0");
+    EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 0.5f, 0, 2}, w), "Sto\xDF: 0.500 s, W\xFCrfel 0 \x96 Kugel");
+    EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 0.5f, 2, -1}, w), "Sto\xDF: 0.500 s, Kugel \x96 Boden");
+    EXPECT_EQ(impactLine({ImpactNote::Kind::impact, 0.5f, 1, 3}, w), "Sto\xDF: 0.500 s, W\xFCrfel 1 \x96 W\xFCrfel 3");
+}
+
+// A scene loaded after stepping by hand takes the impact line away, also
+// once the stepped frame has ended (. ran it to its end) and none is in
+// progress; so does running on.
+TEST_F(Controls, AfterAStepToAnImpactRF7F8AndSpaceHideTheImpactLine) {
+    GravityWorld stepped;
+    world = &stepped;
+    for (const int key : {vkR, vkF7, vkF8, vkSpace}) {
+        SCOPED_TRACE(key);
+        sceneIndex = 1;
+        tap(vkR);
+        tap(vkOemComma);
+        ASSERT_EQ(impactNote.kind, ImpactNote::Kind::impact);
+        tap(vkOemPeriod);  // the frame runs to its end: none in progress now
+        ASSERT_NE(impactNote.kind, ImpactNote::Kind::hidden);
+        tap(key);
+        EXPECT_EQ(impactNote.kind, ImpactNote::Kind::hidden);
+        EXPECT_EQ(impactLine(impactNote, *world), "");
+        if (key == vkSpace) tap(vkSpace);
+    }
 }
 
 // What the page asks the program, answered from the controls, the scene and

@@ -198,6 +198,17 @@ TEST_P(KeyTaps, APressRightAfterAReleaseIsASecondPress) {
                                          << "\na frame between:      " << describe(spreadTaps);
 }
 
+// Tapped and pressed again before the next frame, with no frame that saw it
+// down before: the tap's release is over, and the key acts as one held from
+// that frame on (a key that acts in every held frame shows the difference).
+TEST_P(KeyTaps, ATapAndAPressBeforeOneFrameActAsThePressHeld) {
+    const int key = GetParam();
+    const ControlState held = run(key, {2, 5});
+    const ControlState tappedThenHeld = run(key, std::vector<Press>{{2, 2}, {2, 5}});
+    EXPECT_TRUE(tappedThenHeld == held) << "tapped, then held: " << describe(tappedThenHeld)
+                                        << "\nheld:              " << describe(held);
+}
+
 const int controlKeyCodes[] = {vkEscape, vkPageUp, vkPageDown, vkF7,    vkF8,   vkF5,       vkF6,
                                vkF3,     vkSpace,  vkR,        vkA,     vkLeft, vkRight,    vkDown,
                                vkUp,     vkSubtract, vkAdd,    vkDivide, vkMultiply};

@@ -319,6 +319,15 @@ TEST_F(MainLoop, WindowProcedureKeepsKeysMouseAndVisibility) {
     windowProcedure(window, keyEvent(Kind::keyDown, -1));
     EXPECT_EQ(keyDown[0x77], 1);
     EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), 1), 1);
+    {
+        // The first code past the array writes nothing past it.
+        int guarded[keyCodeCount + 1] = {};
+        AppWindow other = window;
+        other.keys = guarded;
+        for (const Kind kind : {Kind::keyDown, Kind::keyUp}) windowProcedure(other, keyEvent(kind, keyCodeCount));
+        EXPECT_EQ(guarded[keyCodeCount], 0);
+        EXPECT_EQ(std::count(std::begin(guarded), std::end(guarded), 0), keyCodeCount + 1);
+    }
     windowProcedure(window, keyEvent(Kind::keyUp, 0x77));
     EXPECT_EQ(keyDown[0x77], 1);  // no frame has seen it yet
     framePolledKeys(window.keys, window.pendingKeys);
@@ -337,11 +346,25 @@ TEST_F(MainLoop, WindowProcedureKeepsKeysMouseAndVisibility) {
     EXPECT_EQ(leftButtonDown, 0);
     EXPECT_EQ(rightButtonDown, 1);
 
-    PlatformEvent button;
-    button.kind = Kind::leftButton;
-    button.down = true;
-    windowProcedure(window, button);
+    // Each button by its own message, down and up; a move then tells both.
+    const struct {
+        Kind kind;
+        bool down;
+        unsigned char left, right;
+    } buttons[] = {{Kind::leftButton, true, 1, 1}, {Kind::rightButton, false, 1, 0},
+                   {Kind::leftButton, false, 0, 0}, {Kind::rightButton, true, 0, 1}};
+    for (const auto& row : buttons) {
+        PlatformEvent button;
+        button.kind = row.kind;
+        button.down = row.down;
+        windowProcedure(window, button);
+        EXPECT_EQ(leftButtonDown, row.left);
+        EXPECT_EQ(rightButtonDown, row.right);
+    }
+    move.buttons = mouseButtonLeft;
+    windowProcedure(window, move);
     EXPECT_EQ(leftButtonDown, 1);
+    EXPECT_EQ(rightButtonDown, 0);
 
     window.visible = 1;
     windowProcedure(window, sizeEvent(SizeKind::other, 640, 480));

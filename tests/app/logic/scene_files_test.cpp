@@ -31,6 +31,7 @@ using namespace prallwerk;
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Kind = PlatformEvent::Kind;
 
 namespace {
@@ -74,7 +75,9 @@ TEST(Windows1252FromUtf8, KeepsWhatTheFontHasAndMarksTheRest) {
         {"\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xB1", "?? ?"},                      // not in the code page
         {"a\tb\nc\x7F", "a b c "},                                                    // control characters
         {"\xC3", "?"},                                                                // cut short
+        {"\xC3" "x", "?x"},                                                           // cut short by a letter
         {"\xC0\xAF", "??"},                                                           // overlong
+        {"\xE0\xA0\x80 \xF0\x90\x80\x80", "? ?"},                                     // the first of three and four bytes
         {"\xED\xA0\x80", "???"},                                                      // a surrogate
         {"\xF4\x90\x80\x80", "????"},                                                 // past U+10FFFF
         {"\xFF" "x", "?x"},
@@ -330,6 +333,15 @@ TEST_F(SceneFiles, ABadFileIsSaidAndTheSceneThereWasStays) {
     std::filesystem::create_directory(folderPath);
     const std::string pipe = (folder / "pipe.json").u8string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Files of zeros, made without writing them: the largest a scene file
+    // may be is read (and is no JSON), a byte more is refused unread.
+    const std::string largest = writeFile("gross.json", "");
+    std::filesystem::resize_file(largest, maxSceneFileBytes);
+    const std::string tooLarge = writeFile("zu-gross.json", "");
+    std::filesystem::resize_file(tooLarge, maxSceneFileBytes + 1);
+    const SceneRead readLargest = readSceneFileAt(largest);
+    ASSERT_TRUE(readLargest.error);
+    EXPECT_THAT(readLargest.error->message(), Not(HasSubstr("larger")));
 
     const struct {
         std::vector<std::string> files;
@@ -339,6 +351,7 @@ TEST_F(SceneFiles, ABadFileIsSaidAndTheSceneThereWasStays) {
         {{notJson}, "Cannot Load Scene File.\n" + notJson + ": "},
         {{folderPath}, "Cannot Load Scene File.\n" + folderPath + ": is a folder, not a scene file"},
         {{pipe}, "Cannot Load Scene File.\n" + pipe + ": is not a regular file"},  // reading it would never end
+        {{tooLarge}, "Cannot Load Scene File.\n" + tooLarge + ": is larger than 64 MiB"},
         {{good, good}, "One Scene File At A Time: 2 files were dropped."},
     };
     for (const bool fromFile : {false, true}) {

@@ -252,7 +252,10 @@ TEST_F(Rendering, InitGraphicsSetsTheStateTheLightTheFontAndTheScenes) {
     setWireframe(true);  // as a new window finds it after a screen-mode change
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 
+    while (glGetError() != GL_NO_ERROR) {
+    }
     EXPECT_TRUE(initGraphics(window, keyDown));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_EQ(controlWindow, &window);
     EXPECT_EQ(controlKeys, keyDown);
     EXPECT_EQ(leftButtonDown, 0);
@@ -306,13 +309,43 @@ TEST_F(Rendering, SetBodyMaterialTakesTheBodyColourAndIgnoresOtherIndices) {
         EXPECT_EQ(material(GL_SPECULAR), (Four{0.5f, 0.5f, 0.5f, 1.0f}));
         EXPECT_EQ(material(GL_SHININESS)[0], 1.0f);
     }
+    setBodyMaterial(0);
+    GLfloat first[4] = {};
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, first);
+    EXPECT_EQ((Four{first[0], first[1], first[2], first[3]}), (Four{1.0f, 1.0f, 0.0f, 1.0f})) << "the first body's";
+}
+
+// A box is lit; its centre point is not, and the state after it is the lit
+// one its caller drew the box in.
+TEST_F(Rendering, DrawBoxLeavesLightingOnAndColourTrackingOff) {
+    placeCube(1, {0.0, 0.0, 1.0});
+    glDisable(GL_LIGHTING);
+    glEnable(GL_COLOR_MATERIAL);
+    drawBox(world->bodies[1]->box);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
+    glDisable(GL_LIGHTING);
+    glEnable(GL_COLOR_MATERIAL);
 }
 
 TEST_F(Rendering, EveryFrameEndsInTheStateTheNextOneStartsFrom) {
+    using Matrix = std::array<GLfloat, 16>;
+    Matrix projection{};
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
     for (const bool lines : {false, true}) {
         setWireframe(lines);
         placeCube(1, {0.0, 0.0, 1.0});
+        glMatrixMode(GL_PROJECTION);  // whichever matrix the frame finds current
+        while (glGetError() != GL_NO_ERROR) {
+        }
         drawFrame();
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "every push has its pop, every call its state";
+        GLint matrixMode = 0;
+        glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+        EXPECT_EQ(matrixMode, GL_MODELVIEW);
+        Matrix after{};
+        glGetFloatv(GL_PROJECTION_MATRIX, after.data());
+        EXPECT_EQ(after, projection);
         EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
         EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
         EXPECT_FALSE(glIsEnabled(GL_BLEND));
@@ -326,6 +359,18 @@ TEST_F(Rendering, EveryFrameEndsInTheStateTheNextOneStartsFrom) {
         glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
         EXPECT_EQ(depth, 1);
     }
+}
+
+// A frame starts afresh: whatever matrix it finds current and whatever that
+// matrix holds, the picture is the same.
+TEST_F(Rendering, AFrameIsTheSameWhateverMatrixItFinds) {
+    placeCube(1, {2.0, -3.0, 1.0});
+    const Frame clean = drawAndRead();
+    glLoadIdentity();
+    glTranslatef(3.0f, -2.0f, -7.0f);
+    glMatrixMode(GL_PROJECTION);
+    const Frame found = drawAndRead();
+    EXPECT_TRUE(found.rgb == clean.rgb);
 }
 
 // Seen from 50 units straight above, the unit grid covers the whole view and
@@ -659,6 +704,10 @@ TEST_F(Rendering, ALongSceneTitleIsCutBeforeTheWireframeLine) {
     const std::string shortText = "Szene w\xE4hlen (F7/F8): 1 von 4";
     EXPECT_EQ(cutToWidth(shortText, 40.0f), shortText);
     const std::string longText = shortText + std::string(60, 'W');
+    // Exact fits: the whole text, and a cut text with its "…".
+    EXPECT_EQ(cutToWidth(shortText, textWidth(shortText.data(), shortText.size())), shortText);
+    const std::string fits = longText.substr(0, 40) + "\x85";
+    EXPECT_EQ(cutToWidth(longText, textWidth(fits.data(), fits.size())), fits);
     for (const float width : {20.0f, 37.5f, 50.0f}) {
         const std::string cut = cutToWidth(longText, width);
         ASSERT_GE(cut.size(), 2u);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -127,6 +128,53 @@ TEST(GlyphMesh, OverlappingStrokesFillTheirUnion) {
     EXPECT_TRUE(covers(mesh, 1.5, 0.5));
 
     EXPECT_TRUE(buildGlyphMesh({}).triangles.empty());
+}
+
+// Contours stand anywhere in the em square and start at any corner: the
+// walls face out of a square away from the origin, and of a triangle,
+// whichever corner they start at and whichever way they run.
+TEST(GlyphMesh, WallsFaceOutWhereverTheContourStartsAndStands) {
+    const Contour shapes[] = {rectangle(10, 0, 11, 1, false), {{0, 0}, {1, 0}, {0.5, 1}}};
+    for (const Contour& shape : shapes) {
+        for (const bool clockwise : {false, true}) {
+            for (std::size_t start = 0; start < shape.size(); ++start) {
+                Contour c(shape.begin() + static_cast<std::ptrdiff_t>(start), shape.end());
+                c.insert(c.end(), shape.begin(), shape.begin() + static_cast<std::ptrdiff_t>(start));
+                if (clockwise) std::reverse(c.begin(), c.end());
+                SCOPED_TRACE(std::to_string(shape.size()) + " corners from " + std::to_string(start) +
+                             (clockwise ? ", clockwise" : ""));
+                expectSolid(buildGlyphMesh({c}, 0.1f), 0.1f);
+            }
+        }
+    }
+}
+
+TEST(GlyphMesh, CrossingStrokesAreFilledThroughThePointsWhereTheyCross) {
+    // A plus sign: the tessellator adds the four points where the bars'
+    // edges cross, and the fill's triangles use them.
+    const std::vector<Contour> plus = {rectangle(0, 1, 3, 2, false), rectangle(1, 0, 2, 3, false)};
+    const GlyphFill fill = fillContours(plus);
+    EXPECT_EQ(fill.extraPoints.size(), 4u);
+    const GlyphMesh mesh = extrudeGlyph(plus, fill, 0.1f);
+    EXPECT_NEAR(faceArea(mesh, isFront), 5.0, 1e-12);
+    EXPECT_TRUE(covers(mesh, 1.5, 1.5));
+    EXPECT_TRUE(covers(mesh, 0.5, 1.5));
+    EXPECT_FALSE(covers(mesh, 0.5, 0.5));
+}
+
+// Walls stand only where there is a face between them: contours without a
+// fill (the tessellator gave up), or a fill naming a point that the contours
+// and the extra points do not have, give no mesh at all.
+TEST(GlyphMesh, NoFillOrABrokenOneGivesNoMesh) {
+    const std::vector<Contour> square = {rectangle(0, 0, 1, 1, false)};
+    EXPECT_TRUE(extrudeGlyph(square, GlyphFill{}).triangles.empty());
+    GlyphFill beyond = fillContours(square);
+    ASSERT_FALSE(beyond.triangles.empty());
+    EXPECT_FALSE(extrudeGlyph(square, beyond).triangles.empty());
+    beyond.triangles.back()[2] = 4;  // one past the square's corners
+    EXPECT_TRUE(extrudeGlyph(square, beyond).triangles.empty());
+    beyond.extraPoints.push_back({0.5, 0.5});
+    EXPECT_FALSE(extrudeGlyph(square, beyond).triangles.empty()) << "point 4 is the extra point now";
 }
 
 TEST(GlyphMesh, LettersOfTheDefaultFaceAreSolidWithTheirHolesOpen) {

@@ -56,6 +56,12 @@ TEST(Flattening, StaysWithinToleranceOfRandomCurvesAndEndsOnTheirEndPoints) {
             flattenCubic(a, b, c, d, tolerance, cubic);
             EXPECT_TRUE(quadratic.back().x == c.x && quadratic.back().y == c.y);
             EXPECT_TRUE(cubic.back().x == d.x && cubic.back().y == d.y);
+            // Equal steps along a curve that bends: no point twice.
+            for (const Contour* line : {&quadratic, &cubic}) {
+                for (std::size_t k = 1; k < line->size(); ++k) {
+                    EXPECT_FALSE((*line)[k].x == (*line)[k - 1].x && (*line)[k].y == (*line)[k - 1].y) << k;
+                }
+            }
             EXPECT_LE(worstDeviation(quadratic, [&](double t) {
                           const double s = 1 - t;
                           return OutlinePoint{s * s * a.x + 2 * s * t * b.x + t * t * c.x,
@@ -69,10 +75,46 @@ TEST(Flattening, StaysWithinToleranceOfRandomCurvesAndEndsOnTheirEndPoints) {
                       }), tolerance);
         }
     }
-    // A curve that is straight needs no more than its chord.
-    Contour straight;
-    flattenQuadratic({0, 0}, {0.5, 0.5}, {1, 1}, 0.001, straight);
-    EXPECT_EQ(straight.size(), 1u);
+    // A curve that is straight needs no more than its chord; a tolerance
+    // of zero or below, which no number of pieces could meet, gets the
+    // most pieces, 1024.
+    const struct {
+        double tolerance;
+        std::size_t points;
+    } rows[] = {{0.001, 1}, {0.0, 1024}, {-1.0, 1024}};
+    for (const auto& row : rows) {
+        Contour straight;
+        flattenQuadratic({0, 0}, {0.5, 0.5}, {1, 1}, row.tolerance, straight);
+        EXPECT_EQ(straight.size(), row.points) << row.tolerance;
+        Contour cubic;
+        flattenCubic({0, 0}, {0.25, 0.25}, {0.5, 0.5}, {0.75, 0.75}, row.tolerance, cubic);
+        EXPECT_EQ(cubic.size(), row.points) << row.tolerance;
+    }
+}
+
+// Repeated points go, a closing copy of the first point too, and so do
+// contours left with fewer than three points.
+TEST(TidyContours, DropsRepeatsClosingCopiesAndContoursTooThin) {
+    const OutlinePoint a{0, 0}, b{1, 0}, c{1, 1}, d{0, 1};
+    std::vector<Contour> contours = {
+        {a, b, b, c, d},     // a repeat
+        {a, b, c, d, a, a},  // the first point again at the end, twice
+        {a, a, a},           // one point
+        {a, b, a},           // a line there and back
+        {b, c, d},
+    };
+    tidyContours(contours);
+    ASSERT_EQ(contours.size(), 3u);
+    const auto same = [](const Contour& x, const Contour& y) {
+        if (x.size() != y.size()) return false;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (x[i].x != y[i].x || x[i].y != y[i].y) return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(same(contours[0], {a, b, c, d}));
+    EXPECT_TRUE(same(contours[1], {a, b, c, d}));
+    EXPECT_TRUE(same(contours[2], {b, c, d}));
 }
 
 TEST(DefaultFace, GivesOutlinesInEmUnitsAndAdvancesOnTheirGrid) {

@@ -167,13 +167,21 @@ TEST_F(OutlineFont, TextsLeaveTheModelviewMatrixAsTheyFoundIt) {
     // From the identity, as in the HUD, the way back is exact.
     const char* const texts[] = {"Szene w\xE4hlen (F7/F8): %i von %i", "\xE4\xF6\xFC\xDF\x80\x9F", "",
                                  "(%.2f, %.2f, %.2f)"};
+    // And the caller's list base with it, the attribute stack as deep as before.
+    glListBase(7);
     for (const bool leftAligned : {true, false}) {
         for (const char* text : texts) {
             glLoadIdentity();
             printText(leftAligned, -6.5f, -21.0f, -70.0f, text, 3, 4);
             EXPECT_EQ(modelview(), identity()) << text << leftAligned;
+            GLint base = 0, depth = -1;
+            glGetIntegerv(GL_LIST_BASE, &base);
+            glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
+            EXPECT_EQ(base, 7) << text;
+            EXPECT_EQ(depth, 0) << text;
         }
     }
+    glListBase(0);
     // Every code once, 255 bytes.
     std::string allCodes;
     for (int code = 1; code < fontGlyphCount; ++code) allCodes += static_cast<char>(code);
@@ -241,4 +249,165 @@ TEST_F(OutlineFont, NothingIsDrawnWithoutAFormatOrAFont) {
     glLoadIdentity();
     printText(true, 1.0f, 2.0f, 3.0f, "Reset (R)");
     EXPECT_EQ(modelview(), identity());
+}
+
+namespace {
+
+std::size_t format(char (&buffer)[textBufferSize], const char* text, ...) {
+    std::va_list args;
+    va_start(args, text);
+    const std::size_t length = formatText(buffer, text, args);
+    va_end(args);
+    return length;
+}
+
+}  // namespace
+
+TEST(FormatText, KeepsAtMost255CharactersAndNothingOfAFailedFormat) {
+    char buffer[textBufferSize];
+    EXPECT_EQ(format(buffer, "%d von %d", 2, 4), 7u);
+    EXPECT_STREQ(buffer, "2 von 4");
+    const std::string long300(300, 'x');
+    EXPECT_EQ(format(buffer, "%s", long300.c_str()), 255u);
+    EXPECT_EQ(std::string(buffer), std::string(255, 'x'));
+    // A wide character the C locale cannot write fails the whole format.
+    EXPECT_EQ(format(buffer, "ab%lsc", L"\u00E4"), 0u);
+    EXPECT_STREQ(buffer, "");
+}
+
+namespace {
+
+// A face with a glyph for every character: a diamond, and an advance of a
+// 256th of the character's code and one more, so that each code's metrics
+// tell where they came from.
+class EveryCharacter final : public GlyphSource {
+public:
+    GlyphOutline loadGlyph(char32_t character, double) const override {
+        GlyphOutline glyph;
+        glyph.contours = {{{0.5, 0.0}, {1.0, 0.5}, {0.5, 1.0}, {0.0, 0.5}}};
+        glyph.fill = fillContours(glyph.contours);
+        glyph.advance = static_cast<float>(character + 1) / 256.0f;
+        return glyph;
+    }
+};
+
+}  // namespace
+
+// Every code from 0 to 254 has its character's glyph; codes that name no
+// character, and 255, have none.
+TEST_F(OutlineFont, EveryCodeHasTheGlyphOfItsCharacter) {
+    buildFontFrom(EveryCharacter{});
+    for (int code = 0; code < fontGlyphCount; ++code) {
+        const auto character = windows1252ToUnicode(static_cast<unsigned char>(code));
+        const float expected = code < 255 && character ? static_cast<float>(*character + 1) / 256.0f : 0.0f;
+        EXPECT_EQ(glyphMetrics[code].advance, expected) << code;
+    }
+    EXPECT_EQ(glyphMetrics[0].advance, 1.0f / 256.0f);
+    EXPECT_EQ(glyphMetrics[0x80].advance, 0x20AD / 256.0f);
+}
+
+// A list draws each triangle with its own normal: after it, the normal of
+// the mesh's last triangle is current. The diamond's last two walls face
+// away from each other across y, with the same x.
+TEST_F(OutlineFont, EachTriangleOfAGlyphHasItsOwnNormal) {
+    const EveryCharacter face;
+    buildFontFrom(face);
+    const GlyphOutline glyph = face.loadGlyph('A', glyphFlatness);
+    const GlyphMesh mesh = extrudeGlyph(glyph.contours, glyph.fill);
+    ASSERT_GE(mesh.triangles.size(), 4u);
+    const MeshPoint last = mesh.triangles.back().normal;
+    const MeshPoint before = mesh.triangles[mesh.triangles.size() - 3].normal;
+    ASSERT_EQ(last.x, before.x);
+    ASSERT_EQ(last.y, -before.y);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glCallList(fontListBase + 'A');
+    GLfloat normal[3] = {};
+    glGetFloatv(GL_CURRENT_NORMAL, normal);
+    EXPECT_EQ(normal[0], last.x);
+    EXPECT_EQ(normal[1], last.y);
+    EXPECT_EQ(normal[2], last.z);
+}
+
+// The lit colour of every corner that drawing sends down the pipeline, from
+// feedback, under a light from a side that tells every normal of a glyph
+// apart.
+template <typename Draw>
+std::vector<GLfloat> litColours(Draw draw) {
+    const GLfloat from[] = {0.3f, 0.5f, 0.8f, 0.0f};
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glLightfv(GL_LIGHT0, GL_POSITION, from);
+    std::vector<GLfloat> buffer(1 << 16);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint size = glRenderMode(GL_RENDER);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    std::vector<GLfloat> colours;
+    for (GLint i = 0; i < size;) {
+        if (static_cast<GLint>(buffer[i++]) != GL_POLYGON_TOKEN) {
+            ADD_FAILURE() << "not a polygon";
+            break;
+        }
+        const GLint corners = static_cast<GLint>(buffer[i++]);
+        for (GLint k = 0; k < corners; ++k, i += 7) colours.insert(colours.end(), &buffer[i + 3], &buffer[i + 6]);
+    }
+    return colours;
+}
+
+// Every triangle of a glyph's list, front, back and walls (each facing
+// away from the one before across x or y), is lit as the same triangle
+// drawn with its own normal.
+TEST_F(OutlineFont, EveryTriangleOfAGlyphsListIsLitByItsOwnNormal) {
+    const EveryCharacter face;
+    buildFontFrom(face);
+    const GlyphOutline glyph = face.loadGlyph('A', glyphFlatness);
+    const GlyphMesh mesh = extrudeGlyph(glyph.contours, glyph.fill);
+    glLoadIdentity();
+    const std::vector<GLfloat> own = litColours([&] {
+        glBegin(GL_TRIANGLES);
+        for (const MeshTriangle& t : mesh.triangles) {
+            glNormal3f(t.normal.x, t.normal.y, t.normal.z);
+            for (const MeshPoint& p : t.corners) glVertex3f(p.x, p.y, p.z);
+        }
+        glEnd();
+    });
+    const std::vector<GLfloat> listed = litColours([] { glCallList(fontListBase + 'A'); });
+    ASSERT_EQ(own.size(), 9 * mesh.triangles.size());
+    EXPECT_EQ(listed, own);
+}
+
+// A font built again replaces the one before: its lists are gone but for
+// names the new font took.
+TEST_F(OutlineFont, BuildingAgainDeletesTheListsOfBefore) {
+    const unsigned int first = fontListBase;
+    buildFontFrom(EveryCharacter{});
+    for (unsigned int name = first; name < first + fontGlyphCount; ++name) {
+        const bool ours = name >= fontListBase && name < fontListBase + fontGlyphCount;
+        EXPECT_EQ(glIsList(name) == GL_TRUE, ours) << name;
+    }
+}
+
+// Before a font is built, the lists that have the names of its codes are
+// someone else's: no text calls them.
+TEST_F(OutlineFont, WithoutAFontTextsCallNoOtherLists) {
+    deleteFont();
+    // Named as the codes themselves: the lists a list base of 0 would call.
+    for (GLuint code = 1; code < fontGlyphCount; ++code) {
+        ASSERT_FALSE(glIsList(code));
+        glNewList(code, GL_COMPILE);
+        glBegin(GL_TRIANGLES);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glVertex3f(1.0f, 0.0f, 0.0f);
+        glVertex3f(0.0f, 1.0f, 0.0f);
+        glEnd();
+        glEndList();
+    }
+    const Feedback f = feedbackOf([&] {
+        glLoadIdentity();
+        printText(true, 1.0f, 2.0f, -3.0f, "Reset (R)");
+    });
+    EXPECT_EQ(f.polygons, 0);
+    glDeleteLists(1, fontGlyphCount - 1);
 }

@@ -47,6 +47,10 @@ TEST(SdlKeys, RunsAndKeysWithoutACode) {
         {SDLK_UNKNOWN, 0},           {SDLK_VOLUMEUP, 0},          {SDLK_AC_BACK, 0},
     };
     for (const Row& row : rows) EXPECT_EQ(virtualKeyOf(row.sym), row.virtualKey) << SDL_GetKeyName(row.sym);
+    // SDL's keypad digits are no run: each has its own row in the table.
+    const SDL_Keycode keypad[] = {SDLK_KP_0, SDLK_KP_1, SDLK_KP_2, SDLK_KP_3, SDLK_KP_4,
+                                  SDLK_KP_5, SDLK_KP_6, SDLK_KP_7, SDLK_KP_8, SDLK_KP_9};
+    for (int digit = 0; digit < 10; ++digit) EXPECT_EQ(virtualKeyOf(keypad[digit]), vkNumpad0 + digit) << digit;
 }
 
 TEST(SdlKeys, TheRightButtonMovesToBitOne) {
