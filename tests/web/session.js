@@ -771,6 +771,17 @@ async function experiment(browser, url, trace) {
   await type(1, 'material', 'Holz');
   await until('the fixed radius is taken', async () => (await message()) === '')
     .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
+  // The scene's name is checked as it is typed too: a control character in
+  // it is refused, and the name's field marked, until it is gone again.
+  await page.click('#scene-name');
+  await page.keyboard.press('End');
+  await page.keyboard.sendCharacter('\u0007');
+  const badName = 'ball_on_box.json: /name: must be one line (no control characters)';
+  await until('the bad name is marked', async () => (await message()) === badName &&
+      (await page.$eval('#scene-name', (e) => e.classList.contains('bad'))))
+    .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
+  await page.keyboard.press('Backspace');
+  await until('the name is taken back', async () => (await message()) === '');
   await page.click('#body-add');
   check((await rows()) === 3, 'Add a body adds no row');
   await page.click('#bodies tbody tr:nth-child(3) [data-name=remove]');
