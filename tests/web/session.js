@@ -344,6 +344,27 @@ async function windowed(browser, url, linux, snapshot) {
   const menu = await lastSeen(page, 'contextmenu');
   check(menu && menu.prevented, 'the right button opens the context menu');
 
+  // The camera controls act while held: the camera moves from frame to
+  // frame under the pressed control, not once when it is let go; and again
+  // at the next press.
+  const nearer = await page.$('#bar [data-name=nearer]');
+  const held = await nearer.boundingBox();
+  let last = await restingPicture(page, 'before-nearer');
+  for (let press = 1; press <= 2; ++press) {
+    const which = press === 1 ? 'first' : 'second';
+    await page.mouse.move(held.x + held.width / 2, held.y + held.height / 2);
+    await page.mouse.down();
+    await frames(page, 2);
+    const holding = await picture(page, `nearer-${press}-held`);
+    await frames(page, 4);
+    const moving = differingPixels(await picture(page, `nearer-${press}-held-on`), holding);
+    await page.mouse.up();
+    const now = await restingPicture(page, `nearer-${press}`);
+    check(moving > 0, `the camera control held a ${which} time does not move the camera while it is held`);
+    check(differingPixels(now, last) > 1000, `the camera control held a ${which} time does not bring the camera nearer`);
+    last = now;
+  }
+
   phase('mouse checked');
   // 24 instant taps: down and up at once, with no frame between. The
   // simulated time shows whether the scene runs.
@@ -408,8 +429,9 @@ async function checkEnded(page) {
 // Yes on a 1024 x 768 screen: the browser grants full screen; the canvas
 // fills it and the program draws. Leaving full screen as the browser does
 // for the user's Escape brings the window back windowed, scaled to the
-// browser's window. Then a browser that refuses: the mode-switch message,
-// and the program goes on windowed.
+// browser's window. A window that cannot be made again after full screen
+// ends the program with its message. Then a browser that refuses: the
+// mode-switch message, and the program goes on windowed.
 async function fullscreen(browser, url) {
   const page = await openPage(browser, url, 'fullscreen');
   await answer(page, 'Yes');
@@ -431,6 +453,31 @@ async function fullscreen(browser, url) {
   await page.keyboard.press('F8');
   await changedPicture(page, windowedAgain, 'windowed-again-f8');
   await page.close();
+
+  // The window made again after full screen, when the browser gives it no
+  // WebGL context: the program says so and ends; the closed window's hint
+  // for the keys does not show under the message.
+  const lost = await openPage(browser, url, 'no-context');
+  await answer(lost, 'Yes');
+  await firstFrame(lost);
+  await lost.evaluate(() => {
+    // The canvas's own: Emscripten's WebGL library keeps the browser's
+    // getContext on the canvas once it has made a context there.
+    document.getElementById('canvas').getContext = () => null;
+    return document.exitFullscreen();
+  });
+  await lost.waitForSelector('#warning[open]', {timeout: 15000});
+  const failed = await lost.evaluate(() => ({
+    title: document.querySelector('#warning .title').textContent,
+    text: document.querySelector('#warning .text').textContent,
+    hint: !document.getElementById('hint').hidden,
+  }));
+  check(failed.title === 'Error' && failed.text === 'Error Creating OpenGL Window' && !failed.hint,
+        `a window without a context says ${JSON.stringify(failed)}`);
+  shots.push({name: 'no-context', png: await lost.screenshot()});
+  await (await lost.$('#warning button')).click();
+  await checkEnded(lost);
+  await lost.close();
 
   const refused = await openPage(browser, url, 'refused', true);
   await answer(refused, 'Yes');
@@ -522,22 +569,39 @@ async function phone(browser, url) {
   await tapControl(page, 'start');
   const paused = await restingPicture(page, 'phone-paused');
 
-  // One finger turns the scene; a double tap turns it back.
-  await drag(page, cdp, [centre[0] - 60, centre[1]], [centre[0] + 40, centre[1] + 30], 8);
+  // One finger turns the scene as the left button does, from where it
+  // touched to where it left; a double tap turns it back.
+  const from = [centre[0] - 60, centre[1]], to = [centre[0] + 40, centre[1] + 30];
+  await drag(page, cdp, from, to, 8);
   const turned = await restingPicture(page, 'phone-turned');
   check(differingPixels(turned, paused) > 5000, 'a finger drawn over the picture does not turn the scene');
   // Two taps 80 ms apart, as the touches' own times say (a busy machine may
-  // hand them over later).
-  const now = Date.now() / 1000;
-  for (let tap = 0; tap < 2; ++tap) {
-    await touches(cdp, 'touchStart', [centre], now + 0.08 * tap);
-    await touches(cdp, 'touchEnd', [], now + 0.08 * tap + 0.03);
+  // hand them over later). Back to the start orientation at the scale the
+  // turn left, which its rounding may have moved off 1 in the last bit: a
+  // pixel or two may differ.
+  const turnBack = async (name) => {
+    const now = Date.now() / 1000;
+    for (let tap = 0; tap < 2; ++tap) {
+      await touches(cdp, 'touchStart', [centre], now + 0.08 * tap);
+      await touches(cdp, 'touchEnd', [], now + 0.08 * tap + 0.03);
+    }
+    const shot = await restingPicture(page, name);
+    const back = differingPixels(shot, paused);
+    check(back <= 20, `a double tap does not turn the scene back (${back} pixels differ)`);
+    return shot;
+  };
+  await turnBack('phone-turned-back');
+  await page.mouse.move(...from);
+  await page.mouse.down();
+  await frames(page);
+  for (let step = 1; step <= 8; ++step) {
+    await page.mouse.move(from[0] + (to[0] - from[0]) * step / 8, from[1] + (to[1] - from[1]) * step / 8);
+    await frames(page, 1);
   }
-  // Back to the start orientation at the scale the turn left, which its
-  // rounding may have moved off 1 in the last bit: a pixel or two may differ.
-  const turnedBack = await restingPicture(page, 'phone-turned-back');
-  const back = differingPixels(turnedBack, paused);
-  check(back <= 20, `a double tap does not turn the scene back (${back} pixels differ)`);
+  await page.mouse.up();
+  const mouseTurned = differingPixels(await restingPicture(page, 'phone-mouse-turned'), turned);
+  check(mouseTurned <= 20, `a finger turns the scene other than the left button does (${mouseTurned} pixels differ)`);
+  const turnedBack = await turnBack('phone-turned-back-again');
 
   // Two fingers spread bring the camera nearer: the bodies grow; pinched
   // together as far again, it is back where it was.
@@ -707,6 +771,17 @@ async function experiment(browser, url, trace) {
   await type(1, 'material', 'Holz');
   await until('the fixed radius is taken', async () => (await message()) === '')
     .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
+  // The scene's name is checked as it is typed too: a control character in
+  // it is refused, and the name's field marked, until it is gone again.
+  await page.click('#scene-name');
+  await page.keyboard.press('End');
+  await page.keyboard.sendCharacter('\u0007');
+  const badName = 'ball_on_box.json: /name: must be one line (no control characters)';
+  await until('the bad name is marked', async () => (await message()) === badName &&
+      (await page.$eval('#scene-name', (e) => e.classList.contains('bad'))))
+    .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
+  await page.keyboard.press('Backspace');
+  await until('the name is taken back', async () => (await message()) === '');
   await page.click('#body-add');
   check((await rows()) === 3, 'Add a body adds no row');
   await page.click('#bodies tbody tr:nth-child(3) [data-name=remove]');
