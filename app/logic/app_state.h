@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/logic/arcball.h"
+#include "app/logic/point2.h"
 #include "app/seam/virtual_keys.h"
 
 namespace prallwerk {

@@ -1,13 +1,9 @@
 #pragma once
 
+#include "app/logic/point2.h"
+
 // Mouse rotation of the whole scene: a glass ball filling the window, turned
 // by the pointer. All values are single precision.
-
-// A point in client pixels, origin top-left, y downwards.
-struct Point2 {
-    float x = 0.0f;
-    float y = 0.0f;
-};
 
 // A vector on (or in) the unit sphere.
 struct Float3 {

@@ -74,6 +74,25 @@ protected:
     void TearDown() override { gl11::makeCurrent(nullptr); }
 };
 
+// One triangle, a unit right angle at the origin in the plane z = 0.
+void unitTriangle() {
+    glBegin(GL_TRIANGLES);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glVertex3f(1.0f, 0.0f, 0.0f);
+    glVertex3f(0.0f, 1.0f, 0.0f);
+    glEnd();
+}
+
+// Compiles list `name`: one point at x = name, so a replay shows which
+// list ran.
+void pointList(GLuint name) {
+    glNewList(name, GL_COMPILE);
+    glBegin(GL_POINTS);
+    glVertex3f(static_cast<float>(name), 0.0f, 0.0f);
+    glEnd();
+    glEndList();
+}
+
 bool sameBytes(const std::vector<Vertex>& a, const std::vector<Vertex>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vertex)) == 0;
 }
@@ -324,13 +343,7 @@ TEST_F(Gl11, ListsKeepTheirVerticesOnceAndReplayThemWithTheCallersState) {
 TEST_F(Gl11, DeletingListsTakesTheirRangeAndNoListBeyondIt) {
     ASSERT_EQ(glGenLists(3), 1u);
     ASSERT_EQ(glGenLists(1), 4u);
-    for (GLuint name = 1; name <= 4; ++name) {
-        glNewList(name, GL_COMPILE);
-        glBegin(GL_POINTS);
-        glVertex3f(static_cast<float>(name), 0.0f, 0.0f);
-        glEnd();
-        glEndList();
-    }
+    for (GLuint name = 1; name <= 4; ++name) pointList(name);
     // The x of every point that lists 1 to 4 draw now: each list's name.
     const auto namesDrawn = [this] {
         backend.draws.clear();
@@ -506,11 +519,7 @@ using Probe = std::vector<double> (*)(RecordingBackend&);
 
 // The matrices and the primitive that a point drawn now gets.
 std::vector<double> pointDrawn(RecordingBackend& backend) {
-    glBegin(GL_TRIANGLES);
-    glVertex3f(0.0f, 0.0f, 0.0f);
-    glVertex3f(1.0f, 0.0f, 0.0f);
-    glVertex3f(0.0f, 1.0f, 0.0f);
-    glEnd();
+    unitTriangle();
     glFlush();
     const Draw& d = backend.draws.back();
     std::vector<double> seen(d.state.modelview.begin(), d.state.modelview.end());
@@ -626,13 +635,7 @@ TEST(Gl11Lists, CompilingCarriesNothingOutAndCallingCarriesOutWhatTheCommandsDo)
             // Lists 1 to 9, each a point at x = its name, for listNamed and
             // for a list that calls one.
             ASSERT_EQ(glGenLists(9), 1u);
-            for (GLuint name = 1; name <= 9; ++name) {
-                glNewList(name, GL_COMPILE);
-                glBegin(GL_POINTS);
-                glVertex3f(static_cast<float>(name), 0.0f, 0.0f);
-                glEnd();
-                glEndList();
-            }
+            for (GLuint name = 1; name <= 9; ++name) pointList(name);
             const GLuint list = glGenLists(1);
             row.setUp();
             if (direct) {
@@ -822,11 +825,7 @@ TEST_F(Gl11, RefusedValuesChangeNothing) {
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     glPolygonMode(GL_FRONT, GL_FILL);
     glPolygonMode(GL_FRONT_AND_BACK, GL_TRIANGLES);
-    glBegin(GL_TRIANGLES);
-    glVertex3f(0.0f, 0.0f, 0.0f);
-    glVertex3f(1.0f, 0.0f, 0.0f);
-    glVertex3f(0.0f, 1.0f, 0.0f);
-    glEnd();
+    unitTriangle();
     glFlush();
     ASSERT_EQ(backend.draws.size(), 1u);
     EXPECT_EQ(backend.draws[0].topology, Topology::lines) << "still outlines";

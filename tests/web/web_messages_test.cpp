@@ -7,25 +7,14 @@
 #include <vector>
 
 #include "app/platform/web/web_messages.h"
+#include "tests/support/platform_event_fields.h"
 
 namespace {
 
 using Kind = PlatformEvent::Kind;
 
-PlatformEvent message(Kind kind, int code = 0, int x = 0, int y = 0, unsigned buttons = 0, bool down = false,
-                      SizeKind size = SizeKind::other) {
-    PlatformEvent e;
-    e.kind = kind;
-    e.code = code;
-    e.x = x;
-    e.y = y;
-    e.buttons = buttons;
-    e.down = down;
-    e.sizeKind = size;
-    return e;
-}
-
-auto fields(const PlatformEvent& e) { return std::tie(e.kind, e.code, e.x, e.y, e.buttons, e.down, e.sizeKind); }
+// The event a row expects, by the name the rows read best with.
+const auto message = [](auto... values) { return platformEvent(values...); };
 
 void expectQueue(const PageMessages& messages, const std::vector<PlatformEvent>& expected) {
     ASSERT_EQ(messages.queue.size(), expected.size());

@@ -4,8 +4,6 @@
 
 #include <vector>
 
-#include "app/platform/win32/platform_win32.h"
-
 static_assert(toggleScreenModeMessage == WM_USER + 1, "the toggle is the first private message");
 
 namespace {

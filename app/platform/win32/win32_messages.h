@@ -10,6 +10,14 @@
 
 #include "app/seam/platform.h"
 
+// The private window message that asks the program for the other screen
+// mode: another program posts it to the window of class "OpenGL" titled
+// "Prallwerk" (WM_USER + 1). A program that is not in the foreground may
+// not bring its new window there, so a sender that wants the re-created
+// window to have the keys calls AllowSetForegroundWindow for the program's
+// process before posting.
+constexpr unsigned toggleScreenModeMessage = 0x0400 + 1;
+
 // What the window procedure makes of one window message.
 struct Win32Translation {
     bool handled = false;   // answered 0 here; otherwise the default handling runs too

@@ -10,6 +10,7 @@
 
 #include "app/platform/sdl/sdl_events.h"
 #include "app/seam/virtual_keys.h"
+#include "tests/support/platform_event_fields.h"
 
 namespace {
 
@@ -64,20 +65,8 @@ SDL_Event ofType(Uint32 type) {
     return e;
 }
 
-PlatformEvent message(Kind kind, int code = 0, int x = 0, int y = 0, unsigned buttons = 0, bool down = false,
-                      SizeKind size = SizeKind::other) {
-    PlatformEvent e;
-    e.kind = kind;
-    e.code = code;
-    e.x = x;
-    e.y = y;
-    e.buttons = buttons;
-    e.down = down;
-    e.sizeKind = size;
-    return e;
-}
-
-auto fields(const PlatformEvent& e) { return std::tie(e.kind, e.code, e.x, e.y, e.buttons, e.down, e.sizeKind); }
+// The event a row expects, by the name the rows read best with.
+const auto message = [](auto... values) { return platformEvent(values...); };
 
 TEST(SdlEvents, OfTheProgramsWindowBecomeItsMessagesAndTheRestNone) {
     const PlatformEvent none = message(Kind::none);
