@@ -3,7 +3,14 @@
 # the 20 pinned runs (the default bodies and scenes 0 to 3, 60 s of 16 ms and
 # 100 ms frames, states and impacts; the default bodies are scene 0's file),
 # and against --drop 100.
+# Under the sanitizers the hundred bodies run 12 s (750 frames): a reader's or
+# a step's fault in memory shows there, and the other builds compare the
+# whole minute.
 set(files ${PROJECT_SOURCE_DIR}/scenes/files)
+set(drop_frames 3750)
+if(PRALLWERK_SANITIZE)
+  set(drop_frames 750)
+endif()
 set(compare ${CMAKE_CURRENT_LIST_DIR}/compare_traces.sh $<TARGET_FILE:prallwerk-trace> $<TARGET_FILE:prallwerk-trace> file)
 foreach(kind states events)
   set(extra "")
@@ -23,5 +30,5 @@ foreach(kind states events)
     endforeach()
   endforeach()
   add_test(NAME trace_from_file_drop100_16ms_${kind}
-           COMMAND ${compare} --sources --drop 100 --scene-file ${files}/drop100.json --frames 3750 --frame-ms 16 ${extra})
+           COMMAND ${compare} --sources --drop 100 --scene-file ${files}/drop100.json --frames ${drop_frames} --frame-ms 16 ${extra})
 endforeach()

@@ -99,6 +99,10 @@ double totalEnergy(const World& world) {
 
 // The first property the world breaks after a step, or an empty text.
 std::string brokenProperty(const World& world, double startEnergy) {
+    // The bodies by x, so that each centre is compared only with the bodies
+    // whose reach along x can hold it: this runs after every step.
+    std::vector<int> byX(static_cast<size_t>(world.bodyCount));
+    double widest = 0.0;
     for (int i = 0; i < world.bodyCount; ++i) {
         const RigidBody& a = *world.bodies[i];
         for (const Vec3* v : {&a.position, &a.velocity, &a.spin, &a.angles}) {
@@ -106,14 +110,23 @@ std::string brokenProperty(const World& world, double startEnergy) {
                 return "body " + std::to_string(i) + " is not finite";
             }
         }
+        byX[static_cast<size_t>(i)] = i;
+        widest = std::max(widest, boundingRadius(a));
+    }
+    const auto xOf = [&](int i) { return world.bodies[i]->position.x; };
+    std::sort(byX.begin(), byX.end(), [&](int a, int b) { return xOf(a) < xOf(b); });
+    for (int i = 0; i < world.bodyCount; ++i) {
+        const RigidBody& a = *world.bodies[i];
         const double bottom = bottomOf(a);
         if (bottom < -floorTolerance || bottom < a.floorHeight - floorTolerance) {
             return "body " + std::to_string(i) + (a.kind == kindSphere ? " (sphere)" : " (box)") + " is " + std::to_string(std::max(0.0, static_cast<double>(a.floorHeight)) - bottom) + " m below its floor " + std::to_string(a.floorHeight) + " at speed " + std::to_string(a.velocity.length());
         }
-        for (int j = 0; j < world.bodyCount; ++j) {
+        const auto from = std::lower_bound(byX.begin(), byX.end(), a.position.x - widest,
+                                           [&](int j, double x) { return xOf(j) < x; });
+        for (auto k = from; k != byX.end() && xOf(*k) <= a.position.x + widest; ++k) {
+            const int j = *k;
             const RigidBody& b = *world.bodies[j];
-            // Only a centre within the other body's reach can lie inside it
-            // (squared: this runs for every pair after every step).
+            // Only a centre within the other body's reach can lie inside it.
             const Vec3 apart = a.position - b.position;
             const double reach = boundingRadius(b);
             if (j == i || dot(apart, apart) > reach * reach) continue;
