@@ -786,6 +786,20 @@ async function experiment(browser, url, trace) {
     .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
   await page.keyboard.press('Backspace');
   await until('the name is taken back', async () => (await message()) === '');
+  // And the gravity: two numbers are no vector.
+  const gravity = await page.$eval('#scene-gravity', (e) => e.value);
+  const typeGravity = async (text) => {
+    await page.click('#scene-gravity');
+    await page.$eval('#scene-gravity', (e) => e.select());
+    await page.keyboard.press('Backspace');
+    await page.keyboard.type(text);
+  };
+  await typeGravity('0, 0');
+  await until('the bad gravity is marked', async () => (await message()).startsWith('ball_on_box.json: /gravity') &&
+      (await page.$eval('#scene-gravity', (e) => e.classList.contains('bad'))))
+    .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
+  await typeGravity(gravity);
+  await until('the gravity is taken back', async () => (await message()) === '');
   await page.click('#body-add');
   check((await rows()) === 3, 'Add a body adds no row');
   await page.click('#bodies tbody tr:nth-child(3) [data-name=remove]');
