@@ -10,9 +10,6 @@ namespace prallwerk {
 
 namespace {
 
-// Up to this many boxes they are compared pair by pair: a grid costs more
-// than it saves.
-constexpr int gridFromBoxes = 16;
 
 // A cell's edge is this many times the mean of the boxes' largest extents, so
 // that most boxes cover one to eight cells.
@@ -67,7 +64,7 @@ void BoundsGrid::reserve(int count) {
         places_.resize(n);
         outside_.resize(n);
     }
-    if (n > static_cast<size_t>(gridFromBoxes)) {
+    if (n > static_cast<size_t>(BoundsGrid::pairwiseUpTo)) {
         size_t lists = fewestLists;
         while (lists < listsPerBox * n) lists *= 2;
         if (listStart_.size() < lists + 1) listStart_.resize(lists + 1);
@@ -83,7 +80,7 @@ void BoundsGrid::build(const Bounds* bounds, int count) {
     count_ = count;
     const size_t n = static_cast<size_t>(count);
     reserve(count);
-    gridded_ = count_ > gridFromBoxes;
+    gridded_ = count_ > BoundsGrid::pairwiseUpTo;
     if (!gridded_) return;
 
     double extents = 0.0;

@@ -39,13 +39,20 @@ struct Bounds {
 // Which of a set of boxes overlap: the boxes are kept in a grid of cubic
 // cells, so that a box is compared only with the boxes in the cells it
 // covers (a column of bodies one above another fills as many cells); boxes too wide for the grid, too far out or not finite
-// are compared with every box. Up to a few boxes they are compared pair by
-// pair. The answers are exact (Bounds::overlaps), whatever the grid.
+// are compared with every box. Up to pairwiseUpTo boxes they are compared
+// pair by pair. The answers are exact (Bounds::overlaps), whatever the grid.
 //
 // Buffers grow to the most boxes built; building and asking allocate nothing
 // after that.
 class BoundsGrid {
 public:
+    // Up to this many boxes they are compared pair by pair: a grid costs
+    // more than it saves. (At 16, building the grid and asking it took 16 %
+    // of the instructions of small worlds of 1 to 50 bodies; pair by pair up
+    // to 64 the same worlds take 13 % fewer instructions in all, and the
+    // peer scene of 200 bodies, whose islands reach 53, 5 % fewer.)
+    static constexpr int pairwiseUpTo = 64;
+
     // Indices of boxes, ascending.
     struct Items {
         const int* first = nullptr;

@@ -191,15 +191,15 @@ TEST(PairBroadPhase, KeepsTouchingPairsAndPassesOverRestingOnes) {
     EXPECT_EQ(p.end() - p.begin(), 2);
 }
 
-// Worlds larger than sixteen bodies are kept in a grid. Every pair passed
-// over, however the bodies lie, is one the search does not find; the
-// partners come in ascending order.
+// Worlds of more than BoundsGrid::pairwiseUpTo bodies are kept in a grid.
+// Every pair passed over, however the bodies lie, is one the search does not
+// find; the partners come in ascending order.
 TEST(PairBroadPhase, GriddedWorldsPassOverOnlyPairsThatTheSearchCannotFind) {
     BodyMaker make(77);
     constexpr int worlds = 300;
     long passedOver = 0;
     for (int n = 0; n < worlds; ++n) {
-        const int count = 17 + make.pick(40);
+        const int count = BoundsGrid::pairwiseUpTo + 1 + make.pick(40);
         World w(count, 1.0f);
         const double side = 3.0 * std::cbrt(static_cast<double>(count));
         for (int i = 0; i < count; ++i) {
@@ -247,7 +247,7 @@ TEST(PairBroadPhase, TheGridKeepsExactlyThePairsThatMeet) {
     constexpr int worlds = 200;
     long kept = 0, passedOver = 0;
     for (int n = 0; n < worlds; ++n) {
-        const int count = 17 + make.pick(80);
+        const int count = BoundsGrid::pairwiseUpTo + 1 + make.pick(80);
         World w(count, 1.0f);
         const double side = 2.5 * std::sqrt(static_cast<double>(count));
         const bool alike = n % 10 == 0;
