@@ -391,6 +391,28 @@ TEST_F(Gl11, CompilingAListLeavesTheCurrentNormalAndColourAsTheyWere) {
     EXPECT_EQ(v.normal[1], 1.0f);
 }
 
+// What one list set is no part of the next: a list that sets no normal or
+// colour takes the caller's, though the list compiled before it set its own.
+TEST_F(Gl11, AListTakesTheCallersNormalAndColourThoughTheListBeforeItSetItsOwn) {
+    const GLuint first = glGenLists(2);
+    glNewList(first, GL_COMPILE);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    glNormal3f(1.0f, 0.0f, 0.0f);
+    glEndList();
+    pointList(first + 1);
+    glColor3f(0.0f, 0.0f, 1.0f);
+    glNormal3f(0.0f, 1.0f, 0.0f);
+    glCallList(first + 1);
+    glFlush();
+
+    ASSERT_EQ(backend.draws.size(), 1u);
+    const gl11::DrawState& s = backend.draws[0].state;
+    EXPECT_FALSE(s.vertexColours) << "the list set no colour";
+    EXPECT_EQ(s.colour, (gl11::Vec4{0.0f, 0.0f, 1.0f, 1.0f}));
+    EXPECT_FALSE(s.vertexNormals) << "the list set no normal";
+    EXPECT_EQ(s.normal[1], 1.0f);
+}
+
 TEST_F(Gl11, ListVerticesBeforeTheListsFirstNormalTakeTheCallersNormal) {
     const GLuint list = glGenLists(1);
     glNewList(list, GL_COMPILE);
