@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "prallwerk/core/box_shape.h"
+#include "prallwerk/math/quat.h"
 #include "prallwerk/math/vec3.h"
 
 namespace prallwerk {
@@ -35,6 +36,12 @@ struct RigidBody {
     float restitution = 0.0f;  // bounce factor of the ground response
     float floorHeight = 0.0f;  // height of the surface under the body
     BoxShape box;              // all zero for a sphere
+    // Read by the physical rules alone (core/physical_body.h), under which
+    // spin is the angular velocity in world axes and angles follow the
+    // orientation; the classic rules leave them as they are.
+    Quat orientation;          // unit quaternion
+    float friction = 0.0f;     // Coulomb coefficient, combined with the other surface's
+    bool fixed = false;        // never moves and has no mass for the response
 
     explicit RigidBody(float mass_) : mass(mass_) {}
 
@@ -90,7 +97,9 @@ inline bool sameBitsButFloor(const RigidBody& a, const RigidBody& b) {
     return a.kind == b.kind && sameBits(a.mass, b.mass) && sameBits(a.position, b.position) &&
            sameBits(a.spin, b.spin) && sameBits(a.angles, b.angles) && sameBits(a.velocity, b.velocity) &&
            sameBits(a.force, b.force) && sameBits(a.radius, b.radius) && sameBits(a.restitution, b.restitution) &&
-           sameBits(a.box, b.box);
+           sameBits(a.box, b.box) && sameBits(a.orientation.w, b.orientation.w) &&
+           sameBits(a.orientation.x, b.orientation.x) && sameBits(a.orientation.y, b.orientation.y) &&
+           sameBits(a.orientation.z, b.orientation.z) && sameBits(a.friction, b.friction) && a.fixed == b.fixed;
 }
 
 // Every field of both bodies the same bits.
