@@ -36,6 +36,7 @@ void IslandRun::begin(World& world, float span, bool again) {
         world.settled_[i] = 0;
     }
     left = span;
+    this->span = span;
     clock = 0.0;
     events = 0;
     phase = span > 0.0f ? StepPhase::searching : StepPhase::over;
@@ -54,7 +55,10 @@ void IslandRun::begin(World& world, float span, bool again) {
     // The first search measures every body against the floor under it as it
     // stands now, not against the ground: a body about to land on another is
     // found there and bounces.
-    if (span > 0.0f) world.findFloors(island);
+    if (span > 0.0f) {
+        world.findFloors(island);
+        world.beginIslandPart(island, span);
+    }
 }
 
 bool IslandRun::search(World& world) {
@@ -103,25 +107,8 @@ void IslandRun::resolve(World& world) {
     }
     left = left - t;
     if (b == nullptr) {
-        // A body resting a hair above its floor is found falling onto it at
-        // vanishing times, bounces at a vanishing speed and is found again,
-        // each time taking almost nothing off the time left; two such bodies
-        // shorten each other's search limit and the island stalls. Once an
-        // island has handled far more impacts in a step than an ordinary
-        // one, a body of it that arrives slower than the ground search lets
-        // a touching body rest lands instead of bouncing: it is put on its
-        // floor at rest and is not found again. The count is the island's
-        // own: impacts elsewhere say nothing about this island's bodies.
         island.hitB = nullptr;
-        if (events >= World::landingAfterEvents && arrivesAtRest(*a, t)) {
-            record.kind = ImpactKind::landing;
-            a->landOnFloor(t);
-            ++island.statistics.landings;
-        } else {
-            record.kind = ImpactKind::ground;
-            a->groundResponse(t);
-            ++island.statistics.groundImpacts;
-        }
+        record.kind = world.resolveGroundImpact(island, a, t, events);
         world.advanceAll(island, a, nullptr, t);
     } else {
         record.kind = ImpactKind::pair;
@@ -162,6 +149,30 @@ void IslandRun::resolve(World& world) {
     }
 }
 
+void World::beginIslandPart(Island&, float) {}
+
+ImpactKind World::resolveGroundImpact(Island& island, RigidBody* body, float t, int events) {
+    // A body resting a hair above its floor is found falling onto it at
+    // vanishing times, bounces at a vanishing speed and is found again, each
+    // time taking almost nothing off the time left; two such bodies shorten
+    // each other's search limit and the island stalls. Once an island has
+    // handled far more impacts in a step than an ordinary one, a body of it
+    // that arrives slower than the ground search lets a touching body rest
+    // lands instead of bouncing: it is put on its floor at rest and is not
+    // found again. The count is the island's own: impacts elsewhere say
+    // nothing about this island's bodies.
+    if (events >= landingAfterEvents && arrivesAtRest(*body, t)) {
+        body->landOnFloor(t);
+        ++island.statistics.landings;
+        return ImpactKind::landing;
+    }
+    body->groundResponse(t);
+    ++island.statistics.groundImpacts;
+    return ImpactKind::ground;
+}
+
+void World::endIslandPart(Island& island, float) { separateOverlaps(island); }
+
 void IslandRun::finish(World& world) {
     pending = false;
     if (finished) return;
@@ -172,8 +183,8 @@ void IslandRun::finish(World& world) {
         phase = StepPhase::over;
         checkBounds(world);
     }
-    // Bodies found overlapping are pushed apart (World::separateOverlaps).
-    world.separateOverlaps(island);
+    // The classic rules push bodies found overlapping apart here.
+    world.endIslandPart(island, span);
     // An island that changed nothing may replay in the next part.
     bool still = events == 0 && island.statistics.separations == 0;
     for (int k = 0; still && k < island.count; ++k) {

@@ -17,6 +17,7 @@ class IslandRun {
 public:
     Island island;
     float left = 0.0f;       // s of the part this island has not passed yet
+    float span = 0.0f;       // s of the whole part
     double clock = 0.0;      // s since the part began, at its last impact: their spans added in double precision
     int events = 0;          // impacts handled, as the landing rule and the cap count them
     StepPhase phase = StepPhase::over;

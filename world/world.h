@@ -211,6 +211,26 @@ public:
     // taking the next island not yet taken.
     virtual void runIslands(IslandBatch& batch);
 
+    // --- the rules' own parts of an island's part of a step ---
+    // A world of other rules (PhysicalWorld) replaces them; the classic
+    // rules' are these.
+
+    // Called when an island begins its part of span s (after its floors are
+    // found, before its first search): the classic rules do nothing here.
+    virtual void beginIslandPart(Island& island, float span);
+
+    // Resolves the ground impact the island's search found for body at t
+    // after the island's last event (events: the impacts the island handled
+    // in this part so far), counts it in the island's statistics and says
+    // what it was. The classic rules: a bounce (RigidBody::groundResponse),
+    // or, once the island has handled landingAfterEvents impacts, a landing
+    // for a body that arrives too slowly to bounce (see step).
+    virtual ImpactKind resolveGroundImpact(Island& island, RigidBody* body, float t, int events);
+
+    // Called when an island's part ends, its bodies at the part's end: the
+    // classic rules push overlapping bodies apart (separation passes).
+    virtual void endIslandPart(Island& island, float span);
+
     virtual ~World();
 
     // --- threads (not virtual) ---
