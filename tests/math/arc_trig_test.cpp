@@ -131,16 +131,6 @@ TEST(ArcTangent2, WithinItsBoundOfTheExactValueOverWideRanges) {
     RecordProperty("worstUlps", static_cast<int>(worst));
 }
 
-TEST(ArcTangent2, OddInYAndMirroredInX) {
-    std::mt19937_64 rng(7);
-    for (int i = 0; i < 2000; ++i) {
-        const double y = std::fabs(spread(rng, 40)), x = std::fabs(spread(rng, 40));
-        const double a = arcTangent2(y, x);
-        ASSERT_TRUE(sameBits(arcTangent2(-y, x), -a)) << y << ", " << x;
-        ASSERT_TRUE(sameBits(arcTangent2(-y, -x), -arcTangent2(y, -x))) << y << ", " << x;
-    }
-}
-
 TEST(ArcSine, WithinItsBoundOfTheExactValue) {
     std::mt19937_64 rng(1210);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
