@@ -14,10 +14,6 @@ bool movesUnderPhysicalRules(const RigidBody& body) {
     return (body.kind == kindSphere || body.kind == kindBox) && !body.fixed;
 }
 
-Vec3 crossOf(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
 // What the classic fields show of body.orientation, taken as it is (already
 // unit): the angles, and a box's corners and lowest corner. The corners are
 // the reset ones, the half edges in single precision as resetCorners rounds
@@ -62,7 +58,7 @@ Vec3 inverseInertiaTimes(const RigidBody& body, const Vec3& v) {
 }
 
 Vec3 pointVelocity(const RigidBody& body, const Vec3& p) {
-    return body.velocity + crossOf(body.spin, p - body.position);
+    return body.velocity + Vec3().cross(body.spin, p - body.position);
 }
 
 void setOrientation(RigidBody& body, const Quat& q) {

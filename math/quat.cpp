@@ -24,10 +24,6 @@ constexpr double lockFactor = 0x1p-50;
 
 Vec3 vectorPart(const Quat& q) { return {q.x, q.y, q.z}; }
 
-Vec3 crossOf(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
 // An angle within [-2 pi, 2 pi] brought into [-pi, pi].
 double withinHalfTurn(double a) {
     if (a > piRounded) return a - twoPiRounded;
@@ -56,8 +52,8 @@ Vec3 rotated(const Quat& q, const Vec3& v) {
     // product written out for a unit q, two cross products instead of two
     // quaternion products.
     const Vec3 u = vectorPart(q);
-    const Vec3 t = 2.0 * crossOf(u, v);
-    return v + q.w * t + crossOf(u, t);
+    const Vec3 t = 2.0 * Vec3().cross(u, v);
+    return v + q.w * t + Vec3().cross(u, t);
 }
 
 Vec3 unrotated(const Quat& q, const Vec3& v) { return rotated({q.w, -q.x, -q.y, -q.z}, v); }
