@@ -37,7 +37,8 @@ void setOrientation(RigidBody& body, const Quat& q);
 
 // The position and orientation free flight gives after t (the searches'
 // prediction): velocity + t force / mass, position + t times that,
-// orientation turnedBy spin over t. A fixed body stays where it is.
+// orientation turnedBy spin over t. A fixed body stays where it is, and so
+// does an inert kind (flyPhysical moves neither).
 struct PhysicalPose {
     Vec3 position;
     Quat orientation;
