@@ -74,25 +74,24 @@ ContactManifold sphereWithSphere(const ShapePose& a, const ShapePose& b, double 
 ContactManifold sphereWithBox(const ShapePose& s, const ShapePose& box, double margin) {
     const PosedFrame& f = box.frame;
     const Vec3 d = s.centre - box.centre;
-    double local[3], nearest[3];
-    bool inside = true;
+    double local[3];
+    Vec3 outward;  // from the box's nearest point to the centre
     for (int k = 0; k < 3; ++k) {
         local[k] = dot(d, f.axis[k]);
-        nearest[k] = std::fmin(std::fmax(local[k], -f.half[k]), f.half[k]);
-        inside = inside && nearest[k] == local[k];
+        const double nearest = std::fmin(std::fmax(local[k], -f.half[k]), f.half[k]);
+        outward = outward + (local[k] - nearest) * f.axis[k];
     }
-    Vec3 outward;  // from the box's nearest point to the centre
-    for (int k = 0; k < 3; ++k) outward = outward + (local[k] - nearest[k]) * f.axis[k];
     const double distance = outward.length();
 
     Vec3 n;
     double toSurface;  // from the centre to the box's surface, along -n; negative inside
-    if (!inside && distance > 0.0) {
+    if (distance > 0.0) {
         n = (1.0 / distance) * outward;
         toSurface = distance;
     } else {
         // Inside, on the surface, or outside by so little that the way out
-        // underflows: out through the nearest face, the lowest axis on ties.
+        // underflows: out through the nearest face, the lowest axis on ties,
+        // its + side when the centre is on neither.
         int k = 0;
         for (int j = 1; j < 3; ++j) {
             if (f.half[j] - std::fabs(local[j]) < f.half[k] - std::fabs(local[k])) k = j;
@@ -123,10 +122,10 @@ struct AxisChoice {
     int index = -1;
 };
 
-// The reduction of more than four face points: the deepest, the one
-// farthest from it, then on either side of the line through those two the
-// one spanning the largest triangle with them. chosen receives the indices.
-void chooseFour(const Vec3* p, const double* depth, int n, const Vec3& faceNormal, int chosen[4]) {
+// The reduction of more than four face points to four, added to m: the
+// deepest, the one farthest from it, then on either side of the line
+// through those two the one spanning the largest triangle with them.
+void addFourOf(ContactManifold& m, const Vec3* p, const double* depth, int n, const Vec3& faceNormal) {
     int c0 = 0;
     for (int i = 1; i < n; ++i) {
         if (depth[i] > depth[c0]) c0 = i;
@@ -158,10 +157,7 @@ void chooseFour(const Vec3* p, const double* depth, int n, const Vec3& faceNorma
         if (i == c0 || i == c1 || i == c2) continue;
         if (c3 < 0 || area(i) < area(c3)) c3 = i;
     }
-    chosen[0] = c0;
-    chosen[1] = c1;
-    chosen[2] = c2;
-    chosen[3] = c3;
+    for (int i : {c0, c1, c2, c3}) addPoint(m, p[i], depth[i]);
 }
 
 // The face contact of the reference box ref's face k (outward unit normal
@@ -247,9 +243,7 @@ ContactManifold faceContact(const ShapePose& ref, const ShapePose& inc, int k, c
         for (int i = 0; i < within; ++i) addPoint(result, points[i], depths[i]);
         return result;
     }
-    int chosen[4];
-    chooseFour(points, depths, within, faceNormal, chosen);
-    for (int i : chosen) addPoint(result, points[i], depths[i]);
+    addFourOf(result, points, depths, within, faceNormal);
     return result;
 }
 

@@ -106,7 +106,11 @@ TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
          {{0.5 * r2, 0, 0.4375}, {0, 0.5 * r2, 0.4375}, {-0.5 * r2, 0, 0.4375}, {0, -0.5 * r2, 0.4375}}, 0.125},
         {"above by less than the margin", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.1,
          {{-0.5, -0.5, 0.53125}, {0.5, -0.5, 0.53125}, {0.5, 0.5, 0.53125}, {-0.5, 0.5, 0.53125}}, -0.0625},
+        {"above by the margin exactly", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.0625,
+         {{-0.5, -0.5, 0.53125}, {0.5, -0.5, 0.53125}, {0.5, 0.5, 0.53125}, {-0.5, 0.5, 0.53125}}, -0.0625},
         {"above by more than the margin", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.05, {}, 0.0},
+        {"lying on its side", box({0, 0, 0.625}, {0.25, 1, 0.5}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}), 0.0,
+         {{-1, -0.5, 0.4375}, {1, -0.5, 0.4375}, {1, 0.5, 0.4375}, {-1, 0.5, 0.4375}}, 0.125},
         {"tilted: the high edge beyond the margin", box({0, 0, 1}, {0.5, 0.5, 0.5}, turnedY(0.3)), 0.1,
          {{0.5 * (cs - sn), -0.5, 0.5 * (0.5 + low)}, {0.5 * (cs - sn), 0.5, 0.5 * (0.5 + low)}}, 0.5 - low},
     };
@@ -114,6 +118,10 @@ TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
         const ContactManifold m = contactBetween(c.top, floor, c.margin);
         expectPoints(m, c.points, c.depth, c.what);
         if (m.count > 0) expectNormal(m, {0, 0, 1}, c.what);
+        // The other way round the lower box's face clips the upper's.
+        const ContactManifold swapped = contactBetween(floor, c.top, c.margin);
+        expectPoints(swapped, c.points, c.depth, c.what);
+        if (swapped.count > 0) expectNormal(swapped, {0, 0, -1}, c.what);
     }
 }
 
@@ -121,20 +129,22 @@ TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
 // regular octagon, of which four corners remain, every other one, as the
 // deepest, the farthest from it and the widest on either side give them.
 TEST(BoxContact, AnOctagonOfPointsIsReducedToFour) {
-    const ShapePose lower = box({0, 0, 0}, {1, 1, 1});
-    const ShapePose upper = box({0, 0, 1.875}, {1, 1, 1}, turnedZ(std::atan(1.0)));
+    const Vec3 axis{2.5, -1.5, 0};  // the octagon's centre
+    const ShapePose lower = box(axis, {1, 1, 1});
+    const ShapePose upper = box(axis + Vec3{0, 0, 1.875}, {1, 1, 1}, turnedZ(std::atan(1.0)));
     for (const auto& [a, b] : {std::pair{upper, lower}, std::pair{lower, upper}}) {
         const ContactManifold m = contactBetween(a, b, 0.0);
         ASSERT_EQ(m.count, 4);
         int parity = -1;
         bool seen[8] = {};
-        for (const ContactPoint& p : m.points) {
-            EXPECT_NEAR(p.depth, 0.125, 1e-12);
-            EXPECT_NEAR(p.position.z, 0.9375, 1e-12);
-            // The octagon's corners lie at sqrt(4 - 2 sqrt 2) from the
-            // axis, at 22.5 degrees and every 45 from there.
-            EXPECT_NEAR(std::hypot(p.position.x, p.position.y), std::sqrt(4.0 - 2.0 * r2), 1e-12);
-            const double eighths = (std::atan2(p.position.y, p.position.x) / std::atan(1.0) + 8.0 - 0.5);
+        for (const ContactPoint& point : m.points) {
+            const Vec3 p = point.position - axis;
+            EXPECT_NEAR(point.depth, 0.125, 1e-12);
+            EXPECT_NEAR(p.z, 0.9375, 1e-12);
+            // The octagon's corners lie at sqrt(4 - 2 sqrt 2) from its
+            // centre, at 22.5 degrees and every 45 from there.
+            EXPECT_NEAR(std::hypot(p.x, p.y), std::sqrt(4.0 - 2.0 * r2), 1e-12);
+            const double eighths = (std::atan2(p.y, p.x) / std::atan(1.0) + 8.0 - 0.5);
             const int corner = static_cast<int>(std::lround(eighths)) % 8;
             EXPECT_NEAR(eighths, std::round(eighths), 1e-9);
             EXPECT_FALSE(seen[corner]);
@@ -151,14 +161,58 @@ TEST(BoxContact, AnOctagonOfPointsIsReducedToFour) {
 TEST(BoxContact, CrossedEdgesGiveOnePointAtTheCrossing) {
     const ShapePose under = box({0, 0, 0}, {2, 0.5, 0.5}, turnedX(std::atan(1.0)));
     const double z = r2 - 0.125;  // the upper bar's centre: its edge 0.125 below the lower's
+    const double high = r2 + 0.125;   // its edge 0.125 above
     struct Case {
         Vec3 at;
+        double margin;
+        int count;
         Vec3 crossing;
-    } cases[] = {{{0, 0, z}, {0, 0, 0.5 * z}}, {{0.3, -0.4, z}, {0.3, 0, 0.5 * z}}, {{-1.5, 1.75, z}, {-1.5, 0, 0.5 * z}}};
+        double depth;
+    } cases[] = {
+        {{0, 0, z}, 0.0, 1, {0, 0, 0.5 * z}, 0.125},
+        {{0.3, -0.4, z}, 0.0, 1, {0.3, 0, 0.5 * z}, 0.125},
+        {{-1.5, 1.75, z}, 0.0, 1, {-1.5, 0, 0.5 * z}, 0.125},
+        {{0.3, -0.4, high}, 0.25, 1, {0.3, 0, 0.5 * high}, -0.125},
+        {{0.3, -0.4, high}, 0.0625, 0, {}, 0.0},
+    };
     for (const Case& c : cases) {
-        const ContactManifold m = contactBetween(box(c.at, {0.5, 2, 0.5}, turnedY(std::atan(1.0))), under, 0.0);
-        expectPoints(m, {c.crossing}, 0.125, "crossed edges");
+        const ContactManifold m = contactBetween(box(c.at, {0.5, 2, 0.5}, turnedY(std::atan(1.0))), under, c.margin);
+        expectPoints(m, c.count ? std::vector<Vec3>{c.crossing} : std::vector<Vec3>{}, c.depth, "crossed edges");
         expectNormal(m, {0, 0, 1}, "crossed edges");
+    }
+}
+
+// A cube on another, turned 0.125 about z and tilted about x: an edge axis
+// overlaps less than the face it rests on, by 1.2 mm at a tilt of 0.05 (the
+// face is kept, its points clipped) and by 2.3 mm at 0.1 (the edge is taken,
+// one point). The raw least axis is the classic rules' box test's.
+TEST(BoxContact, AFaceIsKeptUnlessAnEdgeOverlapsClearlyLess) {
+    const ShapePose lower = box({0, 0, 0}, {0.5, 0.5, 0.5});
+    const double overlap = 0.015625;  // along z, the lower cube's face axis
+    for (const double tilt : {0.05, 0.1}) {
+        const Axes yawed = turnedZ(0.125);
+        Axes a;
+        Vec3* axes[3] = {&a.x, &a.y, &a.z};
+        const Vec3* from[3] = {&yawed.x, &yawed.y, &yawed.z};
+        for (int k = 0; k < 3; ++k) {
+            const Vec3& v = *from[k];
+            *axes[k] = {v.x, v.y * std::cos(tilt) - v.z * std::sin(tilt), v.y * std::sin(tilt) + v.z * std::cos(tilt)};
+        }
+        const double reach = 0.5 * (std::fabs(a.x.z) + std::fabs(a.y.z) + std::fabs(a.z.z));
+        const ShapePose upper = box({-0.25, 0.125, 0.5 + reach - overlap}, {0.5, 0.5, 0.5}, a);
+        const Overlap least = boxAgainstBox(upper.centre - lower.centre, upper.frame, lower.frame, 1.0).least;
+        ASSERT_LT(least.depth, overlap - 0.001);
+        ASSERT_GT(distance(least.normal, {0, 0, 1}), 1e-3);
+        const ContactManifold m = contactBetween(upper, lower, 0.0);
+        if (tilt == 0.05) {
+            expectNormal(m, {0, 0, 1}, "the face kept");
+            EXPECT_GE(m.count, 2);
+            for (int i = 0; i < m.count; ++i) EXPECT_LE(m.points[i].depth, overlap + 1e-15);
+        } else {
+            expectNormal(m, least.normal, "the edge taken");
+            ASSERT_EQ(m.count, 1);
+            EXPECT_NEAR(m.points[0].depth, least.depth, 1e-15);
+        }
     }
 }
 
@@ -184,6 +238,7 @@ TEST(SphereContact, OnFacesEdgesCornersAndInside) {
         {"centre inside, nearest the -y face", sphere({-0.1, -0.35, 0.3}, 0.25), 0.0, {0, -1, 0},
          {-0.1, -0.3, 0.3}, 0.4, 1},
         {"apart by less than the margin", sphere({0, -1.25, 0}, 0.5), 0.5, {0, -1, 0}, {0, -0.625, 0}, -0.25, 1},
+        {"apart by the margin exactly", sphere({0, -1.25, 0}, 0.5), 0.25, {0, -1, 0}, {0, -0.625, 0}, -0.25, 1},
         {"apart by more than the margin", sphere({0, -1.25, 0}, 0.5), 0.125, {0, -1, 0}, {}, 0.0, 0},
     };
     for (const Case& c : cases) {
@@ -253,6 +308,17 @@ TEST(ContactNormal, DegenerateShapesGiveAUnitNormal) {
     expectNormal(onFace, {0, 0, 1}, "centre on the top face");
     expectPoints(onFace, {{0, 0, 1.75}}, 0.5, "centre on the top face");
     expectNormal(contactBetween(sphere({1, 2, 3}, 1), sphere({1, 2, 3}, 1), 0.0), {0, 0, 1}, "coincident");
+    // On ties, the lowest axis, its + side: a centre at the centre of a box
+    // goes out through its +x face, and of two boxes on one another a's -x
+    // face meets b's +x face.
+    const ShapePose cube = box({0, 0, 0}, {1, 1, 1});
+    const ContactManifold centred = contactBetween(sphere({0, 0, 0}, 0.5), cube, 0.0);
+    expectNormal(centred, {1, 0, 0}, "sphere at the centre");
+    expectPoints(centred, {{0.25, 0, 0}}, 1.5, "sphere at the centre");
+    expectNormal(contactBetween(cube, sphere({0, 0, 0}, 0.5), 0.0), {-1, 0, 0}, "box round a sphere");
+    const ContactManifold same = contactBetween(cube, cube, 0.0);
+    expectNormal(same, {1, 0, 0}, "coincident boxes");
+    expectPoints(same, {{0, -1, -1}, {0, 1, -1}, {0, 1, 1}, {0, -1, 1}}, 2.0, "coincident boxes");
 }
 
 // A box or sphere on the ground z = height: its corners (its lowest point)
@@ -280,9 +346,12 @@ TEST(GroundManifold, CornersWithinTheMargin) {
          {{-1, 1, 0.03125}, {1, 1, 0.03125}, {1, -1, 0.03125}, {-1, -1, 0.03125}}, {-0.0625, -0.0625, -0.0625, -0.0625}},
         {"a box above by less than the margin", box({0, 0, 0.5625}, {1, 1, h}), 0.0, 0.125,
          {{-1, -1, 0.03125}, {1, -1, 0.03125}, {1, 1, 0.03125}, {-1, 1, 0.03125}}, {-0.0625, -0.0625, -0.0625, -0.0625}},
+        {"a box above by the margin exactly", box({0, 0, 0.5625}, {1, 1, h}), 0.0, 0.0625,
+         {{-1, -1, 0.03125}, {1, -1, 0.03125}, {1, 1, 0.03125}, {-1, 1, 0.03125}}, {-0.0625, -0.0625, -0.0625, -0.0625}},
         {"a box above by more than the margin", box({0, 0, 0.5625}, {1, 1, h}), 0.0, 0.03125, {}, {}},
         {"a sphere", sphere({1, 2, 0.375}, 0.5), 0.0, 0.0, {{1, 2, -0.0625}}, {0.125}},
         {"a sphere above by less than the margin", sphere({1, 2, 3.625}, 0.5), 3.0, 0.25, {{1, 2, 3.0625}}, {-0.125}},
+        {"a sphere above by the margin exactly", sphere({1, 2, 3.625}, 0.5), 3.0, 0.125, {{1, 2, 3.0625}}, {-0.125}},
         {"a sphere above by more than the margin", sphere({1, 2, 3.625}, 0.5), 3.0, 0.0625, {}, {}},
     };
     for (const Case& c : cases) {
