@@ -1,0 +1,392 @@
+#include "prallwerk/collision/contact_manifold.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+using namespace prallwerk;
+
+namespace {
+
+const double r2 = std::sqrt(2.0);
+
+struct Axes {
+    Vec3 x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
+};
+Axes turnedX(double t) { return {{1, 0, 0}, {0, std::cos(t), std::sin(t)}, {0, -std::sin(t), std::cos(t)}}; }
+Axes turnedY(double t) { return {{std::cos(t), 0, -std::sin(t)}, {0, 1, 0}, {std::sin(t), 0, std::cos(t)}}; }
+Axes turnedZ(double t) { return {{std::cos(t), std::sin(t), 0}, {-std::sin(t), std::cos(t), 0}, {0, 0, 1}}; }
+// The cube's diagonal x + y + z stands upright: each axis rises by 1/sqrt(3),
+// their level parts 120 degrees apart.
+Axes diagonalUp() {
+    Axes a;
+    Vec3* axis[3] = {&a.x, &a.y, &a.z};
+    for (int k = 0; k < 3; ++k) {
+        const double t = 2.0943951023931953 * k, level = std::sqrt(2.0 / 3.0);
+        *axis[k] = {level * std::cos(t), level * std::sin(t), 1.0 / std::sqrt(3.0)};
+    }
+    return a;
+}
+
+ShapePose sphere(Vec3 c, double r) {
+    ShapePose s;
+    s.kind = kindSphere;
+    s.centre = c;
+    s.radius = r;
+    return s;
+}
+
+ShapePose box(Vec3 c, Vec3 half, Axes axes = {}) {
+    ShapePose s;
+    s.kind = kindBox;
+    s.centre = c;
+    s.frame.axis[0] = axes.x;
+    s.frame.axis[1] = axes.y;
+    s.frame.axis[2] = axes.z;
+    s.frame.half[0] = half.x;
+    s.frame.half[1] = half.y;
+    s.frame.half[2] = half.z;
+    return s;
+}
+
+double distance(const Vec3& a, const Vec3& b) { return (a - b).length(); }
+
+// The manifold has exactly these points, in any order, all at this depth.
+void expectPoints(const ContactManifold& m, const std::vector<Vec3>& points, double depth, const char* what) {
+    ASSERT_EQ(m.count, static_cast<int>(points.size())) << what;
+    bool used[4] = {};
+    for (const Vec3& p : points) {
+        int match = -1;
+        for (int i = 0; i < m.count; ++i) {
+            if (!used[i] && distance(m.points[i].position, p) < 1e-12) match = i;
+        }
+        ASSERT_GE(match, 0) << what << ": no point at " << p.x << " " << p.y << " " << p.z;
+        used[match] = true;
+        EXPECT_NEAR(m.points[match].depth, depth, 1e-12) << what;
+    }
+}
+
+void expectNormal(const ContactManifold& m, const Vec3& n, const char* what) {
+    EXPECT_LT(distance(m.normal, n), 1e-12) << what << ": " << m.normal.x << " " << m.normal.y << " " << m.normal.z;
+}
+
+// The same corners in the order the ground contact gives them.
+void expectCorners(const ContactManifold& m, const std::vector<Vec3>& points, const std::vector<double>& depths,
+                   const char* what) {
+    ASSERT_EQ(m.count, static_cast<int>(points.size())) << what;
+    for (int i = 0; i < m.count; ++i) {
+        EXPECT_LT(distance(m.points[i].position, points[i]), 1e-12) << what << " point " << i;
+        EXPECT_NEAR(m.points[i].depth, depths[i], 1e-12) << what << " point " << i;
+    }
+}
+
+}  // namespace
+
+// A box on the top face (z = 0.5) of a lower, larger one: the points are the
+// corners of the overlap of the two faces, midway between them.
+TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
+    const ShapePose floor = box({0, 0, 0}, {2, 2, 0.5});
+    const double cs = std::cos(0.3), sn = std::sin(0.3);
+    const double low = 1.0 - 0.5 * (cs + sn);  // the tilted cube's low edge, over its centre at 1
+    struct Case {
+        const char* what;
+        ShapePose top;
+        double margin;
+        std::vector<Vec3> points;
+        double depth;
+    } cases[] = {
+        {"resting inside the face", box({0.25, -0.5, 0.875}, {0.5, 0.5, 0.5}), 0.0,
+         {{-0.25, -1, 0.4375}, {0.75, -1, 0.4375}, {0.75, 0, 0.4375}, {-0.25, 0, 0.4375}}, 0.125},
+        {"over a corner", box({1.75, 1.75, 0.875}, {0.5, 0.5, 0.5}), 0.0,
+         {{1.25, 1.25, 0.4375}, {2, 1.25, 0.4375}, {2, 2, 0.4375}, {1.25, 2, 0.4375}}, 0.125},
+        {"over a side, flat and long", box({-2.25, 0, 0.625}, {1, 0.75, 0.25}), 0.0,
+         {{-2, -0.75, 0.4375}, {-1.25, -0.75, 0.4375}, {-1.25, 0.75, 0.4375}, {-2, 0.75, 0.4375}}, 0.125},
+        {"turned 45 degrees about z", box({0, 0, 0.875}, {0.5, 0.5, 0.5}, turnedZ(std::atan(1.0))), 0.0,
+         {{0.5 * r2, 0, 0.4375}, {0, 0.5 * r2, 0.4375}, {-0.5 * r2, 0, 0.4375}, {0, -0.5 * r2, 0.4375}}, 0.125},
+        {"above by less than the margin", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.1,
+         {{-0.5, -0.5, 0.53125}, {0.5, -0.5, 0.53125}, {0.5, 0.5, 0.53125}, {-0.5, 0.5, 0.53125}}, -0.0625},
+        {"above by the margin exactly", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.0625,
+         {{-0.5, -0.5, 0.53125}, {0.5, -0.5, 0.53125}, {0.5, 0.5, 0.53125}, {-0.5, 0.5, 0.53125}}, -0.0625},
+        {"above by more than the margin", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.05, {}, 0.0},
+        {"lying on its side", box({0, 0, 0.625}, {0.25, 1, 0.5}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}), 0.0,
+         {{-1, -0.5, 0.4375}, {1, -0.5, 0.4375}, {1, 0.5, 0.4375}, {-1, 0.5, 0.4375}}, 0.125},
+        {"tilted: the high edge beyond the margin", box({0, 0, 1}, {0.5, 0.5, 0.5}, turnedY(0.3)), 0.1,
+         {{0.5 * (cs - sn), -0.5, 0.5 * (0.5 + low)}, {0.5 * (cs - sn), 0.5, 0.5 * (0.5 + low)}}, 0.5 - low},
+    };
+    for (const Case& c : cases) {
+        const ContactManifold m = contactBetween(c.top, floor, c.margin);
+        expectPoints(m, c.points, c.depth, c.what);
+        if (m.count > 0) expectNormal(m, {0, 0, 1}, c.what);
+        // The other way round the lower box's face clips the upper's.
+        const ContactManifold swapped = contactBetween(floor, c.top, c.margin);
+        expectPoints(swapped, c.points, c.depth, c.what);
+        if (swapped.count > 0) expectNormal(swapped, {0, 0, -1}, c.what);
+    }
+}
+
+// Two equal cubes, one turned 45 degrees about z: their faces overlap in a
+// regular octagon, of which four corners remain, every other one, as the
+// deepest, the farthest from it and the widest on either side give them.
+TEST(BoxContact, AnOctagonOfPointsIsReducedToFour) {
+    const Vec3 axis{2.5, -1.5, 0};  // the octagon's centre
+    const ShapePose lower = box(axis, {1, 1, 1});
+    const ShapePose upper = box(axis + Vec3{0, 0, 1.875}, {1, 1, 1}, turnedZ(std::atan(1.0)));
+    for (const auto& [a, b] : {std::pair{upper, lower}, std::pair{lower, upper}}) {
+        const ContactManifold m = contactBetween(a, b, 0.0);
+        ASSERT_EQ(m.count, 4);
+        int parity = -1;
+        bool seen[8] = {};
+        for (const ContactPoint& point : m.points) {
+            const Vec3 p = point.position - axis;
+            EXPECT_NEAR(point.depth, 0.125, 1e-12);
+            EXPECT_NEAR(p.z, 0.9375, 1e-12);
+            // The octagon's corners lie at sqrt(4 - 2 sqrt 2) from its
+            // centre, at 22.5 degrees and every 45 from there.
+            EXPECT_NEAR(std::hypot(p.x, p.y), std::sqrt(4.0 - 2.0 * r2), 1e-12);
+            const double eighths = (std::atan2(p.y, p.x) / std::atan(1.0) + 8.0 - 0.5);
+            const int corner = static_cast<int>(std::lround(eighths)) % 8;
+            EXPECT_NEAR(eighths, std::round(eighths), 1e-9);
+            EXPECT_FALSE(seen[corner]);
+            seen[corner] = true;
+            if (parity < 0) parity = corner % 2;
+            EXPECT_EQ(corner % 2, parity);
+        }
+    }
+}
+
+// A bar along x stands on an edge (turned 45 degrees about x) under a bar
+// along y standing on an edge the other way: their edges cross, and the one
+// point lies midway between them at the crossing.
+TEST(BoxContact, CrossedEdgesGiveOnePointAtTheCrossing) {
+    const ShapePose under = box({0, 0, 0}, {2, 0.5, 0.5}, turnedX(std::atan(1.0)));
+    const double z = r2 - 0.125;  // the upper bar's centre: its edge 0.125 below the lower's
+    const double high = r2 + 0.125;   // its edge 0.125 above
+    struct Case {
+        Vec3 at;
+        double margin;
+        int count;
+        Vec3 crossing;
+        double depth;
+    } cases[] = {
+        {{0, 0, z}, 0.0, 1, {0, 0, 0.5 * z}, 0.125},
+        {{0.3, -0.4, z}, 0.0, 1, {0.3, 0, 0.5 * z}, 0.125},
+        {{-1.5, 1.75, z}, 0.0, 1, {-1.5, 0, 0.5 * z}, 0.125},
+        {{0.3, -0.4, high}, 0.25, 1, {0.3, 0, 0.5 * high}, -0.125},
+        {{0.3, -0.4, high}, 0.0625, 0, {}, 0.0},
+    };
+    for (const Case& c : cases) {
+        const ContactManifold m = contactBetween(box(c.at, {0.5, 2, 0.5}, turnedY(std::atan(1.0))), under, c.margin);
+        expectPoints(m, c.count ? std::vector<Vec3>{c.crossing} : std::vector<Vec3>{}, c.depth, "crossed edges");
+        expectNormal(m, {0, 0, 1}, "crossed edges");
+    }
+}
+
+// A cube on another, turned 0.125 about z and tilted about x: an edge axis
+// overlaps less than the face it rests on, by 1.2 mm at a tilt of 0.05 (the
+// face is kept, its points clipped) and by 2.3 mm at 0.1 (the edge is taken,
+// one point). The raw least axis is the classic rules' box test's.
+TEST(BoxContact, AFaceIsKeptUnlessAnEdgeOverlapsClearlyLess) {
+    const ShapePose lower = box({0, 0, 0}, {0.5, 0.5, 0.5});
+    const double overlap = 0.015625;  // along z, the lower cube's face axis
+    for (const double tilt : {0.05, 0.1}) {
+        const Axes yawed = turnedZ(0.125);
+        Axes a;
+        Vec3* axes[3] = {&a.x, &a.y, &a.z};
+        const Vec3* from[3] = {&yawed.x, &yawed.y, &yawed.z};
+        for (int k = 0; k < 3; ++k) {
+            const Vec3& v = *from[k];
+            *axes[k] = {v.x, v.y * std::cos(tilt) - v.z * std::sin(tilt), v.y * std::sin(tilt) + v.z * std::cos(tilt)};
+        }
+        const double reach = 0.5 * (std::fabs(a.x.z) + std::fabs(a.y.z) + std::fabs(a.z.z));
+        const ShapePose upper = box({-0.25, 0.125, 0.5 + reach - overlap}, {0.5, 0.5, 0.5}, a);
+        const Overlap least = boxAgainstBox(upper.centre - lower.centre, upper.frame, lower.frame, 1.0).least;
+        ASSERT_LT(least.depth, overlap - 0.001);
+        ASSERT_GT(distance(least.normal, {0, 0, 1}), 1e-3);
+        const ContactManifold m = contactBetween(upper, lower, 0.0);
+        if (tilt == 0.05) {
+            expectNormal(m, {0, 0, 1}, "the face kept");
+            EXPECT_GE(m.count, 2);
+            for (int i = 0; i < m.count; ++i) EXPECT_LE(m.points[i].depth, overlap + 1e-15);
+        } else {
+            expectNormal(m, least.normal, "the edge taken");
+            ASSERT_EQ(m.count, 1);
+            EXPECT_NEAR(m.points[0].depth, least.depth, 1e-15);
+        }
+    }
+}
+
+// A sphere against a box of half edges (1, 0.5, 2) at the origin: the point
+// is midway between the box's point nearest the centre and the sphere's
+// point deepest in the box.
+TEST(SphereContact, OnFacesEdgesCornersAndInside) {
+    const ShapePose b = box({0, 0, 0}, {1, 0.5, 2});
+    const Axes turned = turnedZ(0.5);
+    struct Case {
+        const char* what;
+        ShapePose s;
+        double margin;
+        Vec3 normal, point;
+        double depth;
+        int count;
+    } cases[] = {
+        {"on the top face", sphere({0.2, 0.1, 2.375}, 0.5), 0.0, {0, 0, 1}, {0.2, 0.1, 1.9375}, 0.125, 1},
+        {"on an edge", sphere({1.3, 0, 2.4}, 0.625), 0.0, {0.6, 0, 0.8}, {0.9625, 0, 1.95}, 0.125, 1},
+        {"on a corner", sphere({1.2, 0.9, 2.4}, 0.75), 0.0, {1.0 / 3, 2.0 / 3, 2.0 / 3},
+         {1 - 0.025, 0.5 - 0.05, 2 - 0.05}, 0.15, 1},
+        {"centre inside, nearest the +x face", sphere({0.8, 0.1, 0.3}, 0.25), 0.0, {1, 0, 0}, {0.775, 0.1, 0.3}, 0.45, 1},
+        {"centre inside, nearest the -y face", sphere({-0.1, -0.35, 0.3}, 0.25), 0.0, {0, -1, 0},
+         {-0.1, -0.3, 0.3}, 0.4, 1},
+        {"apart by less than the margin", sphere({0, -1.25, 0}, 0.5), 0.5, {0, -1, 0}, {0, -0.625, 0}, -0.25, 1},
+        {"apart by the margin exactly", sphere({0, -1.25, 0}, 0.5), 0.25, {0, -1, 0}, {0, -0.625, 0}, -0.25, 1},
+        {"apart by more than the margin", sphere({0, -1.25, 0}, 0.5), 0.125, {0, -1, 0}, {}, 0.0, 0},
+    };
+    for (const Case& c : cases) {
+        const ContactManifold m = contactBetween(c.s, b, c.margin);
+        expectNormal(m, c.normal, c.what);
+        expectPoints(m, c.count ? std::vector<Vec3>{c.point} : std::vector<Vec3>{}, c.depth, c.what);
+    }
+    // A turned box: out through the face its x axis points at.
+    const ShapePose t = box({1, 2, 3}, {1, 0.5, 2}, turned);
+    const ContactManifold m = contactBetween(sphere(Vec3{1, 2, 3} + 1.375 * turned.x, 0.5), t, 0.0);
+    expectNormal(m, turned.x, "turned box");
+    expectPoints(m, {Vec3{1, 2, 3} + 0.9375 * turned.x}, 0.125, "turned box");
+}
+
+TEST(SphereContact, TwoSpheresTouchOnTheirCentresLine) {
+    const ContactManifold m = contactBetween(sphere({1, 1, 1}, 1), sphere({1.9, 2.2, 1}, 0.75), 0.0);
+    expectNormal(m, {-0.6, -0.8, 0}, "overlapping");
+    expectPoints(m, {{1.525, 1.7, 1}}, 0.25, "overlapping");
+    EXPECT_EQ(contactBetween(sphere({0, 0, 0}, 1), sphere({2.5, 0, 0}, 1), 0.25).count, 0);
+    expectPoints(contactBetween(sphere({0, 0, 0}, 1), sphere({2.5, 0, 0}, 1), 0.5), {{1.25, 0, 0}}, -0.5, "near");
+}
+
+// Swapping the shapes turns the normal round and leaves the points.
+TEST(ContactNormal, PointsFromTheSecondShapeTowardTheFirst) {
+    const double z = r2 - 0.125;
+    const std::pair<ShapePose, ShapePose> pairs[] = {
+        {sphere({0, 0, 0}, 1), sphere({1.2, 0.9, 0.4}, 0.75)},
+        {sphere({1.3, 0, 2.4}, 0.625), box({0, 0, 0}, {1, 0.5, 2})},
+        {sphere({0.8, 0.1, 0.3}, 0.25), box({0, 0, 0}, {1, 0.5, 2}, turnedY(0.2))},
+        {box({0.25, -0.5, 0.875}, {0.5, 0.5, 0.5}), box({0, 0, 0}, {2, 2, 0.5})},
+        {box({0.3, -0.4, z}, {0.5, 2, 0.5}, turnedY(std::atan(1.0))), box({0, 0, 0}, {2, 0.5, 0.5}, turnedX(std::atan(1.0)))},
+    };
+    for (const auto& [a, b] : pairs) {
+        const ContactManifold ab = contactBetween(a, b, 0.0), ba = contactBetween(b, a, 0.0);
+        ASSERT_EQ(ab.count, ba.count);
+        EXPECT_GT(ab.count, 0);
+        expectNormal(ba, ab.normal.negated(), "swapped");
+        EXPECT_GT(dot(ab.normal, a.centre - b.centre), 0.0);
+        std::vector<Vec3> points;
+        for (int i = 0; i < ab.count; ++i) points.push_back(ab.points[i].position);
+        expectPoints(ba, points, ab.points[0].depth, "swapped");
+    }
+}
+
+// Coincident centres, a centre on a face, boxes on one another, a way out
+// too short to square: a unit normal and finite points all the same.
+TEST(ContactNormal, DegenerateShapesGiveAUnitNormal) {
+    const ShapePose pairs[][2] = {
+        {sphere({1, 2, 3}, 1), sphere({1, 2, 3}, 0.5)},
+        {sphere({1, 2, 3}, 0), sphere({1, 2, 3}, 0)},
+        {sphere({0, 0, 0}, 0.5), box({0, 0, 0}, {1, 1, 1})},
+        {box({0, 0, 0}, {1, 1, 1}), sphere({0, 0, 0}, 0.5)},
+        {sphere({0, 0, 2}, 0.5), box({0, 0, 0}, {1, 1, 2})},
+        {sphere({3e-170, 0, 0}, 2e-170), box({0, 0, 0}, {2e-170, 2e-170, 2e-170})},
+        {box({0, 0, 0}, {1, 1, 1}), box({0, 0, 0}, {1, 1, 1})},
+        {box({0, 0, 0}, {1, 1, 1}, turnedZ(0.7)), box({0, 0, 0}, {0, 0, 0})},
+    };
+    for (const auto& pair : pairs) {
+        const ContactManifold m = contactBetween(pair[0], pair[1], 0.0);
+        EXPECT_NEAR(m.normal.length(), 1.0, 1e-12) << &pair - pairs;
+        EXPECT_GT(m.count, 0) << &pair - pairs;
+        for (int i = 0; i < m.count; ++i) {
+            EXPECT_TRUE(std::isfinite(m.points[i].depth) && std::isfinite(m.points[i].position.length()));
+        }
+    }
+    const ContactManifold onFace = contactBetween(sphere({0, 0, 2}, 0.5), box({0, 0, 0}, {1, 1, 2}), 0.0);
+    expectNormal(onFace, {0, 0, 1}, "centre on the top face");
+    expectPoints(onFace, {{0, 0, 1.75}}, 0.5, "centre on the top face");
+    expectNormal(contactBetween(sphere({1, 2, 3}, 1), sphere({1, 2, 3}, 1), 0.0), {0, 0, 1}, "coincident");
+    // On ties, the lowest axis, its + side: a centre at the centre of a box
+    // goes out through its +x face, and of two boxes on one another a's -x
+    // face meets b's +x face.
+    const ShapePose cube = box({0, 0, 0}, {1, 1, 1});
+    const ContactManifold centred = contactBetween(sphere({0, 0, 0}, 0.5), cube, 0.0);
+    expectNormal(centred, {1, 0, 0}, "sphere at the centre");
+    expectPoints(centred, {{0.25, 0, 0}}, 1.5, "sphere at the centre");
+    expectNormal(contactBetween(cube, sphere({0, 0, 0}, 0.5), 0.0), {-1, 0, 0}, "box round a sphere");
+    const ContactManifold same = contactBetween(cube, cube, 0.0);
+    expectNormal(same, {1, 0, 0}, "coincident boxes");
+    expectPoints(same, {{0, -1, -1}, {0, 1, -1}, {0, 1, 1}, {0, -1, 1}}, 2.0, "coincident boxes");
+}
+
+// A box or sphere on the ground z = height: its corners (its lowest point)
+// within margin, the deepest first, ties by corner number, each midway
+// between the body and the plane.
+TEST(GroundManifold, CornersWithinTheMargin) {
+    const double h = 0.5, s3 = std::sqrt(3.0);
+    const Axes upsideDown{{1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
+    struct Case {
+        const char* what;
+        ShapePose body;
+        double height, margin;
+        std::vector<Vec3> points;
+        std::vector<double> depths;
+    } cases[] = {
+        {"a flat box", box({1, 2, 0.375}, {1, 0.75, h}), 0.0, 0.0,
+         {{0, 1.25, -0.0625}, {2, 1.25, -0.0625}, {2, 2.75, -0.0625}, {0, 2.75, -0.0625}}, {0.125, 0.125, 0.125, 0.125}},
+        {"a box on an edge", box({0, 0, 2 + h * r2 - 0.25}, {1, h, h}, turnedX(std::atan(1.0))), 2.0, 0.0,
+         {{-1, 0, 1.875}, {1, 0, 1.875}}, {0.25, 0.25}},
+        {"a cube on a corner", box({1, 1, h * s3 - 0.125}, {h, h, h}, diagonalUp()), 0.0, 0.25,
+         {{1, 1, -0.0625}}, {0.125}},
+        {"a thin plate, all within the margin", box({0, 0, 0.125}, {1, 1, 0.0625}), 0.0, 0.5,
+         {{-1, -1, 0.03125}, {1, -1, 0.03125}, {1, 1, 0.03125}, {-1, 1, 0.03125}}, {-0.0625, -0.0625, -0.0625, -0.0625}},
+        {"a plate upside down", box({0, 0, 0.125}, {1, 1, 0.0625}, upsideDown), 0.0, 0.5,
+         {{-1, 1, 0.03125}, {1, 1, 0.03125}, {1, -1, 0.03125}, {-1, -1, 0.03125}}, {-0.0625, -0.0625, -0.0625, -0.0625}},
+        {"a box above by less than the margin", box({0, 0, 0.5625}, {1, 1, h}), 0.0, 0.125,
+         {{-1, -1, 0.03125}, {1, -1, 0.03125}, {1, 1, 0.03125}, {-1, 1, 0.03125}}, {-0.0625, -0.0625, -0.0625, -0.0625}},
+        {"a box above by the margin exactly", box({0, 0, 0.5625}, {1, 1, h}), 0.0, 0.0625,
+         {{-1, -1, 0.03125}, {1, -1, 0.03125}, {1, 1, 0.03125}, {-1, 1, 0.03125}}, {-0.0625, -0.0625, -0.0625, -0.0625}},
+        {"a box above by more than the margin", box({0, 0, 0.5625}, {1, 1, h}), 0.0, 0.03125, {}, {}},
+        {"a sphere", sphere({1, 2, 0.375}, 0.5), 0.0, 0.0, {{1, 2, -0.0625}}, {0.125}},
+        {"a sphere above by less than the margin", sphere({1, 2, 3.625}, 0.5), 3.0, 0.25, {{1, 2, 3.0625}}, {-0.125}},
+        {"a sphere above by the margin exactly", sphere({1, 2, 3.625}, 0.5), 3.0, 0.125, {{1, 2, 3.0625}}, {-0.125}},
+        {"a sphere above by more than the margin", sphere({1, 2, 3.625}, 0.5), 3.0, 0.0625, {}, {}},
+    };
+    for (const Case& c : cases) {
+        const ContactManifold m = contactWithGround(c.body, c.height, c.margin);
+        expectNormal(m, {0, 0, 1}, c.what);
+        expectCorners(m, c.points, c.depths, c.what);
+    }
+}
+
+TEST(ShapePoseOf, TakesTheBodysPositionAndFrame) {
+    RigidBody ball(1.0f);
+    ball.kind = kindSphere;
+    ball.radius = 0.25f;
+    ball.position = {1, 2, 3};
+    const ShapePose s = poseOf(ball);
+    EXPECT_EQ(s.kind, kindSphere);
+    EXPECT_EQ(s.radius, 0.25);
+    EXPECT_EQ(s.centre.z, 3.0);
+
+    RigidBody brick(1.0f);
+    brick.kind = kindBox;
+    brick.box.length = 2.0f;
+    brick.box.width = 1.0f;
+    brick.box.height = 0.5f;
+    brick.box.resetCorners();
+    brick.box.rotateCorners(0.0, 0.0, 2.0 * std::atan(1.0));
+    brick.position = {-1, 0, 4};
+    const ShapePose p = poseOf(brick);
+    EXPECT_EQ(p.kind, kindBox);
+    EXPECT_EQ(p.centre.x, -1.0);
+    EXPECT_EQ(p.frame.half[0], 1.0);
+    EXPECT_EQ(p.frame.half[2], 0.25);
+    EXPECT_LT(distance(p.frame.axis[0], {0, 1, 0}), 1e-12);
+    EXPECT_LT(distance(p.frame.axis[1], {-1, 0, 0}), 1e-12);
+    // On the ground, its lowest corners as the body has them.
+    expectCorners(contactWithGround(p, 3.875, 0.0), {{-0.5, -1, 3.8125}, {-0.5, 1, 3.8125}, {-1.5, 1, 3.8125}, {-1.5, -1, 3.8125}},
+                  {0.125, 0.125, 0.125, 0.125}, "brick");
+}
