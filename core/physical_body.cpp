@@ -68,8 +68,7 @@ void setOrientation(RigidBody& body, const Quat& q) {
 
 PhysicalPose predictPhysicalPose(const RigidBody& body, float t) {
     if (!movesUnderPhysicalRules(body)) return {body.position, body.orientation};
-    const Vec3 v = body.predictVelocity(t);
-    return {body.predictPosition(t, v), turnedBy(body.orientation, body.spin, static_cast<double>(t))};
+    return {body.predictPosition(t, body.velocity), turnedBy(body.orientation, body.spin, static_cast<double>(t))};
 }
 
 void flyPhysical(RigidBody& body, float dt) {
@@ -77,7 +76,6 @@ void flyPhysical(RigidBody& body, float dt) {
     // The prediction is the flight: the searches' pose at dt is the pose the
     // body takes, bit for bit.
     const PhysicalPose pose = predictPhysicalPose(body, dt);
-    body.velocity = body.predictVelocity(dt);
     body.position = pose.position;
     // turnedBy has made the orientation unit already; setOrientation would
     // round it once more and part it from the prediction.

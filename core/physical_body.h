@@ -36,19 +36,20 @@ Vec3 pointVelocity(const RigidBody& body, const Vec3& p);
 void setOrientation(RigidBody& body, const Quat& q);
 
 // The position and orientation free flight gives after t (the searches'
-// prediction): velocity + t force / mass, position + t times that,
-// orientation turnedBy spin over t. A fixed body stays where it is, and so
-// does an inert kind (flyPhysical moves neither).
+// prediction): position + t velocity, orientation turnedBy spin over t. A
+// fixed body stays where it is.
 struct PhysicalPose {
     Vec3 position;
     Quat orientation;
 };
 PhysicalPose predictPhysicalPose(const RigidBody& body, float t);
 
-// Free flight under the physical rules over dt: semi-implicit Euler (the
-// velocity from the force first, then the position with the new velocity),
-// the orientation turned by the (unchanged) angular velocity, then
-// setOrientation. A fixed body does not move; inert kinds do nothing.
+// Free flight under the physical rules over dt: a straight line at the
+// velocity, the orientation turned by the angular velocity, then
+// setOrientation. The force does not act here: under the physical rules a
+// step's force goes into the velocity once, where the body's island begins
+// its part, so that an impact's instant splits no path. A fixed body does
+// not move; inert kinds do nothing.
 void flyPhysical(RigidBody& body, float dt);
 
 }  // namespace prallwerk

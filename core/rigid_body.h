@@ -42,6 +42,7 @@ struct RigidBody {
     Quat orientation;          // unit quaternion
     float friction = 0.0f;     // Coulomb coefficient, combined with the other surface's
     bool fixed = false;        // never moves and has no mass for the response
+    float restingFor = 0.0f;   // s it has been slow: an island of slow bodies falls asleep
 
     explicit RigidBody(float mass_) : mass(mass_) {}
 
@@ -99,7 +100,8 @@ inline bool sameBitsButFloor(const RigidBody& a, const RigidBody& b) {
            sameBits(a.force, b.force) && sameBits(a.radius, b.radius) && sameBits(a.restitution, b.restitution) &&
            sameBits(a.box, b.box) && sameBits(a.orientation.w, b.orientation.w) &&
            sameBits(a.orientation.x, b.orientation.x) && sameBits(a.orientation.y, b.orientation.y) &&
-           sameBits(a.orientation.z, b.orientation.z) && sameBits(a.friction, b.friction) && a.fixed == b.fixed;
+           sameBits(a.orientation.z, b.orientation.z) && sameBits(a.friction, b.friction) && a.fixed == b.fixed &&
+           sameBits(a.restingFor, b.restingFor);
 }
 
 // Every field of both bodies the same bits.

@@ -5,6 +5,7 @@
 #include "prallwerk/collision/ground_contact.h"
 #include "prallwerk/math/assertion.h"
 #include "prallwerk/world/island_bounds.h"
+#include "prallwerk/world/physical_rules.h"
 #include "prallwerk/world/world.h"
 
 namespace prallwerk {
@@ -37,6 +38,7 @@ void IslandRun::begin(World& world, float span, bool again) {
     }
     left = span;
     this->span = span;
+    island.span = span;
     clock = 0.0;
     events = 0;
     phase = span > 0.0f ? StepPhase::searching : StepPhase::over;
@@ -105,6 +107,7 @@ void IslandRun::resolve(World& world) {
             record.normalA = groundNormal;
         }
     }
+    island.timeLeft = left;
     left = left - t;
     if (b == nullptr) {
         island.hitB = nullptr;
@@ -149,9 +152,12 @@ void IslandRun::resolve(World& world) {
     }
 }
 
-void World::beginIslandPart(Island&, float) {}
+void World::beginIslandPart(Island& island, float span) {
+    if (physical_) physical_->beginIslandPart(island, span);
+}
 
 ImpactKind World::resolveGroundImpact(Island& island, RigidBody* body, float t, int events) {
+    if (physical_) return physical_->resolveGroundImpact(island, body, t);
     // A body resting a hair above its floor is found falling onto it at
     // vanishing times, bounces at a vanishing speed and is found again, each
     // time taking almost nothing off the time left; two such bodies shorten
@@ -171,7 +177,13 @@ ImpactKind World::resolveGroundImpact(Island& island, RigidBody* body, float t, 
     return ImpactKind::ground;
 }
 
-void World::endIslandPart(Island& island, float) { separateOverlaps(island); }
+void World::endIslandPart(Island& island, float span) {
+    if (physical_) {
+        physical_->endIslandPart(island, span);
+        return;
+    }
+    separateOverlaps(island);
+}
 
 void IslandRun::finish(World& world) {
     pending = false;

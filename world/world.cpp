@@ -10,6 +10,8 @@
 #include "prallwerk/world/worker_pool.h"
 #include "prallwerk/math/assertion.h"
 #include "prallwerk/world/frame_step.h"
+#include "prallwerk/world/physical_rules.h"
+#include "prallwerk/core/physical_body.h"
 
 namespace prallwerk {
 
@@ -47,6 +49,10 @@ void World::clearForces() {
 void World::applyForces() {}
 
 void World::advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float dt) {
+    if (physical_) {
+        physical_->advanceAll(island, skipA, skipB, dt);
+        return;
+    }
     if (island.count == 1) {
         // A body alone stands on the ground.
         RigidBody* body = island.bodies[0];
@@ -85,6 +91,8 @@ void World::advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float
 }
 
 void World::findFloors(Island& island) {
+    // The physical rules have no floors: bodies stand on their contacts.
+    if (physical_) return;
     if (island.count == 1) {
         island.bodies[0]->floorHeight = 0.0f;
         return;
@@ -95,6 +103,7 @@ void World::findFloors(Island& island) {
 }
 
 float World::pairTimeOfImpact(Island& island, float limit, RigidBody* a, RigidBody* b) {
+    if (physical_) return physical_->pairTimeOfImpact(limit, a, b);
     const PairImpact impact = pairImpact(limit, *a, *b, island.scratch->frames);
     if (impact.sampled) {
         island.normalA = impact.normalA;
@@ -104,6 +113,7 @@ float World::pairTimeOfImpact(Island& island, float limit, RigidBody* a, RigidBo
 }
 
 float World::earliestGroundHit(Island& island, float dt) {
+    if (physical_) return physical_->earliestGroundHit(island, dt);
     // Each body searches only up to the best time found so far; ties keep the
     // lower index.
     float best = dt;
@@ -163,6 +173,10 @@ float World::earliestPairHit(Island& island, float limit) {
 }
 
 void World::resolvePair(Island& island, RigidBody* a, RigidBody* b, float t) {
+    if (physical_) {
+        physical_->resolvePair(island, a, b, t);
+        return;
+    }
     resolvePairImpact(*a, *b, t, island.normalA, island.normalB);
 }
 
@@ -238,6 +252,22 @@ void World::setThreadCount(int count) {
 }
 
 IslandScratch& World::scratchFor(int worker) { return *scratch_[static_cast<size_t>(worker)]; }
+
+void World::setRules(Rules rules) {
+    if (rules == this->rules()) return;
+    if (rules == Rules::classic) {
+        physical_.reset();
+    } else {
+        physical_ = std::make_unique<PhysicalRules>();
+        for (int i = 0; i < bodyCount; ++i) {
+            RigidBody& body = *bodies[i];
+            setOrientation(body, quatFromAngles(body.angles));
+        }
+    }
+    // The record of a world at rest was the other rules'.
+    still_ = false;
+    std::fill(stillIsland_.begin(), stillIsland_.end(), -1);
+}
 
 int World::indexOf(const RigidBody* body) const {
     for (int i = 0; i < bodyCount; ++i) {

@@ -13,6 +13,7 @@
 #include "prallwerk/world/island_grouping.h"
 #include "prallwerk/world/island_run.h"
 #include "prallwerk/world/island_scratch.h"
+#include "prallwerk/world/rules.h"
 #include "prallwerk/world/step_progress.h"
 #include "prallwerk/world/step_statistics.h"
 
@@ -53,6 +54,7 @@ struct GroundPlane {
 
 class IslandBatch;
 class IslandRun;
+class PhysicalRules;
 class WorkerPool;
 
 // A set of bodies above a ground plane, advanced by event-driven stepping
@@ -243,6 +245,20 @@ public:
     void setThreadCount(int count);
     int threadCount() const { return threads_; }
 
+    // --- the rules (not virtual) ---
+
+    // The rules every later step runs by: the classic rules (the default,
+    // docs/rules.md) or the physical rules (PhysicalRules in
+    // <prallwerk/world/physical_rules.h>). The World's operations above and
+    // a subclass's applyForces serve both: an operation a subclass replaces
+    // is replaced under either. Choose them before the first step, with the
+    // bodies as the rules read them: under the physical rules a body's
+    // orientation is its `orientation` (its angles and a box's corners
+    // follow it) and its spin the angular velocity in world axes; choosing
+    // the physical rules takes each body's orientation from its angles.
+    void setRules(Rules rules);
+    Rules rules() const { return physical_ ? Rules::physical : Rules::classic; }
+
     // --- step() one impact at a time (not virtual: they are step's own parts) ---
 
     // Begins a step of dt as step() does: clears lastStep, refreshes the
@@ -376,6 +392,7 @@ private:
     std::vector<ToldImpact> told_; // the impacts of a part, in the order told
     std::vector<std::unique_ptr<IslandScratch>> scratch_;  // per thread
     std::unique_ptr<WorkerPool> pool_;
+    std::unique_ptr<PhysicalRules> physical_;  // set under the physical rules
     int threads_ = 1;
     int merges_ = 0;                        // islands joined in this part
     std::vector<int> outside_;              // joinConflicts: the bodies that left their bounds,

@@ -8,6 +8,7 @@
 #include "prallwerk/math/assertion.h"
 #include "prallwerk/math/bits.h"
 #include "prallwerk/world/island_bounds.h"
+#include "prallwerk/world/physical_rules.h"
 #include "prallwerk/world/world.h"
 
 namespace prallwerk {
@@ -33,6 +34,7 @@ bool World::beginPart(float dt) {
     walk_ = Walk{};
     clearForces();
     applyForces();
+    if (physical_) physical_->beginPart(bodyCount);
     // A step's span is a number of seconds: no caller asks for infinity or
     // NaN (which would end it at once).
     PRALLWERK_ASSERT(std::isfinite(dt));

@@ -1,0 +1,279 @@
+#include "prallwerk/collision/contact_solver.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "prallwerk/core/physical_body.h"
+
+namespace prallwerk {
+
+namespace {
+
+Vec3 crossOf(const Vec3& a, const Vec3& b) {
+    Vec3 c;
+    return c.cross(a, b);
+}
+
+// The pair's inverse mass along direction d at the point: how fast the
+// point's relative velocity along d changes per unit impulse along d.
+double inverseMassAlong(const SolverBody& a, const SolverBody& b, const Vec3& ra, const Vec3& rb, const Vec3& d) {
+    const Vec3 ta = a.inverseInertia * crossOf(ra, d);
+    const Vec3 tb = b.inverseInertia * crossOf(rb, d);
+    return a.inverseMass + b.inverseMass + dot(d, crossOf(ta, ra)) + dot(d, crossOf(tb, rb));
+}
+
+double massFrom(double inverse) { return inverse > 0.0 ? 1.0 / inverse : 0.0; }
+
+// Impulse p at the point: to a as it is, to b opposite.
+void push(std::vector<SolverBody>& bodies, const SolverContact& c, const Vec3& p) {
+    SolverBody& a = bodies[static_cast<size_t>(c.a)];
+    SolverBody& b = bodies[static_cast<size_t>(c.b)];
+    if (a.body != nullptr && a.inverseMass > 0.0) {
+        a.body->velocity = a.body->velocity + a.inverseMass * p;
+        a.body->spin = a.body->spin + a.inverseInertia * crossOf(c.ra, p);
+    }
+    if (b.body != nullptr && b.inverseMass > 0.0) {
+        b.body->velocity = b.body->velocity - b.inverseMass * p;
+        b.body->spin = b.body->spin - b.inverseInertia * crossOf(c.rb, p);
+    }
+}
+
+// Two unit vectors that make a right-handed basis with the unit normal n,
+// chosen from n alone, so that a contact's friction axes stay put while its
+// normal does (the warm start carries their impulses over).
+void tangentsOf(const Vec3& n, Vec3& t1, Vec3& t2) {
+    // The axis least along n gives the best-conditioned cross product.
+    constexpr double oneOverRootThree = 0.57735026918962576;
+    if (std::fabs(n.x) >= oneOverRootThree) {
+        t1 = Vec3{n.y, -n.x, 0.0}.normalized();
+    } else {
+        t1 = Vec3{0.0, n.z, -n.y}.normalized();
+    }
+    t2 = crossOf(n, t1);
+}
+
+// Rounds over one pair's points in each pass.
+constexpr int manifoldRounds = 4;
+
+Vec3 velocityOfPoint(const SolverBody& s, const Vec3& r) {
+    if (s.body == nullptr) return {};
+    return s.body->velocity + crossOf(s.body->spin, r);
+}
+
+// The world inverse inertia R I^-1 R^T of a body's orientation.
+Mat3 inverseInertiaOf(const RigidBody& body) {
+    const Vec3 inertia = principalInertia(body);
+    const double d[3] = {massFrom(inertia.x), massFrom(inertia.y), massFrom(inertia.z)};
+    const Mat3 r = matrixOf(body.orientation);
+    const double m[3][3] = {{r.row[0].x, r.row[0].y, r.row[0].z},
+                            {r.row[1].x, r.row[1].y, r.row[1].z},
+                            {r.row[2].x, r.row[2].y, r.row[2].z}};
+    double out[3][3];
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            out[i][j] = m[i][0] * d[0] * m[j][0] + m[i][1] * d[1] * m[j][1] + m[i][2] * d[2] * m[j][2];
+        }
+    }
+    Mat3 w;
+    for (int i = 0; i < 3; ++i) w.row[i] = {out[i][0], out[i][1], out[i][2]};
+    return w;
+}
+
+// Everything the impact's velocities were, to go back to.
+struct Velocities {
+    Vec3 velocity, spin;
+};
+
+std::vector<Velocities> velocitiesOf(const std::vector<SolverBody>& bodies) {
+    std::vector<Velocities> v;
+    v.reserve(bodies.size());
+    for (const SolverBody& s : bodies) {
+        v.push_back(s.body != nullptr ? Velocities{s.body->velocity, s.body->spin} : Velocities{});
+    }
+    return v;
+}
+
+void restore(std::vector<SolverBody>& bodies, const std::vector<Velocities>& v) {
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        if (bodies[i].body == nullptr) continue;
+        bodies[i].body->velocity = v[i].velocity;
+        bodies[i].body->spin = v[i].spin;
+    }
+}
+
+// Friction first, bounded by the normal impulse gathered so far, so that
+// the normal impulse, solved last, is what the pass leaves exact: no point
+// sinks for friction's sake.
+void solvePoint(std::vector<SolverBody>& bodies, SolverContact& c) {
+    const Vec3 v = relativeVelocity(bodies, c);
+    const double old1 = c.tangentImpulse1, old2 = c.tangentImpulse2;
+    double t1 = old1 - c.tangentMass1 * dot(v, c.tangent1);
+    double t2 = old2 - c.tangentMass2 * dot(v, c.tangent2);
+    // The Coulomb cone: the tangential impulse at most friction times the
+    // normal one, in any direction.
+    const double most = c.friction * c.normalImpulse;
+    const double size = std::sqrt(t1 * t1 + t2 * t2);
+    if (size > most) {
+        const double s = size > 0.0 ? most / size : 0.0;
+        t1 *= s;
+        t2 *= s;
+    }
+    c.tangentImpulse1 = t1;
+    c.tangentImpulse2 = t2;
+    push(bodies, c, (t1 - old1) * c.tangent1 + (t2 - old2) * c.tangent2);
+
+    const double vn = dot(relativeVelocity(bodies, c), c.normal);
+    const double old = c.normalImpulse;
+    c.normalImpulse = std::max(0.0, old - c.normalMass * (vn - c.bounce));
+    push(bodies, c, (c.normalImpulse - old) * c.normal);
+}
+
+double energyOf(const std::vector<SolverBody>& bodies) {
+    double e = 0.0;
+    for (const SolverBody& s : bodies) {
+        if (s.body != nullptr && s.inverseMass > 0.0) e += kineticEnergy(*s.body);
+    }
+    return e;
+}
+
+}  // namespace
+
+double combinedFriction(float a, float b) { return std::sqrt(static_cast<double>(a) * static_cast<double>(b)); }
+
+double combinedRestitution(float a, float b) { return static_cast<double>(std::max(a, b)); }
+
+SolverBody solverBodyOf(RigidBody* body) {
+    SolverBody s;
+    s.body = body;
+    if (body == nullptr) return s;
+    s.inverseMass = inverseMassOf(*body);
+    if (s.inverseMass > 0.0) s.inverseInertia = inverseInertiaOf(*body);
+    return s;
+}
+
+Vec3 relativeVelocity(const std::vector<SolverBody>& bodies, const SolverContact& c) {
+    return velocityOfPoint(bodies[static_cast<size_t>(c.a)], c.ra) -
+           velocityOfPoint(bodies[static_cast<size_t>(c.b)], c.rb);
+}
+
+void prepareContacts(const std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts) {
+    for (SolverContact& c : contacts) {
+        const SolverBody& a = bodies[static_cast<size_t>(c.a)];
+        const SolverBody& b = bodies[static_cast<size_t>(c.b)];
+        c.ra = a.body != nullptr ? c.position - a.body->position : Vec3{};
+        c.rb = b.body != nullptr ? c.position - b.body->position : Vec3{};
+        tangentsOf(c.normal, c.tangent1, c.tangent2);
+        c.normalMass = massFrom(inverseMassAlong(a, b, c.ra, c.rb, c.normal));
+        c.tangentMass1 = massFrom(inverseMassAlong(a, b, c.ra, c.rb, c.tangent1));
+        c.tangentMass2 = massFrom(inverseMassAlong(a, b, c.ra, c.rb, c.tangent2));
+        const double approach = dot(relativeVelocity(bodies, c), c.normal);
+        c.bounce = approach < -bounceSpeed ? -c.restitution * approach : 0.0;
+    }
+}
+
+void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts) {
+    for (const SolverContact& c : contacts) {
+        push(bodies, c, c.normalImpulse * c.normal + c.tangentImpulse1 * c.tangent1 + c.tangentImpulse2 * c.tangent2);
+    }
+}
+
+void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes) {
+    const size_t n = contacts.size();
+    for (int pass = 0; pass < passes; ++pass) {
+        // The points of one pair of bodies (they follow each other) are gone
+        // over a few times before the next pair's: a face's points pass
+        // their shares of the weight among themselves, rather than tilting
+        // the bodies while the rest of the island waits.
+        for (size_t first = 0; first < n;) {
+            size_t last = first + 1;
+            while (last < n && contacts[last].a == contacts[first].a && contacts[last].b == contacts[first].b) ++last;
+            for (int round = 0; round < (last - first > 1 ? manifoldRounds : 1); ++round) {
+                for (size_t i = first; i < last; ++i) solvePoint(bodies, contacts[i]);
+            }
+            first = last;
+        }
+    }
+}
+
+void correctPositions(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts, int passes) {
+    for (int pass = 0; pass < passes; ++pass) {
+        for (const SolverContact& c : contacts) {
+            SolverBody& a = bodies[static_cast<size_t>(c.a)];
+            SolverBody& b = bodies[static_cast<size_t>(c.b)];
+            // The overlap as the corrections so far have moved the point's
+            // two sides apart.
+            const Vec3 movedA = a.shift + crossOf(a.turn, c.ra);
+            const Vec3 movedB = b.shift + crossOf(b.turn, c.rb);
+            const double depth = c.depth - dot(movedA - movedB, c.normal);
+            const double want = std::min(correctionShare * (depth - contactSlop), largestCorrection);
+            if (!(want > 0.0) || !(c.normalMass > 0.0)) continue;
+            const double lambda = c.normalMass * want;
+            const Vec3 p = lambda * c.normal;
+            a.shift = a.shift + a.inverseMass * p;
+            a.turn = a.turn + a.inverseInertia * crossOf(c.ra, p);
+            b.shift = b.shift - b.inverseMass * p;
+            b.turn = b.turn - b.inverseInertia * crossOf(c.rb, p);
+        }
+    }
+}
+
+void applyCorrections(std::vector<SolverBody>& bodies) {
+    for (SolverBody& s : bodies) {
+        if (s.body == nullptr || !(s.inverseMass > 0.0)) continue;
+        s.body->position = s.body->position + s.shift;
+        if (!isZero(s.turn)) setOrientation(*s.body, turnedBy(s.body->orientation, s.turn, 1.0));
+        s.shift = {};
+        s.turn = {};
+    }
+}
+
+double kineticEnergy(const RigidBody& body) {
+    const Vec3 inertia = principalInertia(body);
+    const Vec3 w = unrotated(body.orientation, body.spin);  // in the body's own axes
+    const double turning = inertia.x * w.x * w.x + inertia.y * w.y * w.y + inertia.z * w.z * w.z;
+    return 0.5 * static_cast<double>(body.mass) * dot(body.velocity, body.velocity) + 0.5 * turning;
+}
+
+int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts) {
+    const std::vector<Velocities> before = velocitiesOf(bodies);
+    const double energy = energyOf(bodies);
+    // Rounding aside: a pass that changes nothing may round the energy up in
+    // its last bits.
+    const double allowed = energy + 1e-12 * (energy + 1.0);
+    for (SolverContact& c : contacts) c.normalImpulse = c.tangentImpulse1 = c.tangentImpulse2 = 0.0;
+    prepareContacts(bodies, contacts);
+    solveVelocities(bodies, contacts, contactPasses);
+    if (energyOf(bodies) <= allowed) return contactPasses;
+
+    // Newton's restitution at several points at once can give energy; none
+    // at all cannot, pass by pass, but a friction bound that shrinks with
+    // the normal impulse may still.
+    restore(bodies, before);
+    for (SolverContact& c : contacts) {
+        c.normalImpulse = c.tangentImpulse1 = c.tangentImpulse2 = 0.0;
+        c.bounce = 0.0;
+    }
+    solveVelocities(bodies, contacts, contactPasses);
+    if (energyOf(bodies) <= allowed) return contactPasses;
+
+    // Last: one impulse along the mean normal at the points' centre that
+    // stops the approach there, which only takes energy.
+    restore(bodies, before);
+    SolverContact centre = contacts.front();
+    Vec3 sum, normals;
+    for (const SolverContact& c : contacts) {
+        sum = sum + c.position;
+        normals = normals + c.normal;
+    }
+    centre.position = (1.0 / static_cast<double>(contacts.size())) * sum;
+    centre.normal = normals.normalized();
+    centre.restitution = 0.0;
+    std::vector<SolverContact> one{centre};
+    prepareContacts(bodies, one);
+    one[0].bounce = 0.0;
+    one[0].friction = 0.0;
+    solveVelocities(bodies, one, 1);
+    return 0;
+}
+
+}  // namespace prallwerk

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <vector>
+
+#include "prallwerk/core/rigid_body.h"
+#include "prallwerk/math/quat.h"
+#include "prallwerk/math/vec3.h"
+
+namespace prallwerk {
+
+// The physical rules' response: impulses at contact points through the
+// bodies' masses, inertia and lever arms, solved point after point
+// (sequential impulses) with the impulse each point has gathered clamped as
+// a whole (never pulling, friction within the Coulomb cone), so the order
+// of the points matters less with each pass. The same solver resolves an
+// impact (with restitution) and holds resting contacts in each step (warm
+// started from the impulses of the step before).
+
+// Approaches slower than this do not bounce: a resting body's contact with
+// gravity's speed of one step would otherwise bounce for ever (m/s).
+constexpr double bounceSpeed = 0.5;
+
+// Passes over the points of an island's resting contacts in a step, and over
+// an impact's points.
+constexpr int contactPasses = 10;
+
+// Overlap left alone by the position correction, so that contacts stay
+// touching from step to step and keep their warm start (m).
+constexpr double contactSlop = 0.005;
+
+// Share of the overlap beyond the slop removed per pass of the correction.
+constexpr double correctionShare = 0.2;
+
+// Most a position pass moves a contact's bodies apart (m).
+constexpr double largestCorrection = 0.2;
+
+// Passes of the position correction in a step.
+constexpr int correctionPasses = 3;
+
+// Friction and restitution of a contact from the two bodies' values: the
+// geometric mean of the friction coefficients (a frictionless surface
+// slides on anything) and the larger restitution (a rubber ball bounces off
+// lead).
+double combinedFriction(float a, float b);
+double combinedRestitution(float a, float b);
+
+// A body as the solver moves it: null is the ground, which nothing moves.
+struct SolverBody {
+    RigidBody* body = nullptr;
+    double inverseMass = 0.0;  // 1/kg; 0 for the ground and fixed bodies
+    Mat3 inverseInertia;       // world axes, 1/(kg m^2); zero for the ground and fixed bodies
+    Vec3 shift;                // the position correction gathered, m
+    Vec3 turn;                 // the orientation correction gathered, rad about world axes
+};
+
+// The solver's view of a body (or of the ground, for null).
+SolverBody solverBodyOf(RigidBody* body);
+
+// One contact point between bodies[a] and bodies[b] (indices into the
+// solver's body list).
+struct SolverContact {
+    int a = 0;
+    int b = 0;
+    Vec3 normal;              // unit, from b toward a
+    Vec3 position;            // world point, m
+    double depth = 0.0;       // overlap, m
+    double friction = 0.0;
+    double restitution = 0.0;
+
+    // Set by prepareContacts.
+    Vec3 ra, rb;                // from the centres to the point, m
+    Vec3 tangent1, tangent2;    // with the normal, a right-handed basis
+    double normalMass = 0.0;    // 1 / (the pair's inverse mass along the normal at the point), kg
+    double tangentMass1 = 0.0;
+    double tangentMass2 = 0.0;
+    double bounce = 0.0;        // separating speed restitution asks for, m/s
+
+    // Gathered impulses, N s; kept from step to step for the warm start.
+    double normalImpulse = 0.0;
+    double tangentImpulse1 = 0.0;
+    double tangentImpulse2 = 0.0;
+};
+
+// The relative velocity of a's point against b's at the contact (m/s).
+Vec3 relativeVelocity(const std::vector<SolverBody>& bodies, const SolverContact& c);
+
+// Derives every prepared field from the bodies as they stand; a point that
+// approaches faster than bounceSpeed is asked to separate at restitution
+// times its approach.
+void prepareContacts(const std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts);
+
+// Applies each point's gathered impulses again (the warm start).
+void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts);
+
+// passes over the points: friction, then the normal, each gathered impulse
+// clamped (normal at least 0, friction within friction times the normal).
+void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes);
+
+// Moves the bodies apart where they overlap by more than the slop, without
+// touching velocities (so it adds no energy): each pass takes a share of
+// each point's overlap (as the corrections gathered so far left it) and
+// gathers it in the bodies' shift and turn; applyCorrections moves them.
+void correctPositions(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts, int passes);
+void applyCorrections(std::vector<SolverBody>& bodies);
+
+// Kinetic energy of a body, translation and rotation (J).
+double kineticEnergy(const RigidBody& body);
+
+// Resolves an impact between the bodies at the points given (no warm
+// start): restitution as prepareContacts asks, friction as solveVelocities
+// clamps it. Energy never grows: should the points' impulses together give
+// the bodies more kinetic energy than they had (sequential points can), the
+// impact is solved again without restitution, and failing that as one
+// plastic impulse at the points' centre. Returns the impulses' passes used
+// (0 for the last resort).
+int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts);
+
+}  // namespace prallwerk

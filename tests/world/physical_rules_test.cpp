@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "prallwerk/world/world.h"
+#include "tests/support/physical_bodies.h"
+
+using namespace prallwerk;
+
+namespace {
+
+constexpr float frame = 1.0f / 60.0f;
+constexpr double earthG = 9.81;
+
+// A world under the physical rules of these bodies.
+std::unique_ptr<GravityWorld> physicalWorldOf(const std::vector<RigidBody>& bodies, double gravity = earthG) {
+    auto w = std::make_unique<GravityWorld>(Vec3{0.0, 0.0, -gravity}, static_cast<int>(bodies.size()));
+    w->setRules(Rules::physical);
+    for (size_t i = 0; i < bodies.size(); ++i) *w->bodies[i] = bodies[i];
+    return w;
+}
+
+void runFor(World& w, double seconds) {
+    const int steps = static_cast<int>(std::lround(seconds / frame));
+    for (int i = 0; i < steps; ++i) w.step(frame);
+}
+
+}  // namespace
+
+// Equal masses head on, and Newton's cradle: a row of balls a hair apart,
+// each impact at its own instant, hands the first ball's speed to the last.
+TEST(PhysicalRules, ImpactsHandTheSpeedDownARow) {
+    struct Row {
+        int balls;
+        double gap;  // m between neighbours
+    };
+    for (const Row& r : {Row{2, 1.0}, Row{3, 0.001}, Row{5, 0.001}}) {
+        std::vector<RigidBody> bodies;
+        for (int i = 0; i < r.balls; ++i) {
+            const double x = i == 0 ? -2.0 : (i - 1) * (1.0 + r.gap);
+            bodies.push_back(physicalSphere(0.5, 1.0f, {x, 0, 5}, {i == 0 ? 3.0 : 0.0, 0, 0}));
+            bodies.back().restitution = 1.0f;
+        }
+        auto w = physicalWorldOf(bodies, 0.0);
+        runFor(*w, 2.0);
+        for (int i = 0; i < r.balls; ++i) {
+            const double want = i == r.balls - 1 ? 3.0 : 0.0;
+            EXPECT_NEAR(w->bodies[i]->velocity.x, want, 0.03) << r.balls << " balls, ball " << i;
+        }
+    }
+}
+
+// A crate sliding at v on the ground stops after v^2 / (2 mu earthG); a ball
+// thrown sliding ends rolling at 5/7 of its speed.
+TEST(PhysicalRules, FrictionStopsACrateAndSetsABallRolling) {
+    {
+        const double v = 10.0, mu = 0.5;
+        RigidBody crate = physicalBox(1, 1, 1, 10.0f, {0, 0, 0.5}, {v, 0, 0});
+        crate.friction = static_cast<float>(mu);
+        auto w = physicalWorldOf({crate});
+        runFor(*w, 3.0);
+        const RigidBody& c = *w->bodies[0];
+        EXPECT_NEAR(c.position.x, v * v / (2 * mu * earthG), 0.01 * v * v / (2 * mu * earthG));
+        EXPECT_NEAR(c.velocity.length(), 0.0, 1e-6);
+        EXPECT_NEAR(c.position.z, 0.5, 0.01);
+    }
+    {
+        const double v = 4.0;
+        RigidBody ball = physicalSphere(0.5, 1.0f, {0, 0, 0.5}, {v, 0, 0});
+        ball.friction = 0.4f;
+        auto w = physicalWorldOf({ball});
+        runFor(*w, 2.0);
+        const RigidBody& b = *w->bodies[0];
+        EXPECT_NEAR(b.velocity.x, 5.0 / 7.0 * v, 0.01 * 5.0 / 7.0 * v);
+        // Rolling: the contact point stands still.
+        EXPECT_NEAR(b.spin.y * 0.5, b.velocity.x, 1e-3);
+    }
+}
+
+// A ball dropped from h bounces back to e^2 h.
+TEST(PhysicalRules, ABallBouncesToRestitutionSquaredTimesItsHeight) {
+    for (float e : {1.0f, 0.5f}) {
+        RigidBody ball = physicalSphere(0.5, 1.0f, {0, 0, 5.5});
+        ball.restitution = e;
+        auto w = physicalWorldOf({ball});
+        double highest = 0.0;
+        bool bounced = false;
+        const int steps = static_cast<int>(3.0 / frame);
+        for (int i = 0; i < steps; ++i) {
+            w->step(frame);
+            const RigidBody& b = *w->bodies[0];
+            if (b.velocity.z > 0.0) bounced = true;
+            if (bounced) highest = std::max(highest, b.position.z - 0.5);
+        }
+        EXPECT_TRUE(bounced);
+        EXPECT_NEAR(highest, e * e * 5.0, 0.02 * 5.0) << e;
+    }
+}
+
+// Ten cubes stacked stand, and fall asleep.
+TEST(PhysicalRules, ATowerOfTenStandsAndSleeps) {
+    std::vector<RigidBody> bodies;
+    for (int i = 0; i < 10; ++i) {
+        bodies.push_back(physicalBox(1, 1, 1, 1.0f, {0, 0, 0.5 + i}));
+        bodies.back().friction = 0.5f;
+        bodies.back().restitution = 0.0f;
+    }
+    auto w = physicalWorldOf(bodies);
+    runFor(*w, 4.0);
+    const RigidBody& top = *w->bodies[9];
+    EXPECT_NEAR(top.position.x, 0.0, 0.01);
+    EXPECT_NEAR(top.position.y, 0.0, 0.01);
+    EXPECT_NEAR(top.position.z, 9.5, 0.05);
+    w->step(frame);
+    EXPECT_TRUE(w->lastStep.atRest || w->lastStep.islandsAtRest == w->lastStep.islands);
+}
+
+// The same bits on any number of threads.
+TEST(PhysicalRules, TheSameBitsOnOneAndTwoThreads) {
+    std::vector<RigidBody> bodies;
+    for (int i = 0; i < 12; ++i) {
+        const Quat turn = unitQuat({1.0, 0.1 * i, 0.2, -0.05 * i});
+        if (i % 3 == 0) {
+            bodies.push_back(physicalSphere(0.4, 1.0f, {i % 4 * 1.1, i / 4 * 1.3, 1 + 0.5 * i}, {0.5, -0.2, 0}));
+        } else {
+            bodies.push_back(physicalBox(0.8f, 0.6f, 0.5f, 1.5f, {i % 4 * 1.1, i / 4 * 1.3, 1 + 0.5 * i}, {}, turn));
+        }
+        bodies.back().friction = 0.5f;
+        bodies.back().restitution = 0.3f;
+    }
+    auto one = physicalWorldOf(bodies);
+    auto two = physicalWorldOf(bodies);
+    two->setThreadCount(2);
+    for (int i = 0; i < 240; ++i) {
+        one->step(frame);
+        two->step(frame);
+    }
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        EXPECT_TRUE(sameBits(*one->bodies[i], *two->bodies[i])) << i;
+        EXPECT_TRUE(std::isfinite(one->bodies[i]->position.z));
+        EXPECT_GT(one->bodies[i]->position.z, 0.2);
+    }
+}

@@ -1,0 +1,297 @@
+#include "prallwerk/world/physical_rules.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "prallwerk/collision/contact_manifold.h"
+#include "prallwerk/collision/physical_impact.h"
+#include "prallwerk/core/physical_body.h"
+#include "prallwerk/world/island_scratch.h"
+
+namespace prallwerk {
+
+namespace {
+
+bool movable(const RigidBody& body) { return !body.fixed && (body.kind == kindSphere || body.kind == kindBox); }
+
+// Asleep: slow for sleepAfter with the rest of its island, which then held
+// it still. A body slow for as long whose island is not yet is only ready.
+bool asleep(const RigidBody& body) {
+    return !movable(body) || (body.restingFor >= sleepAfter && isZero(body.velocity) && isZero(body.spin));
+}
+
+// The points of an impact's manifold found a look before the touch: those
+// within the slop of the nearest, the features about to meet.
+void keepNearest(ContactManifold& m) {
+    double deepest = -HUGE_VAL;
+    for (int i = 0; i < m.count; ++i) deepest = std::max(deepest, m.points[i].depth);
+    int kept = 0;
+    for (int i = 0; i < m.count; ++i) {
+        if (m.points[i].depth >= deepest - contactSlop) m.points[kept++] = m.points[i];
+    }
+    m.count = kept;
+}
+
+// The part's force went into the velocity at the part's start, and the
+// straight flight at that velocity passes through the positions of a
+// steady force's parabola at the part's start and end: the velocity is the
+// parabola's at the middle of the part. The response meets the velocity the
+// body has at the impact's instant (seconds < 0 takes the force's share of
+// the time from the impact to the middle out) and the share goes back in
+// after it. Else a bounce would send the force of the time after it back up
+// with the rest: a ball would climb higher with each bounce (by its speed
+// times the span, 3 % of 5 m at 60 steps a second).
+void earn(RigidBody& body, double seconds) {
+    if (!movable(body) || isZero(body.force)) return;
+    body.velocity = body.velocity + (seconds / static_cast<double>(body.mass)) * body.force;
+}
+
+// From the middle of the island's part to an impact t after its last event
+// (s; negative after the middle).
+double toMiddle(const Island& island, float t) {
+    return static_cast<double>(island.timeLeft) - static_cast<double>(t) - 0.5 * static_cast<double>(island.span);
+}
+
+void addContacts(const ContactManifold& m, int a, int b, double friction, double restitution,
+                 std::vector<SolverContact>& contacts) {
+    for (int i = 0; i < m.count; ++i) {
+        SolverContact c;
+        c.a = a;
+        c.b = b;
+        c.normal = m.normal;
+        c.position = m.points[i].position;
+        c.depth = m.points[i].depth;
+        c.friction = friction;
+        c.restitution = restitution;
+        contacts.push_back(c);
+    }
+}
+
+// An impact's reach: a look of the search leaves the bodies apart by at
+// most half of how thin they are together.
+double impactMarginOf(const RigidBody& a, const RigidBody* b) {
+    return 0.5 * (thinnestPathOf(a) + (b != nullptr ? thinnestPathOf(*b) : 0.0));
+}
+
+}  // namespace
+
+void PhysicalRules::beginPart(int bodyCount) {
+    ++part_;
+    if (kept_.size() < static_cast<size_t>(bodyCount)) kept_.resize(static_cast<size_t>(bodyCount));
+}
+
+const PhysicalRules::Kept* PhysicalRules::lastPartsOf(int index, const RigidBody* body) const {
+    if (index < 0 || static_cast<size_t>(index) >= kept_.size()) return nullptr;
+    for (const Kept& k : kept_[static_cast<size_t>(index)].kept) {
+        if (k.owner == body && k.part + 1 == part_) return &k;
+    }
+    return nullptr;
+}
+
+PhysicalRules::Kept& PhysicalRules::thisPartsOf(int index, const RigidBody* body) {
+    KeptPair& pair = kept_[static_cast<size_t>(index)];
+    // The slot this part wrote already (its island runs again), else the
+    // one the last part did not write.
+    Kept* slot;
+    if (pair.kept[0].part == part_) {
+        slot = &pair.kept[0];
+    } else if (pair.kept[1].part == part_) {
+        slot = &pair.kept[1];
+    } else {
+        slot = pair.kept[0].part + 1 == part_ ? &pair.kept[1] : &pair.kept[0];
+    }
+    slot->owner = body;
+    slot->part = part_;
+    return *slot;
+}
+
+void PhysicalRules::advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float dt) {
+    for (int k = 0; k < island.count; ++k) {
+        RigidBody* body = island.bodies[k];
+        if (body == skipA || body == skipB) continue;
+        // A body that holds still stays bit for bit where it is.
+        if (isZero(body->velocity) && isZero(body->spin)) continue;
+        flyPhysical(*body, dt);
+    }
+}
+
+float PhysicalRules::earliestGroundHit(Island& island, float dt) {
+    float best = dt;
+    for (int k = 0; k < island.count; ++k) {
+        RigidBody& body = *island.bodies[k];
+        const float t = physicalGroundImpact(body, best);
+        if (t > 0.0f && t < best) {
+            best = t;
+            island.hitA = &body;
+        }
+    }
+    return best == dt ? -1.0f : best;
+}
+
+float PhysicalRules::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
+    return physicalPairImpact(*a, *b, limit);
+}
+
+void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, float t) {
+    if (!a->fixed) flyPhysical(*a, t);
+    if (!b->fixed) flyPhysical(*b, t);
+    ContactManifold m = contactBetween(poseAfter(*a, 0.0f), poseAfter(*b, 0.0f), impactMarginOf(*a, b));
+    keepNearest(m);
+    if (m.count == 0) return;
+    std::vector<SolverBody> bodies{solverBodyOf(a), solverBodyOf(b)};
+    std::vector<SolverContact> contacts;
+    addContacts(m, 0, 1, combinedFriction(a->friction, b->friction),
+                combinedRestitution(a->restitution, b->restitution), contacts);
+    const double after = toMiddle(island, t);
+    earn(*a, -after);
+    earn(*b, -after);
+    resolveImpact(bodies, contacts);
+    earn(*a, after);
+    earn(*b, after);
+    a->restingFor = b->restingFor = 0.0f;
+}
+
+ImpactKind PhysicalRules::resolveGroundImpact(Island& island, RigidBody* body, float t) {
+    flyPhysical(*body, t);
+    ContactManifold m = contactWithGround(poseAfter(*body, 0.0f), 0.0, impactMarginOf(*body, nullptr));
+    keepNearest(m);
+    ++island.statistics.groundImpacts;
+    if (m.count == 0) return ImpactKind::ground;
+    std::vector<SolverBody> bodies{solverBodyOf(body), solverBodyOf(nullptr)};
+    std::vector<SolverContact> contacts;
+    // The ground is as rough and as bouncy as the body.
+    addContacts(m, 0, 1, body->friction, body->restitution, contacts);
+    const double after = toMiddle(island, t);
+    earn(*body, -after);
+    resolveImpact(bodies, contacts);
+    earn(*body, after);
+    body->restingFor = 0.0f;
+    return ImpactKind::ground;
+}
+
+void PhysicalRules::gatherContacts(Island& island, float span, std::vector<SolverBody>& bodies,
+                                   std::vector<SolverContact>& contacts) {
+    const int n = island.count;
+    bodies.clear();
+    for (int k = 0; k < n; ++k) bodies.push_back(solverBodyOf(island.bodies[k]));
+    bodies.push_back(solverBodyOf(nullptr));  // the ground, last
+    contacts.clear();
+    // A pair apart and closing fast is the impact search's: it meets at its
+    // instant and bounces there.
+    auto fastApart = [&](const ContactManifold& m, const RigidBody& a, const RigidBody* b) {
+        double deepest = -HUGE_VAL, approach = -HUGE_VAL;
+        for (int i = 0; i < m.count; ++i) {
+            deepest = std::max(deepest, m.points[i].depth);
+            Vec3 v = pointVelocity(a, m.points[i].position);
+            if (b != nullptr) v = v - pointVelocity(*b, m.points[i].position);
+            approach = std::max(approach, -dot(v, m.normal));
+        }
+        return deepest < 0.0 && approach > bounceSpeed;
+    };
+    for (int k = 0; k < n; ++k) {
+        const RigidBody& body = *island.bodies[k];
+        if (!movable(body)) continue;
+        const ContactManifold m = contactWithGround(poseAfter(body, 0.0f), 0.0, contactMargin);
+        if (m.count == 0 || fastApart(m, body, nullptr)) continue;
+        addContacts(m, k, n, body.friction, body.restitution, contacts);
+    }
+    if (n < 2) return;
+    PairBroadPhase& broad = island.scratch->broadPhase;
+    broad.prepare(island.bodies, n, span, true);
+    for (const PairBroadPhase::Pair& p : broad.pairs()) {
+        const RigidBody& a = *island.bodies[p.first];
+        const RigidBody& b = *island.bodies[p.second];
+        if (!movable(a) && !movable(b)) continue;
+        const ContactManifold m = contactBetween(poseAfter(a, 0.0f), poseAfter(b, 0.0f), contactMargin);
+        if (m.count == 0 || fastApart(m, a, &b)) continue;
+        addContacts(m, p.first, p.second, combinedFriction(a.friction, b.friction),
+                    combinedRestitution(a.restitution, b.restitution), contacts);
+    }
+}
+
+void PhysicalRules::beginIslandPart(Island& island, float span) {
+    bool sleeping = true;
+    for (int k = 0; sleeping && k < island.count; ++k) sleeping = asleep(*island.bodies[k]);
+    if (sleeping) return;
+    // Anything awake in an island wakes all of it: its sleepers count their
+    // time anew.
+    for (int k = 0; k < island.count; ++k) {
+        RigidBody& body = *island.bodies[k];
+        if (asleep(body)) body.restingFor = 0.0f;
+    }
+
+    // The part's forces into the velocities, at once: free flight then
+    // moves in straight lines (it does not read the force), so that no
+    // impact's instant splits a body's path, and the searches predict it
+    // exactly.
+    for (int k = 0; k < island.count; ++k) {
+        RigidBody& body = *island.bodies[k];
+        if (movable(body) && !isZero(body.force)) {
+            const double share = static_cast<double>(span) / static_cast<double>(body.mass);
+            body.velocity = body.velocity + share * body.force;
+        }
+    }
+
+    std::vector<SolverBody> bodies;
+    std::vector<SolverContact> contacts;
+    gatherContacts(island, span, bodies, contacts);
+    if (contacts.empty()) return;
+    prepareContacts(bodies, contacts);
+    for (SolverContact& c : contacts) {
+        // Apart by a gap: the bodies may close it within the part, no more.
+        if (c.depth < 0.0) c.bounce = c.depth / static_cast<double>(span);
+        // The impulses the same pair gathered at this place in the last part.
+        const RigidBody* partner = c.b < island.count ? island.bodies[c.b] : nullptr;
+        const Kept* last = lastPartsOf(island.indices[c.a], island.bodies[c.a]);
+        if (last == nullptr) continue;
+        for (const KeptContact& k : last->contacts) {
+            if (k.partner != partner || (k.position - c.position).length() > warmStartReach) continue;
+            c.normalImpulse = k.normalImpulse;
+            c.tangentImpulse1 = k.tangentImpulse1;
+            c.tangentImpulse2 = k.tangentImpulse2;
+            break;
+        }
+    }
+    warmStart(bodies, contacts);
+    solveVelocities(bodies, contacts, contactPasses);
+    correctPositions(bodies, contacts, correctionPasses);
+    applyCorrections(bodies);
+    keepContacts(island, bodies, contacts);
+}
+
+void PhysicalRules::keepContacts(Island& island, const std::vector<SolverBody>&,
+                                 const std::vector<SolverContact>& contacts) {
+    for (int k = 0; k < island.count; ++k) thisPartsOf(island.indices[k], island.bodies[k]).contacts.clear();
+    for (const SolverContact& c : contacts) {
+        Kept& kept = thisPartsOf(island.indices[c.a], island.bodies[c.a]);
+        KeptContact k;
+        k.partner = c.b < island.count ? island.bodies[c.b] : nullptr;
+        k.position = c.position;
+        k.normalImpulse = c.normalImpulse;
+        k.tangentImpulse1 = c.tangentImpulse1;
+        k.tangentImpulse2 = c.tangentImpulse2;
+        kept.contacts.push_back(k);
+    }
+}
+
+void PhysicalRules::endIslandPart(Island& island, float span) {
+    float least = sleepAfter;
+    bool any = false;
+    for (int k = 0; k < island.count; ++k) {
+        RigidBody& body = *island.bodies[k];
+        if (!movable(body)) continue;
+        any = true;
+        const bool slow = body.velocity.length() < sleepSpeed && body.spin.length() < sleepSpin;
+        body.restingFor = slow ? std::min(body.restingFor + span, sleepAfter) : 0.0f;
+        least = std::min(least, body.restingFor);
+    }
+    if (!any || least < sleepAfter) return;
+    for (int k = 0; k < island.count; ++k) {
+        RigidBody& body = *island.bodies[k];
+        if (!movable(body)) continue;
+        body.velocity = {};
+        body.spin = {};
+    }
+}
+
+}  // namespace prallwerk
