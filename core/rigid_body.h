@@ -18,6 +18,11 @@ constexpr int kindBox = 2;
 // precision and held in double.
 constexpr double twoPi = 6.2831854820251465;
 
+// The Coulomb coefficient of a body that names none (a body defined or read
+// without a friction or a material, and every body the engine makes itself):
+// the prepared scenes, their files and bodies defined in code agree on it.
+constexpr float defaultFriction = 0.5f;
+
 // Each angle brought into [-2*pi, 2*pi] by whole turns; angles already in that
 // range (both ends included) come back unchanged. A non-finite angle becomes 0.
 Vec3 wrapAngles(double a, double b, double c);
@@ -40,7 +45,7 @@ struct RigidBody {
     // spin is the angular velocity in world axes and angles follow the
     // orientation; the classic rules leave them as they are.
     Quat orientation;          // unit quaternion
-    float friction = 0.0f;     // Coulomb coefficient, combined with the other surface's
+    float friction = defaultFriction;  // Coulomb coefficient, combined with the other surface's
     bool fixed = false;        // never moves and has no mass for the response
     float restingFor = 0.0f;   // s it has been slow: an island of slow bodies falls asleep
 

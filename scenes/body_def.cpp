@@ -25,6 +25,7 @@ bool applyMaterial(BodyDef& def, const char* materialName) {
         if (std::strncmp(m.name, materialName, sizeof m.name) == 0 && std::strlen(materialName) < sizeof m.name) {
             def.density = static_cast<float>(m.density * kilogramsPerCubicMetrePerGramPerCubicCentimetre);
             def.restitution = static_cast<float>(m.restitution);
+            def.friction = static_cast<float>(m.friction);
             def.mass = 0.0f;
             return true;
         }
@@ -58,7 +59,7 @@ std::optional<ValueError> checkBody(const BodyDef& def, int index) {
         {"position.z", def.position.z}, {"velocity.x", def.velocity.x}, {"velocity.y", def.velocity.y},
         {"velocity.z", def.velocity.z}, {"spin.x", def.spin.x},         {"spin.y", def.spin.y},
         {"spin.z", def.spin.z},         {"angles.x", def.angles.x},     {"angles.y", def.angles.y},
-        {"angles.z", def.angles.z},
+        {"angles.z", def.angles.z},     {"friction", def.friction},
     };
     for (const auto& n : numbers) {
         if (!std::isfinite(n.value)) return refusal(index, n.name, n.value, "must be a finite number");
@@ -85,6 +86,7 @@ std::optional<ValueError> checkBody(const BodyDef& def, int index) {
     if (!(def.restitution >= 0.0f && def.restitution <= 1.0f)) {
         return refusal(index, "restitution", def.restitution, "must be within [0, 1]");
     }
+    if (!(def.friction >= 0.0f)) return refusal(index, "friction", def.friction, "must be at least 0");
     return std::nullopt;
 }
 
@@ -96,6 +98,8 @@ RigidBody makeBody(const BodyDef& def) {
     body.spin = def.spin;
     body.angles = wrapAngles(def.angles.x, def.angles.y, def.angles.z);
     body.restitution = def.restitution;
+    body.friction = def.friction;
+    body.fixed = def.fixed;
     if (def.kind == kindSphere) {
         body.radius = def.radius;
     } else if (def.kind == kindBox) {

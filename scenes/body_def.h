@@ -29,12 +29,15 @@ struct BodyDef {
     Vec3 velocity;              // m/s
     Vec3 spin;                  // rates of the three angles, rad/s
     Vec3 angles;                // about x, then y, then z, rad
+    // Read by the physical rules alone; the classic rules leave them be.
+    float friction = defaultFriction;  // Coulomb coefficient, at least 0, combined with the other surface's
+    bool fixed = false;         // never moves and has no mass for the response (a ramp, a wall)
 };
 
-// Sets the definition's density (kg/m^3) and restitution from the material
-// of that name in materialTable ("Gummi", "Alu", "Blei", "Platin", "Kork",
-// "Holz"), and its mass to 0 so that the density decides. False, and nothing
-// changed, for any other name.
+// Sets the definition's density (kg/m^3), restitution and friction from the
+// material of that name in materialTable ("Gummi", "Alu", "Blei", "Platin",
+// "Kork", "Holz"), and its mass to 0 so that the density decides. False, and
+// nothing changed, for any other name.
 bool applyMaterial(BodyDef& def, const char* materialName);
 
 // The mass the definition gives: its mass, or its density times its volume
@@ -45,11 +48,11 @@ float massOf(const BodyDef& def);
 // Checks one definition (index is its place in the caller's list, for the
 // message): kind 1 or 2; every number finite; radius, or the three edge
 // lengths, above 0; mass or density, not both, and the mass they give above
-// 0 and finite; restitution within [0, 1].
+// 0 and finite; restitution within [0, 1]; friction at least 0.
 std::optional<ValueError> checkBody(const BodyDef& def, int index);
 
 // The rigid body a checked definition describes: kind, mass, restitution,
-// position, velocity and spin as given, the angles brought into
+// friction, fixed, position, velocity and spin as given, the angles brought into
 // [-2 pi, 2 pi]; a sphere's radius; a box's edge lengths with its corners
 // turned to the angles and its radius field holding its lowest corner's
 // offset. Force and floor height are zero.

@@ -6,6 +6,7 @@ namespace prallwerk {
 struct Material {
     double density;      // g/cm^3; times 1000 and a volume in m^3 gives kg
     double restitution;  // bounce factor
+    double friction;     // Coulomb coefficient on a hard floor (the physical rules)
     char name[8];        // NUL-padded
 };
 

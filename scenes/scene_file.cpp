@@ -9,6 +9,7 @@
 
 #include "prallwerk/math/number_text.h"
 #include "prallwerk/scenes/materials.h"
+#include "prallwerk/world/rules.h"
 
 // The JSON library is compiled in header-only. It reports through the SAX
 // handler below and never throws on this path; JSON_NOEXCEPTION turns any
@@ -22,7 +23,10 @@ namespace prallwerk {
 namespace {
 
 constexpr const char* formatName = "prallwerk-scene";
-constexpr double formatVersion = 1.0;
+// The versions this program reads: version 2 adds the scene's rules and a
+// body's friction and fixed, and reads every version-1 file as version 1 did.
+constexpr double firstVersion = 1.0;
+constexpr double newestVersion = 2.0;
 
 // The fields of a scene file; bits of a set of them.
 enum Field : unsigned {
@@ -44,21 +48,26 @@ enum Field : unsigned {
     velocity = 1u << 14,
     spin = 1u << 15,
     angles = 1u << 16,
+    rules = 1u << 17,
+    friction = 1u << 18,
+    fixed = 1u << 19,
 };
 
 // What a field's value must be.
-enum class ValueKind { text, number, numbers, bodyList };
+enum class ValueKind { text, number, numbers, bodyList, truth };
 
 struct FieldSpec {
     const char* name;
     Field field;
     ValueKind kind;
+    double since = firstVersion;  // the first version that has the field
 };
 
 const FieldSpec sceneFields[] = {
     {"format", format, ValueKind::text},    {"version", version, ValueKind::number},
     {"name", name, ValueKind::text},        {"watch", watch, ValueKind::text},
     {"gravity", gravity, ValueKind::numbers}, {"bodies", bodies, ValueKind::bodyList},
+    {"rules", rules, ValueKind::text, newestVersion},
 };
 
 const FieldSpec bodyFields[] = {
@@ -73,6 +82,8 @@ const FieldSpec bodyFields[] = {
     {"velocity", velocity, ValueKind::numbers},
     {"spin", spin, ValueKind::numbers},
     {"angles", angles, ValueKind::numbers},
+    {"friction", friction, ValueKind::number, newestVersion},
+    {"fixed", fixed, ValueKind::truth, newestVersion},
 };
 
 // One of the two tables above, for a range-for.
@@ -93,6 +104,7 @@ const char* const typeRules[] = {
     "must be a number",
     "must be an array of 3 numbers",
     "must be an array of bodies (objects)",
+    "must be true or false",
 };
 
 // A key as a JSON path writes it (~ as ~0, / as ~1), with control characters
@@ -174,7 +186,15 @@ public:
     // --- nlohmann::json's SAX interface ---
 
     bool null() { return scalar(); }
-    bool boolean(bool) { return scalar(); }
+
+    // "fixed" is the one field that takes true or false.
+    bool boolean(bool value) {
+        if (!expect(ValueKind::truth)) return false;
+        frames_.back().next = nullptr;
+        body_.fixed = value;
+        return true;
+    }
+
     bool binary(nlohmann::json::binary_t&) { return scalar(); }
     bool number_integer(std::int64_t v) { return number(static_cast<double>(v)); }
     bool number_unsigned(std::uint64_t v) { return number(static_cast<double>(v)); }
@@ -230,6 +250,15 @@ public:
             material_ = text;
             return true;
         }
+        case rules: {
+            const std::optional<Rules> named = rulesNamed(text);
+            if (!named) {
+                return refuse(path, std::string("must be \"") + rulesName(Rules::classic) + "\" or \"" +
+                                        rulesName(Rules::physical) + "\"");
+            }
+            scene_.rules = *named;
+            return checkFixed(true);
+        }
         default:
             return true;
         }
@@ -265,10 +294,16 @@ public:
             if (k == s.name) spec = &s;
         }
         if (spec == nullptr) {
+            // The fields of the file's version, or of the newest while it has
+            // not said which.
+            const double shown = version_ == 0.0 ? newestVersion : version_;
             std::string known;
-            for (const FieldSpec& s : fields) known += std::string(known.empty() ? "" : ", ") + s.name;
+            for (const FieldSpec& s : fields) {
+                if (s.since <= shown) known += std::string(known.empty() ? "" : ", ") + s.name;
+            }
             return refuse(path, std::string("unknown field (") + (isScene ? "a scene has " : "a body has ") + known + ")");
         }
+        if (spec->since > firstVersion && !checkNewerField(path)) return false;
         if ((f.given & spec->field) != 0) return refuse(path, "is given twice");
         const unsigned massFields = mass | density | material;
         if ((spec->field & massFields) != 0 && (f.given & massFields) != 0) {
@@ -413,8 +448,11 @@ private:
         const float single = static_cast<float>(v);
         switch (field) {
         case version:
-            if (v != formatVersion) return refuse(path, "must be 1 (the version this program reads)");
-            break;
+            if (v != firstVersion && v != newestVersion) {
+                return refuse(path, "must be 1 or 2 (the versions this program reads)");
+            }
+            version_ = v;
+            return checkNewerField("");
         case radius:
             body_.radius = single;
             break;
@@ -426,6 +464,9 @@ private:
             break;
         case restitution:
             restitution_ = single;
+            break;
+        case friction:
+            friction_ = single;
             break;
         default:
             break;
@@ -439,6 +480,29 @@ private:
             for (const FieldSpec& s : sceneFields) {
                 if (s.field == required) return refuse("/", std::string("missing field \"") + s.name + "\"");
             }
+        }
+        // A file that names no rules runs by the classic ones.
+        return checkFixed(true);
+    }
+
+    // A field that version 1 does not have, at path (or "" once the version
+    // is read): refused in a file of version 1. Its version may come after
+    // it, so the first such field's path is kept until the version is read.
+    bool checkNewerField(const std::string& path) {
+        if (newerFieldPath_.empty()) newerFieldPath_ = path;
+        if (version_ == firstVersion && !newerFieldPath_.empty()) {
+            return refuse(newerFieldPath_, "needs version 2 of the format (the file says version 1)");
+        }
+        return true;
+    }
+
+    // The classic rules have no fixed bodies: a fixed body is refused once
+    // the rules are known (named by the file, or at its end, classic
+    // without a name). Its rules may come after its bodies, so the first
+    // fixed body's path is kept until then.
+    bool checkFixed(bool rulesKnown) {
+        if (rulesKnown && scene_.rules == Rules::classic && !fixedPath_.empty()) {
+            return refuse(fixedPath_, "the classic rules have no fixed bodies (give \"rules\": \"physical\")");
         }
         return true;
     }
@@ -455,14 +519,17 @@ private:
             if ((f.given & radius) != 0) return refuse(path + "/radius", "a box has a size, not a radius");
             if ((f.given & size) == 0) return refuse(path, "missing field \"size\" (a box needs one)");
         }
-        // A material gives density and restitution; a restitution given as
-        // well is the body's own.
+        // A material gives density, restitution and friction; a restitution
+        // or friction given as well is the body's own.
         if ((f.given & material) != 0) applyMaterial(body_, material_.c_str());
         if ((f.given & (mass | density | material)) == 0) body_.density = defaultSceneDensity;
         if ((f.given & restitution) != 0) body_.restitution = restitution_;
+        if ((f.given & friction) != 0) body_.friction = friction_;
 
         const int index = static_cast<int>(scene_.bodies.size());
         if (const std::optional<ValueError> e = checkBody(body_, index)) return refuseValue(f, *e);
+        if (body_.fixed && fixedPath_.empty()) fixedPath_ = path + "/fixed";
+        if (!checkFixed((frames_.front().given & rules) != 0)) return false;
         scene_.bodies.push_back(body_);
         return true;
     }
@@ -478,7 +545,8 @@ private:
         static const Place places[] = {
             {"radius", "radius", true},       {"length", "size/0", true},       {"width", "size/1", true},
             {"height", "size/2", true},       {"mass", "mass", true},           {"density", "density", true},
-            {"restitution", "restitution", true}, {"position.x", "position/0", false},
+            {"restitution", "restitution", true}, {"friction", "friction", true},
+            {"position.x", "position/0", false},
             {"position.y", "position/1", false}, {"position.z", "position/2", false},
             {"velocity.x", "velocity/0", false}, {"velocity.y", "velocity/1", false},
             {"velocity.z", "velocity/2", false}, {"spin.x", "spin/0", false},
@@ -529,6 +597,10 @@ private:
     BodyDef body_;            // the body being read
     std::string material_;    // its material's name, if it gave one
     float restitution_ = 0.0f;  // its restitution, if it gave one
+    float friction_ = 0.0f;     // its friction, if it gave one
+    double version_ = 0.0;      // the file's version; 0 until it is read
+    std::string newerFieldPath_;  // the first field that version 1 does not have
+    std::string fixedPath_;       // the first fixed body's "fixed"
 };
 
 }  // namespace

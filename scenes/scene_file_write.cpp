@@ -109,6 +109,13 @@ void appendBody(std::string& out, const BodyDef& b) {
         out += ", \"restitution\": ";
         appendSingle(out, b.restitution);
     }
+    // No material is written, so a body read back has the default friction
+    // unless the file gives its own.
+    if (!sameBits(b.friction, defaultFriction)) {
+        out += ", \"friction\": ";
+        appendSingle(out, b.friction);
+    }
+    if (b.fixed) out += ", \"fixed\": true";
     const struct {
         const char* name;
         const Vec3& value;
@@ -135,10 +142,23 @@ const char* const preparedSceneWatch[sceneCount] = {
     "spinning boxes from the right: they cross and collide on the way.",
 };
 
+// The oldest version that holds the scene: version 1 runs by the classic
+// rules and reads every body without a material as of the default friction
+// and not fixed, so that the files of version 1 stay as they are.
+bool needsVersion2(const SceneDescription& scene) {
+    if (scene.rules != Rules::classic) return true;
+    for (const BodyDef& b : scene.bodies) {
+        if (b.fixed || !sameBits(b.friction, defaultFriction)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string writeScene(const SceneDescription& scene) {
-    std::string out = "{\n  \"format\": \"prallwerk-scene\",\n  \"version\": 1,\n";
+    const bool version2 = needsVersion2(scene);
+    std::string out = "{\n  \"format\": \"prallwerk-scene\",\n  \"version\": ";
+    out += version2 ? "2,\n" : "1,\n";
     if (!scene.name.empty()) {
         out += "  \"name\": ";
         appendText(out, scene.name);
@@ -148,6 +168,11 @@ std::string writeScene(const SceneDescription& scene) {
         out += "  \"watch\": ";
         appendText(out, scene.watch);
         out += ",\n";
+    }
+    if (scene.rules != Rules::classic) {
+        out += "  \"rules\": \"";
+        out += rulesName(scene.rules);
+        out += "\",\n";
     }
     out += "  \"gravity\": ";
     appendVector(out, scene.gravity);
@@ -173,6 +198,8 @@ BodyDef describeBody(const RigidBody& body) {
     def.mass = body.mass;
     def.density = 0.0f;
     def.restitution = body.restitution;
+    def.friction = body.friction;
+    def.fixed = body.fixed;
     def.position = body.position;
     def.velocity = body.velocity;
     def.spin = body.spin;

@@ -66,6 +66,8 @@ void buildSceneTable() {
             def.restitution = 1.0f;
             def.floorHeight = 0.0f;
             def.box = BoxShape{};
+            def.friction = defaultFriction;
+            def.fixed = false;
             if (i == 0) {
                 def.kind = kindSphere;
                 def.radius = 1.0f;
@@ -99,6 +101,8 @@ void loadScene(World& world, int n) {
         b.restitution = r.restitution;
         b.floorHeight = r.floorHeight;
         b.box.assign(r.box);
+        b.friction = r.friction;
+        b.fixed = r.fixed;
     }
 }
 

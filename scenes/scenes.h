@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prallwerk/core/box_shape.h"
+#include "prallwerk/core/rigid_body.h"
 #include "prallwerk/math/vec3.h"
 
 namespace prallwerk {
@@ -24,6 +25,8 @@ struct SceneBodyDef {
     float restitution = 0.0f;
     float floorHeight = 0.0f;
     BoxShape box;
+    float friction = defaultFriction;
+    bool fixed = false;
 };
 
 // The four prepared scenes, [scene][body]; body i of a scene goes to body i of

@@ -79,6 +79,10 @@ TEST(CheckBody, NamesTheBadValueOfADefinition) {
         {"radius NaN", [](BodyDef& d) { d.radius = NAN; }, "radius"},
         {"mass infinite", [](BodyDef& d) { d.mass = INFINITY; }, "mass"},
         {"restitution NaN", [](BodyDef& d) { d.restitution = NAN; }, "restitution"},
+        {"friction NaN", [](BodyDef& d) { d.friction = NAN; }, "friction"},
+        {"friction infinite", [](BodyDef& d) { d.friction = INFINITY; }, "friction"},
+        {"friction negative", [](BodyDef& d) { d.friction = -1.0f; }, "friction"},
+        {"friction below 0 by a little", [](BodyDef& d) { d.friction = -1e-45f; }, "friction"},
         {"mass 0, no density", [](BodyDef& d) { d.mass = 0.0f; }, "mass"},
         {"mass negative", [](BodyDef& d) { d.mass = -1.0f; }, "mass"},
         {"radius 0", [](BodyDef& d) { d.radius = 0.0f; }, "radius"},
@@ -124,6 +128,55 @@ TEST(CheckBody, NamesTheBadValueOfADefinition) {
     }
 }
 
+// Friction from 0 (-0 too) to the largest float is a body's, fixed or not.
+TEST(CheckBody, TakesAnyFrictionFromZeroUp) {
+    for (const float friction : {0.0f, -0.0f, 1e-45f, defaultFriction, 1.0f, 3.4028235e38f}) {
+        for (const bool fixed : {false, true}) {
+            BodyDef d = box(0, 5);
+            d.friction = friction;
+            d.fixed = fixed;
+            EXPECT_FALSE(checkBody(d, 0)) << friction;
+            const RigidBody body = makeBody(d);
+            EXPECT_TRUE(sameBits(body.friction, friction)) << friction;
+            EXPECT_EQ(body.fixed, fixed);
+        }
+    }
+    EXPECT_EQ(BodyDef{}.friction, defaultFriction);
+    EXPECT_FALSE(BodyDef{}.fixed);
+}
+
+// A material sets density, restitution and friction, and the mass to 0 so
+// that the density decides; any other name changes nothing.
+TEST(ApplyMaterial, SetsDensityRestitutionAndFriction) {
+    const struct {
+        const char* name;
+        float density;  // kg/m^3
+        float restitution;
+        float friction;
+    } materials[] = {
+        {"Gummi", 1000.0f, 1.0f, 0.8f}, {"Alu", 2700.0f, 0.4f, 0.47f},   {"Blei", 11400.0f, 0.2f, 0.43f},
+        {"Platin", 21400.0f, 0.1f, 0.36f}, {"Kork", 200.0f, 0.7f, 0.6f}, {"Holz", 500.0f, 0.6f, 0.62f},
+    };
+    for (const auto& m : materials) {
+        BodyDef d = ball(0, 5);
+        d.friction = 0.0f;
+        ASSERT_TRUE(applyMaterial(d, m.name)) << m.name;
+        EXPECT_EQ(d.density, m.density) << m.name;
+        EXPECT_EQ(d.restitution, m.restitution) << m.name;
+        EXPECT_EQ(d.friction, m.friction) << m.name;
+        EXPECT_EQ(d.mass, 0.0f) << m.name;
+        EXPECT_FALSE(checkBody(d, 0)) << m.name;
+    }
+    for (const char* other : {"Gold", "Gumm", "Gummi ", "", static_cast<const char*>(nullptr)}) {
+        BodyDef d = ball(0, 5);
+        d.friction = 0.25f;
+        EXPECT_FALSE(applyMaterial(d, other));
+        EXPECT_EQ(d.friction, 0.25f);
+        EXPECT_EQ(d.mass, defaultBodyMass);
+        EXPECT_EQ(d.density, 0.0f);
+    }
+}
+
 // A message a person reads: the body, the field, the value and the rule.
 TEST(ValueError, MessageNamesBodyFieldValueAndRule) {
     BodyDef d = ball(0, 5);
@@ -134,6 +187,9 @@ TEST(ValueError, MessageNamesBodyFieldValueAndRule) {
     d = ball(0, 5);
     d.restitution = 2.5f;
     EXPECT_EQ(checkBody(d, 0)->message(), "body 0: restitution = 2.5: must be within [0, 1]");
+    d = ball(0, 5);
+    d.friction = -1.0f;
+    EXPECT_EQ(checkBody(d, 3)->message(), "body 3: friction = -1: must be at least 0");
     GravityWorld w;
     EXPECT_EQ(advanceWorld(w, 0.0)->message(), "span = 0: must be above 0 (in single precision)");
     w.bodyCount = 9;

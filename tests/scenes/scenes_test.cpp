@@ -34,6 +34,8 @@ TEST(Scenes, EveryBodyIsLoadedCompletely) {
             b.restitution = 0.5f;
             b.box.width = 5;
             b.box.corners[3] = {9, 9, 9};
+            b.friction = 2.0f;
+            b.fixed = true;
         }
         loadScene(w, n);
         for (int i = 0; i < 7; ++i) {
@@ -41,6 +43,8 @@ TEST(Scenes, EveryBodyIsLoadedCompletely) {
             EXPECT_EQ(b.kind, i == 0 ? kindSphere : kindBox);
             EXPECT_EQ(b.mass, 4.188790321350098f);
             EXPECT_EQ(b.restitution, 1.0f);
+            EXPECT_EQ(b.friction, defaultFriction);
+            EXPECT_FALSE(b.fixed);
             EXPECT_EQ(b.floorHeight, 0.0f);
             EXPECT_EQ(b.angles.length(), 0.0);
             EXPECT_EQ(b.force.length(), 0.0);
@@ -85,6 +89,10 @@ TEST(Scenes, ReloadingRestoresTheSameStateAndBadIndicesChangeNothing) {
     for (int i = 0; i < 7; ++i) first.push_back(*w.bodies[i]);
     for (int f = 0; f < 200; ++f) w.step(0.016f);
     EXPECT_FALSE(sameBits(*w.bodies[6], first[6]));
+    for (int i = 0; i < 7; ++i) {
+        sceneTable[1][i].friction = 2.0f;
+        sceneTable[1][i].fixed = true;
+    }
     buildSceneTable();  // filling the table again writes the same values
     loadScene(w, 1);
     for (int i = 0; i < 7; ++i) EXPECT_TRUE(sameBits(*w.bodies[i], first[i])) << i;
