@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "prallwerk/core/physical_body.h"
 #include "prallwerk/scenes/materials.h"
 
 namespace prallwerk {
@@ -112,11 +113,16 @@ RigidBody makeBody(const BodyDef& def) {
     return body;
 }
 
-BuiltWorld buildWorld(const std::vector<BodyDef>& defs, const Vec3& gravity) {
+BuiltWorld buildWorld(const std::vector<BodyDef>& defs, const Vec3& gravity, Rules rules) {
     BuiltWorld built;
     for (size_t i = 0; i < defs.size(); ++i) {
         if (auto error = checkBody(defs[i], static_cast<int>(i))) {
             built.error = error;
+            return built;
+        }
+        // The classic rules move every body: a fixed one would fall.
+        if (defs[i].fixed && rules == Rules::classic) {
+            built.error = refusal(static_cast<int>(i), "fixed", 1.0, "needs the physical rules");
             return built;
         }
     }
@@ -128,13 +134,23 @@ BuiltWorld buildWorld(const std::vector<BodyDef>& defs, const Vec3& gravity) {
     }
     built.world = std::make_unique<GravityWorld>(gravity, static_cast<int>(defs.size()));
     for (size_t i = 0; i < defs.size(); ++i) *built.world->bodies[i] = makeBody(defs[i]);
+    // Under the physical rules each body's orientation follows from its
+    // angles, and its spin is its angular velocity.
+    built.world->setRules(rules);
     return built;
 }
 
 AddedBody addBody(World& world, const BodyDef& def) {
     AddedBody added;
-    added.error = checkBody(def, static_cast<int>(world.bodies.size()));
-    if (!added.error) added.index = world.appendBody(makeBody(def));
+    const int index = static_cast<int>(world.bodies.size());
+    added.error = checkBody(def, index);
+    if (!added.error && def.fixed && world.rules() == Rules::classic) {
+        added.error = refusal(index, "fixed", 1.0, "needs the physical rules");
+    }
+    if (added.error) return added;
+    RigidBody body = makeBody(def);
+    if (world.rules() == Rules::physical) setOrientation(body, quatFromAngles(body.angles));
+    added.index = world.appendBody(body);
     return added;
 }
 

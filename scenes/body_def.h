@@ -65,9 +65,12 @@ struct BuiltWorld {
 };
 
 // A gravity world of exactly these bodies, in this order, under gravity
-// (m/s^2). Every definition is checked first; the first bad one refuses the
-// whole list.
-BuiltWorld buildWorld(const std::vector<BodyDef>& defs, const Vec3& gravity = defaultGravity);
+// (m/s^2), running by the rules given (World::setRules: under the physical
+// rules a body's spin is its angular velocity, rad/s in world axes). Every
+// definition is checked first; the first bad one refuses the whole list, and
+// so does a fixed body under the classic rules, which move every body.
+BuiltWorld buildWorld(const std::vector<BodyDef>& defs, const Vec3& gravity = defaultGravity,
+                      Rules rules = Rules::classic);
 
 // A body added to a world, or why not.
 struct AddedBody {
@@ -75,9 +78,11 @@ struct AddedBody {
     std::optional<ValueError> error;  // set when refused
 };
 
-// Checks the definition (checkBody, naming it by the index it would get)
-// and appends the body makeBody derives from it to the world, between
-// steps (World::appendBody). Refused, the world is unchanged. The checked
+// Checks the definition (checkBody, naming it by the index it would get;
+// a fixed body needs the physical rules) and appends the body makeBody
+// derives from it to the world, between steps (World::appendBody), its
+// orientation from its angles where the world runs by the physical rules.
+// Refused, the world is unchanged. The checked
 // removal is removeBody in <prallwerk/world/checked_world.h>.
 AddedBody addBody(World& world, const BodyDef& def);
 

@@ -636,6 +636,6 @@ SceneRead readSceneFile(const std::string& path) {
     return parseScene(text, path);
 }
 
-BuiltWorld buildWorld(const SceneDescription& scene) { return buildWorld(scene.bodies, scene.gravity); }
+BuiltWorld buildWorld(const SceneDescription& scene) { return buildWorld(scene.bodies, scene.gravity, scene.rules); }
 
 }  // namespace prallwerk

@@ -87,7 +87,8 @@ SceneRead readSceneFile(const std::string& path);
 // and a fixed body under the classic rules as it is: parseScene refuses both.
 std::string writeScene(const SceneDescription& scene);
 
-// The bodies of a description built into a world under its gravity.
+// The bodies of a description built into a world under its gravity, by its
+// rules.
 BuiltWorld buildWorld(const SceneDescription& scene);
 
 // The definition that gives back the body's kind, size, mass, restitution,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "prallwerk/core/physical_body.h"
 #include "prallwerk/world/checked_world.h"
 #include "prallwerk/world/frame_runner.h"
 #include "prallwerk/world/frame_step.h"
@@ -221,6 +222,46 @@ TEST(BuildWorld, RefusesAListAtItsFirstBadBody) {
     EXPECT_FALSE(built.error);
     EXPECT_FALSE(checkWorld(*built.world));
     EXPECT_EQ(built.world->bodyCount, 6);
+}
+
+// Under the physical rules a built or added box stands as its angles turn
+// it, its orientation the quaternion of them; a fixed body needs those
+// rules, built or added.
+TEST(BuildWorld, UnderThePhysicalRulesTakesEachOrientationFromItsAngles) {
+    std::vector<BodyDef> defs = someBodies();
+    defs[1].angles = {0.4, -0.3, 1.1};
+    defs[2].fixed = true;
+    BuiltWorld classic = buildWorld(defs);
+    EXPECT_EQ(classic.world, nullptr);
+    ASSERT_TRUE(classic.error);
+    EXPECT_EQ(classic.error->message(), "body 2: fixed = 1: needs the physical rules");
+
+    BuiltWorld built = buildWorld(defs, defaultGravity, Rules::physical);
+    ASSERT_NE(built.world, nullptr);
+    World& w = *built.world;
+    EXPECT_EQ(w.rules(), Rules::physical);
+    const RigidBody& turned = *w.bodies[1];
+    const RigidBody classicBox = makeBody(defs[1]);
+    const Quat q = quatFromAngles(defs[1].angles);
+    EXPECT_TRUE(sameBits(turned.orientation.w, unitQuat(q).w));
+    for (int c = 0; c < 8; ++c) {
+        EXPECT_LT((turned.box.corners[c] - classicBox.box.corners[c]).length(), 1e-12) << c;
+    }
+    EXPECT_TRUE(w.bodies[2]->fixed);
+
+    BodyDef wall = box(5, 1);
+    wall.fixed = true;
+    wall.angles = {0, 0, 0.5};
+    BuiltWorld plain = buildWorld(someBodies());
+    const AddedBody refused = addBody(*plain.world, wall);
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->field, "fixed");
+    EXPECT_EQ(plain.world->bodyCount, 6);
+    const AddedBody added = addBody(w, wall);
+    ASSERT_FALSE(added.error);
+    const RigidBody& a = *w.bodies[static_cast<size_t>(added.index)];
+    EXPECT_TRUE(a.fixed);
+    EXPECT_NEAR(a.orientation.z, std::sin(0.25), 1e-15);
 }
 
 // A refused body leaves the world as it was; an accepted one is appended,

@@ -331,6 +331,7 @@ TEST(SceneFile, RulesFrictionAndFixedAndTheirDefaults) {
         EXPECT_EQ(b.fixed, c.fixed) << text;
         const BuiltWorld built = buildWorld(read.scene);
         ASSERT_TRUE(built.world != nullptr) << text;
+        EXPECT_EQ(built.world->rules(), c.rules) << text;
         EXPECT_TRUE(sameBits(built.world->bodies[0]->friction, c.friction)) << text;
         EXPECT_EQ(built.world->bodies[0]->fixed, c.fixed) << text;
     }
