@@ -142,3 +142,41 @@ TEST(PhysicalRules, TheSameBitsOnOneAndTwoThreads) {
         EXPECT_GT(one->bodies[i]->position.z, 0.2);
     }
 }
+
+// On a fixed slab turned by theta: a ball rolls down gaining 5/7 g sin
+// theta per second; a box holds where tan theta < mu and slides at
+// g (sin theta - mu cos theta) where it is steeper.
+TEST(PhysicalRules, OnARampABallRollsAndABoxHoldsOrSlidesAsFrictionAllows) {
+    struct Row {
+        double theta;
+        bool sphere;
+        float mu;
+        double acceleration;  // along the slope, m/s^2
+    };
+    const Row rows[] = {
+        {0.3, true, 0.5f, 5.0 / 7.0 * earthG * std::sin(0.3)},
+        {0.3, false, 0.5f, 0.0},
+        {0.6, false, 0.5f, earthG * (std::sin(0.6) - 0.5 * std::cos(0.6))},
+        {0.6, false, 0.8f, 0.0},
+    };
+    for (const Row& r : rows) {
+        const Quat tilt = quatFromAngles({0, r.theta, 0});
+        const Vec3 up = rotated(tilt, {0, 0, 1});
+        const Vec3 downhill = rotated(tilt, {1, 0, 0});
+        RigidBody ramp = physicalBox(30, 4, 1, 100.0f, {0, 0, 5}, {}, tilt);
+        ramp.fixed = true;
+        ramp.friction = r.mu;
+        const Vec3 onTop = Vec3{0, 0, 5} + 1.0 * up;
+        RigidBody body = r.sphere ? physicalSphere(0.5, 1.0f, onTop) : physicalBox(1, 1, 1, 1.0f, onTop, {}, tilt);
+        body.friction = r.mu;
+        body.restitution = 0.0f;
+        auto w = physicalWorldOf({ramp, body});
+        runFor(*w, 1.0);
+        const double early = dot(w->bodies[1]->velocity, downhill);
+        runFor(*w, 1.0);
+        const double late = dot(w->bodies[1]->velocity, downhill);
+        EXPECT_NEAR(late - early, r.acceleration, 0.01 * earthG) << r.theta << " " << r.sphere << " " << r.mu;
+        EXPECT_NEAR(dot(w->bodies[1]->position - Vec3{0, 0, 5}, up), 1.0, 0.01) << "stays on the surface";
+        EXPECT_TRUE(sameBits(w->bodies[0]->position, Vec3{0, 0, 5})) << "the ramp never moves";
+    }
+}
