@@ -131,6 +131,9 @@ bool writeTrace(const TraceOptions& options, std::FILE* out) {
         const BuiltWorld built = buildWorld(*options.sceneFile);
         if (!built.world) return false;
         EventWorld<GravityWorld> world(events, built.world->gravity, built.world->bodyCount);
+        // The file's rules first: choosing them would take each body's
+        // orientation from its angles anew.
+        world.setRules(built.world->rules());
         for (int i = 0; i < world.bodyCount; ++i) *world.bodies[i] = *built.world->bodies[i];
         runFrames(options, world, out);
         return true;

@@ -30,6 +30,8 @@ constexpr double largestRadius = 2.0;
 constexpr double kilogramsPerGramPerCubicCentimetre = 1000.0;  // density g/cm^3 x m^3 -> kg
 
 void loadCurrentScene() {
+    // The prepared scenes are the classic rules'.
+    world->setRules(Rules::classic);
     loadScene(*world, sceneIndex);
     sceneLoaded();
 }

@@ -50,6 +50,9 @@ void replaceBodies(GravityWorld& w, BodyList bodies, const Vec3& gravity) {
 std::optional<ValueError> buildFileScene(const SceneDescription& scene) {
     BuiltWorld built = buildWorld(scene);
     if (built.error) return built.error;
+    // The file's rules before its bodies: choosing them takes the bodies'
+    // orientations from their angles anew, and these hold theirs already.
+    world->setRules(scene.rules);
     replaceBodies(*world, std::move(built.world->bodies), scene.gravity);
     sceneLoaded();
     return std::nullopt;
@@ -191,6 +194,7 @@ void reloadFileScene() {
 void leaveFileScene() {
     if (!fileScene) return;
     fileScene.reset();
+    world->setRules(Rules::classic);
     GravityWorld prepared;
     replaceBodies(*world, std::move(prepared.bodies), defaultGravity);
 }

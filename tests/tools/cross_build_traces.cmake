@@ -12,7 +12,8 @@ file(GENERATE OUTPUT ${trace_command}
 # default bodies, at 16 ms and 25 ms frames, states and impacts; and the same
 # again with this build reading the scenes from their files (scenes/files/),
 # and the drop world of 100 bodies from its file, against the native build's
-# built-in scenes and drop world.
+# built-in scenes and drop world; and the scenes of the physical rules, read
+# from their files by both.
 set(PRALLWERK_REFERENCE_TRACE "" CACHE FILEPATH
     "prallwerk-trace of a native build whose traces this build must reproduce")
 if(PRALLWERK_REFERENCE_TRACE)
@@ -52,5 +53,14 @@ if(PRALLWERK_REFERENCE_TRACE)
              COMMAND ${CMAKE_CURRENT_LIST_DIR}/compare_traces.sh ${PRALLWERK_REFERENCE_TRACE} ${trace_command}
                      ${platform} --sources --drop 100 --scene-file ${PROJECT_SOURCE_DIR}/scenes/files/drop100.json
                      --frames 600 --frame-ms 16 ${extra})
+    # The scenes of the physical rules, from their files in both builds.
+    file(GLOB physical_scenes ${PROJECT_SOURCE_DIR}/scenes/files/physical_*.json)
+    list(SORT physical_scenes)
+    foreach(path ${physical_scenes})
+      get_filename_component(name ${path} NAME_WE)
+      add_test(NAME trace_physical_identical_${name}_16ms_${kind}
+               COMMAND ${CMAKE_CURRENT_LIST_DIR}/compare_traces.sh ${PRALLWERK_REFERENCE_TRACE} ${trace_command}
+                       ${platform} --scene-file ${path} --frames 600 --frame-ms 16 ${extra})
+    endforeach()
   endforeach()
 endif()
