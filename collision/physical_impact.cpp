@@ -62,13 +62,19 @@ void lookAtTimes(float limit, int looks, Visit visit) {
     }
 }
 
-bool touching(const ShapePose& a, const ShapePose& b) {
+// How far apart two shapes are at least (m): the gap along an axis that
+// separates them, which no two of their points are closer than; 0 or less
+// where they touch or overlap.
+double clearanceOf(const ShapePose& a, const ShapePose& b) {
     if (a.kind == kindSphere && b.kind == kindSphere) {
-        return (a.centre - b.centre).length() <= a.radius + b.radius;
+        return (a.centre - b.centre).length() - (a.radius + b.radius);
     }
-    if (a.kind == kindSphere) return ballAgainstBox(a.centre, a.radius, b.centre, b.frame).depth >= 0.0;
-    if (b.kind == kindSphere) return ballAgainstBox(b.centre, b.radius, a.centre, a.frame).depth >= 0.0;
-    return !boxAgainstBox(a.centre - b.centre, a.frame, b.frame, 1.0).gap;
+    if (a.kind == kindSphere) return -ballAgainstBox(a.centre, a.radius, b.centre, b.frame).depth;
+    if (b.kind == kindSphere) return -ballAgainstBox(b.centre, b.radius, a.centre, a.frame).depth;
+    // The axes are tried until one shows a gap: the least overlap is then
+    // that gap's (negative).
+    const AxesOverlap o = boxAgainstBox(a.centre - b.centre, a.frame, b.frame, 1.0);
+    return o.gap ? -o.least.depth : 0.0;
 }
 
 // The fastest approach among a manifold's points (m/s; negative: parting).
@@ -149,7 +155,7 @@ float physicalGroundImpact(const RigidBody& body, float limit) {
 
 float physicalPairImpact(const RigidBody& a, const RigidBody& b, float limit) {
     if ((!moves(a) && !moves(b)) || !(limit > 0.0f)) return -1.0f;
-    if (touching(poseAfter(a, 0.0f), poseAfter(b, 0.0f))) return -1.0f;
+    if (!(clearanceOf(poseAfter(a, 0.0f), poseAfter(b, 0.0f)) > 0.0)) return -1.0f;
     const double closing = centreSpeedOf(a) + centreSpeedOf(b);
     const double pointSpeed = closing + turnSpeedOf(a) + turnSpeedOf(b);
     // No point of one moves against the other fast enough for an impact:
@@ -171,10 +177,18 @@ float physicalPairImpact(const RigidBody& a, const RigidBody& b, float limit) {
         // Centres farther apart than the reaches stay apart while the gap
         // closes at no more than the closing speed.
         const double gap = (pa.centre - pb.centre).length() - reach;
-        if (gap > slack || !touching(pa, pb)) {
+        if (gap > slack) {
             before = at;
-            if (gap > slack && closing > 0.0) apartUntil = static_cast<double>(at) + (gap - slack) / closing;
-            return !(gap > slack && closing == 0.0) && apartUntil <= static_cast<double>(limit);
+            if (closing > 0.0) apartUntil = static_cast<double>(at) + (gap - slack) / closing;
+            return closing > 0.0 && apartUntil <= static_cast<double>(limit);
+        }
+        // Shapes apart by a clearance stay apart while no point of one
+        // moves against the other faster than the point speed.
+        const double clearance = clearanceOf(pa, pb);
+        if (clearance > 0.0) {
+            before = at;
+            if (clearance > slack) apartUntil = static_cast<double>(at) + (clearance - slack) / pointSpeed;
+            return apartUntil <= static_cast<double>(limit);
         }
         const ContactManifold m = contactBetween(pa, pb, 0.0);
         const RigidBody fa = flownBy(a, at), fb = flownBy(b, at);
