@@ -103,6 +103,10 @@ void loadScene(World& world, int n) {
         b.box.assign(r.box);
         b.friction = r.friction;
         b.fixed = r.fixed;
+        // The physical rules' state, unturned and awake: the prepared
+        // scenes are the classic rules', which leave it be.
+        b.orientation = {};
+        b.restingFor = 0.0f;
     }
 }
 
