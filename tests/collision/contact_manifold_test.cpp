@@ -86,7 +86,7 @@ void expectCorners(const ContactManifold& m, const std::vector<Vec3>& points, co
 // A box on the top face (z = 0.5) of a lower, larger one: the points are the
 // corners of the overlap of the two faces, midway between them.
 TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
-    const ShapePose floor = box({0, 0, 0}, {2, 2, 0.5});
+    const ShapePose floorOnZ = box({0, 0, 0}, {2, 2, 0.5});
     const double cs = std::cos(0.3), sn = std::sin(0.3);
     const double low = 1.0 - 0.5 * (cs + sn);  // the tilted cube's low edge, over its centre at 1
     struct Case {
@@ -116,14 +116,18 @@ TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
         {"tilted: the high edge beyond the margin", box({0, 0, 1}, {0.5, 0.5, 0.5}, turnedY(0.3)), 0.1,
          {{0.5 * (cs - sn), -0.5, 0.5 * (0.5 + low)}, {0.5 * (cs - sn), 0.5, 0.5 * (0.5 + low)}}, 0.5 - low},
     };
+    // The same floor told with its x axis up, so that its x face is the one met.
+    const ShapePose floorOnX = box({0, 0, 0}, {0.5, 2, 2}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}});
     for (const Case& c : cases) {
-        const ContactManifold m = contactBetween(c.top, floor, c.margin);
-        expectPoints(m, c.points, c.depth, c.what);
-        if (m.count > 0) expectNormal(m, {0, 0, 1}, c.what);
-        // The other way round the lower box's face clips the upper's.
-        const ContactManifold swapped = contactBetween(floor, c.top, c.margin);
-        expectPoints(swapped, c.points, c.depth, c.what);
-        if (swapped.count > 0) expectNormal(swapped, {0, 0, -1}, c.what);
+        for (const ShapePose& floor : {floorOnZ, floorOnX}) {
+            const ContactManifold m = contactBetween(c.top, floor, c.margin);
+            expectPoints(m, c.points, c.depth, c.what);
+            if (m.count > 0) expectNormal(m, {0, 0, 1}, c.what);
+            // The other way round the lower box's face clips the upper's.
+            const ContactManifold swapped = contactBetween(floor, c.top, c.margin);
+            expectPoints(swapped, c.points, c.depth, c.what);
+            if (swapped.count > 0) expectNormal(swapped, {0, 0, -1}, c.what);
+        }
     }
 }
 
@@ -178,10 +182,14 @@ TEST(BoxContact, CrossedEdgesGiveOnePointAtTheCrossing) {
         {{0.3, -0.4, high}, 0.25, 1, {0.3, 0, 0.5 * high}, -0.125},
         {{0.3, -0.4, high}, 0.0625, 0, {}, 0.0},
     };
+    // The upper bar told twice: its long edge its y axis, then its x axis.
+    const Axes t = turnedY(std::atan(1.0));
     for (const Case& c : cases) {
-        const ContactManifold m = contactBetween(box(c.at, {0.5, 2, 0.5}, turnedY(std::atan(1.0))), under, c.margin);
-        expectPoints(m, c.count ? std::vector<Vec3>{c.crossing} : std::vector<Vec3>{}, c.depth, "crossed edges");
-        expectNormal(m, {0, 0, 1}, "crossed edges");
+        for (const ShapePose& over : {box(c.at, {0.5, 2, 0.5}, t), box(c.at, {2, 0.5, 0.5}, {t.y, t.z, t.x})}) {
+            const ContactManifold m = contactBetween(over, under, c.margin);
+            expectPoints(m, c.count ? std::vector<Vec3>{c.crossing} : std::vector<Vec3>{}, c.depth, "crossed edges");
+            expectNormal(m, {0, 0, 1}, "crossed edges");
+        }
     }
 }
 
