@@ -1,6 +1,7 @@
 #include "prallwerk/collision/contact_manifold.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "prallwerk/math/assertion.h"
 
@@ -122,42 +123,46 @@ struct AxisChoice {
     int index = -1;
 };
 
-// The reduction of more than four face points to four, added to m: the
-// deepest, the one farthest from it, then on either side of the line
-// through those two the one spanning the largest triangle with them.
+// The reduction of more than four face points, added to m: the deepest,
+// the one farthest from it, then on either side of the line through those
+// two the one spanning the largest triangle with them (none from a side on
+// which no point lies).
 void addFourOf(ContactManifold& m, const Vec3* p, const double* depth, int n, const Vec3& faceNormal) {
     int c0 = 0;
     for (int i = 1; i < n; ++i) {
         if (depth[i] > depth[c0]) c0 = i;
     }
-    int c1 = -1;
-    double farthest = -1.0;
+    int c1 = c0;
+    double farthest = 0.0;  // squared distance from c0, m^2
     for (int i = 0; i < n; ++i) {
         const Vec3 e = p[i] - p[c0];
-        if (i != c0 && dot(e, e) > farthest) {
+        if (dot(e, e) > farthest) {
             farthest = dot(e, e);
             c1 = i;
         }
     }
-    // The signed area (twice) of the triangle c0, c1, i, seen along the face
-    // normal; its sign tells the side of the line c0 c1. With every point on
-    // one side, the second pick is the slimmest there: still four distinct
-    // points, the first three spanning the most.
-    auto area = [&](int i) {
+    // Twice the signed area of the triangle c0 c1 i, seen along the face
+    // normal (m^2): its sign tells the side of the line c0 c1, on which c0
+    // and c1 themselves lie with none.
+    int c2 = c0, c3 = c0;
+    double most = 0.0, least = 0.0;
+    for (int i = 0; i < n; ++i) {
         Vec3 c;
         c.cross(p[c1] - p[c0], p[i] - p[c0]);
-        return dot(c, faceNormal);
-    };
-    int c2 = -1, c3 = -1;
-    for (int i = 0; i < n; ++i) {
-        if (i == c0 || i == c1) continue;
-        if (c2 < 0 || area(i) > area(c2)) c2 = i;
+        const double area = dot(c, faceNormal);
+        if (area > most) {
+            most = area;
+            c2 = i;
+        }
+        if (area < least) {
+            least = area;
+            c3 = i;
+        }
     }
-    for (int i = 0; i < n; ++i) {
-        if (i == c0 || i == c1 || i == c2) continue;
-        if (c3 < 0 || area(i) < area(c3)) c3 = i;
+    addPoint(m, p[c0], depth[c0]);
+    for (int i : {c1, c2, c3}) {
+        if (i != c0) addPoint(m, p[i], depth[i]);
     }
-    for (int i : {c0, c1, c2, c3}) addPoint(m, p[i], depth[i]);
 }
 
 // The face contact of the reference box ref's face k (outward unit normal

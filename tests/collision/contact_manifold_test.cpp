@@ -86,7 +86,7 @@ void expectCorners(const ContactManifold& m, const std::vector<Vec3>& points, co
 // A box on the top face (z = 0.5) of a lower, larger one: the points are the
 // corners of the overlap of the two faces, midway between them.
 TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
-    const ShapePose floor = box({0, 0, 0}, {2, 2, 0.5});
+    const ShapePose floorOnZ = box({0, 0, 0}, {2, 2, 0.5});
     const double cs = std::cos(0.3), sn = std::sin(0.3);
     const double low = 1.0 - 0.5 * (cs + sn);  // the tilted cube's low edge, over its centre at 1
     struct Case {
@@ -109,29 +109,36 @@ TEST(BoxContact, FaceOnFaceGivesTheOverlapsCorners) {
         {"above by the margin exactly", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.0625,
          {{-0.5, -0.5, 0.53125}, {0.5, -0.5, 0.53125}, {0.5, 0.5, 0.53125}, {-0.5, 0.5, 0.53125}}, -0.0625},
         {"above by more than the margin", box({0, 0, 1.0625}, {0.5, 0.5, 0.5}), 0.05, {}, 0.0},
+        {"tilted, a low corner on the floor's side", box({0, 1.5, 1}, {0.5, 0.5, 0.5}, turnedY(0.3)), 0.1,
+         {{0.5 * (cs - sn), 1, 0.5 * (0.5 + low)}, {0.5 * (cs - sn), 2, 0.5 * (0.5 + low)}}, 0.5 - low},
         {"lying on its side", box({0, 0, 0.625}, {0.25, 1, 0.5}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}), 0.0,
          {{-1, -0.5, 0.4375}, {1, -0.5, 0.4375}, {1, 0.5, 0.4375}, {-1, 0.5, 0.4375}}, 0.125},
         {"tilted: the high edge beyond the margin", box({0, 0, 1}, {0.5, 0.5, 0.5}, turnedY(0.3)), 0.1,
          {{0.5 * (cs - sn), -0.5, 0.5 * (0.5 + low)}, {0.5 * (cs - sn), 0.5, 0.5 * (0.5 + low)}}, 0.5 - low},
     };
+    // The same floor told with its x axis up, so that its x face is the one met.
+    const ShapePose floorOnX = box({0, 0, 0}, {0.5, 2, 2}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}});
     for (const Case& c : cases) {
-        const ContactManifold m = contactBetween(c.top, floor, c.margin);
-        expectPoints(m, c.points, c.depth, c.what);
-        if (m.count > 0) expectNormal(m, {0, 0, 1}, c.what);
-        // The other way round the lower box's face clips the upper's.
-        const ContactManifold swapped = contactBetween(floor, c.top, c.margin);
-        expectPoints(swapped, c.points, c.depth, c.what);
-        if (swapped.count > 0) expectNormal(swapped, {0, 0, -1}, c.what);
+        for (const ShapePose& floor : {floorOnZ, floorOnX}) {
+            const ContactManifold m = contactBetween(c.top, floor, c.margin);
+            expectPoints(m, c.points, c.depth, c.what);
+            if (m.count > 0) expectNormal(m, {0, 0, 1}, c.what);
+            // The other way round the lower box's face clips the upper's.
+            const ContactManifold swapped = contactBetween(floor, c.top, c.margin);
+            expectPoints(swapped, c.points, c.depth, c.what);
+            if (swapped.count > 0) expectNormal(swapped, {0, 0, -1}, c.what);
+        }
     }
 }
 
 // Two equal cubes, one turned 45 degrees about z: their faces overlap in a
-// regular octagon, of which four corners remain, every other one, as the
-// deepest, the farthest from it and the widest on either side give them.
+// regular octagon (small, so that no area or distance in it reaches 1), of
+// which four corners remain, every other one, as the deepest, the farthest
+// from it and the widest on either side give them.
 TEST(BoxContact, AnOctagonOfPointsIsReducedToFour) {
     const Vec3 axis{2.5, -1.5, 0};  // the octagon's centre
-    const ShapePose lower = box(axis, {1, 1, 1});
-    const ShapePose upper = box(axis + Vec3{0, 0, 1.875}, {1, 1, 1}, turnedZ(std::atan(1.0)));
+    const ShapePose lower = box(axis, {0.25, 0.25, 0.25});
+    const ShapePose upper = box(axis + Vec3{0, 0, 0.4375}, {0.25, 0.25, 0.25}, turnedZ(std::atan(1.0)));
     for (const auto& [a, b] : {std::pair{upper, lower}, std::pair{lower, upper}}) {
         const ContactManifold m = contactBetween(a, b, 0.0);
         ASSERT_EQ(m.count, 4);
@@ -139,11 +146,11 @@ TEST(BoxContact, AnOctagonOfPointsIsReducedToFour) {
         bool seen[8] = {};
         for (const ContactPoint& point : m.points) {
             const Vec3 p = point.position - axis;
-            EXPECT_NEAR(point.depth, 0.125, 1e-12);
-            EXPECT_NEAR(p.z, 0.9375, 1e-12);
-            // The octagon's corners lie at sqrt(4 - 2 sqrt 2) from its
-            // centre, at 22.5 degrees and every 45 from there.
-            EXPECT_NEAR(std::hypot(p.x, p.y), std::sqrt(4.0 - 2.0 * r2), 1e-12);
+            EXPECT_NEAR(point.depth, 0.0625, 1e-12);
+            EXPECT_NEAR(p.z, 0.21875, 1e-12);
+            // The octagon's corners lie at sqrt(4 - 2 sqrt 2) half edges
+            // from its centre, at 22.5 degrees and every 45 from there.
+            EXPECT_NEAR(std::hypot(p.x, p.y), 0.25 * std::sqrt(4.0 - 2.0 * r2), 1e-12);
             const double eighths = (std::atan2(p.y, p.x) / std::atan(1.0) + 8.0 - 0.5);
             const int corner = static_cast<int>(std::lround(eighths)) % 8;
             EXPECT_NEAR(eighths, std::round(eighths), 1e-9);
@@ -175,10 +182,14 @@ TEST(BoxContact, CrossedEdgesGiveOnePointAtTheCrossing) {
         {{0.3, -0.4, high}, 0.25, 1, {0.3, 0, 0.5 * high}, -0.125},
         {{0.3, -0.4, high}, 0.0625, 0, {}, 0.0},
     };
+    // The upper bar told twice: its long edge its y axis, then its x axis.
+    const Axes t = turnedY(std::atan(1.0));
     for (const Case& c : cases) {
-        const ContactManifold m = contactBetween(box(c.at, {0.5, 2, 0.5}, turnedY(std::atan(1.0))), under, c.margin);
-        expectPoints(m, c.count ? std::vector<Vec3>{c.crossing} : std::vector<Vec3>{}, c.depth, "crossed edges");
-        expectNormal(m, {0, 0, 1}, "crossed edges");
+        for (const ShapePose& over : {box(c.at, {0.5, 2, 0.5}, t), box(c.at, {2, 0.5, 0.5}, {t.y, t.z, t.x})}) {
+            const ContactManifold m = contactBetween(over, under, c.margin);
+            expectPoints(m, c.count ? std::vector<Vec3>{c.crossing} : std::vector<Vec3>{}, c.depth, "crossed edges");
+            expectNormal(m, {0, 0, 1}, "crossed edges");
+        }
     }
 }
 
@@ -281,6 +292,19 @@ TEST(ContactNormal, PointsFromTheSecondShapeTowardTheFirst) {
         for (int i = 0; i < ab.count; ++i) points.push_back(ab.points[i].position);
         expectPoints(ba, points, ab.points[0].depth, "swapped");
     }
+}
+
+// A kind that is neither sphere nor box touches nothing.
+TEST(ContactNormal, InertKindsGiveNoPoints) {
+    ShapePose inert = box({0, 0, 0}, {1, 1, 1});
+    inert.kind = 0;
+    for (const ShapePose& other : {box({0, 0, 0}, {1, 1, 1}), sphere({0, 0, 0}, 1), inert}) {
+        for (const ContactManifold& m : {contactBetween(inert, other, 1.0), contactBetween(other, inert, 1.0)}) {
+            EXPECT_EQ(m.count, 0);
+            EXPECT_NEAR(m.normal.length(), 1.0, 1e-12);
+        }
+    }
+    EXPECT_EQ(contactWithGround(inert, 2.0, 1.0).count, 0);
 }
 
 // Coincident centres, a centre on a face, boxes on one another, a way out
