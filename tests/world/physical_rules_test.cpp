@@ -185,3 +185,36 @@ TEST(PhysicalRules, OnARampABallRollsAndABoxHoldsOrSlidesAsFrictionAllows) {
         EXPECT_TRUE(sameBits(w->bodies[0]->position, Vec3{0, 0, 5})) << "the ramp never moves";
     }
 }
+
+// A turned box falling onto one corner meets the ground at that corner
+// alone: the impulse of one point, j = (1 + e) |v_n| / (1/m + n.(I^-1 (r x n)) x r),
+// gives its velocity and spin after the impact, whatever corners come
+// within the search's reach a look before the touch.
+TEST(PhysicalRules, ABoxLandingOnACornerTakesTheImpulseOfThatCornerAlone) {
+    const float e = 0.5f;
+    RigidBody box = physicalBox(1.0f, 0.6f, 0.4f, 2.0f, {0, 0, 0.7}, {0, 0, -5}, quatFromAngles({0.3, 0.2, 0}));
+    box.restitution = e;
+    box.friction = 0.0f;
+    int lowest = 0;
+    for (int c = 1; c < 8; ++c) {
+        if (box.box.corners[c].z < box.box.corners[lowest].z) lowest = c;
+    }
+    const Vec3 r = box.box.corners[lowest];
+    box.position.z = 0.04 - r.z;  // the corner 4 cm up: it lands within the step
+    const Vec3 n{0, 0, 1};
+    Vec3 rn, turn;
+    rn.cross(r, n);
+    const Vec3 perImpulse = inverseInertiaTimes(box, rn);
+    turn.cross(perImpulse, r);
+    const double j = (1.0 + e) * 5.0 / (1.0 / 2.0 + dot(n, turn));
+
+    auto w = physicalWorldOf({box}, 0.0);
+    w->step(frame);
+    const RigidBody& after = *w->bodies[0];
+    EXPECT_EQ(w->lastStep.groundImpacts, 1);
+    EXPECT_NEAR(after.velocity.z, -5.0 + j / 2.0, 0.01);
+    EXPECT_NEAR(after.velocity.x, 0.0, 1e-12);
+    const Vec3 spin = j * perImpulse;
+    EXPECT_NEAR(after.spin.x, spin.x, 0.01 * spin.length());
+    EXPECT_NEAR(after.spin.y, spin.y, 0.01 * spin.length());
+}
