@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -105,31 +106,43 @@ TEST(ContactSolver, OnePassSettlesALonePoint) {
 // kept in every one; angular momentum where there is no friction; and the
 // kinetic energy never grows.
 TEST(ContactSolver, RandomImpactsKeepMomentumAndNeverGainEnergy) {
+    // Uniform in [-1, 1) from the generator's bits alone, drawn in a fixed
+    // order: the standard libraries' distributions differ, and so does the
+    // order in which compilers evaluate arguments, and every build of the
+    // test command must meet the same impacts.
     std::mt19937_64 random(20261210);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const auto u = [&random] { return -1.0 + 2.0 * static_cast<double>(random() >> 11) * 0x1p-53; };
+    const auto draw = [&u](double* values, int count) {
+        for (int k = 0; k < count; ++k) values[k] = u();
+    };
     int withFriction = 0;
     for (int round = 0; round < 400; ++round) {
-        const Quat qa = unitQuat({u(random), u(random), u(random), u(random)});
-        const Quat qb = unitQuat({u(random), u(random), u(random), u(random)});
-        RigidBody a = physicalBox(1.0f, 0.6f, 0.4f, 2.0f, {u(random), u(random), 1.0 + u(random)},
-                                  {u(random), u(random), -2.0 + u(random)}, qa);
-        RigidBody b = physicalBox(0.8f, 0.8f, 0.3f, 1.0f, {u(random), u(random), -1.0 + u(random)},
-                                  {u(random), u(random), 2.0 + u(random)}, qb);
-        a.spin = {3 * u(random), 3 * u(random), 3 * u(random)};
-        b.spin = {3 * u(random), 3 * u(random), 3 * u(random)};
+        double n[26];
+        draw(n, 26);
+        const Quat qa = unitQuat({n[0], n[1], n[2], n[3]});
+        const Quat qb = unitQuat({n[4], n[5], n[6], n[7]});
+        RigidBody a = physicalBox(1.0f, 0.6f, 0.4f, 2.0f, {n[8], n[9], 1.0 + n[10]}, {n[11], n[12], -2.0 + n[13]}, qa);
+        RigidBody b = physicalBox(0.8f, 0.8f, 0.3f, 1.0f, {n[14], n[15], -1.0 + n[16]}, {n[17], n[18], 2.0 + n[19]}, qb);
+        a.spin = {3 * n[20], 3 * n[21], 3 * n[22]};
+        b.spin = {3 * n[23], 3 * n[24], 3 * n[25]};
         const bool friction = round % 2 == 1;
         withFriction += friction ? 1 : 0;
         std::vector<SolverContact> contacts;
         const int points = 1 + round % 4;
         for (int k = 0; k < points; ++k) {
-            contacts.push_back(solverContactAt(0, 1, {0.3 * u(random), 0.3 * u(random), 0.0}, {0, 0, 1},
-                                         friction ? 0.6 : 0.0, 0.3 * (round % 4)));
+            double at[2];
+            draw(at, 2);
+            contacts.push_back(solverContactAt(0, 1, {0.3 * at[0], 0.3 * at[1], 0.0}, {0, 0, 1},
+                                               friction ? 0.6 : 0.0, 0.3 * (round % 4)));
         }
         const Vec3 pa0 = momentumOf(a);
         const Vec3 p0 = pa0 + momentumOf(b);
         const Vec3 l0 = angularMomentumOf(a) + angularMomentumOf(b);
         const double e0 = kineticEnergy(a) + kineticEnergy(b);
         std::vector<SolverBody> bodies{solverBodyOf(&a), solverBodyOf(&b)};
+        prepareContacts(bodies, contacts);
+        double fastest = 0.0;  // the fastest approach of a point before, m/s
+        for (const SolverContact& c : contacts) fastest = std::max(fastest, -dot(relativeVelocity(bodies, c), c.normal));
         const int passes = resolveImpact(bodies, contacts);
         const Vec3 p1 = momentumOf(a) + momentumOf(b);
         EXPECT_LT((p1 - p0).length(), 1e-12 * (1.0 + p0.length())) << round;
@@ -149,11 +162,11 @@ TEST(ContactSolver, RandomImpactsKeepMomentumAndNeverGainEnergy) {
             EXPECT_LT((l1 - l0).length(), 1e-10 * (1.0 + l0.length())) << round;
         }
         EXPECT_LE(kineticEnergy(a) + kineticEnergy(b), e0 * (1.0 + 1e-12) + 1e-12) << round;
-        // The impact did something: no point approaches any more but for
-        // what the passes leave of four points' coupled impulses (the boxes
-        // met at about 4 m/s).
+        // The impact did something: no point approaches faster than a
+        // tenth of the fastest before, what ten passes can leave of four
+        // points' coupled impulses.
         for (const SolverContact& c : contacts) {
-            EXPECT_GE(dot(relativeVelocity(bodies, c), c.normal), -0.02) << round << " passes " << passes;
+            EXPECT_GE(dot(relativeVelocity(bodies, c), c.normal), -0.1 * fastest) << round << " passes " << passes;
         }
     }
     EXPECT_EQ(withFriction, 200);
