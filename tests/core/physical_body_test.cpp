@@ -9,6 +9,7 @@
 
 #include "prallwerk/core/box_shape.h"
 #include "prallwerk/math/bits.h"
+#include "tests/support/vec3_within.h"
 
 using namespace prallwerk;
 
@@ -34,15 +35,6 @@ RigidBody physicalSphere(float mass, float radius) {
     return b;
 }
 
-::testing::AssertionResult within(const Vec3& got, const Vec3& want, double tolerance) {
-    const Vec3 d = got - want;
-    if (std::fabs(d.x) <= tolerance && std::fabs(d.y) <= tolerance && std::fabs(d.z) <= tolerance) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within "
-                                         << tolerance << " of (" << want.x << ", " << want.y << ", " << want.z
-                                         << ")";
-}
 
 // The turn Rz(c) Ry(b) Rx(a) as a matrix, from the C library's sine and
 // cosine.

@@ -9,6 +9,8 @@
 #include <limits>
 #include <random>
 
+#include "tests/support/vec3_within.h"
+
 using namespace prallwerk;
 
 namespace {
@@ -20,15 +22,6 @@ constexpr double roundTrip = 1e-12;
 constexpr double halfPi = 1.5707963267948966;
 constexpr double pi = 3.141592653589793;
 
-::testing::AssertionResult near(const Vec3& got, const Vec3& want, double tolerance) {
-    const Vec3 d = got - want;
-    if (std::fabs(d.x) <= tolerance && std::fabs(d.y) <= tolerance && std::fabs(d.z) <= tolerance) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within "
-                                         << tolerance << " of (" << want.x << ", " << want.y << ", " << want.z
-                                         << ")";
-}
 
 bool sameQuat(const Quat& a, const Quat& b) { return a.w == b.w && a.x == b.x && a.y == b.y && a.z == b.z; }
 
@@ -63,7 +56,7 @@ Vec3 turnedXYZ(const Vec3& angles, Vec3 v) {
 ::testing::AssertionResult sameTurn(const Quat& a, const Quat& b, double tolerance) {
     const Vec3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
     for (const Vec3& e : axes) {
-        const ::testing::AssertionResult r = near(rotated(a, e), rotated(b, e), tolerance);
+        const ::testing::AssertionResult r = within(rotated(a, e), rotated(b, e), tolerance);
         if (!r) return r;
     }
     return ::testing::AssertionSuccess();
@@ -119,8 +112,8 @@ TEST(Rotated, QuarterTurnsAboutEachAxisAndBack) {
     };
     for (const auto& c : cases) {
         const Quat q = aboutAxis(c.axis, halfPi);
-        EXPECT_TRUE(near(rotated(q, c.v), c.want, fewRoundings));
-        EXPECT_TRUE(near(unrotated(q, c.want), c.v, 4 * fewRoundings));
+        EXPECT_TRUE(within(rotated(q, c.v), c.want, fewRoundings));
+        EXPECT_TRUE(within(unrotated(q, c.want), c.v, 4 * fewRoundings));
     }
 }
 
@@ -130,8 +123,8 @@ TEST(MatrixOf, TurnsAsRotatedAndItsTransposeAsUnrotated) {
         const Quat q = randomUnit(rng);
         const Mat3 m = matrixOf(q);
         for (const Vec3& v : someVectors) {
-            EXPECT_TRUE(near(m * v, rotated(q, v), 8 * fewRoundings));
-            EXPECT_TRUE(near(transposeTimes(m, v), unrotated(q, v), 8 * fewRoundings));
+            EXPECT_TRUE(within(m * v, rotated(q, v), 8 * fewRoundings));
+            EXPECT_TRUE(within(transposeTimes(m, v), unrotated(q, v), 8 * fewRoundings));
         }
         // Rows orthonormal.
         for (int r = 0; r < 3; ++r) {
@@ -148,7 +141,7 @@ TEST(QuatFromAngles, TurnsAboutXThenYThenZ) {
     for (const Vec3& a : table) {
         const Quat q = quatFromAngles(a);
         EXPECT_NEAR(lengthOf(q), 1.0, fewRoundings);
-        for (const Vec3& v : someVectors) EXPECT_TRUE(near(rotated(q, v), turnedXYZ(a, v), 8 * fewRoundings));
+        for (const Vec3& v : someVectors) EXPECT_TRUE(within(rotated(q, v), turnedXYZ(a, v), 8 * fewRoundings));
     }
     // About one axis the quaternion is the half angle's cosine and sine.
     const Quat x = quatFromAngles({0.8, 0, 0});
@@ -163,7 +156,7 @@ TEST(AnglesOf, GivesBackTheAnglesAwayFromTheLock) {
         for (double y : middle) {
             for (double z : outer) {
                 const Vec3 a{x, y, z};
-                EXPECT_TRUE(near(anglesOf(quatFromAngles(a)), a, roundTrip));
+                EXPECT_TRUE(within(anglesOf(quatFromAngles(a)), a, roundTrip));
                 ++checked;
             }
         }
@@ -184,7 +177,7 @@ TEST(AnglesOf, HalfTurnsComeOutExactly) {
     };
     for (const auto& c : cases) {
         const Vec3 a = anglesOf(c.q);
-        EXPECT_TRUE(near(a, c.want, 0)) << c.q.w << " " << c.q.x << " " << c.q.y << " " << c.q.z;
+        EXPECT_TRUE(within(a, c.want, 0)) << c.q.w << " " << c.q.x << " " << c.q.y << " " << c.q.z;
     }
 }
 
@@ -227,7 +220,7 @@ TEST(AnglesOf, AnyUnitQuaternionWithinRangeAndTurningAlike) {
         ASSERT_LE(std::fabs(a.z), pi);
         ASSERT_TRUE(sameTurn(quatFromAngles(a), q, roundTrip));
         // q and -q are one orientation, and give the same angles.
-        ASSERT_TRUE(near(anglesOf({-q.w, -q.x, -q.y, -q.z}), a, roundTrip));
+        ASSERT_TRUE(within(anglesOf({-q.w, -q.x, -q.y, -q.z}), a, roundTrip));
     }
 }
 
@@ -262,6 +255,6 @@ TEST(TurnedBy, TurnsAboutWorldAxesNotTheBodys) {
     const Quat q = turnedBy(q0, {0, 0, w}, dt);
     const Quat worldTurn = aboutAxis({0, 0, 1}, w * dt);
     for (const Vec3& v : someVectors) {
-        EXPECT_TRUE(near(rotated(q, v), rotated(worldTurn, rotated(q0, v)), 5 * w * w * w * dt * dt * dt));
+        EXPECT_TRUE(within(rotated(q, v), rotated(worldTurn, rotated(q0, v)), 5 * w * w * w * dt * dt * dt));
     }
 }
