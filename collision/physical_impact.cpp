@@ -35,8 +35,9 @@ double turnSpeedOf(const RigidBody& body) {
     return reachOf(body) * body.spin.length();
 }
 
-// The centre's speed: free flight keeps it (m/s).
-double centreSpeedOf(const RigidBody& body) { return body.fixed ? 0.0 : body.velocity.length(); }
+// The centre's velocity: free flight keeps it (m/s).
+Vec3 velocityOf(const RigidBody& body) { return body.fixed ? Vec3{} : body.velocity; }
+
 
 int looksFor(double pointSpeed, double limit, double thickness) {
     const double travel = pointSpeed * limit * sampleFraction;
@@ -89,6 +90,12 @@ double approachOf(const RigidBody& a, const RigidBody* b, const ContactManifold&
     return fastest;
 }
 
+// A body whose state is lead seconds behind the search's start, at
+// look time at: the flight it would have from its state.
+float aheadBy(double lead, float at) {
+    return lead == 0.0 ? at : static_cast<float>(lead + static_cast<double>(at));
+}
+
 // The body after t of free flight: where its points' velocities are read.
 RigidBody flownBy(const RigidBody& body, float t) {
     RigidBody moved = body;
@@ -107,9 +114,11 @@ ShapePose poseAfter(const RigidBody& body, float t) {
         pose.radius = body.radius;
         return pose;
     }
-    pose.frame.axis[0] = rotated(p.orientation, {1.0, 0.0, 0.0});
-    pose.frame.axis[1] = rotated(p.orientation, {0.0, 1.0, 0.0});
-    pose.frame.axis[2] = rotated(p.orientation, {0.0, 0.0, 1.0});
+    // The box's axes are the columns of its turn, as its corners are turned.
+    const Mat3 turn = matrixOf(p.orientation);
+    pose.frame.axis[0] = {turn.row[0].x, turn.row[1].x, turn.row[2].x};
+    pose.frame.axis[1] = {turn.row[0].y, turn.row[1].y, turn.row[2].y};
+    pose.frame.axis[2] = {turn.row[0].z, turn.row[1].z, turn.row[2].z};
     pose.frame.half[0] = 0.5 * static_cast<double>(body.box.length);
     pose.frame.half[1] = 0.5 * static_cast<double>(body.box.width);
     pose.frame.half[2] = 0.5 * static_cast<double>(body.box.height);
@@ -123,47 +132,92 @@ double lowestPointOf(const ShapePose& pose) {
     return pose.centre.z - below;
 }
 
+Bounds physicalReachOver(const RigidBody& body, float limit) {
+    const double t = static_cast<double>(limit);
+    const Vec3 moved = body.fixed ? Vec3{} : t * body.velocity;
+    const double reach = reachOf(body);
+    const double p[3] = {body.position.x, body.position.y, body.position.z};
+    const double m[3] = {moved.x, moved.y, moved.z};
+    Bounds b;
+    for (int k = 0; k < 3; ++k) {
+        const double grow = reach + 1e-9 * (std::fabs(p[k]) + std::fabs(m[k]) + reach + 1.0);
+        b.lo[k] = p[k] + std::min(m[k], 0.0) - grow;
+        b.hi[k] = p[k] + std::max(m[k], 0.0) + grow;
+    }
+    return b;
+}
+
 double thinnestPathOf(const RigidBody& body) {
     if (body.kind == kindSphere) return 2.0 * static_cast<double>(body.radius);
     return std::min(std::min(body.box.width, body.box.length), body.box.height);
 }
 
-float physicalGroundImpact(const RigidBody& body, float limit) {
+float physicalGroundImpact(const RigidBody& body, float limit) { return physicalGroundImpact(body, 0.0, limit); }
+
+float physicalGroundImpact(const RigidBody& body, double lead, float limit) {
     if (!moves(body) || !(limit > 0.0f)) return -1.0f;
-    const double lowest = lowestPointOf(poseAfter(body, 0.0f));
+    // No point of it comes down faster than its centre's fall and its turn.
+    const double descent = std::max(-body.velocity.z, 0.0) + turnSpeedOf(body);
+    // None comes down fast enough to meet the ground in an impact.
+    if (!(descent > bounceSpeed)) return -1.0f;
+    const double lowest = lowestPointOf(poseAfter(body, aheadBy(lead, 0.0f)));
     if (lowest <= 0.0) return -1.0f;
-    const double speed = centreSpeedOf(body) + turnSpeedOf(body);
-    // No point of it moves fast enough to meet the ground in an impact.
-    if (!(speed > bounceSpeed)) return -1.0f;
-    // Too high to come down within the limit at any speed it can have.
-    if (lowest - speed * static_cast<double>(limit) > 0.0) return -1.0f;
-    const int looks = looksFor(speed, limit, thinnestPathOf(body));
+    // Too high to come down within the limit.
+    if (lowest - descent * static_cast<double>(limit) > 0.0) return -1.0f;
+    const int looks = looksFor(descent, limit, thinnestPathOf(body));
+    const double reach = reachOf(body);
     float before = 0.0f;
     float result = -1.0f;
+    double apartUntil = -1.0;
     lookAtTimes(limit, looks, [&](float at) {
-        const ShapePose pose = poseAfter(body, at);
-        if (lowestPointOf(pose) > 0.0) {
+        if (static_cast<double>(at) < apartUntil) {
             before = at;
             return true;
         }
+        const float ahead = aheadBy(lead, at);
+        // No point is lower than the centre less the reach: the turn is
+        // worked out only where that does not clear the ground.
+        const Vec3 centre = predictPhysicalPosition(body, ahead);
+        double height = centre.z - reach;
+        ShapePose pose;
+        if (!(height > 0.0)) {
+            pose = poseAfter(body, ahead);
+            height = lowestPointOf(pose);
+        }
+        if (height > 0.0) {
+            before = at;
+            // Room for the rounding of the prediction when a height is trusted (m).
+            const double slack = 1e-9 * (std::fabs(centre.z) + reach + 1.0);
+            if (height > slack) apartUntil = static_cast<double>(at) + (height - slack) / descent;
+            return apartUntil <= static_cast<double>(limit);
+        }
         const ContactManifold m = contactWithGround(pose, 0.0, 0.0);
-        if (m.count > 0 && approachOf(flownBy(body, at), nullptr, m) > bounceSpeed) result = before;
+        if (m.count > 0 && approachOf(flownBy(body, ahead), nullptr, m) > bounceSpeed) result = before;
         return false;
     });
     return result;
 }
 
 float physicalPairImpact(const RigidBody& a, const RigidBody& b, float limit) {
+    return physicalPairImpact(a, 0.0, b, 0.0, limit);
+}
+
+float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, double leadB, float limit) {
     if ((!moves(a) && !moves(b)) || !(limit > 0.0f)) return -1.0f;
-    if (!(clearanceOf(poseAfter(a, 0.0f), poseAfter(b, 0.0f)) > 0.0)) return -1.0f;
-    const double closing = centreSpeedOf(a) + centreSpeedOf(b);
+    // Centres and points draw together no faster than the bodies' relative
+    // velocity lets them: bodies that fall together meet no sooner.
+    const double closing = (velocityOf(a) - velocityOf(b)).length();
     const double pointSpeed = closing + turnSpeedOf(a) + turnSpeedOf(b);
     // No point of one moves against the other fast enough for an impact:
     // what they do is the contacts' to hold.
     if (!(pointSpeed > bounceSpeed)) return -1.0f;
-    const double reach = reachOf(a) + reachOf(b);
     // Room for the rounding of the predictions when a gap is trusted (m).
     const double slack = 1e-9 * (a.position.length() + b.position.length() + 1.0) + 1e-9 * closing * limit;
+    const double clearance = clearanceOf(poseAfter(a, aheadBy(leadA, 0.0f)), poseAfter(b, aheadBy(leadB, 0.0f)));
+    if (!(clearance > 0.0)) return -1.0f;
+    // Too far apart to meet within the limit.
+    if (clearance - slack > pointSpeed * static_cast<double>(limit)) return -1.0f;
+    const double reach = reachOf(a) + reachOf(b);
     const int looks = looksFor(pointSpeed, limit, thinnestPathOf(a) + thinnestPathOf(b));
     float before = 0.0f;
     float result = -1.0f;
@@ -173,15 +227,17 @@ float physicalPairImpact(const RigidBody& a, const RigidBody& b, float limit) {
             before = at;
             return true;
         }
-        const ShapePose pa = poseAfter(a, at), pb = poseAfter(b, at);
+        const float aheadA = aheadBy(leadA, at), aheadB = aheadBy(leadB, at);
         // Centres farther apart than the reaches stay apart while the gap
-        // closes at no more than the closing speed.
-        const double gap = (pa.centre - pb.centre).length() - reach;
+        // closes at no more than the closing speed. (The centres first: a
+        // turn costs more than a move.)
+        const double gap = (predictPhysicalPosition(a, aheadA) - predictPhysicalPosition(b, aheadB)).length() - reach;
         if (gap > slack) {
             before = at;
             if (closing > 0.0) apartUntil = static_cast<double>(at) + (gap - slack) / closing;
             return closing > 0.0 && apartUntil <= static_cast<double>(limit);
         }
+        const ShapePose pa = poseAfter(a, aheadA), pb = poseAfter(b, aheadB);
         // Shapes apart by a clearance stay apart while no point of one
         // moves against the other faster than the point speed.
         const double clearance = clearanceOf(pa, pb);
@@ -191,7 +247,7 @@ float physicalPairImpact(const RigidBody& a, const RigidBody& b, float limit) {
             return apartUntil <= static_cast<double>(limit);
         }
         const ContactManifold m = contactBetween(pa, pb, 0.0);
-        const RigidBody fa = flownBy(a, at), fb = flownBy(b, at);
+        const RigidBody fa = flownBy(a, aheadA), fb = flownBy(b, aheadB);
         if (m.count > 0 && approachOf(fa, &fb, m) > bounceSpeed) result = before;
         return false;
     });

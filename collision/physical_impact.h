@@ -1,5 +1,6 @@
 #pragma once
 
+#include "prallwerk/collision/bounds_grid.h"
 #include "prallwerk/collision/contact_manifold.h"
 #include "prallwerk/core/rigid_body.h"
 
@@ -26,6 +27,20 @@ float physicalGroundImpact(const RigidBody& body, float limit);
 
 // The first impact of a with b within limit (s).
 float physicalPairImpact(const RigidBody& a, const RigidBody& b, float limit);
+
+// The same from a time lead (s) after the state a body holds: a body's
+// state stays as its last impact left it while others meet (the world's
+// island step by impacts keeps a clock per body), and each is posed at its
+// own lead plus the look's time.
+float physicalGroundImpact(const RigidBody& body, double lead, float limit);
+float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, double leadB, float limit);
+
+// A box in world axes that holds every point of the body within limit (s)
+// of free flight under the physical rules: its centre's straight path,
+// grown by how far its points can be from the centre and padded beyond the
+// prediction's rounding. Bodies whose boxes are apart cannot meet within
+// the limit.
+Bounds physicalReachOver(const RigidBody& body, float limit);
 
 // How thin a body is: no straight path through it is shorter (m).
 double thinnestPathOf(const RigidBody& body);

@@ -66,9 +66,13 @@ void setOrientation(RigidBody& body, const Quat& q) {
     showOrientation(body);
 }
 
+Vec3 predictPhysicalPosition(const RigidBody& body, float t) {
+    return movesUnderPhysicalRules(body) ? body.predictPosition(t, body.velocity) : body.position;
+}
+
 PhysicalPose predictPhysicalPose(const RigidBody& body, float t) {
     if (!movesUnderPhysicalRules(body)) return {body.position, body.orientation};
-    return {body.predictPosition(t, body.velocity), turnedBy(body.orientation, body.spin, static_cast<double>(t))};
+    return {predictPhysicalPosition(body, t), turnedBy(body.orientation, body.spin, static_cast<double>(t))};
 }
 
 void flyPhysical(RigidBody& body, float dt) {

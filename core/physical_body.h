@@ -44,6 +44,9 @@ struct PhysicalPose {
 };
 PhysicalPose predictPhysicalPose(const RigidBody& body, float t);
 
+// Its position alone, bit for bit: a turn costs more than a move.
+Vec3 predictPhysicalPosition(const RigidBody& body, float t);
+
 // Free flight under the physical rules over dt: a straight line at the
 // velocity, the orientation turned by the angular velocity, then
 // setOrientation. The force does not act here: under the physical rules a

@@ -26,7 +26,7 @@ struct Island {
     Vec3 normalB;               // contact vector for hitB, left by the pair search
     StepStatistics statistics;  // what its searches did in this step (pair searches, pairs passed over)
     float span = 0.0f;          // s of its part of the step
-    float timeLeft = 0.0f;      // s of its part not passed yet at its last event (the impact responses read it)
+    float timeLeft = 0.0f;      // s of its part not passed yet at its last search or event (the searches and impact responses read it)
     IslandScratch* scratch = nullptr;  // the buffers its searches use
 
     // The index in the world of one of its bodies, or -1 (also for null).

@@ -60,6 +60,10 @@ void IslandRun::begin(World& world, float span, bool again) {
     if (span > 0.0f) {
         world.findFloors(island);
         world.beginIslandPart(island, span);
+        // The physical rules' contacts changed velocities there, and their
+        // bodies fly from there until their first impacts: their paths are
+        // checked against their bounds now.
+        if (world.rules() == Rules::physical) checkBounds(world);
     }
 }
 
@@ -67,6 +71,7 @@ bool IslandRun::search(World& world) {
     pending = false;
     if (phase != StepPhase::searching) return false;
     ++island.statistics.passes;
+    island.timeLeft = left;
     island.hitA = nullptr;
     island.hitB = nullptr;
     const float tg = world.earliestGroundHit(island, left);
@@ -128,7 +133,7 @@ void IslandRun::resolve(World& world) {
         lastNormalB = island.normalB;
         lastPairInstant = clock;
     }
-    checkBounds(world);
+    checkImpactBounds(world, a, b);
     if (told) {
         // Free flight after the impact skipped its bodies: they hold what the
         // response left them.
@@ -237,18 +242,33 @@ void IslandRun::runThrough(World& world, float span, bool again) {
 }
 
 void IslandRun::checkBounds(World& world) {
+    for (int k = 0; k < island.count; ++k) checkBoundsOf(world, k);
+}
+
+void IslandRun::checkBoundsOf(World& world, int k) {
     // Free flight keeps a body within the bound it was grouped by; an impact,
     // or a floor that moved under it, may take it further. Then the bound
     // grows to what it may reach now, and the step asks whether that meets
     // another island (World::joinConflicts).
+    const int i = island.indices[k];
+    // A settled body has not moved since it was last looked at.
+    if (world.settled_[i]) return;
+    const Bounds now = occupiedOver(*island.bodies[k], left);
+    if (world.stepBounds_[i].holds(now)) return;
+    world.reached_[i].include(withIslandMargin(now));
+    world.left_[i] = 1;
+}
+
+void IslandRun::checkImpactBounds(World& world, const RigidBody* a, const RigidBody* b) {
+    if (world.rules() != Rules::physical) {
+        checkBounds(world);
+        return;
+    }
+    // Under the physical rules the others hold the states their paths were
+    // checked from (each body keeps its own clock): only the impact's
+    // bodies have new paths.
     for (int k = 0; k < island.count; ++k) {
-        const int i = island.indices[k];
-        // A settled body has not moved since it was last looked at.
-        if (world.settled_[i]) continue;
-        const Bounds now = occupiedOver(*island.bodies[k], left);
-        if (world.stepBounds_[i].holds(now)) continue;
-        world.reached_[i].include(withIslandMargin(now));
-        world.left_[i] = 1;
+        if (island.bodies[k] == a || island.bodies[k] == b) checkBoundsOf(world, k);
     }
 }
 

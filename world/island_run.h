@@ -69,8 +69,11 @@ public:
     double pendingInstant() const { return clock + static_cast<double>(pendingTime); }
 
 private:
-    // Which bodies have left their bounds, with the time left to go.
+    // Which bodies have left their bounds, with the time left to go: all
+    // of them, body k, or what an impact of a and b may have changed.
     void checkBounds(World& world);
+    void checkBoundsOf(World& world, int k);
+    void checkImpactBounds(World& world, const RigidBody* a, const RigidBody* b);
 };
 
 // The islands one round of a step runs (World::runIslands).

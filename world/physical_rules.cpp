@@ -78,6 +78,7 @@ double impactMarginOf(const RigidBody& a, const RigidBody* b) {
 void PhysicalRules::beginPart(int bodyCount) {
     ++part_;
     if (kept_.size() < static_cast<size_t>(bodyCount)) kept_.resize(static_cast<size_t>(bodyCount));
+    if (schedules_.size() < static_cast<size_t>(bodyCount)) schedules_.resize(static_cast<size_t>(bodyCount));
 }
 
 const PhysicalRules::Kept* PhysicalRules::lastPartsOf(int index, const RigidBody* body) const {
@@ -106,6 +107,17 @@ PhysicalRules::Kept& PhysicalRules::thisPartsOf(int index, const RigidBody* body
 }
 
 void PhysicalRules::advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float dt) {
+    ImpactSchedule& schedule = scheduleOf(island);
+    if (schedule.serves(island)) {
+        // After an impact the others hold their states (their clocks); the
+        // part's end flies every body there.
+        if (skipA != nullptr || skipB != nullptr) {
+            schedule.passed(dt);
+        } else {
+            schedule.flyAllBy(island, dt);
+        }
+        return;
+    }
     for (int k = 0; k < island.count; ++k) {
         RigidBody* body = island.bodies[k];
         if (body == skipA || body == skipB) continue;
@@ -115,17 +127,15 @@ void PhysicalRules::advanceAll(Island& island, RigidBody* skipA, RigidBody* skip
     }
 }
 
-float PhysicalRules::earliestGroundHit(Island& island, float dt) {
-    float best = dt;
-    for (int k = 0; k < island.count; ++k) {
-        RigidBody& body = *island.bodies[k];
-        const float t = physicalGroundImpact(body, best);
-        if (t > 0.0f && t < best) {
-            best = t;
-            island.hitA = &body;
-        }
-    }
-    return best == dt ? -1.0f : best;
+void PhysicalRules::poseAt(const Island& island, int k, double time) const {
+    const ImpactSchedule& schedule = schedules_[static_cast<size_t>(island.indices[0])];
+    if (schedule.serves(island)) schedule.poseAt(island, k, time);
+}
+
+float PhysicalRules::earliestGroundHit(Island& island, float) { return scheduleOf(island).earliestGroundHit(island); }
+
+float PhysicalRules::earliestPairHit(Island& island, float limit) {
+    return scheduleOf(island).earliestPairHit(island, limit);
 }
 
 float PhysicalRules::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
@@ -133,8 +143,8 @@ float PhysicalRules::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
 }
 
 void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, float t) {
-    if (!a->fixed) flyPhysical(*a, t);
-    if (!b->fixed) flyPhysical(*b, t);
+    flyToImpact(island, a, t);
+    flyToImpact(island, b, t);
     ContactManifold m = contactBetween(poseAfter(*a, 0.0f), poseAfter(*b, 0.0f), impactMarginOf(*a, b));
     keepNearest(m);
     if (m.count == 0) return;
@@ -152,7 +162,7 @@ void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, floa
 }
 
 ImpactKind PhysicalRules::resolveGroundImpact(Island& island, RigidBody* body, float t) {
-    flyPhysical(*body, t);
+    flyToImpact(island, body, t);
     ContactManifold m = contactWithGround(poseAfter(*body, 0.0f), 0.0, impactMarginOf(*body, nullptr));
     keepNearest(m);
     ++island.statistics.groundImpacts;
@@ -209,7 +219,17 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
     }
 }
 
+void PhysicalRules::flyToImpact(Island& island, RigidBody* body, float t) {
+    ImpactSchedule& schedule = scheduleOf(island);
+    if (schedule.serves(island)) {
+        schedule.flyToImpact(island, body, t);
+    } else {
+        flyPhysical(*body, t);
+    }
+}
+
 void PhysicalRules::beginIslandPart(Island& island, float span) {
+    scheduleOf(island).begin(island);
     bool sleeping = true;
     for (int k = 0; sleeping && k < island.count; ++k) sleeping = asleep(*island.bodies[k]);
     if (sleeping) return;

@@ -5,6 +5,7 @@
 #include "prallwerk/collision/contact_solver.h"
 #include "prallwerk/core/rigid_body.h"
 #include "prallwerk/world/impact_record.h"
+#include "prallwerk/world/impact_schedule.h"
 #include "prallwerk/world/island.h"
 
 namespace prallwerk {
@@ -50,10 +51,14 @@ public:
     float pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b);
     void advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float dt);
     float earliestGroundHit(Island& island, float dt);
+    float earliestPairHit(Island& island, float limit);
     void resolvePair(Island& island, RigidBody* a, RigidBody* b, float t);
     void beginIslandPart(Island& island, float span);
     ImpactKind resolveGroundImpact(Island& island, RigidBody* body, float t);
     void endIslandPart(Island& island, float span);
+    // Body k of an island as it stands at time (s since the part began):
+    // the bodies keep their own clocks between impacts (ImpactSchedule).
+    void poseAt(const Island& island, int k, double time) const;
 
 private:
     // What a body's contacts gathered in one part, kept for the warm start
@@ -76,8 +81,13 @@ private:
         Kept kept[2];
     };
     std::vector<KeptPair> kept_;
+    // Per island, at the world index of its first body: the impacts its
+    // searches found in this part.
+    std::vector<ImpactSchedule> schedules_;
     unsigned part_ = 1;  // parts begun
 
+    ImpactSchedule& scheduleOf(const Island& island) { return schedules_[static_cast<size_t>(island.indices[0])]; }
+    void flyToImpact(Island& island, RigidBody* body, float t);
     const Kept* lastPartsOf(int index, const RigidBody* body) const;
     Kept& thisPartsOf(int index, const RigidBody* body);
     void gatherContacts(Island& island, float span, std::vector<SolverBody>& bodies,

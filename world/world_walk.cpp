@@ -1,6 +1,7 @@
 // A step walked impact by impact: the islands of the step, each on its own
 // clock, taken on at the earliest impact of any of them.
 #include "prallwerk/math/assertion.h"
+#include "prallwerk/world/physical_rules.h"
 #include "prallwerk/world/world.h"
 
 namespace prallwerk {
@@ -31,6 +32,21 @@ StepInProgress World::beginStep(float dt) {
 }
 
 void World::poseAt(double time, const IslandRun* except) {
+    if (physical_) {
+        // Under the physical rules every body keeps its own clock, the
+        // walked island's too: each is flown from its own last event.
+        for (const IslandRun& run : runs_) {
+            if (run.replayed || run.finished) continue;
+            for (int k = 0; k < run.island.count; ++k) {
+                const int i = run.island.indices[k];
+                posed_[i] = *run.island.bodies[k];
+                isPosed_[i] = 1;
+                physical_->poseAt(run.island, k, time);
+            }
+        }
+        walk_.posed = true;
+        return;
+    }
     // The other islands' bodies stand at their own last events: free flight
     // takes them to the stop's instant, from a copy the walk goes on from.
     for (const IslandRun& run : runs_) {
