@@ -63,19 +63,38 @@ void lookAtTimes(float limit, int looks, Visit visit) {
     }
 }
 
-// How far apart two shapes are at least (m): the gap along an axis that
-// separates them, which no two of their points are closer than; 0 or less
-// where they touch or overlap.
-double clearanceOf(const ShapePose& a, const ShapePose& b) {
+// How far apart two shapes are at least (m), and along which direction
+// (unit, from b toward a): the gap along an axis that separates them,
+// which no two of their points are closer than, and which shrinks no
+// faster than the bodies approach along that fixed direction and turn; 0
+// or less where they touch or overlap.
+struct Clearance {
+    double gap = 0.0;
+    Vec3 normal;
+};
+
+Clearance clearanceOf(const ShapePose& a, const ShapePose& b) {
     if (a.kind == kindSphere && b.kind == kindSphere) {
-        return (a.centre - b.centre).length() - (a.radius + b.radius);
+        const Vec3 ab = a.centre - b.centre;
+        return {ab.length() - (a.radius + b.radius), ab.normalized()};
     }
-    if (a.kind == kindSphere) return -ballAgainstBox(a.centre, a.radius, b.centre, b.frame).depth;
-    if (b.kind == kindSphere) return -ballAgainstBox(b.centre, b.radius, a.centre, a.frame).depth;
+    if (a.kind == kindSphere) {
+        const Overlap o = ballAgainstBox(a.centre, a.radius, b.centre, b.frame);
+        return {-o.depth, o.normal};
+    }
+    if (b.kind == kindSphere) {
+        const Overlap o = ballAgainstBox(b.centre, b.radius, a.centre, a.frame);
+        return {-o.depth, o.normal.negated()};
+    }
     // The axes are tried until one shows a gap: the least overlap is then
     // that gap's (negative).
     const AxesOverlap o = boxAgainstBox(a.centre - b.centre, a.frame, b.frame, 1.0);
-    return o.gap ? -o.least.depth : 0.0;
+    if (!o.gap) return {};
+    return {-o.least.depth, o.least.normal};
+}
+
+Clearance poseClearance(const RigidBody& a, float aheadA, const RigidBody& b, float aheadB) {
+    return clearanceOf(poseAfter(a, aheadA), poseAfter(b, aheadB));
 }
 
 // The fastest approach among a manifold's points (m/s; negative: parting).
@@ -136,11 +155,27 @@ Bounds physicalReachOver(const RigidBody& body, float limit) {
     const double t = static_cast<double>(limit);
     const Vec3 moved = body.fixed ? Vec3{} : t * body.velocity;
     const double reach = reachOf(body);
+    // How far its points reach from the centre along each world axis: a
+    // box's extent as it stands, and what its turn within the limit can
+    // add (no point moves further than the reach times the angle).
+    double extent[3] = {reach, reach, reach};
+    if (body.kind == kindBox) {
+        const Mat3 turn = matrixOf(body.orientation);
+        const double half[3] = {0.5 * static_cast<double>(body.box.length), 0.5 * static_cast<double>(body.box.width),
+                                0.5 * static_cast<double>(body.box.height)};
+        const double turning = body.fixed ? 0.0 : std::min(reach, reach * body.spin.length() * t);
+        const Vec3* rows = turn.row;
+        for (int k = 0; k < 3; ++k) {
+            const Vec3& r = rows[k];
+            const double standing = half[0] * std::fabs(r.x) + half[1] * std::fabs(r.y) + half[2] * std::fabs(r.z);
+            extent[k] = std::min(reach, standing + turning);
+        }
+    }
     const double p[3] = {body.position.x, body.position.y, body.position.z};
     const double m[3] = {moved.x, moved.y, moved.z};
     Bounds b;
     for (int k = 0; k < 3; ++k) {
-        const double grow = reach + 1e-9 * (std::fabs(p[k]) + std::fabs(m[k]) + reach + 1.0);
+        const double grow = extent[k] + 1e-9 * (std::fabs(p[k]) + std::fabs(m[k]) + reach + 1.0);
         b.lo[k] = p[k] + std::min(m[k], 0.0) - grow;
         b.hi[k] = p[k] + std::max(m[k], 0.0) + grow;
     }
@@ -213,10 +248,14 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
     if (!(pointSpeed > bounceSpeed)) return -1.0f;
     // Room for the rounding of the predictions when a gap is trusted (m).
     const double slack = 1e-9 * (a.position.length() + b.position.length() + 1.0) + 1e-9 * closing * limit;
-    const double clearance = clearanceOf(poseAfter(a, aheadBy(leadA, 0.0f)), poseAfter(b, aheadBy(leadB, 0.0f)));
-    if (!(clearance > 0.0)) return -1.0f;
+    const Vec3 relative = velocityOf(a) - velocityOf(b);
+    const double turning = turnSpeedOf(a) + turnSpeedOf(b);
+    // How fast a gap along n can close (m/s).
+    auto closingAlong = [&](const Vec3& n) { return std::max(-dot(relative, n), 0.0) + turning; };
+    const Clearance start = poseClearance(a, aheadBy(leadA, 0.0f), b, aheadBy(leadB, 0.0f));
+    if (!(start.gap > 0.0)) return -1.0f;
     // Too far apart to meet within the limit.
-    if (clearance - slack > pointSpeed * static_cast<double>(limit)) return -1.0f;
+    if (start.gap - slack > closingAlong(start.normal) * static_cast<double>(limit)) return -1.0f;
     const double reach = reachOf(a) + reachOf(b);
     const int looks = looksFor(pointSpeed, limit, thinnestPathOf(a) + thinnestPathOf(b));
     float before = 0.0f;
@@ -238,12 +277,14 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
             return closing > 0.0 && apartUntil <= static_cast<double>(limit);
         }
         const ShapePose pa = poseAfter(a, aheadA), pb = poseAfter(b, aheadB);
-        // Shapes apart by a clearance stay apart while no point of one
-        // moves against the other faster than the point speed.
-        const double clearance = clearanceOf(pa, pb);
-        if (clearance > 0.0) {
+        // Shapes apart by a clearance stay apart while the gap along its
+        // direction has not closed.
+        const Clearance clearance = clearanceOf(pa, pb);
+        if (clearance.gap > 0.0) {
             before = at;
-            if (clearance > slack) apartUntil = static_cast<double>(at) + (clearance - slack) / pointSpeed;
+            const double rate = closingAlong(clearance.normal);
+            if (!(rate > 0.0)) return false;
+            if (clearance.gap > slack) apartUntil = static_cast<double>(at) + (clearance.gap - slack) / rate;
             return apartUntil <= static_cast<double>(limit);
         }
         const ContactManifold m = contactBetween(pa, pb, 0.0);
