@@ -42,6 +42,21 @@ for j in 0 1 2 3 4 5; do
         "$tmp/pixels")
     [ "$count" -ge 30 ] || fail "scene file: body $j's colour ($r $g $b) has $count pixels"
 done
+# --speed draws each centre's speed: the sliding crate's line starts at its
+# 8 m/s, at the top of the axis, and ends at rest, on the time axis; its
+# rows in the plotted data are the trace's speeds.
+"$plot" --trace "$trace" --out "$tmp/speed.png" --size 640x360 --speed \
+    --scene-file "$files/physical_sliding_crate.json" --frames 120 --frame-ms 16 >"$tmp/speed.out" ||
+    fail "plot-trace --speed failed"
+grep -q ', 2 bodies, ' "$tmp/speed.out" || fail "the speed plot: $(cat "$tmp/speed.out")"
+gnuplot -e "set table '$tmp/pixels'; plot '$tmp/speed.png' binary filetype=png with rgbimage" 2>/dev/null ||
+    fail "gnuplot cannot read the speed plot"
+read -r r g b <<<"${colours[0]}"
+rows=$(awk -v r="$r" -v g="$g" -v b="$b" '$3 == r && $4 == g && $5 == b { print $2 }' "$tmp/pixels" | sort -n | uniq)
+top=$(head -1 <<<"$rows")
+bottom=$(tail -1 <<<"$rows")
+# The crate's line spans most of the plot's height: from 8 m/s down to 0.
+[ $((bottom - top)) -ge 150 ] || fail "the crate's speed line spans rows $top to $bottom only"
 echo '{"format": "prallwerk-scene"}' >"$tmp/bad.json"
 "$plot" --trace "$trace" --out "$tmp/bad.png" --scene-file "$tmp/bad.json" --frames 10 --frame-ms 16 2>"$tmp/err"
 status=$?
