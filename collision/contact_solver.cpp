@@ -52,6 +52,9 @@ void tangentsOf(const Vec3& n, Vec3& t1, Vec3& t2) {
     t2 = crossOf(n, t1);
 }
 
+// Passes end once one changes no point's speed by more than this (m/s).
+constexpr double settledChange = 1e-9;
+
 // Rounds over one pair's points in each pass.
 constexpr int manifoldRounds = 4;
 
@@ -104,7 +107,7 @@ void restore(std::vector<SolverBody>& bodies, const std::vector<Velocities>& v) 
 // Friction first, bounded by the normal impulse gathered so far, so that
 // the normal impulse, solved last, is what the pass leaves exact: no point
 // sinks for friction's sake.
-void solvePoint(std::vector<SolverBody>& bodies, SolverContact& c) {
+double solvePoint(std::vector<SolverBody>& bodies, SolverContact& c) {
     const Vec3 v = relativeVelocity(bodies, c);
     const double old1 = c.tangentImpulse1, old2 = c.tangentImpulse2;
     double t1 = old1 - c.tangentMass1 * dot(v, c.tangent1);
@@ -126,6 +129,11 @@ void solvePoint(std::vector<SolverBody>& bodies, SolverContact& c) {
     const double old = c.normalImpulse;
     c.normalImpulse = std::max(0.0, old - c.normalMass * (vn - c.bounce));
     push(bodies, c, (c.normalImpulse - old) * c.normal);
+    // The largest speed the point's impulses changed (m/s).
+    const double normalChange = c.normalMass > 0.0 ? std::fabs(c.normalImpulse - old) / c.normalMass : 0.0;
+    const double t1Change = c.tangentMass1 > 0.0 ? std::fabs(t1 - old1) / c.tangentMass1 : 0.0;
+    const double t2Change = c.tangentMass2 > 0.0 ? std::fabs(t2 - old2) / c.tangentMass2 : 0.0;
+    return std::max(normalChange, std::max(t1Change, t2Change));
 }
 
 double energyOf(const std::vector<SolverBody>& bodies) {
@@ -180,6 +188,7 @@ void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>
 void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes) {
     const size_t n = contacts.size();
     for (int pass = 0; pass < passes; ++pass) {
+        double changed = 0.0;
         // The points of one pair of bodies (they follow each other) are gone
         // over a few times before the next pair's: a face's points pass
         // their shares of the weight among themselves, rather than tilting
@@ -188,10 +197,13 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
             size_t last = first + 1;
             while (last < n && contacts[last].a == contacts[first].a && contacts[last].b == contacts[first].b) ++last;
             for (int round = 0; round < (last - first > 1 ? manifoldRounds : 1); ++round) {
-                for (size_t i = first; i < last; ++i) solvePoint(bodies, contacts[i]);
+                for (size_t i = first; i < last; ++i) changed = std::max(changed, solvePoint(bodies, contacts[i]));
             }
             first = last;
         }
+        // A pass that moved no point by more than this has converged: the
+        // rest would change nothing a body shows.
+        if (changed < settledChange) break;
     }
 }
 

@@ -31,8 +31,16 @@ double reachOf(const RigidBody& body) {
 
 // Bound on how fast any point moves relative to the centre (m/s).
 double turnSpeedOf(const RigidBody& body) {
-    if (body.kind != kindBox) return 0.0;
+    if (body.kind != kindBox || body.fixed) return 0.0;
     return reachOf(body) * body.spin.length();
+}
+
+// Bound on how fast the box's extent along the unit direction n grows as
+// it turns (m/s): its points p move at spin x p, and (spin x p).n =
+// (n x spin).p, at most |n x spin| times the reach.
+double turnSpeedAlong(const RigidBody& body, const Vec3& n) {
+    if (body.kind != kindBox || body.fixed) return 0.0;
+    return reachOf(body) * Vec3().cross(n, body.spin).length();
 }
 
 // The centre's velocity: free flight keeps it (m/s).
@@ -249,9 +257,10 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
     // Room for the rounding of the predictions when a gap is trusted (m).
     const double slack = 1e-9 * (a.position.length() + b.position.length() + 1.0) + 1e-9 * closing * limit;
     const Vec3 relative = velocityOf(a) - velocityOf(b);
-    const double turning = turnSpeedOf(a) + turnSpeedOf(b);
     // How fast a gap along n can close (m/s).
-    auto closingAlong = [&](const Vec3& n) { return std::max(-dot(relative, n), 0.0) + turning; };
+    auto closingAlong = [&](const Vec3& n) {
+        return std::max(-dot(relative, n), 0.0) + turnSpeedAlong(a, n) + turnSpeedAlong(b, n);
+    };
     const Clearance start = poseClearance(a, aheadBy(leadA, 0.0f), b, aheadBy(leadB, 0.0f));
     if (!(start.gap > 0.0)) return -1.0f;
     // Too far apart to meet within the limit.
