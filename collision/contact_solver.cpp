@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "prallwerk/core/physical_body.h"
 
@@ -207,6 +208,75 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
     }
 }
 
+void propagateShock(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts) {
+    constexpr int unheld = std::numeric_limits<int>::max();
+    const size_t count = bodies.size();
+    std::vector<int> level(count, unheld);
+    for (size_t i = 0; i < count; ++i) {
+        if (!(bodies[i].inverseMass > 0.0)) level[i] = 0;
+    }
+    // Levels through the contacts, one more each round until none changes
+    // (a stack of n takes n rounds).
+    for (size_t round = 0; round < count; ++round) {
+        bool changed = false;
+        for (const SolverContact& c : contacts) {
+            int& a = level[static_cast<size_t>(c.a)];
+            int& b = level[static_cast<size_t>(c.b)];
+            if (b != unheld && b + 1 < a) a = b + 1, changed = true;
+            if (a != unheld && a + 1 < b) b = a + 1, changed = true;
+        }
+        if (!changed) break;
+    }
+    // The points of one pair (they follow each other) act as one, at their
+    // centre along their mean normal: a point alone would take all of it
+    // and turn the body over its edge.
+    struct Group {
+        size_t first, last;
+        int lower;
+    };
+    std::vector<Group> groups;
+    for (size_t first = 0; first < contacts.size();) {
+        size_t last = first + 1;
+        while (last < contacts.size() && contacts[last].a == contacts[first].a && contacts[last].b == contacts[first].b) ++last;
+        const int a = level[static_cast<size_t>(contacts[first].a)], b = level[static_cast<size_t>(contacts[first].b)];
+        if (a != b && a != unheld && b != unheld) groups.push_back({first, last, std::min(a, b)});
+        first = last;
+    }
+    std::stable_sort(groups.begin(), groups.end(), [](const Group& x, const Group& y) { return x.lower < y.lower; });
+    for (const Group& g : groups) {
+        SolverContact c = contacts[g.first];
+        const bool aUpper = level[static_cast<size_t>(c.a)] > level[static_cast<size_t>(c.b)];
+        SolverBody& upper = bodies[static_cast<size_t>(aUpper ? c.a : c.b)];
+        if (upper.body == nullptr || !(upper.inverseMass > 0.0)) continue;
+        Vec3 sum, normals;
+        double want = 0.0;
+        for (size_t i = g.first; i < g.last; ++i) {
+            sum = sum + contacts[i].position;
+            normals = normals + contacts[i].normal;
+            // A point still apart by a gap may close it, no more; none is
+            // sent off faster than the passes asked.
+            want = std::min(want, contacts[i].bounce);
+        }
+        c.position = (1.0 / static_cast<double>(g.last - g.first)) * sum;
+        c.normal = normals.normalized();
+        const SolverBody& a = bodies[static_cast<size_t>(c.a)];
+        const SolverBody& b = bodies[static_cast<size_t>(c.b)];
+        c.ra = a.body != nullptr ? c.position - a.body->position : Vec3{};
+        c.rb = b.body != nullptr ? c.position - b.body->position : Vec3{};
+        const Vec3& r = aUpper ? c.ra : c.rb;
+        // Along the normal, from the lower body toward the upper one.
+        const Vec3 n = aUpper ? c.normal : c.normal.negated();
+        const double apart = dot(relativeVelocity(bodies, c), c.normal);
+        if (!(apart < want)) continue;
+        const Vec3 t = upper.inverseInertia * crossOf(r, n);
+        const double inverse = upper.inverseMass + dot(n, crossOf(t, r));
+        if (!(inverse > 0.0)) continue;
+        const Vec3 p = ((want - apart) / inverse) * n;
+        upper.body->velocity = upper.body->velocity + upper.inverseMass * p;
+        upper.body->spin = upper.body->spin + upper.inverseInertia * crossOf(r, p);
+    }
+}
+
 void correctPositions(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts, int passes) {
     for (int pass = 0; pass < passes; ++pass) {
         for (const SolverContact& c : contacts) {
@@ -255,6 +325,7 @@ int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& c
     for (SolverContact& c : contacts) c.normalImpulse = c.tangentImpulse1 = c.tangentImpulse2 = 0.0;
     prepareContacts(bodies, contacts);
     solveVelocities(bodies, contacts, contactPasses);
+    propagateShock(bodies, contacts);
     if (energyOf(bodies) <= allowed) return contactPasses;
 
     // Newton's restitution at several points at once can give energy; none
@@ -266,6 +337,7 @@ int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& c
         c.bounce = 0.0;
     }
     solveVelocities(bodies, contacts, contactPasses);
+    propagateShock(bodies, contacts);
     if (energyOf(bodies) <= allowed) return contactPasses;
 
     // Last: one impulse along the mean normal at the points' centre that

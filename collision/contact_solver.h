@@ -96,6 +96,17 @@ void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>
 // clamped (normal at least 0, friction within friction times the normal).
 void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes);
 
+// One last pass from what holds still upwards (shock propagation): a body
+// at rest on the ground, or on a fixed body, is level 1, what rests on it
+// level 2, and so on through the contacts. Each contact between two levels
+// is solved with its lower body taken as immovable, lower levels first,
+// and only pushes the upper body off: a heavy body on a light one cannot
+// drive it into the ground, as the passes alone let it (each pass hands on
+// only the light body's share, so a ball of a hundred times a crate's mass
+// stops a hundredth a pass). Contacts between bodies of one level, or of
+// bodies held by nothing, are left as the passes left them.
+void propagateShock(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts);
+
 // Moves the bodies apart where they overlap by more than the slop, without
 // touching velocities (so it adds no energy): each pass takes a share of
 // each point's overlap (as the corrections gathered so far left it) and

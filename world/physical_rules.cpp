@@ -152,6 +152,15 @@ void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, floa
     std::vector<SolverContact> contacts;
     addContacts(m, 0, 1, combinedFriction(a->friction, b->friction),
                 combinedRestitution(a->restitution, b->restitution), contacts);
+    // The ground under either body takes its share of the blow: a crate on
+    // the floor hit from above is stopped by the floor, not driven into it.
+    bodies.push_back(solverBodyOf(nullptr));
+    for (int k = 0; k < 2; ++k) {
+        RigidBody* body = k == 0 ? a : b;
+        if (!movable(*body)) continue;
+        const ContactManifold held = contactWithGround(poseAfter(*body, 0.0f), 0.0, contactSlop);
+        addContacts(held, k, 2, body->friction, body->restitution, contacts);
+    }
     const double after = toMiddle(island, t);
     earn(*a, -after);
     earn(*b, -after);
@@ -274,6 +283,7 @@ void PhysicalRules::beginIslandPart(Island& island, float span) {
     }
     warmStart(bodies, contacts);
     solveVelocities(bodies, contacts, contactPasses);
+    propagateShock(bodies, contacts);
     correctPositions(bodies, contacts, correctionPasses);
     applyCorrections(bodies);
     keepContacts(island, bodies, contacts);

@@ -1,6 +1,6 @@
 #!/bin/bash
 # The engine as another project gets it: installed into a temporary prefix,
-# the three programs of examples/ built against it, once through
+# the four programs of examples/ built against it, once through
 # find_package(Prallwerk CONFIG) and once through pkg-config, and their
 # output held against prallwerk-trace's for the same runs.
 #
@@ -15,7 +15,9 @@
 # -ffast-math, or when their numbers differ from
 # the trace's: the sphere's height every 0.1 s in scene 3, and each second's
 # ground and pair impacts of 100 dropped bodies; and seven scenes set up by
-# hand through the bodies' public fields must all behave soundly.
+# hand through the bodies' public fields, and eleven first experiments set
+# up through body definitions under the physical rules, must all behave
+# soundly.
 set -u
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
@@ -53,7 +55,7 @@ cmake --build "$work/with-cmake" >"$work/build.log" 2>&1 ||
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 [ "$(pkg-config --modversion prallwerk)" = "$version" ] || fail "pkg-config: $(pkg-config --modversion prallwerk 2>&1)"
 mkdir -p "$work/with-pkg-config"
-for example in sphere_height drop_statistics unprepared_scenes; do
+for example in sphere_height drop_statistics unprepared_scenes first_experiments; do
     # shellcheck disable=SC2046
     g++ -std=c++17 -O2 "${strict[@]}" $(pkg-config --cflags prallwerk) "$source/examples/$example.cpp" \
         $(pkg-config --libs prallwerk) -o "$work/with-pkg-config/$example" ||
@@ -71,7 +73,7 @@ for example in sphere_height drop_statistics; do
         fail "$example does not build through pkg-config with -O3 -march=native"
 done
 
-for example in sphere_height drop_statistics unprepared_scenes; do
+for example in sphere_height drop_statistics unprepared_scenes first_experiments; do
     "$work/with-cmake/$example" >"$work/$example.out" || { cat "$work/$example.out" >&2; fail "$example (find_package) failed"; }
     "$work/with-pkg-config/$example" >"$work/$example.pc.out" || fail "$example (pkg-config) failed"
     cmp -s "$work/$example.out" "$work/$example.pc.out" ||
