@@ -3,6 +3,8 @@
 #include <cmath>
 #include <vector>
 
+#include "prallwerk/collision/contact_solver.h"
+#include "prallwerk/world/physical_rules.h"
 #include "prallwerk/world/world.h"
 #include "tests/support/physical_bodies.h"
 
@@ -217,4 +219,26 @@ TEST(PhysicalRules, ABoxLandingOnACornerTakesTheImpulseOfThatCornerAlone) {
     const Vec3 spin = j * perImpulse;
     EXPECT_NEAR(after.spin.x, spin.x, 0.01 * spin.length());
     EXPECT_NEAR(after.spin.y, spin.y, 0.01 * spin.length());
+}
+
+// A heavy ball dropped on a light crate on the floor comes to rest on it:
+// the floor holds the crate however heavy the ball (the contacts' passes
+// alone hand on only the crate's share of a blow each, and the crate would
+// be driven into the floor), and the ball stops on top.
+TEST(PhysicalRules, AHeavyBallRestsOnALightCrateThatTheFloorHolds) {
+    for (float ballMass : {10.0f, 100.0f, 1000.0f}) {
+        RigidBody crate = physicalBox(1, 1, 1, 1.0f, {0, 0, 0.5});
+        RigidBody ball = physicalSphere(0.4, ballMass, {0, 0, 2.0});
+        crate.restitution = ball.restitution = 0.0f;
+        auto w = physicalWorldOf({crate, ball});
+        double lowest = HUGE_VAL;
+        for (int i = 0; i < 180; ++i) {
+            w->step(frame);
+            lowest = std::min(lowest, w->bodies[0]->position.z);
+        }
+        EXPECT_GT(lowest, 0.5 - 2 * contactSlop) << ballMass << " kg";
+        EXPECT_NEAR(w->bodies[0]->position.z, 0.5, contactSlop) << ballMass << " kg";
+        EXPECT_NEAR(w->bodies[1]->position.z, 1.4, 2 * contactSlop) << ballMass << " kg";
+        EXPECT_LT(w->bodies[1]->velocity.length(), sleepSpeed) << ballMass << " kg";
+    }
 }
