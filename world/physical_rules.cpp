@@ -152,14 +152,25 @@ void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, floa
     std::vector<SolverContact> contacts;
     addContacts(m, 0, 1, combinedFriction(a->friction, b->friction),
                 combinedRestitution(a->restitution, b->restitution), contacts);
-    // The ground under either body takes its share of the blow: a crate on
-    // the floor hit from above is stopped by the floor, not driven into it.
+    // What holds either body up takes its share of the blow: a crate on the
+    // floor, or on a fixed table, hit from above is stopped there, not
+    // driven into it.
     bodies.push_back(solverBodyOf(nullptr));
     for (int k = 0; k < 2; ++k) {
         RigidBody* body = k == 0 ? a : b;
         if (!movable(*body)) continue;
-        const ContactManifold held = contactWithGround(poseAfter(*body, 0.0f), 0.0, contactSlop);
+        const ShapePose pose = poseAfter(*body, 0.0f);
+        const ContactManifold held = contactWithGround(pose, 0.0, contactSlop);
         addContacts(held, k, 2, body->friction, body->restitution, contacts);
+        for (int j = 0; j < island.count; ++j) {
+            RigidBody* support = island.bodies[j];
+            if (!support->fixed || support == a || support == b) continue;
+            const ContactManifold on = contactBetween(pose, poseAfter(*support, 0.0f), contactSlop);
+            if (on.count == 0) continue;
+            bodies.push_back(solverBodyOf(support));
+            addContacts(on, k, static_cast<int>(bodies.size()) - 1, combinedFriction(body->friction, support->friction),
+                        combinedRestitution(body->restitution, support->restitution), contacts);
+        }
     }
     const double after = toMiddle(island, t);
     earn(*a, -after);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "prallwerk/collision/contact_solver.h"
@@ -226,19 +227,37 @@ TEST(PhysicalRules, ABoxLandingOnACornerTakesTheImpulseOfThatCornerAlone) {
 // alone hand on only the crate's share of a blow each, and the crate would
 // be driven into the floor), and the ball stops on top.
 TEST(PhysicalRules, AHeavyBallRestsOnALightCrateThatTheFloorHolds) {
-    for (float ballMass : {10.0f, 100.0f, 1000.0f}) {
-        RigidBody crate = physicalBox(1, 1, 1, 1.0f, {0, 0, 0.5});
-        RigidBody ball = physicalSphere(0.4, ballMass, {0, 0, 2.0});
+    struct Case {
+        float ballMass;
+        bool ballFirst;  // the ball the world's first body, the crate its second
+        bool onTable;    // the floor a fixed slab (the world's first body), its top at z = 0.5
+    };
+    for (const Case& c : {Case{10, false, false}, Case{100, false, false}, Case{1000, false, false},
+                          Case{100, true, false}, Case{100, false, true}}) {
+        const double floor = c.onTable ? 0.5 : 0.0;
+        RigidBody crate = physicalBox(1, 1, 1, 1.0f, {0, 0, floor + 0.5});
+        RigidBody ball = physicalSphere(0.4, c.ballMass, {0, 0, floor + 2.0});
         crate.restitution = ball.restitution = 0.0f;
-        auto w = physicalWorldOf({crate, ball});
+        std::vector<RigidBody> bodies = c.ballFirst ? std::vector<RigidBody>{ball, crate} : std::vector<RigidBody>{crate, ball};
+        if (c.onTable) {
+            RigidBody table = physicalBox(4, 4, 0.5f, 1.0f, {0, 0, 0.25});
+            table.fixed = true;
+            bodies.insert(bodies.begin(), table);
+        }
+        auto w = physicalWorldOf(bodies);
+        const int first = c.onTable ? 1 : 0;
+        const RigidBody& onFloor = *w->bodies[first + (c.ballFirst ? 1 : 0)];
+        const RigidBody& onTop = *w->bodies[first + (c.ballFirst ? 0 : 1)];
         double lowest = HUGE_VAL;
         for (int i = 0; i < 180; ++i) {
             w->step(frame);
-            lowest = std::min(lowest, w->bodies[0]->position.z);
+            lowest = std::min(lowest, onFloor.position.z);
         }
-        EXPECT_GT(lowest, 0.5 - 2 * contactSlop) << ballMass << " kg";
-        EXPECT_NEAR(w->bodies[0]->position.z, 0.5, contactSlop) << ballMass << " kg";
-        EXPECT_NEAR(w->bodies[1]->position.z, 1.4, 2 * contactSlop) << ballMass << " kg";
-        EXPECT_LT(w->bodies[1]->velocity.length(), sleepSpeed) << ballMass << " kg";
+        const std::string label = std::to_string(c.ballMass) + " kg" + (c.ballFirst ? ", ball first" : "") +
+                                  (c.onTable ? ", on a table" : "");
+        EXPECT_GT(lowest, floor + 0.5 - 2 * contactSlop) << label;
+        EXPECT_NEAR(onFloor.position.z, floor + 0.5, contactSlop) << label;
+        EXPECT_NEAR(onTop.position.z, floor + 1.4, 2 * contactSlop) << label;
+        EXPECT_LT(onTop.velocity.length(), sleepSpeed) << label;
     }
 }
