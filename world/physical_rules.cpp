@@ -67,6 +67,21 @@ void addContacts(const ContactManifold& m, int a, int b, double friction, double
     }
 }
 
+// The searches answer with the last time they looked at before the touch:
+// 0 when the bodies touch within the first look, which the island takes for
+// no impact (the classic searches' 0), so the body would fly on into what
+// it meets for the rest of the part. An impact there, as after another
+// impact that sent a body back at what it had just left, stands at this
+// time instead: the least that shrinks any part of a step's time left (the
+// spacing of single precision at World::longestStep, 7.5e-9 s), so that
+// the island goes on searching after it.
+constexpr float firstLookImpact = 0x1p-27f;
+
+float impactTimeOf(float searched, float limit) {
+    if (searched != 0.0f) return searched;
+    return firstLookImpact < limit ? firstLookImpact : -1.0f;
+}
+
 // An impact's reach: a look of the search leaves the bodies apart by at
 // most half of how thin they are together.
 double impactMarginOf(const RigidBody& a, const RigidBody* b) {
@@ -119,7 +134,7 @@ float PhysicalRules::earliestGroundHit(Island& island, float dt) {
     float best = dt;
     for (int k = 0; k < island.count; ++k) {
         RigidBody& body = *island.bodies[k];
-        const float t = physicalGroundImpact(body, best);
+        const float t = impactTimeOf(physicalGroundImpact(body, best), best);
         if (t > 0.0f && t < best) {
             best = t;
             island.hitA = &body;
@@ -129,7 +144,7 @@ float PhysicalRules::earliestGroundHit(Island& island, float dt) {
 }
 
 float PhysicalRules::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
-    return physicalPairImpact(*a, *b, limit);
+    return impactTimeOf(physicalPairImpact(*a, *b, limit), limit);
 }
 
 void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, float t) {

@@ -218,3 +218,33 @@ TEST(PhysicalRules, ABoxLandingOnACornerTakesTheImpulseOfThatCornerAlone) {
     EXPECT_NEAR(after.spin.x, spin.x, 0.01 * spin.length());
     EXPECT_NEAR(after.spin.y, spin.y, 0.01 * spin.length());
 }
+
+// Bodies closer than one look of the impact search meet at its first look,
+// which the search answers with 0: the impact is resolved at once, not
+// lost (the body would fly on into the ground or the other ball for the
+// rest of the step), and the step goes on searching after it.
+TEST(PhysicalRules, AnImpactWithinTheFirstLookIsResolved) {
+    const double gap = 1e-5, speed = 5.0;  // a look of 1/6000 s travels 8e-4 m
+    {
+        RigidBody ball = physicalSphere(0.5, 1.0f, {0, 0, 0.5 + gap}, {0, 0, -speed});
+        ball.restitution = 1.0f;
+        auto w = physicalWorldOf({ball}, 0.0);
+        w->step(frame);
+        EXPECT_EQ(w->lastStep.groundImpacts, 1);
+        EXPECT_NEAR(w->bodies[0]->velocity.z, speed, 1e-9);
+        EXPECT_GT(w->bodies[0]->position.z, 0.5);
+    }
+    // Three balls in a row: the first two meet at the first look, and the
+    // step goes on to find the second meeting 2 cm further within it.
+    {
+        std::vector<RigidBody> row{physicalSphere(0.5, 1.0f, {-0.5 - gap, 0, 2}, {speed, 0, 0}),
+                                   physicalSphere(0.5, 1.0f, {0.5, 0, 2}), physicalSphere(0.5, 1.0f, {1.52, 0, 2})};
+        for (RigidBody& b : row) b.restitution = 1.0f;
+        auto w = physicalWorldOf(row, 0.0);
+        w->step(frame);
+        EXPECT_EQ(w->lastStep.pairImpacts, 2);
+        EXPECT_NEAR(w->bodies[0]->velocity.x, 0.0, 1e-9);
+        EXPECT_NEAR(w->bodies[1]->velocity.x, 0.0, 1e-9);
+        EXPECT_NEAR(w->bodies[2]->velocity.x, speed, 1e-9);
+    }
+}
