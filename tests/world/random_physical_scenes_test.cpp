@@ -474,11 +474,12 @@ TEST(RandomPhysicalScenes, StaySoundAndKeepMomentum) {
     const long first = environmentNumber("PRALLWERK_PHYSICAL_SCENES_FIRST", 1);
     const double allowance = overlapAllowance(frame60);
     Seen seen;
-    long pairImpacts = 0, piles = 0;
+    long ran = 0, pairImpacts = 0, piles = 0;
     int failed = 0;
     for (long seed = first; seed < first + scenes && failed < 10; ++seed) {
         Scene s = makeScene(static_cast<uint64_t>(seed));
         KeepingWorld& world = *s.world;
+        ++ran;
         piles += s.pile ? 1 : 0;
         const double start = totalEnergy(world);
         std::string broken = brokenProperty(world, start, allowance, seen);
@@ -495,12 +496,12 @@ TEST(RandomPhysicalScenes, StaySoundAndKeepMomentum) {
         pairImpacts += world.pairImpacts;
     }
     EXPECT_EQ(failed, 0);
-    std::cout << scenes << " scenes from " << first << " (" << piles << " piles): " << pairImpacts
+    std::cout << ran << " scenes from " << first << " (" << piles << " piles): " << pairImpacts
               << " pair impacts kept their momentum; the deepest overlap " << seen.deepest << " m (" << allowance
               << " allowed), the highest energy " << seen.highestEnergy << " of the start's\n";
     // Without pair impacts the momentum would go unchecked (a few scenes
     // alone may have none).
-    if (scenes >= 50) {
-        EXPECT_GT(pairImpacts, scenes);
+    if (ran >= 50) {
+        EXPECT_GT(pairImpacts, ran);
     }
 }
