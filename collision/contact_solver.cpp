@@ -267,11 +267,16 @@ void propagateShock(std::vector<SolverBody>& bodies, const std::vector<SolverCon
         // Along the normal, from the lower body toward the upper one.
         const Vec3 n = aUpper ? c.normal : c.normal.negated();
         const double apart = dot(relativeVelocity(bodies, c), c.normal);
-        if (!(apart < want)) continue;
+        // The upper body's point is slowed as far as it sinks, no further:
+        // pushing it off a lower body that rises into it would hand it
+        // energy that nothing takes from the lower one.
+        const double sinking = -dot(velocityOfPoint(upper, r), n);
+        const double change = std::min(want - apart, sinking);
+        if (!(change > 0.0)) continue;
         const Vec3 t = upper.inverseInertia * crossOf(r, n);
         const double inverse = upper.inverseMass + dot(n, crossOf(t, r));
         if (!(inverse > 0.0)) continue;
-        const Vec3 p = ((want - apart) / inverse) * n;
+        const Vec3 p = (change / inverse) * n;
         upper.body->velocity = upper.body->velocity + upper.inverseMass * p;
         upper.body->spin = upper.body->spin + upper.inverseInertia * crossOf(r, p);
     }

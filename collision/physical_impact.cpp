@@ -190,6 +190,11 @@ Bounds physicalReachOver(const RigidBody& body, float limit) {
     return b;
 }
 
+float impactTimeOf(float searched, float limit) {
+    if (searched != 0.0f) return searched;
+    return firstLookImpact < limit ? firstLookImpact : -1.0f;
+}
+
 double thinnestPathOf(const RigidBody& body) {
     if (body.kind == kindSphere) return 2.0 * static_cast<double>(body.radius);
     return std::min(std::min(body.box.width, body.box.length), body.box.height);

@@ -42,6 +42,18 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
 // the limit.
 Bounds physicalReachOver(const RigidBody& body, float limit);
 
+// The searches answer with the last time they looked at before the touch:
+// 0 when the bodies touch within the first look, which the island's loop
+// takes for no impact (the classic searches' 0), so that a body would fly
+// on into what it meets for the rest of the part. An impact there, as
+// after another impact that sent a body back at what it had just left,
+// stands at firstLookImpact instead: the least time that shrinks any part
+// of a step's time left (the spacing of single precision at the longest
+// step, 7.5e-9 s), so that the island goes on searching after it. Other
+// answers stay as they are; -1 where even that is not within the limit.
+constexpr float firstLookImpact = 0x1p-27f;
+float impactTimeOf(float searched, float limit);
+
 // How thin a body is: no straight path through it is shorter (m).
 double thinnestPathOf(const RigidBody& body);
 

@@ -57,7 +57,8 @@ float ImpactSchedule::fromNow(double at, float left) const {
 
 void ImpactSchedule::searchPair(Island& island, int first, int second, float left) {
     ++island.statistics.pairSearches;
-    const float t = physicalPairImpact(*island.bodies[first], leadOf(first), *island.bodies[second], leadOf(second), left);
+    const float t = impactTimeOf(
+        physicalPairImpact(*island.bodies[first], leadOf(first), *island.bodies[second], leadOf(second), left), left);
     if (t > 0.0f) pairs_.push_back({first, second, now_ + static_cast<double>(t)});
 }
 
@@ -75,7 +76,7 @@ void ImpactSchedule::build(Island& island, float left) {
         const RigidBody& body = *island.bodies[k];
         const double lead = leadOf(k);
         reach_[static_cast<size_t>(k)] = physicalReachOver(body, static_cast<float>(lead + static_cast<double>(left)));
-        const float t = physicalGroundImpact(body, lead, left);
+        const float t = impactTimeOf(physicalGroundImpact(body, lead, left), left);
         if (t > 0.0f) groundAt_[static_cast<size_t>(k)] = now_ + static_cast<double>(t);
     }
     grid_.build(reach_.data(), n);
@@ -97,7 +98,7 @@ void ImpactSchedule::searchAgain(Island& island, float left) {
         const RigidBody& body = *island.bodies[k];
         // Its state is now's: the impact flew it here.
         reach_[static_cast<size_t>(k)] = physicalReachOver(body, left);
-        const float t = physicalGroundImpact(body, left);
+        const float t = impactTimeOf(physicalGroundImpact(body, left), left);
         groundAt_[static_cast<size_t>(k)] = t > 0.0f ? now_ + static_cast<double>(t) : -1.0;
     }
     for (int k : staleList_) {

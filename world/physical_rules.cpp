@@ -73,6 +73,18 @@ double impactMarginOf(const RigidBody& a, const RigidBody* b) {
     return 0.5 * (thinnestPathOf(a) + (b != nullptr ? thinnestPathOf(*b) : 0.0));
 }
 
+// How far any point of the body can travel in span (m): its centre's
+// speed, and for a box its spin's at its farthest corner (a sphere's spin
+// turns it within its own surface). The contacts reach as far, so that
+// whatever of a body the step can bring to the ground or to another body
+// is held, not only what is within contactMargin at its start.
+double travelInSpan(const RigidBody& body, float span) {
+    if (!movable(body)) return 0.0;
+    double speed = body.velocity.length();
+    if (body.kind == kindBox) speed += static_cast<double>(body.box.halfDiagonal) * body.spin.length();
+    return speed * static_cast<double>(span);
+}
+
 }  // namespace
 
 void PhysicalRules::beginPart(int bodyCount) {
@@ -139,7 +151,7 @@ float PhysicalRules::earliestPairHit(Island& island, float limit) {
 }
 
 float PhysicalRules::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
-    return physicalPairImpact(*a, *b, limit);
+    return impactTimeOf(physicalPairImpact(*a, *b, limit), limit);
 }
 
 void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, float t) {
@@ -206,12 +218,16 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
     for (int k = 0; k < n; ++k) bodies.push_back(solverBodyOf(island.bodies[k]));
     bodies.push_back(solverBodyOf(nullptr));  // the ground, last
     contacts.clear();
-    // A pair apart and closing fast is the impact search's: it meets at its
-    // instant and bounces there.
+    // A pair apart whose nearest points close fast is the impact search's:
+    // they meet at its instant and bounce there. Where they close slowly,
+    // the search stops at their touch and leaves the rest of the step to
+    // the contacts, also for the points farther off that close fast (the
+    // far side of a box that tips over its edge).
     auto fastApart = [&](const ContactManifold& m, const RigidBody& a, const RigidBody* b) {
         double deepest = -HUGE_VAL, approach = -HUGE_VAL;
+        for (int i = 0; i < m.count; ++i) deepest = std::max(deepest, m.points[i].depth);
         for (int i = 0; i < m.count; ++i) {
-            deepest = std::max(deepest, m.points[i].depth);
+            if (m.points[i].depth < deepest - contactSlop) continue;
             Vec3 v = pointVelocity(a, m.points[i].position);
             if (b != nullptr) v = v - pointVelocity(*b, m.points[i].position);
             approach = std::max(approach, -dot(v, m.normal));
@@ -221,7 +237,8 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
     for (int k = 0; k < n; ++k) {
         const RigidBody& body = *island.bodies[k];
         if (!movable(body)) continue;
-        const ContactManifold m = contactWithGround(poseAfter(body, 0.0f), 0.0, contactMargin);
+        const ContactManifold m =
+            contactWithGround(poseAfter(body, 0.0f), 0.0, contactMargin + travelInSpan(body, span));
         if (m.count == 0 || fastApart(m, body, nullptr)) continue;
         addContacts(m, k, n, body.friction, body.restitution, contacts);
     }
@@ -232,7 +249,8 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
         const RigidBody& a = *island.bodies[p.first];
         const RigidBody& b = *island.bodies[p.second];
         if (!movable(a) && !movable(b)) continue;
-        const ContactManifold m = contactBetween(poseAfter(a, 0.0f), poseAfter(b, 0.0f), contactMargin);
+        const ContactManifold m = contactBetween(poseAfter(a, 0.0f), poseAfter(b, 0.0f),
+                                                 contactMargin + travelInSpan(a, span) + travelInSpan(b, span));
         if (m.count == 0 || fastApart(m, a, &b)) continue;
         addContacts(m, p.first, p.second, combinedFriction(a.friction, b.friction),
                     combinedRestitution(a.restitution, b.restitution), contacts);

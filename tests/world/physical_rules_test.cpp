@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -260,4 +261,86 @@ TEST(PhysicalRules, AHeavyBallRestsOnALightCrateThatTheFloorHolds) {
         EXPECT_NEAR(onTop.position.z, floor + 1.4, 2 * contactSlop) << label;
         EXPECT_LT(onTop.velocity.length(), sleepSpeed) << label;
     }
+}
+
+// Bodies closer than one look of the impact search meet at its first look,
+// which the search answers with 0: the impact is resolved at once, not
+// lost (the body would fly on into the ground or the other ball for the
+// rest of the step), and the step goes on searching after it.
+TEST(PhysicalRules, AnImpactWithinTheFirstLookIsResolved) {
+    const double gap = 1e-5, speed = 5.0;  // a look of 1/6000 s travels 8e-4 m
+    {
+        RigidBody ball = physicalSphere(0.5, 1.0f, {0, 0, 0.5 + gap}, {0, 0, -speed});
+        ball.restitution = 1.0f;
+        auto w = physicalWorldOf({ball}, 0.0);
+        w->step(frame);
+        EXPECT_EQ(w->lastStep.groundImpacts, 1);
+        EXPECT_NEAR(w->bodies[0]->velocity.z, speed, 1e-9);
+        EXPECT_GT(w->bodies[0]->position.z, 0.5);
+    }
+    // Three balls in a row: the first two meet at the first look, and the
+    // step goes on to find the second meeting 2 cm further within it.
+    {
+        std::vector<RigidBody> row{physicalSphere(0.5, 1.0f, {-0.5 - gap, 0, 2}, {speed, 0, 0}),
+                                   physicalSphere(0.5, 1.0f, {0.5, 0, 2}), physicalSphere(0.5, 1.0f, {1.52, 0, 2})};
+        for (RigidBody& b : row) b.restitution = 1.0f;
+        auto w = physicalWorldOf(row, 0.0);
+        w->step(frame);
+        EXPECT_EQ(w->lastStep.pairImpacts, 2);
+        EXPECT_NEAR(w->bodies[0]->velocity.x, 0.0, 1e-9);
+        EXPECT_NEAR(w->bodies[1]->velocity.x, 0.0, 1e-9);
+        EXPECT_NEAR(w->bodies[2]->velocity.x, speed, 1e-9);
+    }
+}
+
+// A plate turning its far edge down onto the ground fast while its near
+// edge comes down slowly, or touches already: the impact search makes no
+// search for a body that touches, and stops at a touch too slow to bounce,
+// so the step is the contacts' to hold, the far edge too. Whether the
+// search will meet the plate is the near edge's to say, not the far
+// edge's (else the near edge's contact is dropped as the search's); and the
+// contacts reach as far as the step's travel can bring the far edge, by
+// the centre's speed and by the spin (a plate turning about its centre),
+// not only what is within contactMargin at the step's start.
+TEST(PhysicalRules, APlateTippingOntoTheGroundIsHeldAtItsFarEdge) {
+    struct Row {
+        double farHeight;   // m over the near edge
+        double omega;       // rad/s, bringing the far edge down
+        double nearSpeed;   // m/s, the near edge's down
+        double nearGap;     // m over the ground; negative: touching
+        bool aboutNearEdge; // turning about its near edge, else about its centre
+    };
+    for (const Row& r : {Row{0.015, 6.0, 0.2, 5e-4, true}, Row{0.05, 8.0, 0.0, -5e-4, true},
+                         Row{0.05, 12.0, 0.0, -5e-4, false}}) {
+        const Quat tilt = quatFromAngles({0, -r.farHeight, 0});  // its +x end raised
+        RigidBody plate = physicalBox(1.0f, 1.0f, 0.1f, 1.0f, {}, {}, tilt);
+        plate.restitution = 0.0f;
+        plate.friction = 0.5f;
+        const Vec3 nearEdge = rotated(tilt, {-0.5, 0, -0.05});  // from the centre
+        plate.position = Vec3{0, 0, r.nearGap} - nearEdge;
+        plate.spin = {0, r.omega, 0};
+        if (r.aboutNearEdge) plate.velocity = Vec3{0, 0, -r.nearSpeed} - Vec3().cross(plate.spin, nearEdge);
+        auto w = physicalWorldOf({plate});
+        double deepest = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            w->step(frame);
+            const RigidBody& p = *w->bodies[0];
+            deepest = std::max(deepest, -(p.position.z + lowestCornerOffset(p.box)));
+        }
+        // Without the contacts the far edge goes 5 to 9 cm in; held, no
+        // more than the slop.
+        EXPECT_LT(deepest, contactSlop) << r.farHeight << " " << r.omega;
+    }
+}
+
+// A ball that touches the ground already and comes down fast (as an
+// impact elsewhere in a step may leave it) is the contacts' to hold: the
+// impact search makes no search for a body that touches.
+TEST(PhysicalRules, ABallTouchingTheGroundAndComingDownFastIsHeld) {
+    RigidBody ball = physicalSphere(0.5, 1.0f, {0, 0, 0.499}, {0, 0, -2.0});
+    ball.restitution = 0.0f;
+    auto w = physicalWorldOf({ball});
+    w->step(frame);
+    EXPECT_GT(w->bodies[0]->position.z, 0.5 - contactSlop);
+    EXPECT_NEAR(w->bodies[0]->velocity.z, 0.0, 0.01);
 }
