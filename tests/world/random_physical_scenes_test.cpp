@@ -9,7 +9,7 @@
 //
 // The overlap property does not hold yet: in about a quarter of the
 // scenes a body ends some step deeper in another or in the ground than the
-// correction allows (mostly 2 to 5 cm, a few up to half a metre), where
+// correction allows (a median of 3.6 cm, up to a quarter of a metre), where
 // impacts come in quick succession among bodies that touch (a heavy body
 // bounced between a light one and the ground within one step): a pair that
 // touches at a search's start is the contacts' to hold, and the contacts
