@@ -756,12 +756,13 @@ const panelRules = (page) => page.evaluate(() => JSON.stringify({
     [r.querySelector('[data-field=friction]').value, r.querySelector('[data-field=fixed]').checked]),
 }));
 
-// The rules, friction and fixed in the panel: a fixed box refused under the
-// classic rules with the program's message, its box marked; the physical
-// rules chosen, a friction typed and applied, the panel filled back from the
-// program's scene; ten "." frames as prallwerk-trace steps the same file,
-// and run for a while the ball lands and rests on the fixed box, which stays
-// where it is. Returns the scene and the trace of its file.
+// The rules, friction and fixed in the panel: the physical rules applied
+// alone; a fixed box refused under the classic rules with the program's
+// message, its box marked; the physical rules chosen again, a friction
+// typed and applied, the panel filled back from the program's scene; ten
+// "." frames as prallwerk-trace steps the same file, and run for a while
+// the ball lands and rests on the fixed box, which stays where it is.
+// Returns the scene and the trace of its file.
 async function physicalRules(page, type, trace) {
   const message = () => page.$eval('#experiment-message', (e) => e.textContent);
   const bodies = async () => (await page.evaluate(() => Module.page.bodies())).trim().split('\n');
@@ -771,6 +772,13 @@ async function physicalRules(page, type, trace) {
   check(await page.evaluate((t) => Module.page.openScene('fixed.json', t), JSON.stringify(scene)),
         'the scene of a ball and a box is refused');
   check(await page.$eval('#scene-rules', (e) => e.value) === 'classic', 'a version-1 scene shows other rules than classic');
+  // The rules alone make a scene of version 2. The program takes a scene
+  // at its next frame.
+  const current = () => page.evaluate(() => Module.page.currentScene());
+  await page.select('#scene-rules', 'physical');
+  await page.click('#scene-apply');
+  await until('the physical rules alone are applied', async () => (await current()).includes('"rules": "physical"'));
+  await page.select('#scene-rules', 'classic');
   await page.click('#bodies tbody tr:nth-child(1) [data-field=fixed]');
   const refusal = 'fixed.json: /bodies/0/fixed: the classic rules have no fixed bodies (give "rules": "physical")';
   await until('the fixed box is marked under the classic rules', async () => (await message()) === refusal &&
@@ -780,10 +788,9 @@ async function physicalRules(page, type, trace) {
   await until('the physical rules take the fixed box', async () => (await message()) === '');
   await type(1, 'friction', '0.8');
   await page.click('#scene-apply');
-  // The program takes the scene at its next frame.
   const text = await until('the physical scene is applied', async () => {
-    const current = await page.evaluate(() => Module.page.currentScene());
-    return current.includes('"rules"') && current;
+    const scene = await current();
+    return scene.includes('"fixed"') && scene;
   });
   check(/"version": 2,/.test(text) && text.includes('"rules": "physical"') &&
         /"kind": "box",[^\n]*"fixed": true/.test(text) && /"kind": "sphere",[^\n]*"friction": 0.8,/.test(text),
