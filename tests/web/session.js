@@ -807,7 +807,7 @@ async function physicalRules(page, type, trace) {
   check((await bodies()).join('\n') === traceFrame(10),
         `after ten frames the physical scene's bodies differ from the trace:\n${(await bodies()).join('\n')}\n${traceFrame(10)}`);
   await press(page, 'Space');
-  await sleep(800);
+  await sleep(500);
   await press(page, 'Space');
   const [box, ball] = await bodies();
   const z = (line) => Number(line.split(',')[4]);
