@@ -31,8 +31,10 @@ constexpr float tableLabelY = -21.0f;
 constexpr float firstRowY = -22.0f;  // body j's row at firstRowY - j
 constexpr float rowSpacing = 1.0f;
 
-constexpr float textGap = 1.0f;          // em between two texts on one line
-constexpr float moreBodiesStart = 5.0f;  // x where the line of the bodies beyond the table starts
+constexpr float textGap = 1.0f;  // em between two texts on one line
+// x where the notes right of the table start: the rules beside its labels,
+// the bodies beyond its rows beside its last row.
+constexpr float tableNotesStart = 5.0f;
 
 constexpr bool leftAligned = true;
 constexpr bool rightAligned = false;
@@ -109,6 +111,10 @@ void drawBodyTable() {
     for (const TableColumn& column : tableColumns) {
         printText(rightAligned, column.labelEnd, tableLabelY, tableDepth, "%s", column.label);
     }
+    // Beside the labels: the rules say how to read the spins (the angles'
+    // rates under the classic rules, the angular velocity under the
+    // physical ones).
+    printText(leftAligned, tableNotesStart, tableLabelY, tableDepth, "%s", rulesLine(world->rules()));
     const int count = std::min(world->bodyCount, tableRowCount);
     for (int j = 0; j < count; ++j) {
         const RigidBody& body = *world->bodies[j];
@@ -124,12 +130,16 @@ void drawBodyTable() {
     const std::string more = moreBodiesLine(world->bodyCount);
     if (!more.empty()) {
         glColor3ub(255, 255, 255);
-        printText(leftAligned, moreBodiesStart, firstRowY - rowSpacing * static_cast<float>(tableRowCount - 1),
+        printText(leftAligned, tableNotesStart, firstRowY - rowSpacing * static_cast<float>(tableRowCount - 1),
                   tableDepth, "%s", more.c_str());
     }
 }
 
 }  // namespace
+
+const char* rulesLine(Rules rules) {
+    return rules == Rules::physical ? "Regeln: physikalisch" : "Regeln: klassisch";
+}
 
 std::string cutToWidth(const std::string& text, float width) {
     if (widthOf(text) <= width) return text;

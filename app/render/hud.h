@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "prallwerk/world/rules.h"
+
 // The head-up display: two translucent panels and the German texts with the
 // body table, drawn in eye coordinates over the scene.
 
@@ -24,6 +26,10 @@ constexpr float panelDepth = -5.0f;
 // 32 keeps their last letters inside it, with the margin that the left
 // column has at x = -32.
 constexpr float rightColumnEnd = 32.0f;
+
+// The HUD's line on the rules the world runs by, right of the body table's
+// labels: "Regeln: klassisch" or "Regeln: physikalisch".
+const char* rulesLine(prallwerk::Rules rules);
 
 // text as it fits into width em units of the built font: whole, or cut at
 // its end with "…" (Windows-1252 0x85) so that text and "…" fit.

@@ -9,6 +9,7 @@
 const {execFileSync} = require('child_process');
 const fs = require('fs');
 const path = require('path');
+const zlib = require('zlib');
 const {serve, launch, launchFirefox} = require('./browser');
 const {decodePng, compareSquares, differingPixels, findPixels} = require('./pictures');
 
@@ -734,11 +735,97 @@ async function manyBodies(page, saved) {
   console.log('many bodies: 200 of 250 in the table, Apply keeps the rest bit for bit, an added body comes after the table\'s rows');
 }
 
+// A link as the page shared it before scenes had rules (a version-1 scene,
+// deflated, in base64url): it must open as it always did.
+const oldLink = 'scene=XY_NboNADITvPIXl84KAhKrlNXKMOCzBKavALrIX-hPx7pUB9ZCjZzzz2c8EAO-BRxuxBpzYDsMX8SOVG3lCo_ZCLC54rKHYZm9' +
+                'H0uVLb5k6aOkemCD2BDwPJHvok-3i4g_WcM0N5AbSj-y9aDavDZ0jUSsBAHjiw_lOG9vwjQZQ3K8CrqWBwkCeVY0BHK1o5GQAmSS6OM' +
+                'f9qDyrDOAUxB3CATxrSia3S7qkelZWzWpeuDL1xKRotp2b5b-1Iy_7F-U5f6GctsI3pSw0hNvxbVrsoGZNAJpkTf4A';
+
+// The bodies prallwerk-trace gives for a scene file: frame n's lines, as
+// Module.page.bodies() prints them. One frame is 1/60 s, as a "." frame.
+function traceOf(trace, file, frameCount) {
+  const traced = execFileSync(trace, ['--scene-file', file, '--frames', String(frameCount), '--frame-ms', '1000',
+                                      '--time-scale', '60'], {encoding: 'utf8'}).trim().split('\n');
+  return (n) => traced.filter((l) => l.startsWith(`${n},`)).map((l) => l.slice(`${n},`.length)).join('\n');
+}
+
+// The panel's rules, and each row's friction and fixed, as JSON.
+const panelRules = (page) => page.evaluate(() => JSON.stringify({
+  rules: document.getElementById('scene-rules').value,
+  rows: [...document.querySelectorAll('#bodies tbody tr')].map((r) =>
+    [r.querySelector('[data-field=friction]').value, r.querySelector('[data-field=fixed]').checked]),
+}));
+
+// The rules, friction and fixed in the panel: the physical rules applied
+// alone; a fixed box refused under the classic rules with the program's
+// message, its box marked; the physical rules chosen again, a friction
+// typed and applied, the panel filled back from the program's scene; ten
+// "." frames as prallwerk-trace steps the same file, and run for a while
+// the ball lands and rests on the fixed box, which stays where it is.
+// Returns the scene and the trace of its file.
+async function physicalRules(page, type, trace) {
+  const message = () => page.$eval('#experiment-message', (e) => e.textContent);
+  const bodies = async () => (await page.evaluate(() => Module.page.bodies())).trim().split('\n');
+  const scene = {format: 'prallwerk-scene', version: 1, name: 'Ball on a fixed box', bodies: [
+    {kind: 'box', size: [4, 4, 1], mass: 2, restitution: 0, position: [0, 0, 3]},
+    {kind: 'sphere', radius: 0.5, mass: 1, restitution: 0, position: [0.25, 0, 5]}]};
+  check(await page.evaluate((t) => Module.page.openScene('fixed.json', t), JSON.stringify(scene)),
+        'the scene of a ball and a box is refused');
+  check(await page.$eval('#scene-rules', (e) => e.value) === 'classic', 'a version-1 scene shows other rules than classic');
+  // The rules alone make a scene of version 2. The program takes a scene
+  // at its next frame.
+  const current = () => page.evaluate(() => Module.page.currentScene());
+  await page.select('#scene-rules', 'physical');
+  await page.click('#scene-apply');
+  await until('the physical rules alone are applied', async () => (await current()).includes('"rules": "physical"'));
+  await page.select('#scene-rules', 'classic');
+  await page.click('#bodies tbody tr:nth-child(1) [data-field=fixed]');
+  const refusal = 'fixed.json: /bodies/0/fixed: the classic rules have no fixed bodies (give "rules": "physical")';
+  await until('the fixed box is marked under the classic rules', async () => (await message()) === refusal &&
+      (await page.$eval('#bodies tbody tr:nth-child(1) [data-field=fixed]', (e) => e.classList.contains('bad') && e.title)) === refusal)
+    .catch(async (e) => { throw new Error(`${e.message}: the panel says ${JSON.stringify(await message())}`); });
+  await page.select('#scene-rules', 'physical');
+  await until('the physical rules take the fixed box', async () => (await message()) === '');
+  await type(1, 'friction', '0.8');
+  await page.click('#scene-apply');
+  const text = await until('the physical scene is applied', async () => {
+    const scene = await current();
+    return scene.includes('"fixed"') && scene;
+  });
+  check(/"version": 2,/.test(text) && text.includes('"rules": "physical"') &&
+        /"kind": "box",[^\n]*"fixed": true/.test(text) && /"kind": "sphere",[^\n]*"friction": 0.8,/.test(text),
+        `the program's scene lost the rules, the fixed box or the friction:\n${text}`);
+  const filled = '{"rules":"physical","rows":[["",true],["0.8",false]]}';
+  check((await panelRules(page)) === filled, `the panel shows ${await panelRules(page)}, not the program's scene`);
+
+  const file = path.join(out, 'fixed.json');
+  fs.writeFileSync(file, text);
+  const traceFrame = traceOf(trace, file, 10);
+  check((await bodies()).join('\n') === traceFrame(0), 'the physical scene opens with other bodies than its trace');
+  await page.focus('#canvas');
+  await press(page, 'Period', 10);
+  check((await bodies()).join('\n') === traceFrame(10),
+        `after ten frames the physical scene's bodies differ from the trace:\n${(await bodies()).join('\n')}\n${traceFrame(10)}`);
+  await press(page, 'Space');
+  await sleep(500);
+  await press(page, 'Space');
+  const [box, ball] = await bodies();
+  const z = (line) => Number(line.split(',')[4]);
+  check(box === traceFrame(0).split('\n')[0], `the fixed box moved: ${box}`);
+  check(Math.abs(z(ball) - 4) < 0.01, `the ball does not rest on the fixed box: ${ball}`);
+  console.log('the physical rules: a fixed box refused under the classic rules, taken under the physical ones, ' +
+              'with a friction as prallwerk-trace steps it; the box stays, the ball rests on it');
+  return {text, traceFrame, filled};
+}
+
 // The experiment panel: a shipped scene chosen, a body edited (a bad value
 // marked with the program's message, and refused), added and removed, the
 // scene applied and shared; the link opened in a new page gives the same
 // bodies, bit for bit, as prallwerk-trace gives for the saved scene file, at
-// 0.00 and after ten "." frames; a bad link keeps the scene there was.
+// 0.00 and after ten "." frames; a bad link keeps the scene there was. Then
+// the physical rules in the panel, a physical scene's link reopened with its
+// rules, friction and fixed box, and a link shared before the rules opened
+// as it always was.
 async function experiment(browser, url, trace) {
   const page = await openPage(browser, url, 'experiment');
   await answer(page, 'No');
@@ -813,9 +900,7 @@ async function experiment(browser, url, trace) {
         saved.includes('"density": 500'), `the scene saved is not the one edited:\n${saved}`);
   const file = path.join(out, 'experiment.json');
   fs.writeFileSync(file, saved);
-  const traced = execFileSync(trace, ['--scene-file', file, '--frames', '10', '--frame-ms', '1000', '--time-scale', '60'],
-                              {encoding: 'utf8'}).trim().split('\n');
-  const traceFrame = (n) => traced.filter((l) => l.startsWith(`${n},`)).map((l) => l.slice(`${n},`.length)).join('\n');
+  const traceFrame = traceOf(trace, file, 10);
   check(traceFrame(0) !== '' && traceFrame(10) !== '', 'the trace has no frames 0 and 10');
 
   await page.click('#scene-share');
@@ -838,6 +923,8 @@ async function experiment(browser, url, trace) {
         'a bad link changed the scene');
   await sceneFiles(page, saved, file, traceFrame);
   await manyBodies(page, saved);
+  const physical = await physicalRules(page, type, trace);
+  const physicalLink = await page.evaluate(() => Module.page.shareLink());
   await page.close();
 
   // The link in a new page: the same scene, paused at 0.00, bit for bit.
@@ -859,6 +946,40 @@ async function experiment(browser, url, trace) {
         'R does not bring the link\'s scene back as it was opened');
   console.log('the shared link: the same bodies as prallwerk-trace of the saved file at 0.00 and after ten frames');
   await shared.close();
+
+  // The physical scene's link in a new page: its rules, friction and fixed
+  // box, in the program and in the panel.
+  const reopened = await openPage(browser, physicalLink, 'shared-physical');
+  const reopenedMessage = () => reopened.$eval('#experiment-message', (e) => e.textContent);
+  await answer(reopened, 'No');
+  await firstFrame(reopened);
+  await until('the physical link\'s scene is open', async () => (await reopenedMessage()).startsWith('The scene of the link'));
+  // The program takes it at its next frame.
+  await until('the physical link\'s scene is the program\'s', async () =>
+    (await reopened.evaluate(() => Module.page.currentScene())) === physical.text)
+    .catch(async (e) => { throw new Error(`${e.message}:\n${await reopened.evaluate(() => Module.page.currentScene())}`); });
+  check((await reopened.evaluate(() => Module.page.bodies())).trim() === physical.traceFrame(0),
+        'the physical link\'s bodies differ from the trace of its file');
+  const reopenedPanel = await panelRules(reopened);
+  check(reopenedPanel === physical.filled, `the physical link's panel shows ${reopenedPanel}`);
+  // And an old link there: classic again, its bodies as the native trace
+  // reads the same version-1 file.
+  const oldFile = path.join(out, 'old-link.json');
+  fs.writeFileSync(oldFile, zlib.inflateRawSync(Buffer.from(oldLink.slice('scene='.length), 'base64url')));
+  const oldFrame = traceOf(trace, oldFile, 10);
+  await reopened.evaluate((hash) => { location.hash = hash; }, oldLink);
+  await until('the old link\'s scene is open', async () =>
+    (await reopened.evaluate(() => Module.page.currentScene())).includes('"name": "Shared before the rules"'));
+  const oldScene = await reopened.evaluate(() => Module.page.currentScene());
+  check(/"version": 1,/.test(oldScene) && !oldScene.includes('"rules"'), `the old link opens as\n${oldScene}`);
+  check(await reopened.$eval('#scene-rules', (e) => e.value) === 'classic', 'the old link shows other rules than classic');
+  check((await reopened.evaluate(() => Module.page.bodies())).trim() === oldFrame(0), 'the old link opens other bodies');
+  await reopened.focus('#canvas');
+  await press(reopened, 'Period', 10);
+  check((await reopened.evaluate(() => Module.page.bodies())).trim() === oldFrame(10),
+        'after ten frames the old link\'s bodies differ from the trace of its file');
+  console.log('the links: a physical scene\'s reopens with its rules, friction and fixed box; an old one as it did');
+  await reopened.close();
 }
 
 async function main() {

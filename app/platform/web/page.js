@@ -338,8 +338,8 @@ Module.page = (function () {
   const vectorFields = ['position', 'velocity', 'spin', 'angles'];
   // The table's column of each field of a body in the program's messages.
   const fieldColumn = {kind: 'kind', radius: 'size', size: 'size', mass: 'material', density: 'material',
-                       material: 'material', restitution: 'restitution', position: 'position',
-                       velocity: 'velocity', spin: 'spin', angles: 'angles'};
+                       material: 'material', restitution: 'restitution', friction: 'friction', fixed: 'fixed',
+                       position: 'position', velocity: 'velocity', spin: 'spin', angles: 'angles'};
 
   let sceneFile = 'experiment.json';  // the name the table's scene goes by
   let watch = '';                     // the scene's line on what to watch, kept as it came
@@ -397,6 +397,11 @@ Module.page = (function () {
                    : 'density' in body ? `density ${numberText(body.density)}` : '';
     cell(input('material', material));
     cell(input('restitution', 'restitution' in body ? numberText(body.restitution) : '', false));
+    cell(input('friction', 'friction' in body ? numberText(body.friction) : '', false));
+    const fixed = input('fixed', '');
+    fixed.type = 'checkbox';
+    fixed.checked = body.fixed === true;
+    cell(fixed);
     for (const f of vectorFields) cell(input(f, vectorText(body[f])));
     const remove = document.createElement('button');
     remove.type = 'button';
@@ -429,21 +434,32 @@ Module.page = (function () {
       }
     }
     if (value('restitution')) parts.push(`"restitution": ${jsonNumber(value('restitution'))}`);
+    if (value('friction')) parts.push(`"friction": ${jsonNumber(value('friction'))}`);
+    if (row.querySelector('[data-field=fixed]').checked) parts.push('"fixed": true');
     for (const f of vectorFields) if (value(f)) parts.push(`"${f}": ${jsonVector(value(f))}`);
     return `{${parts.join(', ')}}`;
   }
 
+  // Version 1 has no rules, friction or fixed bodies: a table that uses
+  // none of them is written as version 1, the version the program writes
+  // for it too. A fixed body under the classic rules goes in as it is, for
+  // the program to refuse with its own message.
   function tableScene() {
     const gravity = byId('scene-gravity').value.trim();
-    return `{"format": "prallwerk-scene", "version": 1, "name": ${JSON.stringify(byId('scene-name').value)}, ` +
-           `"watch": ${JSON.stringify(watch)}${gravity ? `, "gravity": ${jsonVector(gravity)}` : ''}, "bodies": [\n` +
-           bodyRows().map(bodyJson).concat(untabled).join(',\n') + '\n]}\n';
+    const rules = byId('scene-rules').value;
+    const bodies = bodyRows().map(bodyJson).concat(untabled);
+    const newer = rules !== 'classic' || bodies.some((b) => /"(friction|fixed)":/.test(b));
+    return `{"format": "prallwerk-scene", "version": ${newer ? 2 : 1}, ` +
+           `"name": ${JSON.stringify(byId('scene-name').value)}, "watch": ${JSON.stringify(watch)}` +
+           `${newer ? `, "rules": ${JSON.stringify(rules)}` : ''}` +
+           `${gravity ? `, "gravity": ${jsonVector(gravity)}` : ''}, "bodies": [\n` + bodies.join(',\n') + '\n]}\n';
   }
 
   function fillTable(text) {
     const scene = JSON.parse(text);
     byId('scene-name').value = scene.name || '';
     byId('scene-gravity').value = vectorText(scene.gravity);
+    byId('scene-rules').value = scene.rules || 'classic';
     watch = scene.watch || '';
     byId('bodies').tBodies[0].textContent = '';
     for (const body of scene.bodies.slice(0, tableRows)) addRow(body);
@@ -618,7 +634,7 @@ Module.page = (function () {
     byId('scene-apply').addEventListener('click', apply);
     // What is typed in the table and the fields above it is checked as it
     // changes; the scene's choice and the file picker open scenes instead.
-    const edits = (e) => e.target.closest('#bodies') || e.target.id === 'scene-name' || e.target.id === 'scene-gravity';
+    const edits = (e) => e.target.closest('#bodies') || ['scene-name', 'scene-gravity', 'scene-rules'].includes(e.target.id);
     byId('experiment').addEventListener('input', (e) => { if (edits(e)) checkSoon(); });
     byId('experiment').addEventListener('change', (e) => { if (edits(e)) checkSoon(); });
     document.addEventListener('dragover', (e) => e.preventDefault());

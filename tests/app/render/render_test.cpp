@@ -200,6 +200,7 @@ protected:
     // A file scene's bodies beyond the seven go again.
     void TearDown() override {
         fileScene.reset();
+        world->setRules(Rules::classic);
         while (world->bodyCount > sceneBodyCount) world->eraseBody(world->bodyCount - 1);
     }
 
@@ -618,6 +619,8 @@ struct HudState {
     const char* fileTitle = nullptr;  // UTF-8; set: a file scene is current
     int bodyCount = 7;
     const char* moreBodiesLine = nullptr;  // beside the table's last row
+    Rules rules = Rules::classic;
+    const char* rulesLine = "Regeln: klassisch";  // beside the table's labels
 };
 
 void PrintTo(const HudState& state, std::ostream* out) { *out << state.sceneLine << ", " << state.timeLine; }
@@ -633,6 +636,7 @@ TEST_P(HudTexts, ReadAsTheyMustWhereTheyBelong) {
     simulatedTime = state.simulatedTime;
     setWireframe(state.wireframe);
     if (state.fileTitle != nullptr) fileScene = FileScene{SceneDescription{}, state.fileTitle};
+    world->setRules(state.rules);
     while (world->bodyCount < state.bodyCount) world->appendBody(*world->bodies[1]);
     for (int j = 0; j < 7; ++j) {
         RigidBody& b = *world->bodies[j];
@@ -645,6 +649,7 @@ TEST_P(HudTexts, ReadAsTheyMustWhereTheyBelong) {
     const Frame frame = drawAndRead();
     std::vector<ExpectedText> texts = expectedHud(state.sceneLine, state.timeLine, state.wireframeLine);
     if (state.moreBodiesLine != nullptr) texts.push_back({true, 5.0f, -28.0f, -70.0f, state.moreBodiesLine, white});
+    texts.push_back({true, 5.0f, -21.0f, -70.0f, state.rulesLine, white});
     const Frame expected = drawTextsAlone(texts);
 
     std::vector<Rgb> textColours = {stored(white)};
@@ -695,7 +700,12 @@ INSTANTIATE_TEST_SUITE_P(
                              "\x85 und 93 weitere K\xF6rper"},
                     HudState{"FileSceneOfEight", 0, 0.0f, true, "Szene w\xE4hlen (F7/F8): acht.json",
                              "Zeit in Sekunden: 0.00", "Drahtgitter-Modus (F3): an", "acht.json", 8,
-                             "\x85 und 1 weiterer K\xF6rper"}),
+                             "\x85 und 1 weiterer K\xF6rper"},
+                    // Under the physical rules the spins shown are the
+                    // angular velocities, the field the rules keep them in.
+                    HudState{"PhysicalFileScene", 0, 1.5f, false, "Szene w\xE4hlen (F7/F8): Rampen",
+                             "Zeit in Sekunden: 1.50", "Drahtgitter-Modus (F3): aus", "Rampen", 7, nullptr,
+                             Rules::physical, "Regeln: physikalisch"}),
     [](const testing::TestParamInfo<HudState>& info) { return info.param.name; });
 
 // A title too long for its line is cut with "…" as far as it must be and no
