@@ -39,6 +39,36 @@ void push(std::vector<SolverBody>& bodies, const SolverContact& c, const Vec3& p
     }
 }
 
+// Impulse d along the point's direction k (0 the normal, 1 and 2 the
+// tangents), or t1 and t2 along both tangents: to a as it is, to b opposite,
+// through the turns prepareContacts worked out.
+void pushAlong(std::vector<SolverBody>& bodies, const SolverContact& c, int k, const Vec3& direction, double d) {
+    SolverBody& a = bodies[static_cast<size_t>(c.a)];
+    SolverBody& b = bodies[static_cast<size_t>(c.b)];
+    if (a.body != nullptr && a.inverseMass > 0.0) {
+        a.body->velocity = a.body->velocity + (a.inverseMass * d) * direction;
+        a.body->spin = a.body->spin + d * c.turnA[k];
+    }
+    if (b.body != nullptr && b.inverseMass > 0.0) {
+        b.body->velocity = b.body->velocity - (b.inverseMass * d) * direction;
+        b.body->spin = b.body->spin - d * c.turnB[k];
+    }
+}
+
+void pushTangents(std::vector<SolverBody>& bodies, const SolverContact& c, double t1, double t2) {
+    SolverBody& a = bodies[static_cast<size_t>(c.a)];
+    SolverBody& b = bodies[static_cast<size_t>(c.b)];
+    const Vec3 p = t1 * c.tangent1 + t2 * c.tangent2;
+    if (a.body != nullptr && a.inverseMass > 0.0) {
+        a.body->velocity = a.body->velocity + a.inverseMass * p;
+        a.body->spin = a.body->spin + (t1 * c.turnA[1] + t2 * c.turnA[2]);
+    }
+    if (b.body != nullptr && b.inverseMass > 0.0) {
+        b.body->velocity = b.body->velocity - b.inverseMass * p;
+        b.body->spin = b.body->spin - (t1 * c.turnB[1] + t2 * c.turnB[2]);
+    }
+}
+
 // Two unit vectors that make a right-handed basis with the unit normal n,
 // chosen from n alone, so that a contact's friction axes stay put while its
 // normal does (the warm start carries their impulses over).
@@ -124,12 +154,12 @@ double solvePoint(std::vector<SolverBody>& bodies, SolverContact& c) {
     }
     c.tangentImpulse1 = t1;
     c.tangentImpulse2 = t2;
-    push(bodies, c, (t1 - old1) * c.tangent1 + (t2 - old2) * c.tangent2);
+    pushTangents(bodies, c, t1 - old1, t2 - old2);
 
     const double vn = dot(relativeVelocity(bodies, c), c.normal);
     const double old = c.normalImpulse;
     c.normalImpulse = std::max(0.0, old - c.normalMass * (vn - c.bounce));
-    push(bodies, c, (c.normalImpulse - old) * c.normal);
+    pushAlong(bodies, c, 0, c.normal, c.normalImpulse - old);
     // The largest speed the point's impulses changed (m/s).
     const double normalChange = c.normalMass > 0.0 ? std::fabs(c.normalImpulse - old) / c.normalMass : 0.0;
     const double t1Change = c.tangentMass1 > 0.0 ? std::fabs(t1 - old1) / c.tangentMass1 : 0.0;
@@ -172,6 +202,11 @@ void prepareContacts(const std::vector<SolverBody>& bodies, std::vector<SolverCo
         c.ra = a.body != nullptr ? c.position - a.body->position : Vec3{};
         c.rb = b.body != nullptr ? c.position - b.body->position : Vec3{};
         tangentsOf(c.normal, c.tangent1, c.tangent2);
+        const Vec3* directions[3] = {&c.normal, &c.tangent1, &c.tangent2};
+        for (int k = 0; k < 3; ++k) {
+            c.turnA[k] = a.inverseInertia * crossOf(c.ra, *directions[k]);
+            c.turnB[k] = b.inverseInertia * crossOf(c.rb, *directions[k]);
+        }
         c.normalMass = massFrom(inverseMassAlong(a, b, c.ra, c.rb, c.normal));
         c.tangentMass1 = massFrom(inverseMassAlong(a, b, c.ra, c.rb, c.tangent1));
         c.tangentMass2 = massFrom(inverseMassAlong(a, b, c.ra, c.rb, c.tangent2));

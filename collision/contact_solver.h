@@ -74,6 +74,9 @@ struct SolverContact {
     double tangentMass1 = 0.0;
     double tangentMass2 = 0.0;
     double bounce = 0.0;        // separating speed restitution asks for, m/s
+    // What a unit impulse along the normal, tangent1 and tangent2 does to
+    // each body's spin: I^-1 (r x d), rad/s per N s.
+    Vec3 turnA[3], turnB[3];
 
     // Gathered impulses, N s; kept from step to step for the warm start.
     double normalImpulse = 0.0;
