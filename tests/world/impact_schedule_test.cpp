@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "prallwerk/collision/contact_solver.h"
+#include "prallwerk/world/world.h"
+#include "tests/support/physical_bodies.h"
+
+using namespace prallwerk;
+
+namespace {
+
+// A ball as the walk has seen it last: at p when the walk's clock read
+// `since`, flying at v from there.
+struct Seen {
+    Vec3 p, v;
+    double since = 0.0;
+    double radius = 0.0;
+    Vec3 at(double time) const { return p + (time - since) * v; }
+};
+
+struct Touch {
+    double time = -1.0;  // s since the step began; -1: none ahead
+    double speed = 0.0;  // m/s of approach a sample after the touch, the least a search can see there
+};
+
+// When two balls seen at `now` first touch along their straight paths.
+Touch touchOf(const Seen& a, const Seen& b, double now, double sample) {
+    const Vec3 d = a.at(now) - b.at(now), w = a.v - b.v;
+    const double reach = a.radius + b.radius, ww = dot(w, w), dw = dot(d, w);
+    const double disc = dw * dw - ww * (dot(d, d) - reach * reach);
+    if (!(dot(d, d) > reach * reach) || !(dw < 0.0) || !(disc > 0.0)) return {};
+    const double s = (-dw - std::sqrt(disc)) / ww;
+    // The approach along the centres only falls as they pass into each other.
+    const Vec3 deeper = d + (s + sample) * w;
+    return {now + s, -dot(w, deeper) / deeper.length()};
+}
+
+Touch groundTouchOf(const Seen& a, double now) {
+    const double height = a.at(now).z - a.radius;
+    if (!(a.v.z < 0.0) || !(height > 0.0)) return {};
+    return {now + height / -a.v.z, -a.v.z};
+}
+
+}  // namespace
+
+// Balls thrown at each other in zero gravity, near the ground, in one step
+// walked impact by impact: at every stop the impact is the first touch of
+// any two balls or of a ball and the ground that a search must see (found
+// a sample or less before it), every body stands where its straight path
+// from its own last impact puts it (the other islands' too), and the step
+// ends with the bits of World::step, each ball at the end of its path.
+TEST(ImpactSchedule, AWalkMeetsEveryFirstTouchInOrderAndEndsAsAStep) {
+    constexpr float span = 0.1f;
+    constexpr double sample = 0.01 * span, within = 1e-6;
+    constexpr int side = 3, count = side * side * side;
+    long stops = 0;
+    for (uint64_t seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937_64 bits(seed);
+        const auto unit = [&bits] { return static_cast<double>(bits() >> 11) * 0x1p-53; };
+        // Every other scene sparse enough for several islands, which an
+        // impact may send a ball across.
+        const double spacing = seed % 2 == 1 ? 1.0 : 2.2;
+        std::vector<RigidBody> balls;
+        for (int i = 0; i < count; ++i) {
+            const double radius = 0.2 + 0.15 * unit();
+            Vec3 p{spacing * (i % side), spacing * (i / side % side), 0.6 + spacing * (i / (side * side))};
+            p.x += 0.1 * unit() - 0.05;
+            p.y += 0.1 * unit() - 0.05;
+            Vec3 v;
+            v.x = 24.0 * unit() - 12.0;
+            v.y = 24.0 * unit() - 12.0;
+            v.z = 24.0 * unit() - 12.0;
+            balls.push_back(physicalSphere(radius, static_cast<float>(0.5 + 1.5 * unit()), p, v));
+            balls.back().restitution = static_cast<float>(0.3 + 0.7 * unit());
+            balls.back().friction = 0.0f;
+        }
+        auto walked = std::make_unique<GravityWorld>(Vec3{}, count);
+        auto whole = std::make_unique<GravityWorld>(Vec3{}, count);
+        for (World* w : {static_cast<World*>(walked.get()), static_cast<World*>(whole.get())}) {
+            w->setRules(Rules::physical);
+            for (int i = 0; i < count; ++i) *w->bodies[i] = balls[static_cast<size_t>(i)];
+        }
+        std::vector<Seen> seen;
+        for (const RigidBody& b : balls) seen.push_back({b.position, b.velocity, 0.0, b.radius});
+        double now = 0.0;
+        StepInProgress s = walked->beginStep(span);
+        while (walked->resolveNextImpact(s)) {
+            ++stops;
+            const int a = walked->indexOf(walked->hitA), b = walked->indexOf(walked->hitB);
+            const Touch hit = b < 0 ? groundTouchOf(seen[a], now) : touchOf(seen[a], seen[b], now, sample);
+            ASSERT_GT(hit.time, s.time - within) << "stop " << s.events << ": " << a << ", " << b;
+            ASSERT_LE(hit.time, s.time + sample + within) << "stop " << s.events << ": " << a << ", " << b;
+            // A touch nearer the last stop than the first look of a search
+            // made there is not seen by it (it has no time before the touch
+            // to give): it is the next step's contact, and not asked for.
+            const auto clear = [&](const Touch& t) { return t.speed > bounceSpeed + 0.01 && t.time > now + sample; };
+            for (int i = 0; i < count; ++i) {
+                const Touch g = groundTouchOf(seen[i], now);
+                if (clear(g)) {
+                    EXPECT_GE(g.time, s.time - within) << i << " meets the ground first";
+                }
+                for (int j = i + 1; j < count; ++j) {
+                    const Touch t = touchOf(seen[i], seen[j], now, sample);
+                    if (clear(t)) {
+                        EXPECT_GE(t.time, s.time - within) << i << ", " << j << " meet first";
+                    }
+                }
+            }
+            now = s.time;
+            for (int i : {a, b}) {
+                if (i < 0) continue;
+                seen[i] = {walked->bodies[i]->position, walked->bodies[i]->velocity, now, seen[i].radius};
+            }
+            for (int i = 0; i < count; ++i) {
+                const Vec3 want = seen[i].at(now), got = walked->bodies[i]->position;
+                ASSERT_LT((got - want).length(), within) << "ball " << i << " at stop " << s.events;
+            }
+        }
+        whole->step(span);
+        EXPECT_EQ(s.events, whole->lastStep.impacts());
+        for (int i = 0; i < count; ++i) {
+            EXPECT_TRUE(sameBits(*walked->bodies[i], *whole->bodies[i])) << "ball " << i;
+            EXPECT_LT((whole->bodies[i]->position - seen[i].at(span)).length(), within) << "ball " << i;
+        }
+    }
+    // Enough impacts that each step holds chains of them.
+    EXPECT_GT(stops, 100);
+}
