@@ -15,7 +15,10 @@ namespace prallwerk {
 // what it found before, so only the searches of the bodies an impact moved
 // are made again (each body against the bodies its remaining path can
 // reach, and against the ground). An island of many bodies then costs a
-// few searches an impact, not a search of all its pairs.
+// few searches an impact, not a search of all its pairs. A hit the clock
+// reaches as another impact is resolved (the searches of one event share
+// their samples, so impacts often fall on one) is searched again from
+// there, its bodies still a look short of touching.
 //
 // Each body keeps its own clock: it stays in the state its last impact (or
 // the part's start) left it in while others meet, and is flown from there

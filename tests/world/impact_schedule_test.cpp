@@ -131,3 +131,49 @@ TEST(ImpactSchedule, AWalkMeetsEveryFirstTouchInOrderAndEndsAsAStep) {
     // Enough impacts that each step holds chains of them.
     EXPECT_GT(stops, 100);
 }
+
+// Impacts found at one sample in one island, each head on: all of them are
+// resolved within the step, the lower bodies' first. Balls side by side
+// 1.5 cm apart share an island and touch nothing but what they meet.
+TEST(ImpactSchedule, ImpactsAtOneSampleAreAllResolvedTheLowerBodiesFirst) {
+    struct Ball {
+        Vec3 p, v;
+    };
+    struct Row {
+        const char* what;
+        std::vector<Ball> balls;
+        int a, b;  // the first stop's bodies (-1: the ground)
+        bool turnedBack = true;  // equal masses head on, elastic: each ball leaves as it came, turned back
+    };
+    const double side = 1.015;
+    const Row rows[] = {
+        {"two onto the ground", {{{0, 0, 1}, {0, 0, -10}}, {{side, 0, 1}, {0, 0, -10}}}, 0, -1},
+        {"two pairs",
+         {{{-0.75, 0, 5}, {5, 0, 0}}, {{0.75, 0, 5}, {-5, 0, 0}}, {{-0.75, side, 5}, {5, 0, 0}}, {{0.75, side, 5}, {-5, 0, 0}}},
+         0, 1},
+        // Its two impacts hand it on at once; its third, a look away, is the
+        // next step's contact.
+        {"one ball met from both sides", {{{0, 0, 5}, {}}, {{-1.5, 0, 5}, {5, 0, 0}}, {{1.5, 0, 5}, {-5, 0, 0}}}, 0, 1, false},
+    };
+    for (const Row& r : rows) {
+        const int n = static_cast<int>(r.balls.size());
+        GravityWorld w(Vec3{}, n);
+        w.setRules(Rules::physical);
+        for (int i = 0; i < n; ++i) {
+            *w.bodies[i] = physicalSphere(0.5, 1.0f, r.balls[static_cast<size_t>(i)].p, r.balls[static_cast<size_t>(i)].v);
+            w.bodies[i]->restitution = 1.0f;
+            w.bodies[i]->friction = 0.0f;
+        }
+        StepInProgress s = w.beginStep(0.1f);
+        ASSERT_TRUE(w.resolveNextImpact(s)) << r.what;
+        EXPECT_EQ(w.indexOf(w.hitA), r.a) << r.what;
+        EXPECT_EQ(w.indexOf(w.hitB), r.b) << r.what;
+        while (w.resolveNextImpact(s)) {
+        }
+        EXPECT_EQ(w.lastStep.islands, 1) << r.what;
+        for (int i = 0; i < n && r.turnedBack; ++i) {
+            const Vec3 v = r.balls[static_cast<size_t>(i)].v;
+            EXPECT_NEAR((w.bodies[i]->velocity + v).length(), 0.0, 1e-9) << r.what << ", ball " << i;
+        }
+    }
+}
