@@ -51,8 +51,9 @@ Touch groundTouchOf(const Seen& a, double now) {
 // walked impact by impact: at every stop the impact is the first touch of
 // any two balls or of a ball and the ground that a search must see (found
 // a sample or less before it), every body stands where its straight path
-// from its own last impact puts it (the other islands' too), and the step
-// ends with the bits of World::step, each ball at the end of its path.
+// from its own last impact puts it, and the step ends with the bits of
+// World::step. A ball that meets nothing flies the step in one flight, bit
+// for bit, whatever its island's other balls meet.
 TEST(ImpactSchedule, AWalkMeetsEveryFirstTouchInOrderAndEndsAsAStep) {
     constexpr float span = 0.1f;
     constexpr double sample = 0.01 * span, within = 1e-6;
@@ -114,6 +115,7 @@ TEST(ImpactSchedule, AWalkMeetsEveryFirstTouchInOrderAndEndsAsAStep) {
             now = s.time;
             for (int i : {a, b}) {
                 if (i < 0) continue;
+                ASSERT_LT((walked->bodies[i]->position - seen[i].at(now)).length(), within) << "ball " << i << " met";
                 seen[i] = {walked->bodies[i]->position, walked->bodies[i]->velocity, now, seen[i].radius};
             }
             for (int i = 0; i < count; ++i) {
@@ -131,6 +133,8 @@ TEST(ImpactSchedule, AWalkMeetsEveryFirstTouchInOrderAndEndsAsAStep) {
     // Enough impacts that each step holds chains of them.
     EXPECT_GT(stops, 100);
 }
+
+
 
 // Impacts found at one sample in one island, each head on: all of them are
 // resolved within the step, the lower bodies' first. Balls side by side
@@ -151,6 +155,10 @@ TEST(ImpactSchedule, ImpactsAtOneSampleAreAllResolvedTheLowerBodiesFirst) {
         {"two pairs",
          {{{-0.75, 0, 5}, {5, 0, 0}}, {{0.75, 0, 5}, {-5, 0, 0}}, {{-0.75, side, 5}, {5, 0, 0}}, {{0.75, side, 5}, {-5, 0, 0}}},
          0, 1},
+        // The ground's first, as the pair search looks no further than it.
+        {"onto the ground as a pair meets",
+         {{{0, 0, 1}, {0, 0, -10}}, {{-0.75, side, 1}, {5, 0, 0}}, {{0.75, side, 1}, {-5, 0, 0}}},
+         0, -1},
         // Its two impacts hand it on at once; its third, a look away, is the
         // next step's contact.
         {"one ball met from both sides", {{{0, 0, 5}, {}}, {{-1.5, 0, 5}, {5, 0, 0}}, {{1.5, 0, 5}, {-5, 0, 0}}}, 0, 1, false},
@@ -174,6 +182,64 @@ TEST(ImpactSchedule, ImpactsAtOneSampleAreAllResolvedTheLowerBodiesFirst) {
         for (int i = 0; i < n && r.turnedBack; ++i) {
             const Vec3 v = r.balls[static_cast<size_t>(i)].v;
             EXPECT_NEAR((w.bodies[i]->velocity + v).length(), 0.0, 1e-9) << r.what << ", ball " << i;
+        }
+    }
+}
+
+// Two balls meet late in the step, under a pair of their island that meets
+// early or not at all: their impact is the same bits either way,
+// as their searches found it before the other impact.
+TEST(ImpactSchedule, AnImpactIsTheSameBitsWhateverElseItsIslandMeets) {
+    std::vector<ImpactRecord> heard[2];
+    for (int early = 0; early < 2; ++early) {
+        GravityWorld w(Vec3{}, 4);
+        w.setRules(Rules::physical);
+        const double beside = 1.015, speed = early ? 5.0 : 0.0;
+        *w.bodies[0] = physicalSphere(0.5, 1.0f, {-0.615, 0, 5 + beside}, {speed, 0, 0});
+        *w.bodies[1] = physicalSphere(0.5, 1.0f, {0.6, 0, 5 + beside}, {-speed, 0, 0});
+        *w.bodies[2] = physicalSphere(0.5, 1.0f, {-0.93, 0, 5}, {5, 0, 0});
+        // Off the line of the first's path: the response's normal shows where they met.
+        *w.bodies[3] = physicalSphere(0.5, 1.0f, {0.91, -0.3, 5}, {-6, 0, 0});
+        w.impactListener = [&](const ImpactRecord& r) { heard[early].push_back(r); };
+        w.step(0.1f);
+        EXPECT_EQ(w.lastStep.islands, 1);
+    }
+    ASSERT_EQ(heard[0].size(), 1u);
+    ASSERT_EQ(heard[1].size(), 2u);
+    const ImpactRecord& alone = heard[0][0];
+    const ImpactRecord& after = heard[1][1];
+    EXPECT_EQ(after.a.index, 2);
+    EXPECT_EQ(after.b.index, 3);
+    EXPECT_TRUE(sameBits(after.a.velocityAfter, alone.a.velocityAfter));
+    EXPECT_TRUE(sameBits(after.b.velocityAfter, alone.b.velocityAfter));
+}
+
+// Balls on a line, elastic and of equal mass, each impact handing the speed
+// on: a ball that is hit carries it out of its island to one that only its
+// new path reaches, and two balls hit from either end meet between, where
+// neither's path from the step's start went. Only the last ball of each
+// chain moves at the step's end.
+TEST(ImpactSchedule, ImpactsCarriedOnMeetWhatOnlyTheNewPathsReach) {
+    struct Row {
+        const char* what;
+        std::vector<double> x, vx, after;  // m, m/s; vx at the step's end
+    };
+    const Row rows[] = {
+        {"one chain", {-1.0537, 0, 1.5}, {10, 0, 0}, {0, 0, 10}},
+        {"two chains meeting", {-1.0537, 0, 2, 3.0731}, {10, 0, 0, -10}, {0, -10, 10, 0}},
+    };
+    for (const Row& r : rows) {
+        const int n = static_cast<int>(r.x.size());
+        GravityWorld w(Vec3{}, n);
+        w.setRules(Rules::physical);
+        for (int i = 0; i < n; ++i) {
+            *w.bodies[i] = physicalSphere(0.5, 1.0f, {r.x[static_cast<size_t>(i)], 0, 5}, {r.vx[static_cast<size_t>(i)], 0, 0});
+            w.bodies[i]->restitution = 1.0f;
+        }
+        w.step(0.1f);
+        EXPECT_EQ(w.lastStep.pairImpacts, n - 1) << r.what;
+        for (int i = 0; i < n; ++i) {
+            EXPECT_NEAR(w.bodies[i]->velocity.x, r.after[static_cast<size_t>(i)], 1e-9) << r.what << ", ball " << i;
         }
     }
 }
