@@ -8,6 +8,7 @@
 namespace prallwerk {
 
 void ImpactSchedule::begin(const Island& island) {
+    bodies_ = island.bodies;
     built_ = false;
     now_ = 0.0;
     since_.assign(static_cast<size_t>(island.count), 0.0);

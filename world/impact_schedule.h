@@ -35,7 +35,9 @@ public:
 
     // Whether begin was given this island's bodies (else the rules fly
     // bodies themselves).
-    bool serves(const Island& island) const { return static_cast<int>(since_.size()) == island.count; }
+    bool serves(const Island& island) const {
+        return island.bodies == bodies_ && static_cast<int>(since_.size()) == island.count;
+    }
 
     // The body flown to its impact t after the island's last event; its
     // path changes there, so its searches are made again.
@@ -65,6 +67,7 @@ private:
         int second = 0;
         double at = 0.0;  // s since the part began
     };
+    RigidBody* const* bodies_ = nullptr;  // the island's bodies as begin was given them
     bool built_ = false;
     double now_ = 0.0;              // s since the part began, at the island's last event
     std::vector<double> since_;     // per island body: s since the part began of the state it holds

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "prallwerk/collision/contact_solver.h"
+#include "prallwerk/collision/physical_impact.h"
 #include "prallwerk/world/world.h"
 #include "tests/support/physical_bodies.h"
 
@@ -241,5 +242,29 @@ TEST(ImpactSchedule, ImpactsCarriedOnMeetWhatOnlyTheNewPathsReach) {
         for (int i = 0; i < n; ++i) {
             EXPECT_NEAR(w.bodies[i]->velocity.x, r.after[static_cast<size_t>(i)], 1e-9) << r.what << ", ball " << i;
         }
+    }
+}
+
+// The island operations called by hand (World::everyBody) search the bodies
+// as they stand, before any step and after one, as the impact searches do.
+TEST(ImpactSchedule, AnIslandMadeByHandIsSearchedAsItStands) {
+    constexpr float limit = 0.1f;
+    GravityWorld w(Vec3{}, 3);
+    w.setRules(Rules::physical);
+    *w.bodies[0] = physicalSphere(0.5, 1.0f, {0, 0, 1.3}, {0, 0, -10});
+    *w.bodies[1] = physicalSphere(0.5, 1.0f, {-0.9, 0, 5}, {5, 0, 0});
+    *w.bodies[2] = physicalSphere(0.5, 1.0f, {0.9, 0, 5}, {-5, 0, 0});
+    for (const char* when : {"before a step", "after one"}) {
+        Island all = w.everyBody();
+        const float ground = physicalGroundImpact(*w.bodies[0], limit);
+        const float pair = physicalPairImpact(*w.bodies[1], *w.bodies[2], limit);
+        ASSERT_GT(ground, 0.0f) << when;
+        ASSERT_GT(pair, 0.0f) << when;
+        EXPECT_EQ(w.earliestGroundHit(all, limit), ground) << when;
+        EXPECT_EQ(w.indexOf(all.hitA), 0) << when;
+        EXPECT_EQ(w.earliestPairHit(all, limit), pair) << when;
+        EXPECT_EQ(w.indexOf(all.hitA), 1) << when;
+        EXPECT_EQ(w.indexOf(all.hitB), 2) << when;
+        w.step(0.01f);
     }
 }
