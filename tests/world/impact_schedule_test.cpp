@@ -187,32 +187,40 @@ TEST(ImpactSchedule, ImpactsAtOneSampleAreAllResolvedTheLowerBodiesFirst) {
     }
 }
 
-// Two balls meet late in the step, under a pair of their island that meets
-// early or not at all: their impact is the same bits either way,
-// as their searches found it before the other impact.
+// Two balls meet late in the step, beside balls of their island that meet
+// each other early, or the ground, or nothing: their impact is the same
+// bits each time, as their searches found it before the other impact.
 TEST(ImpactSchedule, AnImpactIsTheSameBitsWhateverElseItsIslandMeets) {
-    std::vector<ImpactRecord> heard[2];
-    for (int early = 0; early < 2; ++early) {
+    struct Row {
+        const char* what;
+        Vec3 p0, v0, v1;  // the first ball's place and both balls' velocities
+    };
+    const double beside = 1.015, above = 0.6 + beside;
+    const Row rows[] = {
+        {"nothing", {-0.615, 0, above}, {}, {}},
+        {"a pair", {-0.615, 0, above}, {5, 0, 0}, {-5, 0, 0}},
+        {"the ground", {-0.615, -beside, 0.75}, {0, 0, -5}, {}},
+    };
+    std::vector<ImpactRecord> heard[3];
+    for (int n = 0; n < 3; ++n) {
+        const Row& r = rows[n];
         GravityWorld w(Vec3{}, 4);
         w.setRules(Rules::physical);
-        const double beside = 1.015, speed = early ? 5.0 : 0.0;
-        *w.bodies[0] = physicalSphere(0.5, 1.0f, {-0.615, 0, 5 + beside}, {speed, 0, 0});
-        *w.bodies[1] = physicalSphere(0.5, 1.0f, {0.6, 0, 5 + beside}, {-speed, 0, 0});
-        *w.bodies[2] = physicalSphere(0.5, 1.0f, {-0.93, 0, 5}, {5, 0, 0});
+        *w.bodies[0] = physicalSphere(0.5, 1.0f, r.p0, r.v0);
+        *w.bodies[1] = physicalSphere(0.5, 1.0f, {0.6, 0, above}, r.v1);
+        *w.bodies[2] = physicalSphere(0.5, 1.0f, {-0.93, 0, 0.6}, {5, 0, 0});
         // Off the line of the first's path: the response's normal shows where they met.
-        *w.bodies[3] = physicalSphere(0.5, 1.0f, {0.91, -0.3, 5}, {-6, 0, 0});
-        w.impactListener = [&](const ImpactRecord& r) { heard[early].push_back(r); };
+        *w.bodies[3] = physicalSphere(0.5, 1.0f, {0.91, -0.3, 0.6}, {-6, 0, 0});
+        w.impactListener = [&heard, n](const ImpactRecord& record) { heard[n].push_back(record); };
         w.step(0.1f);
-        EXPECT_EQ(w.lastStep.islands, 1);
+        EXPECT_EQ(w.lastStep.islands, 1) << r.what;
+        ASSERT_EQ(heard[n].size(), n == 0 ? 1u : 2u) << r.what;
+        const ImpactRecord& late = heard[n].back();
+        EXPECT_EQ(late.a.index, 2) << r.what;
+        EXPECT_EQ(late.b.index, 3) << r.what;
+        EXPECT_TRUE(sameBits(late.a.velocityAfter, heard[0][0].a.velocityAfter)) << r.what;
+        EXPECT_TRUE(sameBits(late.b.velocityAfter, heard[0][0].b.velocityAfter)) << r.what;
     }
-    ASSERT_EQ(heard[0].size(), 1u);
-    ASSERT_EQ(heard[1].size(), 2u);
-    const ImpactRecord& alone = heard[0][0];
-    const ImpactRecord& after = heard[1][1];
-    EXPECT_EQ(after.a.index, 2);
-    EXPECT_EQ(after.b.index, 3);
-    EXPECT_TRUE(sameBits(after.a.velocityAfter, alone.a.velocityAfter));
-    EXPECT_TRUE(sameBits(after.b.velocityAfter, alone.b.velocityAfter));
 }
 
 // Balls on a line, elastic and of equal mass, each impact handing the speed
