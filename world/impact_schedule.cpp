@@ -8,6 +8,7 @@
 namespace prallwerk {
 
 void ImpactSchedule::begin(const Island& island) {
+    bodies_ = island.bodies;
     built_ = false;
     now_ = 0.0;
     since_.assign(static_cast<size_t>(island.count), 0.0);
@@ -87,6 +88,24 @@ void ImpactSchedule::build(Island& island, float left) {
 }
 
 void ImpactSchedule::searchAgain(Island& island, float left) {
+    // A hit found at the same instant as the impact just resolved (the
+    // searches of one event share their samples) is one the clock has now
+    // reached: its bodies, still a look short of touching, are searched
+    // again from now, as the moved bodies are.
+    const auto markStale = [&](int k) {
+        if (stale_[static_cast<size_t>(k)]) return;
+        stale_[static_cast<size_t>(k)] = 1;
+        staleList_.push_back(k);
+    };
+    for (size_t n = 0; n < pairs_.size(); ++n) {
+        if (pairs_[n].at > now_) continue;
+        markStale(pairs_[n].first);
+        markStale(pairs_[n].second);
+    }
+    for (int k = 0; k < island.count; ++k) {
+        const double at = groundAt_[static_cast<size_t>(k)];
+        if (at >= 0.0 && !(at > now_)) markStale(k);
+    }
     // What the moved bodies' searches found is searched again; the rest stands.
     pairs_.erase(std::remove_if(pairs_.begin(), pairs_.end(),
                                 [&](const PairHit& p) {
@@ -96,9 +115,10 @@ void ImpactSchedule::searchAgain(Island& island, float left) {
                  pairs_.end());
     for (int k : staleList_) {
         const RigidBody& body = *island.bodies[k];
-        // Its state is now's: the impact flew it here.
-        reach_[static_cast<size_t>(k)] = physicalReachOver(body, left);
-        const float t = impactTimeOf(physicalGroundImpact(body, left), left);
+        // Its state is now's where the impact flew it here, else its lead behind.
+        const double lead = leadOf(k);
+        reach_[static_cast<size_t>(k)] = physicalReachOver(body, static_cast<float>(lead + static_cast<double>(left)));
+        const float t = impactTimeOf(physicalGroundImpact(body, lead, left), left);
         groundAt_[static_cast<size_t>(k)] = t > 0.0f ? now_ + static_cast<double>(t) : -1.0;
     }
     for (int k : staleList_) {

@@ -15,7 +15,10 @@ namespace prallwerk {
 // what it found before, so only the searches of the bodies an impact moved
 // are made again (each body against the bodies its remaining path can
 // reach, and against the ground). An island of many bodies then costs a
-// few searches an impact, not a search of all its pairs.
+// few searches an impact, not a search of all its pairs. A hit the clock
+// reaches as another impact is resolved (the searches of one event share
+// their samples, so impacts often fall on one) is searched again from
+// there, its bodies still a look short of touching.
 //
 // Each body keeps its own clock: it stays in the state its last impact (or
 // the part's start) left it in while others meet, and is flown from there
@@ -32,7 +35,9 @@ public:
 
     // Whether begin was given this island's bodies (else the rules fly
     // bodies themselves).
-    bool serves(const Island& island) const { return static_cast<int>(since_.size()) == island.count; }
+    bool serves(const Island& island) const {
+        return island.bodies == bodies_ && static_cast<int>(since_.size()) == island.count;
+    }
 
     // The body flown to its impact t after the island's last event; its
     // path changes there, so its searches are made again.
@@ -62,6 +67,7 @@ private:
         int second = 0;
         double at = 0.0;  // s since the part began
     };
+    RigidBody* const* bodies_ = nullptr;  // the island's bodies as begin was given them
     bool built_ = false;
     double now_ = 0.0;              // s since the part began, at the island's last event
     std::vector<double> since_;     // per island body: s since the part began of the state it holds

@@ -119,14 +119,13 @@ PhysicalRules::Kept& PhysicalRules::thisPartsOf(int index, const RigidBody* body
 }
 
 void PhysicalRules::advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float dt) {
-    ImpactSchedule& schedule = scheduleOf(island);
-    if (schedule.serves(island)) {
+    if (ImpactSchedule* schedule = scheduleOf(island)) {
         // After an impact the others hold their states (their clocks); the
         // part's end flies every body there.
         if (skipA != nullptr || skipB != nullptr) {
-            schedule.passed(dt);
+            schedule->passed(dt);
         } else {
-            schedule.flyAllBy(island, dt);
+            schedule->flyAllBy(island, dt);
         }
         return;
     }
@@ -140,14 +139,25 @@ void PhysicalRules::advanceAll(Island& island, RigidBody* skipA, RigidBody* skip
 }
 
 void PhysicalRules::poseAt(const Island& island, int k, double time) const {
-    const ImpactSchedule& schedule = schedules_[static_cast<size_t>(island.indices[0])];
-    if (schedule.serves(island)) schedule.poseAt(island, k, time);
+    if (const ImpactSchedule* schedule = scheduleOf(island)) schedule->poseAt(island, k, time);
 }
 
-float PhysicalRules::earliestGroundHit(Island& island, float) { return scheduleOf(island).earliestGroundHit(island); }
+float PhysicalRules::earliestGroundHit(Island& island, float dt) {
+    if (ImpactSchedule* schedule = scheduleOf(island)) return schedule->earliestGroundHit(island);
+    float best = dt;
+    for (int k = 0; k < island.count; ++k) {
+        RigidBody& body = *island.bodies[k];
+        const float t = physicalGroundImpact(body, best);
+        if (t > 0.0f && t < best) {
+            best = t;
+            island.hitA = &body;
+        }
+    }
+    return best == dt ? -1.0f : best;
+}
 
 float PhysicalRules::earliestPairHit(Island& island, float limit) {
-    return scheduleOf(island).earliestPairHit(island, limit);
+    return scheduleOf(island)->earliestPairHit(island, limit);
 }
 
 float PhysicalRules::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
@@ -258,16 +268,16 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
 }
 
 void PhysicalRules::flyToImpact(Island& island, RigidBody* body, float t) {
-    ImpactSchedule& schedule = scheduleOf(island);
-    if (schedule.serves(island)) {
-        schedule.flyToImpact(island, body, t);
+    if (ImpactSchedule* schedule = scheduleOf(island)) {
+        schedule->flyToImpact(island, body, t);
     } else {
         flyPhysical(*body, t);
     }
 }
 
 void PhysicalRules::beginIslandPart(Island& island, float span) {
-    scheduleOf(island).begin(island);
+    const size_t first = static_cast<size_t>(island.indices[0]);
+    if (first < schedules_.size()) schedules_[first].begin(island);
     bool sleeping = true;
     for (int k = 0; sleeping && k < island.count; ++k) sleeping = asleep(*island.bodies[k]);
     if (sleeping) return;

@@ -51,7 +51,7 @@ public:
     float pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b);
     void advanceAll(Island& island, RigidBody* skipA, RigidBody* skipB, float dt);
     float earliestGroundHit(Island& island, float dt);
-    float earliestPairHit(Island& island, float limit);
+    float earliestPairHit(Island& island, float limit);  // for an island it schedules()
     void resolvePair(Island& island, RigidBody* a, RigidBody* b, float t);
     void beginIslandPart(Island& island, float span);
     ImpactKind resolveGroundImpact(Island& island, RigidBody* body, float t);
@@ -59,6 +59,9 @@ public:
     // Body k of an island as it stands at time (s since the part began):
     // the bodies keep their own clocks between impacts (ImpactSchedule).
     void poseAt(const Island& island, int k, double time) const;
+    // Whether the island's searches go through its run's schedule (else the
+    // world searches its pairs one by one).
+    bool schedules(const Island& island) const { return scheduleOf(island) != nullptr; }
 
 private:
     // What a body's contacts gathered in one part, kept for the warm start
@@ -86,7 +89,16 @@ private:
     std::vector<ImpactSchedule> schedules_;
     unsigned part_ = 1;  // parts begun
 
-    ImpactSchedule& scheduleOf(const Island& island) { return schedules_[static_cast<size_t>(island.indices[0])]; }
+    // The schedule begun for this island's run, or null: an island made by
+    // hand (World::everyBody) is searched and flown as it stands.
+    ImpactSchedule* scheduleOf(const Island& island) {
+        const size_t first = static_cast<size_t>(island.indices[0]);
+        return first < schedules_.size() && schedules_[first].serves(island) ? &schedules_[first] : nullptr;
+    }
+    const ImpactSchedule* scheduleOf(const Island& island) const {
+        const size_t first = static_cast<size_t>(island.indices[0]);
+        return first < schedules_.size() && schedules_[first].serves(island) ? &schedules_[first] : nullptr;
+    }
     void flyToImpact(Island& island, RigidBody* body, float t);
     const Kept* lastPartsOf(int index, const RigidBody* body) const;
     Kept& thisPartsOf(int index, const RigidBody* body);

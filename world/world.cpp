@@ -136,7 +136,7 @@ float World::earliestGroundHit(Island& island, float dt) {
 }
 
 float World::earliestPairHit(Island& island, float limit) {
-    if (physical_) return physical_->earliestPairHit(island, limit);
+    if (physical_ && physical_->schedules(island)) return physical_->earliestPairHit(island, limit);
     const int n = island.count;
     const int pairs = n > 1 ? static_cast<int>(static_cast<long long>(n) * (n - 1) / 2) : 0;
     float best = limit;

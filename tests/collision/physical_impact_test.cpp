@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "prallwerk/collision/contact_solver.h"
 #include "prallwerk/collision/physical_impact.h"
 #include "prallwerk/collision/sampling.h"
@@ -33,6 +36,10 @@ TEST(PhysicalImpact, GroundImpactsAreFoundTheSampleBeforeTheTouch) {
     };
     const Row rows[] = {
         {"an upright box", 2.005, {0, 0, -4}, {}, 0.25125, true},
+        // A turn about the vertical moves no corner down: the searches'
+        // bound on the descent counts it, the touch and its approach do not.
+        {"an upright box spinning about the vertical", 2.005, {0, 0, -4}, {0, 0, 3}, 0.25125, true},
+        {"spinning about the vertical at the bounce speed", 1.1, {0, 0, -bounceSpeed}, {0, 0, 3}, -1, true},
         {"falling", 1.5, {0, 0, -4}, {}, 0.25},
         // A sphere's spin moves none of its points nearer the ground.
         {"spinning", 1.5, {0, 0, -4}, {0, 0, 1000}, 0.25},
@@ -94,5 +101,77 @@ TEST(PhysicalImpact, PairImpactsAreFoundTheSampleBeforeTheTouch) {
         const float want = r.touch < 0.0 ? -1.0f : lastSampleBefore(r.touch, 1.0f);
         EXPECT_EQ(physicalPairImpact(a, b, 1.0f), want) << r.what;
         EXPECT_EQ(physicalPairImpact(b, a, 1.0f), want) << r.what << ", b first";
+    }
+}
+
+// A body whose state is a lead behind the search's start is searched where
+// its flight by the lead takes it: the searches find what they find of the
+// body flown by the lead first, at the same sample (a spinning box within
+// one: a turn in two flights is not one turn's bits).
+TEST(PhysicalImpact, ASearchFromALeadFindsWhatItFindsOfTheBodyFlownFirst) {
+    struct Row {
+        const char* what;
+        bool box;
+        Vec3 spin;
+        double leadA, leadB;
+    };
+    const Row rows[] = {
+        {"a ball behind", false, {}, 0.3, 0.0},
+        {"both behind", false, {}, 0.3, 0.1},
+        {"a box behind", true, {}, 0.3, 0.1},
+        {"a spinning box behind", true, {0.2, 0.5, 0.1}, 0.25, 0.05},
+    };
+    constexpr float limit = 0.5f;
+    for (const Row& r : rows) {
+        const Vec3 va{4, 0, -6};
+        RigidBody a = r.box ? physicalBox(1, 1, 1, 1.0f, {-3, 0, 3}, va) : physicalSphere(0.5, 1.0f, {-3, 0, 3}, va);
+        a.spin = r.spin;
+        const RigidBody b = physicalSphere(0.5, 1.0f, {0.037, 0, 1.8 - 6 * r.leadA}, {-1, 0, 0});
+        RigidBody flownA = a, flownB = b;
+        flyPhysical(flownA, static_cast<float>(r.leadA));
+        flyPhysical(flownB, static_cast<float>(r.leadB));
+        const double within = isZero(r.spin) ? 0.0 : 0.01 * limit;
+        const float pair = physicalPairImpact(flownA, flownB, limit);
+        EXPECT_GT(pair, 0.0f) << r.what;
+        EXPECT_NEAR(physicalPairImpact(a, r.leadA, b, r.leadB, limit), pair, within) << r.what;
+        EXPECT_NEAR(physicalPairImpact(b, r.leadB, a, r.leadA, limit), pair, within) << r.what << ", b first";
+        const float ground = physicalGroundImpact(flownA, limit);
+        EXPECT_GT(ground, 0.0f) << r.what;
+        EXPECT_NEAR(physicalGroundImpact(a, r.leadA, limit), ground, within) << r.what;
+    }
+}
+
+// The reach box holds every corner of a box along its flight, turning or
+// not; a box that does not turn fills it: its extent as it stands, l/2 cos
+// theta + w/2 sin theta along x for a turn theta about z, swept along its
+// path.
+TEST(PhysicalImpact, AReachBoxHoldsTheFlightAndNoMore) {
+    const double theta = 0.4, l = 2.0, w = 1.0, h = 0.5;
+    const Vec3 v{3, -2, 1};
+    constexpr float limit = 0.25f;
+    for (const Vec3& spin : {Vec3{}, Vec3{4, -3, 6}}) {
+        RigidBody turning = physicalBox(2, 1, 0.5f, 1.0f, {1, 2, 3}, v, quatFromAngles({0, 0, theta}));
+        turning.spin = spin;
+        const Bounds reach = physicalReachOver(turning, limit);
+        for (int k = 0; k <= 100; ++k) {
+            const PhysicalPose pose = predictPhysicalPose(turning, 0.01f * static_cast<float>(k) * limit);
+            for (int c = 0; c < 8; ++c) {
+                const Vec3 corner = pose.position + rotated(pose.orientation, {(c & 1 ? 0.5 : -0.5) * l, (c & 2 ? 0.5 : -0.5) * w,
+                                                                               (c & 4 ? 0.5 : -0.5) * h});
+                const double p[3] = {corner.x, corner.y, corner.z};
+                for (int axis = 0; axis < 3; ++axis) {
+                    EXPECT_GE(p[axis], reach.lo[axis]) << k << " " << c;
+                    EXPECT_LE(p[axis], reach.hi[axis]) << k << " " << c;
+                }
+            }
+        }
+        if (!isZero(spin)) continue;
+        const double half[3] = {0.5 * (l * std::cos(theta) + w * std::sin(theta)),
+                                0.5 * (l * std::sin(theta) + w * std::cos(theta)), 0.5 * h};
+        const double from[3] = {1, 2, 3}, to[3] = {1 + limit * v.x, 2 + limit * v.y, 3 + limit * v.z};
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_NEAR(reach.lo[axis], std::min(from[axis], to[axis]) - half[axis], 1e-6) << axis;
+            EXPECT_NEAR(reach.hi[axis], std::max(from[axis], to[axis]) + half[axis], 1e-6) << axis;
+        }
     }
 }
