@@ -31,8 +31,11 @@ void ImpactSchedule::flyToImpact(const Island& island, RigidBody* body, float t)
     }
 }
 
-void ImpactSchedule::flyAllBy(const Island& island, float t) {
-    const double at = now_ + static_cast<double>(t);
+void ImpactSchedule::flyAllToEnd(const Island& island) {
+    // The part's span itself, not the clock's sum of impact times and the
+    // time left, which may miss it by a bit: a body that met nothing flies
+    // the span in one flight, as it would alone.
+    const double at = static_cast<double>(island.span);
     for (int k = 0; k < island.count; ++k) {
         RigidBody& body = *island.bodies[k];
         const size_t i = static_cast<size_t>(k);

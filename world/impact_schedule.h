@@ -46,8 +46,8 @@ public:
     // The island's clock passes an impact t after its last event.
     void passed(float t) { now_ += static_cast<double>(t); }
 
-    // Every body flown to t after the island's last event: the part's end.
-    void flyAllBy(const Island& island, float t);
+    // Every body flown to the part's end.
+    void flyAllToEnd(const Island& island);
 
     // Body k as it stands at time (s since the part began), for a look at
     // the island between its events.

@@ -125,7 +125,7 @@ void PhysicalRules::advanceAll(Island& island, RigidBody* skipA, RigidBody* skip
         if (skipA != nullptr || skipB != nullptr) {
             schedule->passed(dt);
         } else {
-            schedule->flyAllBy(island, dt);
+            schedule->flyAllToEnd(island);
         }
         return;
     }
