@@ -29,6 +29,10 @@ namespace prallwerk {
 // adds its impacts' spans.
 class ImpactSchedule {
 public:
+    // Impacts an island handles in a part before touches within a first
+    // look are left to the contacts.
+    static constexpr int firstLookImpactsUpTo = 64;
+
     // The island's part begins, or runs again: its bodies at the part's
     // start, nothing found yet.
     void begin(const Island& island);
@@ -87,6 +91,10 @@ private:
     void searchAgain(Island& island, float left);
     void searchPair(Island& island, int first, int second, float left);
     double leadOf(int k) const { return now_ - since_[static_cast<size_t>(k)]; }
+    // A search's answer as the schedule keeps it (impactTimeOf), but for
+    // touches within a first look once the island has handled
+    // firstLookImpactsUpTo impacts in the part.
+    float impactTime(const Island& island, float searched, float left) const;
     // A time since the part began as the time from now; not above the
     // time left, and -1 where it has passed.
     float fromNow(double at, float left) const;
