@@ -344,3 +344,21 @@ TEST(PhysicalRules, ABallTouchingTheGroundAndComingDownFastIsHeld) {
     EXPECT_GT(w->bodies[0]->position.z, 0.5 - contactSlop);
     EXPECT_NEAR(w->bodies[0]->velocity.z, 0.0, 0.01);
 }
+
+// The same with a ball under the heavy one, resting on a fixed table by a
+// single point: the table takes its share of the blow there too.
+TEST(PhysicalRules, AHeavyBallRestsOnALightBallThatAFixedTableHolds) {
+    RigidBody table = physicalBox(4, 4, 0.5f, 1.0f, {0, 0, 0.25});
+    table.fixed = true;
+    RigidBody light = physicalSphere(0.5, 1.0f, {0, 0, 1.0});
+    RigidBody heavy = physicalSphere(0.4, 100.0f, {0, 0, 2.5});
+    light.restitution = heavy.restitution = 0.0f;
+    auto w = physicalWorldOf({table, light, heavy});
+    double lowest = HUGE_VAL;
+    for (int i = 0; i < 120; ++i) {
+        w->step(frame);
+        lowest = std::min(lowest, w->bodies[1]->position.z);
+    }
+    EXPECT_GT(lowest, 1.0 - 2 * contactSlop);
+    EXPECT_NEAR(w->bodies[2]->position.z, 1.9, 2 * contactSlop);
+}
