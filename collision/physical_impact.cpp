@@ -23,12 +23,6 @@ bool moves(const RigidBody& body) {
            !(isZero(body.velocity) && isZero(body.spin));
 }
 
-// How far any point of the body can be from its centre (m).
-double reachOf(const RigidBody& body) {
-    if (body.kind == kindSphere) return body.radius;
-    return halfDiagonalOf(body.box.width, body.box.length, body.box.height);
-}
-
 // Bound on how fast any point moves relative to the centre (m/s).
 double turnSpeedOf(const RigidBody& body) {
     if (body.kind != kindBox || body.fixed) return 0.0;
@@ -105,17 +99,12 @@ Clearance poseClearance(const RigidBody& a, float aheadA, const RigidBody& b, fl
     return clearanceOf(poseAfter(a, aheadA), poseAfter(b, aheadB));
 }
 
-// The fastest approach among a manifold's points (m/s; negative: parting).
-double approachOf(const RigidBody& a, const RigidBody* b, const ContactManifold& m) {
-    double fastest = -HUGE_VAL;
-    for (int i = 0; i < m.count; ++i) {
-        const Vec3& p = m.points[i].position;
-        Vec3 v = pointVelocity(a, p);
-        if (b != nullptr) v = v - pointVelocity(*b, p);
-        fastest = std::max(fastest, -dot(v, m.normal));
-    }
-    return fastest;
-}
+
+// The depth (m, at most 0: a height or gap) that a search must see passed
+// before it reports an impact: the ground or the other body for bodies
+// apart at its start; for bodies that touch (or overlap), the slop below
+// their touch.
+double touchLevel(double startGap) { return startGap > 0.0 ? 0.0 : startGap - contactSlop; }
 
 // A body whose state is lead seconds behind the search's start, at
 // look time at: the flight it would have from its state.
@@ -200,6 +189,23 @@ double thinnestPathOf(const RigidBody& body) {
     return std::min(std::min(body.box.width, body.box.length), body.box.height);
 }
 
+// The fastest approach among a manifold's points (m/s; negative: parting).
+double approachOf(const RigidBody& a, const RigidBody* b, const ContactManifold& m) {
+    double fastest = -HUGE_VAL;
+    for (int i = 0; i < m.count; ++i) {
+        const Vec3& p = m.points[i].position;
+        Vec3 v = pointVelocity(a, p);
+        if (b != nullptr) v = v - pointVelocity(*b, p);
+        fastest = std::max(fastest, -dot(v, m.normal));
+    }
+    return fastest;
+}
+
+double reachOf(const RigidBody& body) {
+    if (body.kind == kindSphere) return body.radius;
+    return halfDiagonalOf(body.box.width, body.box.length, body.box.height);
+}
+
 float physicalGroundImpact(const RigidBody& body, float limit) { return physicalGroundImpact(body, 0.0, limit); }
 
 float physicalGroundImpact(const RigidBody& body, double lead, float limit) {
@@ -209,9 +215,14 @@ float physicalGroundImpact(const RigidBody& body, double lead, float limit) {
     // None comes down fast enough to meet the ground in an impact.
     if (!(descent > bounceSpeed)) return -1.0f;
     const double lowest = lowestPointOf(poseAfter(body, aheadBy(lead, 0.0f)));
-    if (lowest <= 0.0) return -1.0f;
+    // A body that touches the ground at the start rests on what touches
+    // (the contacts hold it); what the search looks for is another point of
+    // it coming down fast: the far end of a box turning onto a face, or the
+    // touching corner itself driven down by a blow. Either goes below the
+    // touch by more than the slop.
+    double level = touchLevel(lowest);
     // Too high to come down within the limit.
-    if (lowest - descent * static_cast<double>(limit) > 0.0) return -1.0f;
+    if (lowest - level - descent * static_cast<double>(limit) > 0.0) return -1.0f;
     const int looks = looksFor(descent, limit, thinnestPathOf(body));
     const double reach = reachOf(body);
     float before = 0.0f;
@@ -226,11 +237,11 @@ float physicalGroundImpact(const RigidBody& body, double lead, float limit) {
         // No point is lower than the centre less the reach: the turn is
         // worked out only where that does not clear the ground.
         const Vec3 centre = predictPhysicalPosition(body, ahead);
-        double height = centre.z - reach;
+        double height = centre.z - reach - level;
         ShapePose pose;
         if (!(height > 0.0)) {
             pose = poseAfter(body, ahead);
-            height = lowestPointOf(pose);
+            height = lowestPointOf(pose) - level;
         }
         if (height > 0.0) {
             before = at;
@@ -240,8 +251,15 @@ float physicalGroundImpact(const RigidBody& body, double lead, float limit) {
             return apartUntil <= static_cast<double>(limit);
         }
         const ContactManifold m = contactWithGround(pose, 0.0, 0.0);
-        if (m.count > 0 && approachOf(flownBy(body, ahead), nullptr, m) > bounceSpeed) result = before;
-        return false;
+        if (m.count > 0 && approachOf(flownBy(body, ahead), nullptr, m) > bounceSpeed) {
+            result = before;
+            return false;
+        }
+        // It comes to touch slowly: the contacts hold that, and the search
+        // goes on for what comes down fast after it.
+        level = touchLevel(height + level);
+        before = at;
+        return true;
     });
     return result;
 }
@@ -267,9 +285,11 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
         return std::max(-dot(relative, n), 0.0) + turnSpeedAlong(a, n) + turnSpeedAlong(b, n);
     };
     const Clearance start = poseClearance(a, aheadBy(leadA, 0.0f), b, aheadBy(leadB, 0.0f));
-    if (!(start.gap > 0.0)) return -1.0f;
+    // Touching at the start: as on the ground, the search looks for the
+    // bodies going into each other by more than the slop beyond the touch.
+    double level = touchLevel(start.gap);
     // Too far apart to meet within the limit.
-    if (start.gap - slack > closingAlong(start.normal) * static_cast<double>(limit)) return -1.0f;
+    if (start.gap - level - slack > closingAlong(start.normal) * static_cast<double>(limit)) return -1.0f;
     const double reach = reachOf(a) + reachOf(b);
     const int looks = looksFor(pointSpeed, limit, thinnestPathOf(a) + thinnestPathOf(b));
     float before = 0.0f;
@@ -284,7 +304,7 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
         // Centres farther apart than the reaches stay apart while the gap
         // closes at no more than the closing speed. (The centres first: a
         // turn costs more than a move.)
-        const double gap = (predictPhysicalPosition(a, aheadA) - predictPhysicalPosition(b, aheadB)).length() - reach;
+        const double gap = (predictPhysicalPosition(a, aheadA) - predictPhysicalPosition(b, aheadB)).length() - reach - level;
         if (gap > slack) {
             before = at;
             if (closing > 0.0) apartUntil = static_cast<double>(at) + (gap - slack) / closing;
@@ -294,17 +314,24 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
         // Shapes apart by a clearance stay apart while the gap along its
         // direction has not closed.
         const Clearance clearance = clearanceOf(pa, pb);
-        if (clearance.gap > 0.0) {
+        if (clearance.gap > level) {
             before = at;
             const double rate = closingAlong(clearance.normal);
             if (!(rate > 0.0)) return false;
-            if (clearance.gap > slack) apartUntil = static_cast<double>(at) + (clearance.gap - slack) / rate;
+            const double room = clearance.gap - level;
+            if (room > slack) apartUntil = static_cast<double>(at) + (room - slack) / rate;
             return apartUntil <= static_cast<double>(limit);
         }
         const ContactManifold m = contactBetween(pa, pb, 0.0);
         const RigidBody fa = flownBy(a, aheadA), fb = flownBy(b, aheadB);
-        if (m.count > 0 && approachOf(fa, &fb, m) > bounceSpeed) result = before;
-        return false;
+        if (m.count > 0 && approachOf(fa, &fb, m) > bounceSpeed) {
+            result = before;
+            return false;
+        }
+        // They come to touch slowly: as on the ground, the search goes on.
+        level = touchLevel(clearance.gap);
+        before = at;
+        return true;
     });
     return result;
 }

@@ -11,9 +11,12 @@ namespace prallwerk {
 // travel is more than half of how thin the bodies are, so that nothing
 // passes through anything) and return the last time looked at before the
 // bodies touch. They report only impacts: the bodies meet approaching
-// faster than bounceSpeed (collision/contact_solver.h). Bodies touching at
-// the start are the resting contacts' to hold, and bodies that meet more
-// slowly the next step's contacts: both give -1, as does no meeting at all.
+// faster than bounceSpeed (collision/contact_solver.h); bodies that meet
+// more slowly are the next step's contacts' (-1, as for no meeting at all).
+// Bodies that touch at the start (or come to touch slowly) rest on what
+// touches; the search goes on for their going into each other by more than
+// the slop beyond that touch, fast: a box's far end turning down onto the
+// ground, or the touching feature itself pressed in by a blow (at once: 0).
 
 // The pose after t of free flight under the physical rules
 // (predictPhysicalPose), as the contact tests see it.
@@ -56,5 +59,12 @@ float impactTimeOf(float searched, float limit);
 
 // How thin a body is: no straight path through it is shorter (m).
 double thinnestPathOf(const RigidBody& body);
+
+// How far any point of the body can be from its centre (m).
+double reachOf(const RigidBody& body);
+
+// The fastest approach among a manifold's points (m/s; negative: parting;
+// b null: the ground), as the bodies move now.
+double approachOf(const RigidBody& a, const RigidBody* b, const ContactManifold& m);
 
 }  // namespace prallwerk

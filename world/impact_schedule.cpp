@@ -14,6 +14,15 @@ void ImpactSchedule::begin(const Island& island) {
     since_.assign(static_cast<size_t>(island.count), 0.0);
     pairs_.clear();
     staleList_.clear();
+    met_.clear();
+}
+
+bool ImpactSchedule::meetAgain(const RigidBody* a, const RigidBody* b) {
+    for (const auto& p : met_) {
+        if ((p.first == a && p.second == b) || (p.first == b && p.second == a)) return true;
+    }
+    met_.emplace_back(a, b);
+    return false;
 }
 
 void ImpactSchedule::flyToImpact(const Island& island, RigidBody* body, float t) {

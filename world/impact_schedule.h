@@ -1,5 +1,6 @@
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "prallwerk/collision/bounds_grid.h"
@@ -57,6 +58,11 @@ public:
     // the island between its events.
     void poseAt(const Island& island, int k, double time) const;
 
+    // Whether bodies a and b met before in this part; they are marked as met.
+    bool meetAgain(const RigidBody* a, const RigidBody* b);
+    // How long body k would fly from the state it holds to an impact t
+    // after the island's last event (s).
+    double flightTo(int k, float t) const { return leadOf(k) + static_cast<double>(t); }
     // The earliest ground impact within the island's time left (s from now,
     // -1 for none); its body in island.hitA.
     float earliestGroundHit(Island& island);
@@ -78,6 +84,7 @@ private:
     std::vector<double> groundAt_;  // per island body: its ground impact's time, -1 for none
     std::vector<Bounds> reach_;     // per island body: where its remaining path can take it
     std::vector<unsigned char> stale_;
+    std::vector<std::pair<const RigidBody*, const RigidBody*>> met_;  // the pairs that met in the part
     std::vector<int> staleList_;
     std::vector<unsigned char> turned_;  // per island body: an impact has moved it in this part
     std::vector<int> turnedList_;

@@ -4,6 +4,8 @@
 #include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/core/floor_finder.h"
 
+#include <vector>
+
 namespace prallwerk {
 
 // What the searches of an island need besides its bodies, one for each
@@ -16,6 +18,7 @@ struct IslandScratch {
     PosedFrames frames;
     FloorFinder floors;
     RigidBody before{0.0f};  // advanceAll: a body as free flight found it
+    std::vector<RigidBody*> touching;  // a pair impact's: the bodies its two touch
 
     // Buffers for islands of up to bodyCount bodies (bigger ones make them grow).
     explicit IslandScratch(int bodyCount) : broadPhase(bodyCount), frames(bodyCount), floors(bodyCount) {}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "prallwerk/collision/contact_manifold.h"
 #include "prallwerk/collision/physical_impact.h"
@@ -21,13 +22,26 @@ bool asleep(const RigidBody& body) {
 }
 
 // The points of an impact's manifold found a look before the touch: those
-// within the slop of the nearest, the features about to meet.
-void keepNearest(ContactManifold& m) {
-    double deepest = -HUGE_VAL;
-    for (int i = 0; i < m.count; ++i) deepest = std::max(deepest, m.points[i].depth);
+// within the slop of the nearest, the features about to meet, and those
+// within the slop of the nearest of the points that close fast (b null: the
+// ground). The two differ where the bodies touch already and what meets is
+// another feature: the far end of a box that turns onto a face.
+void keepNearest(ContactManifold& m, const RigidBody& a, const RigidBody* b) {
+    double deepest = -HUGE_VAL, deepestFast = -HUGE_VAL;
+    bool fast[std::extent<decltype(ContactManifold::points)>::value] = {};
+    for (int i = 0; i < m.count; ++i) {
+        Vec3 v = pointVelocity(a, m.points[i].position);
+        if (b != nullptr) v = v - pointVelocity(*b, m.points[i].position);
+        fast[i] = -dot(v, m.normal) > bounceSpeed;
+        deepest = std::max(deepest, m.points[i].depth);
+        if (fast[i]) deepestFast = std::max(deepestFast, m.points[i].depth);
+    }
     int kept = 0;
     for (int i = 0; i < m.count; ++i) {
-        if (m.points[i].depth >= deepest - contactSlop) m.points[kept++] = m.points[i];
+        const double depth = m.points[i].depth;
+        if (depth >= deepest - contactSlop || (fast[i] && depth >= deepestFast - contactSlop)) {
+            m.points[kept++] = m.points[i];
+        }
     }
     m.count = kept;
 }
@@ -167,8 +181,21 @@ float PhysicalRules::pairTimeOfImpact(float limit, RigidBody* a, RigidBody* b) {
 void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, float t) {
     flyToImpact(island, a, t);
     flyToImpact(island, b, t);
-    ContactManifold m = contactBetween(poseAfter(*a, 0.0f), poseAfter(*b, 0.0f), impactMarginOf(*a, b));
-    keepNearest(m);
+    const double margin = impactMarginOf(*a, b);
+    ContactManifold m = contactBetween(poseAfter(*a, 0.0f), poseAfter(*b, 0.0f), margin);
+    keepNearest(m, *a, b);
+    // The manifold of bodies apart holds the features nearest across the
+    // gap along the axis that parts them most; a corner that turns in fast
+    // elsewhere may be missing from it, and the search found the impact by
+    // that corner. The manifold of where they would first overlap, as far
+    // ahead as a look of the search can leave them apart, has it.
+    if (m.count == 0 || !(approachOf(*a, b, m) > bounceSpeed)) {
+        const double speed = (a->velocity - b->velocity).length() + reachOf(*a) * a->spin.length() +
+                             reachOf(*b) * b->spin.length();
+        const float ahead = static_cast<float>(margin / std::max(speed, bounceSpeed));
+        const ContactManifold overlap = contactBetween(poseAfter(*a, ahead), poseAfter(*b, ahead), 0.0);
+        if (overlap.count > 0 && approachOf(*a, b, overlap) > bounceSpeed) m = overlap;
+    }
     if (m.count == 0) return;
     std::vector<SolverBody> bodies{solverBodyOf(a), solverBodyOf(b)};
     std::vector<SolverContact> contacts;
@@ -178,6 +205,26 @@ void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, floa
     // floor, or on a fixed table, hit from above is stopped there, not
     // driven into it.
     bodies.push_back(solverBodyOf(nullptr));
+    // So do the bodies either touches once the two meet again in the part:
+    // a light box between a heavy ball and another box then passes the blow
+    // on at once, instead of being hit back and forth between them, impact
+    // after impact, while the ball sinks in. A first meeting hands its blow
+    // on impact by impact, as a row of balls does.
+    std::vector<RigidBody*>& touching = island.scratch->touching;
+    touchingNeighbours(island, a, b, t, touching);
+    for (RigidBody* n : touching) {
+        flyToImpact(island, n, t);
+        bodies.push_back(solverBodyOf(n));
+        const int at = static_cast<int>(bodies.size()) - 1;
+        const ShapePose pose = poseAfter(*n, 0.0f);
+        for (int k = 0; k < 2; ++k) {
+            const RigidBody* body = k == 0 ? a : b;
+            const ContactManifold m2 = contactBetween(poseAfter(*body, 0.0f), pose, contactSlop);
+            addContacts(m2, k, at, combinedFriction(body->friction, n->friction),
+                        combinedRestitution(body->restitution, n->restitution), contacts);
+        }
+        addContacts(contactWithGround(pose, 0.0, contactSlop), at, 2, n->friction, n->restitution, contacts);
+    }
     for (int k = 0; k < 2; ++k) {
         RigidBody* body = k == 0 ? a : b;
         if (!movable(*body)) continue;
@@ -197,16 +244,46 @@ void PhysicalRules::resolvePair(Island& island, RigidBody* a, RigidBody* b, floa
     const double after = toMiddle(island, t);
     earn(*a, -after);
     earn(*b, -after);
+    for (RigidBody* n : touching) earn(*n, -after);
     resolveImpact(bodies, contacts);
     earn(*a, after);
     earn(*b, after);
+    for (RigidBody* n : touching) {
+        earn(*n, after);
+        n->restingFor = 0.0f;
+    }
     a->restingFor = b->restingFor = 0.0f;
+}
+
+void PhysicalRules::touchingNeighbours(Island& island, const RigidBody* a, const RigidBody* b, float t,
+                                       std::vector<RigidBody*>& touching) {
+    touching.clear();
+    // Without the island's schedule no clock says where the others stand.
+    ImpactSchedule* schedule = scheduleOf(island);
+    if (schedule == nullptr || !schedule->meetAgain(a, b)) return;
+    const ShapePose pa = poseAfter(*a, 0.0f), pb = poseAfter(*b, 0.0f);
+    const double reachA = reachOf(*a), reachB = reachOf(*b);
+    for (int k = 0; k < island.count; ++k) {
+        const RigidBody* n = island.bodies[k];
+        if (n == a || n == b || !movable(*n)) continue;
+        const float flight = static_cast<float>(schedule->flightTo(k, t));
+        const Vec3 centre = predictPhysicalPosition(*n, flight);
+        const double reach = reachOf(*n) + contactSlop;
+        const bool nearA = (centre - a->position).length() <= reach + reachA;
+        const bool nearB = (centre - b->position).length() <= reach + reachB;
+        if (!nearA && !nearB) continue;
+        const ShapePose pose = poseAfter(*n, flight);
+        if ((nearA && contactBetween(pa, pose, contactSlop).count > 0) ||
+            (nearB && contactBetween(pb, pose, contactSlop).count > 0)) {
+            touching.push_back(island.bodies[k]);
+        }
+    }
 }
 
 ImpactKind PhysicalRules::resolveGroundImpact(Island& island, RigidBody* body, float t) {
     flyToImpact(island, body, t);
     ContactManifold m = contactWithGround(poseAfter(*body, 0.0f), 0.0, impactMarginOf(*body, nullptr));
-    keepNearest(m);
+    keepNearest(m, *body, nullptr);
     ++island.statistics.groundImpacts;
     if (m.count == 0) return ImpactKind::ground;
     std::vector<SolverBody> bodies{solverBodyOf(body), solverBodyOf(nullptr)};

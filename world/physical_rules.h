@@ -100,6 +100,12 @@ private:
         return first < schedules_.size() && schedules_[first].serves(island) ? &schedules_[first] : nullptr;
     }
     void flyToImpact(Island& island, RigidBody* body, float t);
+    // The movable bodies of the island that touch a or b (within the slop)
+    // at their impact t after the island's last event, as their own clocks
+    // fly them there; none where a and b meet for the first time in the
+    // part.
+    void touchingNeighbours(Island& island, const RigidBody* a, const RigidBody* b, float t,
+                            std::vector<RigidBody*>& touching);
     const Kept* lastPartsOf(int index, const RigidBody* body) const;
     Kept& thisPartsOf(int index, const RigidBody* body);
     void gatherContacts(Island& island, float span, std::vector<SolverBody>& bodies,

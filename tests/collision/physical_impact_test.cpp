@@ -44,7 +44,11 @@ TEST(PhysicalImpact, GroundImpactsAreFoundTheSampleBeforeTheTouch) {
         // A sphere's spin moves none of its points nearer the ground.
         {"spinning", 1.5, {0, 0, -4}, {0, 0, 1000}, 0.25},
         {"in the last hundredth", 4.48, {0, 0, -4}, {}, 0.995},
-        {"touching already", 0.5, {0, 0, -3}, {}, -1},
+        // Touching at the start: what presses in fast is met at once; what
+        // parts, or presses in slowly, is the contacts' to hold.
+        {"touching, pressing in", 0.5, {0, 0, -3}, {}, 0},
+        {"touching, pressing in slowly", 0.5, {0, 0, -0.4}, {}, -1},
+        {"touching, parting", 0.5, {0, 0, 3}, {}, -1},
         {"grazing at the bounce speed", 0.75, {3, 0, -bounceSpeed}, {}, -1},
         {"slower than the bounce speed", 0.6, {0, 0, -0.4}, {}, -1},
         {"rising", 1.5, {0, 0, 4}, {}, -1},
@@ -57,6 +61,19 @@ TEST(PhysicalImpact, GroundImpactsAreFoundTheSampleBeforeTheTouch) {
         const float want = r.touch < 0.0 ? -1.0f : lastSampleBefore(r.touch, 1.0f);
         EXPECT_EQ(physicalGroundImpact(ball, 1.0f), want) << r.what;
     }
+}
+
+// A box 2 m long tilted by 0.3 rad about y, its lower edge 1 mm in the
+// ground, turns back at 3 rad/s about its centre: that edge rises, and the
+// other end comes down through the level of the first (by the symmetry of
+// the turn) at 2 * 0.3 / 3 = 0.2 s and the slop below it about 2 ms later,
+// at 2.4 m/s. The search that starts touching looks past its touch for that.
+TEST(PhysicalImpact, AFarEndTurningDownIsFoundWhereTheBodyTouchesAlready) {
+    const double tilt = 0.3, turn = 3.0;
+    const double z = 0.5 * std::cos(tilt) + std::sin(tilt) - 0.001;
+    RigidBody box = physicalBox(2, 1, 1, 1.0f, {0, 0, z}, {}, unitQuat({std::cos(tilt / 2), 0, std::sin(tilt / 2), 0}));
+    box.spin = {0, -turn, 0};
+    EXPECT_EQ(physicalGroundImpact(box, 1.0f), lastSampleBefore(0.2025, 1.0f));
 }
 
 // A ball of 10 cm at 100 m/s travels its size ten times in a sample: the
@@ -88,7 +105,8 @@ TEST(PhysicalImpact, PairImpactsAreFoundTheSampleBeforeTheTouch) {
         {"box on a resting box", true, true, -2, {4, 0, 0}, {}, 0.25},
         {"both moving", false, false, -2, {3, 0, 0}, {-1, 0, 0}, 0.25},
         {"in the last hundredth", false, false, -4.98, {4, 0, 0}, {}, 0.995},
-        {"touching already", false, false, -1, {4, 0, 0}, {}, -1},
+        {"touching, pressing in", false, false, -1, {4, 0, 0}, {}, 0},
+        {"touching, parting", false, false, -1, {-4, 0, 0}, {}, -1},
         // Both slide sideways at 3 m/s and close at exactly the bounce speed.
         {"closing at the bounce speed", false, false, -1.25, {bounceSpeed, 3, 0}, {0, 3, 0}, -1},
         {"parting", false, false, -2, {-4, 0, 0}, {}, -1},

@@ -263,6 +263,30 @@ TEST(PhysicalRules, AHeavyBallRestsOnALightCrateThatTheFloorHolds) {
     }
 }
 
+// A light board between a heavy bouncing ball and a crate on the floor:
+// each impact of the ball on the board sends the board into the crate and
+// back, and were the pairs met one by one the ball would sink through the
+// board while they bounce within a step. Met again, the two pass the blow
+// on to what they touch at once: nothing sinks into anything by more than
+// a few slops, and the stack stays in its order.
+TEST(PhysicalRules, ALightBoardBetweenAHeavyBallAndACrateIsNotHitThrough) {
+    for (const double speed : {2.0, 5.0, 10.0}) {
+        RigidBody crate = physicalBox(1, 1, 1, 1.0f, {0, 0, 0.5});
+        RigidBody board = physicalBox(1, 1, 0.2, 0.1f, {0, 0, 1.1 + 1e-4});
+        RigidBody ball = physicalSphere(0.4, 15.0f, {0, 0, 1.6 + 0.01}, {0, 0, -speed});
+        crate.restitution = board.restitution = ball.restitution = 1.0f;
+        auto w = physicalWorldOf({crate, board, ball});
+        double deepest = 0.0;
+        for (int i = 0; i < 120; ++i) {
+            w->step(frame);
+            const RigidBody &c = *w->bodies[0], &b = *w->bodies[1], &s = *w->bodies[2];
+            deepest = std::max({deepest, (c.position.z + 0.5) - (b.position.z - 0.1),
+                                (b.position.z + 0.1) - (s.position.z - 0.4), -(c.position.z - 0.5)});
+        }
+        EXPECT_LT(deepest, 4 * contactSlop) << speed << " m/s";
+    }
+}
+
 // Bodies closer than one look of the impact search meet at its first look,
 // which the search answers with 0: the impact is resolved at once, not
 // lost (the body would fly on into the ground or the other ball for the
