@@ -76,6 +76,30 @@ TEST(PhysicalImpact, AFarEndTurningDownIsFoundWhereTheBodyTouchesAlready) {
     EXPECT_EQ(physicalGroundImpact(box, 1.0f), lastSampleBefore(0.2025, 1.0f));
 }
 
+// The same box 0.1 mm above the ground, falling at 2.7 m/s while it turns
+// back at 3 rad/s: its low corner comes down at 0.28 m/s, touches within a
+// millisecond and sinks less than a centimetre, slowly, while the far end
+// comes down at 6 m/s to touch at 0.1 s. The search goes past the slow
+// touch and stops a look before the far end's (found here by posing the
+// box every 10 us).
+TEST(PhysicalImpact, ASlowTouchDoesNotEndTheSearchForAFastOneAfterIt) {
+    const double tilt = 0.3;
+    const double z = 0.5 * std::cos(tilt) + std::sin(tilt) + 1e-4;
+    RigidBody box =
+        physicalBox(2, 1, 1, 1.0f, {0, 0, z}, {0, 0, -2.7}, unitQuat({std::cos(tilt / 2), 0, std::sin(tilt / 2), 0}));
+    box.spin = {0, -3, 0};
+    double farTouch = -1.0;
+    for (int k = 1; k < 100000 && farTouch < 0.0; ++k) {
+        const ShapePose pose = poseAfter(box, static_cast<float>(k * 1e-5));
+        const Vec3 far = pose.centre - pose.frame.half[0] * pose.frame.axis[0] - pose.frame.half[2] * pose.frame.axis[2];
+        if (far.z <= 0.0) farTouch = k * 1e-5;
+    }
+    ASSERT_GT(farTouch, 0.01);
+    const float t = physicalGroundImpact(box, 1.0f);
+    EXPECT_LE(t, farTouch);
+    EXPECT_GT(t, farTouch - 0.011);  // within the look before it (a sample: 0.01 s)
+}
+
 // A ball of 10 cm at 100 m/s travels its size ten times in a sample: the
 // search looks often enough to find it within half its thickness of the
 // ground, never through it.
