@@ -256,6 +256,9 @@ TEST(WorldState, RefusesBadSnapshotsAndKeepsTheWorld) {
 // Another world: other bodies, shapes or kinds, or no GravityWorld.
 TEST(WorldState, RefusesAnotherWorld) {
     std::unique_ptr<World> scene = prepared(1);
+    // The last impact, body 0 on body 2, comes back naming the same bodies.
+    scene->hitA = scene->bodies[0].get();
+    scene->hitB = scene->bodies[2].get();
     const Bytes saved = scene->saveState();
     struct Other {
         std::function<void(World&)> change;
@@ -282,6 +285,8 @@ TEST(WorldState, RefusesAnotherWorld) {
     heavier->bodies[1]->friction = 0.1f;
     heavier->restoreState(saved);
     EXPECT_EQ(heavier->saveState(), saved);
+    EXPECT_EQ(heavier->hitA, heavier->bodies[0].get());
+    EXPECT_EQ(heavier->hitB, heavier->bodies[2].get());
 }
 
 // The hash and the snapshot cover every bit of a body's fields: flipping
