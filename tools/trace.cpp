@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -135,10 +134,9 @@ bool runFrames(const TraceOptions& options, EventWorld<Base>& world, std::FILE* 
     if (!options.restoreState.empty()) {
         std::vector<std::uint8_t> bytes;
         if (!readBytes(options.restoreState, bytes)) return fail(options.restoreState + ": cannot be read");
-        try {
-            world.restoreState(bytes);
-        } catch (const std::invalid_argument& refused) {
-            return fail(options.restoreState + ": " + refused.what());
+        // Not restoreState: the WebAssembly build cannot catch what it throws.
+        if (std::optional<std::string> refused = world.tryRestoreState(bytes.data(), bytes.size())) {
+            return fail(options.restoreState + ": " + *refused);
         }
     }
     auto save = [&] {

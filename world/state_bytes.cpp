@@ -56,7 +56,6 @@ unsigned StateReader::u8() {
 std::uint32_t StateReader::u32() {
     if (offset_ + 4 > size_) {
         overrun_ = true;
-        offset_ = size_;
         return 0;
     }
     std::uint32_t v = 0;
@@ -67,7 +66,6 @@ std::uint32_t StateReader::u32() {
 std::uint64_t StateReader::u64() {
     if (offset_ + 8 > size_) {
         overrun_ = true;
-        offset_ = size_;
         return 0;
     }
     std::uint64_t v = 0;

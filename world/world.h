@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "prallwerk/collision/bounds_grid.h"
@@ -327,7 +329,8 @@ public:
     // physical rules carry into the next step: everything the next steps
     // read. Not the thread count, the listener, lastStep or the fields of a
     // subclass other than GravityWorld's gravity. Between steps only: during
-    // a step walked impact by impact (beginStep) it throws std::logic_error.
+    // a step walked impact by impact (beginStep, until its last
+    // resolveNextImpact) it gives no bytes, which no world restores.
     std::vector<std::uint8_t> saveState() const;
 
     // Puts the world into the state the bytes hold: from then on it steps
@@ -341,6 +344,11 @@ public:
     // the world exactly as it was.
     void restoreState(const std::uint8_t* bytes, std::size_t size);
     void restoreState(const std::vector<std::uint8_t>& bytes) { restoreState(bytes.data(), bytes.size()); }
+
+    // The same without an exception, for builds that cannot catch one
+    // (WebAssembly built without exception catching): the refusal's message,
+    // the world left as it was, or none when the world has been restored.
+    std::optional<std::string> tryRestoreState(const std::uint8_t* bytes, std::size_t size);
 
     // FNV-1a 64 over the bodies' records as the snapshot writes them (every
     // field of every body, exact bits, little-endian, in index order): the

@@ -1,6 +1,7 @@
 // Snapshots of a world and the hash of its bodies' states.
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -20,7 +21,7 @@ namespace {
 // is not compared), or its own start state.
 enum RestTag : unsigned { noRest = 0, restAsBody = 1, restOwn = 2 };
 
-std::invalid_argument refused(const std::string& why) { return std::invalid_argument("snapshot: " + why); }
+std::string refused(const std::string& why) { return "snapshot: " + why; }
 
 std::string number(float v) {
     std::string s;
@@ -69,7 +70,8 @@ int indexIn(const std::vector<std::pair<const RigidBody*, int>>& byAddress, cons
 }  // namespace
 
 std::vector<std::uint8_t> World::saveState() const {
-    if (walk_.active) throw std::logic_error("snapshot: a step walked impact by impact is under way: save between steps");
+    // The walk's own state is no snapshot's: no bytes, which nothing restores.
+    if (walk_.active) return {};
     const int n = static_cast<int>(bodies.size());
     // A list a caller replaced since the last step has no record of rest:
     // the next step makes fresh buffers for it.
@@ -161,37 +163,41 @@ std::uint64_t World::stateHash() const {
 }
 
 void World::restoreState(const std::uint8_t* bytes, std::size_t size) {
+    if (std::optional<std::string> why = tryRestoreState(bytes, size)) throw std::invalid_argument(*why);
+}
+
+std::optional<std::string> World::tryRestoreState(const std::uint8_t* bytes, std::size_t size) {
     // Everything is read and checked before anything is written: a refused
     // snapshot leaves the world as it was.
     const std::string of = " of " + std::to_string(snapshotHeaderSize);
     if (size < snapshotHeaderSize) {
-        throw refused("truncated at byte " + std::to_string(size) + of + " (the header)");
+        return refused("truncated at byte " + std::to_string(size) + of + " (the header)");
     }
     StateReader h(bytes, snapshotHeaderSize);
     for (std::uint8_t m : snapshotMagic) {
-        if (h.u8() != m) throw refused("not a snapshot: its first bytes are not \"PRWS\"");
+        if (h.u8() != m) return refused("not a snapshot: its first bytes are not \"PRWS\"");
     }
     const std::uint32_t version = h.u32();
     if (version != snapshotVersion) {
-        throw refused("version " + std::to_string(version) + ", this engine reads version " +
+        return refused("version " + std::to_string(version) + ", this engine reads version " +
                       std::to_string(snapshotVersion));
     }
     const std::uint32_t count = h.u32();
     const std::uint64_t payloadSize = h.u32();
     const std::uint64_t checksum = h.u64();
     const std::uint64_t total = snapshotHeaderSize + payloadSize;
-    if (size < total) throw refused("truncated at byte " + std::to_string(size) + " of " + std::to_string(total));
+    if (size < total) return refused("truncated at byte " + std::to_string(size) + " of " + std::to_string(total));
     if (size > total) {
-        throw refused(std::to_string(size) + " bytes, of which the snapshot is the first " + std::to_string(total));
+        return refused(std::to_string(size) + " bytes, of which the snapshot is the first " + std::to_string(total));
     }
     const std::uint8_t* payload = bytes + snapshotHeaderSize;
-    if (fnv1a64(payload, payloadSize) != checksum) throw refused("the payload does not match its checksum (corrupted)");
+    if (fnv1a64(payload, payloadSize) != checksum) return refused("the payload does not match its checksum (corrupted)");
     const int n = static_cast<int>(bodies.size());
     if (count != static_cast<std::uint32_t>(n)) {
-        throw refused(std::to_string(count) + " bodies in the snapshot and " + std::to_string(n) + " here");
+        return refused(std::to_string(count) + " bodies in the snapshot and " + std::to_string(n) + " here");
     }
     for (int i = 0; i < n; ++i) {
-        if (!bodies[static_cast<size_t>(i)]) throw refused("body " + std::to_string(i) + " is missing here (null)");
+        if (!bodies[static_cast<size_t>(i)]) return refused("body " + std::to_string(i) + " is missing here (null)");
     }
 
     StateReader r(payload, payloadSize);
@@ -201,13 +207,13 @@ void World::restoreState(const std::uint8_t* bytes, std::size_t size) {
     };
     std::size_t at = r.offset();
     const unsigned physical = r.u8();
-    if (physical > 1) throw unsound(at, "rules " + std::to_string(physical) + ": must be 0 (classic) or 1 (physical)");
+    if (physical > 1) return unsound(at, "rules " + std::to_string(physical) + ": must be 0 (classic) or 1 (physical)");
     at = r.offset();
     const unsigned hasGravity = r.u8();
     auto* gravityWorld = dynamic_cast<GravityWorld*>(this);
-    if (hasGravity > 1) throw unsound(at, "gravity flag " + std::to_string(hasGravity) + ": must be 0 or 1");
+    if (hasGravity > 1) return unsound(at, "gravity flag " + std::to_string(hasGravity) + ": must be 0 or 1");
     if ((hasGravity == 1) != (gravityWorld != nullptr)) {
-        throw refused(hasGravity == 1 ? "the snapshot's world has a gravity, this one is no GravityWorld"
+        return refused(hasGravity == 1 ? "the snapshot's world has a gravity, this one is no GravityWorld"
                                       : "the snapshot's world is no GravityWorld, this one is");
     }
     const Vec3 gravity = hasGravity == 1 ? r.vec() : Vec3{};
@@ -216,12 +222,12 @@ void World::restoreState(const std::uint8_t* bytes, std::size_t size) {
     for (int& k : hit) {
         at = r.offset();
         k = r.i32();
-        if (k < -1 || k >= n) throw unsound(at, "last impact's body " + std::to_string(k) + ": names no body");
+        if (k < -1 || k >= n) return unsound(at, "last impact's body " + std::to_string(k) + ": names no body");
     }
     const Vec3 normals[2] = {r.vec(), r.vec()};
     at = r.offset();
     const unsigned still = r.u8();
-    if (still > 1) throw unsound(at, "rest flag " + std::to_string(still) + ": must be 0 or 1");
+    if (still > 1) return unsound(at, "rest flag " + std::to_string(still) + ": must be 0 or 1");
     const float stillSpan = r.f32();
 
     struct Staged {
@@ -238,17 +244,17 @@ void World::restoreState(const std::uint8_t* bytes, std::size_t size) {
         Staged& s = staged[static_cast<size_t>(i)];
         const std::string body = "body " + std::to_string(i);
         at = r.offset();
-        if (!r.body(s.body)) throw unsound(at + fixedFlagOffset, body + ": its fixed flag is neither 0 nor 1");
+        if (!r.body(s.body)) return unsound(at + fixedFlagOffset, body + ": its fixed flag is neither 0 nor 1");
         if (r.overrun()) break;
         const std::string differs = shapeDifference(i, *bodies[static_cast<size_t>(i)], s.body);
-        if (!differs.empty()) throw refused(differs);
+        if (!differs.empty()) return refused(differs);
         at = r.offset();
         s.rest = r.u8();
-        if (s.rest > restOwn) throw unsound(at, body + ": rest record " + std::to_string(s.rest) + ": must be 0, 1 or 2");
+        if (s.rest > restOwn) return unsound(at, body + ": rest record " + std::to_string(s.rest) + ": must be 0, 1 or 2");
         if (s.rest == restOwn) {
             at = r.offset();
             if (!r.body(s.start)) {
-                throw unsound(at + fixedFlagOffset, body + ": its start state's fixed flag is neither 0 nor 1");
+                return unsound(at + fixedFlagOffset, body + ": its start state's fixed flag is neither 0 nor 1");
             }
         }
         if (s.rest == restAsBody) s.start = s.body;
@@ -266,7 +272,7 @@ void World::restoreState(const std::uint8_t* bytes, std::size_t size) {
             at = r.offset();
             const int partner = r.i32();
             if (partner < -1 || partner >= n) {
-                throw unsound(at, body + ": contact partner " + std::to_string(partner) + ": names no body");
+                return unsound(at, body + ": contact partner " + std::to_string(partner) + ": names no body");
             }
             c.partner = namedBody(bodies, partner);
             c.position = r.vec();
@@ -276,7 +282,7 @@ void World::restoreState(const std::uint8_t* bytes, std::size_t size) {
         }
     }
     if (r.overrun() || r.offset() != payloadSize) {
-        throw refused("the payload's " + std::to_string(payloadSize) + " bytes do not hold the fields of " +
+        return refused("the payload's " + std::to_string(payloadSize) + " bytes do not hold the fields of " +
                       std::to_string(n) + " bodies");
     }
 
@@ -307,6 +313,7 @@ void World::restoreState(const std::uint8_t* bytes, std::size_t size) {
         stillSize_[i] = s.stillSize;
         if (physical_ && !s.contacts.empty()) physical_->carryContacts(i, body, std::move(s.contacts));
     }
+    return std::nullopt;
 }
 
 }  // namespace prallwerk
