@@ -83,6 +83,12 @@ done
 "$trace" --scene 1 --frames 4 --frame-ms 16 --save-state "$tmp/no/such/folder" >"$tmp/out" 2>"$tmp/err" &&
     fail "a snapshot that cannot be written"
 grep -qF "prallwerk-trace: $tmp/no/such/folder: cannot be written" "$tmp/err" || fail "unwritable: $(cat "$tmp/err")"
+if [ -w /dev/full ]; then
+    # Opened, but the bytes do not fit: the close says so.
+    "$trace" --scene 1 --frames 4 --frame-ms 16 --save-state /dev/full >"$tmp/out" 2>"$tmp/err" &&
+        fail "a snapshot written to a full device"
+    grep -qF "prallwerk-trace: /dev/full: cannot be written" "$tmp/err" || fail "full device: $(cat "$tmp/err")"
+fi
 
 for args in "--scene 4 --frames 1 --frame-ms 16" "--scene x --frames 1 --frame-ms 16" \
             "--scene 0 --frames -1 --frame-ms 16" "--scene 0 --frames 1" \
