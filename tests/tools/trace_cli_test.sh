@@ -83,8 +83,9 @@ done
 "$trace" --scene 1 --frames 4 --frame-ms 16 --save-state "$tmp/no/such/folder" >"$tmp/out" 2>"$tmp/err" &&
     fail "a snapshot that cannot be written"
 grep -qF "prallwerk-trace: $tmp/no/such/folder: cannot be written" "$tmp/err" || fail "unwritable: $(cat "$tmp/err")"
-if [ -w /dev/full ]; then
-    # Opened, but the bytes do not fit: the close says so.
+# Opened, but the bytes do not fit: the close says so. (Not through an
+# emulator: Wine's /dev/full takes the bytes.)
+if [ -w /dev/full ] && [ "${trace%-emulated}" = "$trace" ]; then
     "$trace" --scene 1 --frames 4 --frame-ms 16 --save-state /dev/full >"$tmp/out" 2>"$tmp/err" &&
         fail "a snapshot written to a full device"
     grep -qF "prallwerk-trace: /dev/full: cannot be written" "$tmp/err" || fail "full device: $(cat "$tmp/err")"
