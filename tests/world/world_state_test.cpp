@@ -272,6 +272,10 @@ TEST(WorldState, RefusesAnotherWorld) {
         o.change(*world);
         EXPECT_EQ(refusalOf(*world, saved), o.message);
     }
+    std::unique_ptr<World> gap = prepared(1);
+    gap->bodies[3].reset();
+    EXPECT_EQ(gap->tryRestoreState(saved.data(), saved.size()).value_or("(accepted)"),
+              "snapshot: body 3 is missing here (null)");
     DropWorld drop(7);
     EXPECT_EQ(refusalOf(drop, saved), "snapshot: the snapshot's world has a gravity, this one is no GravityWorld");
     // Mass, restitution and friction are state: they come from the snapshot.
