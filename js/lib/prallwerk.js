@@ -24,6 +24,8 @@ const sceneBodyNumbers = 22;
 // One compiled engine per source of its .wasm: worlds of one engine share
 // its memory.
 const engines = new Map();
+const decoder = new TextDecoder();
+const encoder = new TextEncoder();
 
 async function wasmBytes(source) {
   if (source instanceof Uint8Array) return source;
@@ -153,7 +155,13 @@ export class Engine {
 
   /** x as the trace tool writes it: printf's %.17g, the same digits everywhere. */
   formatNumber(x) {
-    return this.string(this.#core._pw_significant17(number(x, 'x')));
+    // The digits are ASCII: no decoder needed, which a trace's million
+    // numbers feel.
+    const bytes = this.#core.HEAPU8;
+    let at = this.#core._pw_significant17(number(x, 'x'));
+    let digits = '';
+    while (bytes[at] !== 0) digits += String.fromCharCode(bytes[at++]);
+    return digits;
   }
 
   /** @internal A Float64Array of count numbers at the address. */
@@ -166,7 +174,7 @@ export class Engine {
     const bytes = this.#core.HEAPU8;
     let end = address;
     while (bytes[end] !== 0) ++end;
-    return new TextDecoder().decode(bytes.subarray(address, end));
+    return decoder.decode(bytes.subarray(address, end));
   }
 
   /** @internal Throws the engine's last refusal. */
@@ -178,7 +186,7 @@ export class Engine {
   #withStrings(texts, f) {
     const core = this.#core;
     const addresses = texts.map((t) => {
-      const bytes = new TextEncoder().encode(t);
+      const bytes = encoder.encode(t);
       const address = core._malloc(bytes.length + 1);
       core.HEAPU8.set(bytes, address);
       core.HEAPU8[address + bytes.length] = 0;

@@ -15,7 +15,7 @@
 
 namespace prallwerk::js {
 
-void WorldHandle::mirror() {
+void WorldHandle::mirror(size_t from) {
     const size_t n = world->bodies.size();
     positions.resize(3 * n);
     orientations.resize(4 * n);
@@ -23,7 +23,7 @@ void WorldHandle::mirror() {
     spins.resize(3 * n);
     angles.resize(3 * n);
     const bool physical = world->rules() == Rules::physical;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = from; i < n; ++i) {
         const RigidBody& b = *world->bodies[i];
         const Vec3* fields[] = {&b.position, &b.velocity, &b.spin, &b.angles};
         std::vector<double>* packed[] = {&positions, &velocities, &spins, &angles};
@@ -115,7 +115,7 @@ EMSCRIPTEN_KEEPALIVE int pw_world_add_body(WorldHandle* h) {
         setError(added.error->message());
         return -1;
     }
-    h->mirror();
+    h->mirror(static_cast<size_t>(added.index));
     return added.index;
 }
 

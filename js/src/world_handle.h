@@ -20,8 +20,9 @@ struct WorldHandle {
     // anyone listens.
     std::vector<double> impacts;
 
-    // Writes the packed arrays from the bodies.
-    void mirror();
+    // Writes the packed arrays from the bodies, from body `from` on (a body
+    // appended needs only its own).
+    void mirror(size_t from = 0);
     // Has the world record its impacts in `impacts`, or stop.
     void listen(bool on);
 };
