@@ -21,10 +21,10 @@ export async function open(bodies, { dt, rules }) {
     }
     return {
         step: () => world.step(dt),
-        finals: () => bodies.map((_, i) => ({
-            z: world.positions[3 * i + 2],
-            speed: Math.hypot(world.velocities[3 * i], world.velocities[3 * i + 1], world.velocities[3 * i + 2]),
-        })),
+        finals: () => {
+            const p = world.positions, v = world.velocities;
+            return bodies.map((_, i) => ({ z: p[3 * i + 2], speed: Math.hypot(v[3 * i], v[3 * i + 1], v[3 * i + 2]) }));
+        },
         close: () => world.dispose(),
     };
 }
