@@ -39,13 +39,13 @@ const chosen = o.engines.split(',').map((name) => {
 const runOne = fileURLToPath(new URL('./run-one.mjs', import.meta.url));
 const lines = [];
 let failed = 0;
-for (let r = 0; r < repeats; ++r) {
+for (let repeat = 0; repeat < repeats; ++repeat) {
     for (const n of counts) {
         for (const e of chosen) {
             const child = spawnSync(process.execPath, [runOne, e.name, seconds, o.dt, n, o.sleep ? '1' : '0'], { encoding: 'utf8' });
             const line = child.stdout.trim().split('\n').find((l) => l.startsWith('engine='));
-            const r = line && parseLine(line);
-            if (child.status !== 0 || !line || !Number.isFinite(Number(r.us_per_step)) || !Number.isFinite(Number(r.zmin))) {
+            const fields = line && parseLine(line);
+            if (child.status !== 0 || !line || !Number.isFinite(Number(fields.us_per_step)) || !Number.isFinite(Number(fields.zmin))) {
                 ++failed;
                 console.error(`bench: ${e.name} N=${n} failed (exit ${child.status}):\n${child.stderr}${child.stdout}`);
                 continue;
