@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "prallwerk/world/frame_runner.h"
 #include "tools/arguments.h"
@@ -65,6 +67,7 @@ public:
 
     long frame = 0;
     int subStep = 0;
+    bool quiet = false;  // the impacts go untold
 
     void step(float dt) override {
         Base::step(dt);
@@ -73,6 +76,7 @@ public:
 
 private:
     void writeImpact(const ImpactRecord& r) {
+        if (quiet) return;
         CsvLine line;
         line.integer(frame);
         line.integer(subStep);
@@ -103,27 +107,68 @@ void writeStates(const World& world, long frame, std::FILE* out) {
     }
 }
 
+bool readBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    std::uint8_t buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    const bool read = !std::ferror(f);
+    std::fclose(f);
+    return read;
+}
+
+bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
 template <class Base>
-void runFrames(const TraceOptions& options, EventWorld<Base>& world, std::FILE* out) {
+bool runFrames(const TraceOptions& options, EventWorld<Base>& world, std::FILE* out, std::string* error) {
+    auto fail = [error](std::string why) {
+        if (error != nullptr) *error = std::move(why);
+        return false;
+    };
+    const long from = options.fromFrame;
+    if (!options.restoreState.empty()) {
+        std::vector<std::uint8_t> bytes;
+        if (!readBytes(options.restoreState, bytes)) return fail(options.restoreState + ": cannot be read");
+        try {
+            world.restoreState(bytes);
+        } catch (const std::invalid_argument& refused) {
+            return fail(options.restoreState + ": " + refused.what());
+        }
+    }
+    auto save = [&] {
+        return options.saveState.empty() || writeBytes(options.saveState, world.saveState()) ||
+               fail(options.saveState + ": cannot be written");
+    };
+    if ((from == 0 || !options.restoreState.empty()) && !save()) return false;
     std::fprintf(out, "%s\n", options.events ? traceEventHeader : traceStateHeader);
-    if (!options.events) writeStates(world, 0, out);
-    for (long frame = 1; frame <= options.frames; ++frame) {
+    const bool restored = !options.restoreState.empty();
+    if (!options.events && (from == 0 || restored)) writeStates(world, from, out);
+    const long first = restored ? from + 1 : 1;
+    for (long frame = first; frame <= options.frames; ++frame) {
         const FrameSteps steps = frameSteps(options.frameMs, options.timeScale);
         world.frame = frame;
         world.subStep = 0;
+        world.quiet = frame <= from;
         advanceFrame(world, steps);
-        if (!options.events) writeStates(world, frame, out);
+        if (frame == from && !save()) return false;
+        if (!options.events && frame >= from) writeStates(world, frame, out);
     }
+    return true;
 }
 
 }  // namespace
 
-bool writeTrace(const TraceOptions& options, std::FILE* out) {
+bool writeTrace(const TraceOptions& options, std::FILE* out, std::string* error) {
     std::FILE* events = options.events ? out : nullptr;
     if (options.drop > 0) {
         EventWorld<DropWorld> world(events, options.drop);
-        runFrames(options, world, out);
-        return true;
+        return runFrames(options, world, out, error);
     }
     if (options.sceneFile) {
         // The bodies exactly as buildWorld makes them, in a world that
@@ -135,17 +180,27 @@ bool writeTrace(const TraceOptions& options, std::FILE* out) {
         // orientation from its angles anew.
         world.setRules(built.world->rules());
         for (int i = 0; i < world.bodyCount; ++i) *world.bodies[i] = *built.world->bodies[i];
-        runFrames(options, world, out);
-        return true;
+        return runFrames(options, world, out, error);
     }
     EventWorld<GravityWorld> world(events);
     if (options.scene >= 0) {
         buildSceneTable();
         loadScene(world, options.scene);
     }
-    runFrames(options, world, out);
-    return true;
+    return runFrames(options, world, out, error);
 }
+
+namespace {
+
+ToolOption fileOption(const char* name, std::string& into) {
+    return {name, true, false, std::string(name) + " needs a file name", [&into](const char* value) {
+                if (value == nullptr || *value == '\0') return false;
+                into = value;
+                return true;
+            }};
+}
+
+}  // namespace
 
 bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& options, bool& help,
                          std::string& error) {
@@ -175,9 +230,16 @@ bool parseTraceArguments(int argc, const char* const* argv, TraceOptions& option
                  options.timeScale = static_cast<float>(s);
                  return true;
              }},
+            integerOption("--from-frame", false, 0, 100000000L, options.fromFrame),
+            fileOption("--save-state", options.saveState),
+            fileOption("--restore-state", options.restoreState),
         },
         help, error);
     if (!parsed) return false;
+    if (options.fromFrame > options.frames) {
+        error = "--from-frame must be at most --frames";
+        return false;
+    }
     if (int(choice.sceneGiven) + int(options.drop > 0) + int(!choice.file.empty()) != 1) {
         error = "one of --scene, --drop and --scene-file is required (see --help)";
         return false;

@@ -18,6 +18,9 @@ struct TraceOptions {
     bool events = false;       // one line per resolved impact instead of body states
     int drop = 0;              // > 0: that many bodies dropped on a grid (DropWorld) instead of a scene
     std::optional<prallwerk::SceneDescription> sceneFile;  // set: these bodies under this gravity instead
+    long fromFrame = 0;        // the trace shows the world from the end of this frame on
+    std::string saveState;     // set: the world's snapshot at the end of frame fromFrame goes to this file
+    std::string restoreState;  // set: the world starts at the end of frame fromFrame from this snapshot file
 };
 
 // Header line of the state trace.
@@ -27,9 +30,14 @@ extern const char* const traceEventHeader;
 
 // Runs the frames exactly as the program's per-frame update does while the
 // simulation runs, writing CSV to out. A scene file's bodies run in a
-// GravityWorld built by buildWorld. False, and nothing written, when
-// buildWorld refuses them (never for a scene that parseScene read).
-bool writeTrace(const TraceOptions& options, std::FILE* out);
+// GravityWorld built by buildWorld. From frame fromFrame on: the states of
+// that frame and the later ones, the impacts of the frames after it; the
+// frames before run unseen, or are not run at all when the world restores
+// restoreState's snapshot, which stands for them. False, and nothing
+// written, when buildWorld refuses the bodies (never for a scene that
+// parseScene read), or with the reason in error when a snapshot cannot be
+// read, restored or written.
+bool writeTrace(const TraceOptions& options, std::FILE* out, std::string* error = nullptr);
 
 // Parses the command line of prallwerk-trace, reading the scene file that
 // --scene-file names. Returns true and fills options, or false with a

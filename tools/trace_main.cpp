@@ -11,6 +11,7 @@ namespace {
 const char* const usage =
     "Usage: prallwerk-trace (--scene N | --drop B | --scene-file FILE) --frames F --frame-ms M\n"
     "                       [--time-scale S] [--events]\n"
+    "                       [--from-frame K] [--save-state FILE] [--restore-state FILE]\n"
     "\n"
     "Loads scene N (0..3) into a new gravity world, or keeps the world's default\n"
     "bodies for N = -1, or drops B bodies (1..10000) on a grid as the bench\n"
@@ -31,6 +32,16 @@ const char* const usage =
     "and one line per resolved impact instead: the frame, the sub-step within it,\n"
     "the simulated time of the impact, 'ground' or 'pair', the body indices (b is\n"
     "-1 for a ground impact) and the impact time within the step.\n"
+    "\n"
+    "With --from-frame K the trace begins at the end of frame K (0 to F): the\n"
+    "states of frame K and after, the impacts of the frames after K; the frames\n"
+    "before run unseen. --save-state FILE writes the world's snapshot at the\n"
+    "end of frame K to FILE. --restore-state FILE builds the world as the other\n"
+    "options say, then puts it into the snapshot FILE holds and takes it as the\n"
+    "end of frame K: frames 1 to K are not run. A restored trace is the same\n"
+    "bytes as the trace from frame K of the world that saved it, on any\n"
+    "platform. A snapshot that cannot be read, written or restored prints one\n"
+    "line on stderr and exits with status 2.\n"
     "\n"
     "Bad arguments print one line on stderr and exit with status 2, and so does\n"
     "a scene file that cannot be read or is refused (the line names the file,\n"
@@ -53,8 +64,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "prallwerk-trace: %s\n", error.c_str());
         return 2;
     }
-    if (!writeTrace(options, stdout)) {
-        std::fprintf(stderr, "prallwerk-trace: the scene's bodies were refused\n");
+    std::string refused;
+    if (!writeTrace(options, stdout, &refused)) {
+        std::fprintf(stderr, "prallwerk-trace: %s\n", refused.empty() ? "the scene's bodies were refused" : refused.c_str());
         return 2;
     }
     // A write that failed on the way fails the run, also where the C library

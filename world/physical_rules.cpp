@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "prallwerk/collision/contact_manifold.h"
 #include "prallwerk/collision/physical_impact.h"
@@ -99,6 +100,25 @@ const PhysicalRules::Kept* PhysicalRules::lastPartsOf(int index, const RigidBody
         if (k.owner == body && k.part + 1 == part_) return &k;
     }
     return nullptr;
+}
+
+const std::vector<PhysicalRules::KeptContact>* PhysicalRules::carriedContacts(int index,
+                                                                             const RigidBody* body) const {
+    // The next part reads what was kept in the last one begun.
+    if (index < 0 || static_cast<size_t>(index) >= kept_.size()) return nullptr;
+    for (const Kept& k : kept_[static_cast<size_t>(index)].kept) {
+        if (k.owner == body && k.part == part_) return &k.contacts;
+    }
+    return nullptr;
+}
+
+void PhysicalRules::carryContacts(int index, const RigidBody* body, std::vector<KeptContact> contacts) {
+    if (kept_.size() <= static_cast<size_t>(index)) kept_.resize(static_cast<size_t>(index) + 1);
+    KeptPair& pair = kept_[static_cast<size_t>(index)];
+    pair = KeptPair{};
+    pair.kept[0].owner = body;
+    pair.kept[0].part = part_;
+    pair.kept[0].contacts = std::move(contacts);
 }
 
 PhysicalRules::Kept& PhysicalRules::thisPartsOf(int index, const RigidBody* body) {

@@ -63,7 +63,6 @@ public:
     // world searches its pairs one by one).
     bool schedules(const Island& island) const { return scheduleOf(island) != nullptr; }
 
-private:
     // What a body's contacts gathered in one part, kept for the warm start
     // of the next: each with its partner (null: the ground).
     struct KeptContact {
@@ -73,6 +72,18 @@ private:
         double tangentImpulse1 = 0.0;
         double tangentImpulse2 = 0.0;
     };
+
+    // The contacts the last part kept for the body at index, in the order
+    // the next part's warm start reads them; null when it kept none for this
+    // body (the next part starts its contacts cold). For a snapshot.
+    const std::vector<KeptContact>* carriedContacts(int index, const RigidBody* body) const;
+
+    // The contacts the next part starts the body at index from, as
+    // carriedContacts gave them: for a snapshot restored into fresh rules
+    // (before their first part).
+    void carryContacts(int index, const RigidBody* body, std::vector<KeptContact> contacts);
+
+private:
     struct Kept {
         const RigidBody* owner = nullptr;  // the body they were kept for
         unsigned part = 0;                 // the part that wrote them

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -315,6 +317,36 @@ public:
     // engine's checks stop on it): removeBody in
     // <prallwerk/world/checked_world.h> refuses it with a ValueError.
     void eraseBody(int index);
+
+    // --- snapshots and state hashes (not virtual; world_state.cpp) ---
+    // docs/engine.md, "Snapshots and state hashes".
+
+    // The world's state as bytes, the same on every platform: the rules,
+    // the gravity of a GravityWorld, elapsedTime, the last impact, every
+    // body's fields, the record of a world at rest and the contacts the
+    // physical rules carry into the next step: everything the next steps
+    // read. Not the thread count, the listener, lastStep or the fields of a
+    // subclass other than GravityWorld's gravity. Between steps only: during
+    // a step walked impact by impact (beginStep) it throws std::logic_error.
+    std::vector<std::uint8_t> saveState() const;
+
+    // Puts the world into the state the bytes hold: from then on it steps
+    // exactly as the world that saved them did, bit for bit, on any
+    // platform. The world must have as many bodies as the snapshot, each of
+    // the same kind and shape (a sphere's radius, a box's edges), and be a
+    // GravityWorld where the snapshot's was; everything else comes from the
+    // snapshot. A walk under way is ended. Bytes that are not such a
+    // snapshot (truncated, corrupted, of another version or another world)
+    // throw std::invalid_argument with a message that says why, and leave
+    // the world exactly as it was.
+    void restoreState(const std::uint8_t* bytes, std::size_t size);
+    void restoreState(const std::vector<std::uint8_t>& bytes) { restoreState(bytes.data(), bytes.size()); }
+
+    // FNV-1a 64 over the bodies' records as the snapshot writes them (every
+    // field of every body, exact bits, little-endian, in index order): the
+    // same number on every platform for the same states, for peers to
+    // compare a step by.
+    std::uint64_t stateHash() const;
 
 private:
     friend class IslandRun;

@@ -15,7 +15,8 @@ async function main() {
   const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'prallwerk-example-'));
   try {
     const example = path.join(__dirname, '../../examples/web');
-    for (const file of fs.readdirSync(example)) fs.copyFileSync(path.join(example, file), path.join(tmp, file));
+    // The page's own files, not a package a user installed beside them.
+    for (const file of ['index.html', 'main.js', 'renderer.js']) fs.copyFileSync(path.join(example, file), path.join(tmp, file));
     const tarball = execFileSync('npm', ['pack', '--silent', '--pack-destination', tmp], { cwd: process.argv[2], encoding: 'utf8' }).trim();
     execFileSync('npm', ['install', '--silent', '--no-audit', '--no-fund', '--offline', '--no-save', path.join(tmp, tarball)], { cwd: tmp });
     const server = await serve(tmp);

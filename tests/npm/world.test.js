@@ -56,6 +56,10 @@ const refusals = [
   ['an unknown material', (w) => w.addBody({ kind: 'sphere', radius: 1, material: 'Gold' }),
    'body 2: material: must be one of Gummi, Alu, Blei, Platin, Kork, Holz'],
   ['a misspelt field', (w) => w.addBody({ kind: 'sphere', radios: 1 }), /^body 2: radios: unknown field/],
+  ['a middle coordinate that is text', (w) => w.addBody({ kind: 'sphere', radius: 1, position: [0, '1', 2] }),
+   'body 2: position must be an array of 3 numbers'],
+  ['a fixed that is no truth value', (w) => w.addBody({ kind: 'sphere', radius: 1, fixed: 1 }),
+   'body 2: fixed must be true or false'],
   ['an unknown kind', (w) => w.addBody({ kind: 'cone', radius: 1 }), 'body 2: kind: must be "sphere" or "box"'],
   ['a removal past the bodies', (w) => w.removeBody(2), 'index = 2: must name a body: 0 to 1'],
   ['a removal before them', (w) => w.removeBody(-1), 'index = -1: must name a body: 0 to 1'],
@@ -65,14 +69,22 @@ const refusals = [
   ['a step too long', (w) => w.step(2e8), 'span = 200000000: must be at most 1e8 s'],
   ['a negative frame', (w) => w.advance(-1), 'span = -1: must be above 0 (in single precision)'],
   ['a frame too long', (w) => w.advance(1e9), 'span = 1000000000: must be at most 1e8 s'],
-  ['a state of no bytes', (w) => w.restoreState(new Uint8Array(0)), /./, noSnapshots],
-  ['a state of garbage', (w) => w.restoreState(new Uint8Array(64).fill(7)), /./, noSnapshots],
-  ['a state cut short', (w) => w.restoreState(w.saveState().subarray(0, 40)), /./, noSnapshots],
+  ['a state of no bytes', (w) => w.restoreState(new Uint8Array(0)),
+   'snapshot: truncated at byte 0 of 24 (the header)', noSnapshots],
+  ['a state of garbage', (w) => w.restoreState(new Uint8Array(64).fill(7)),
+   'snapshot: not a snapshot: its first bytes are not "PRWS"', noSnapshots],
+  ['a state cut short', (w) => w.restoreState(w.saveState().subarray(0, 40)),
+   /^snapshot: truncated at byte 40 of \d+$/, noSnapshots],
   ['a state with a byte changed at its head', (w) => {
     const bytes = w.saveState();
     bytes[0] ^= 1;
     w.restoreState(bytes);
-  }, /./, noSnapshots],
+  }, 'snapshot: not a snapshot: its first bytes are not "PRWS"', noSnapshots],
+  ['a state of a world of other bodies', (w) => {
+    const other = engine.createWorld({ rules: w.rules });
+    other.addBody({ kind: 'sphere', radius: 0.5, position: [0, 0, 4] });
+    w.restoreState(other.saveState());
+  }, 'snapshot: 1 bodies in the snapshot and 2 here', noSnapshots],
 ];
 
 for (const rules of ['classic', 'physical']) {
@@ -197,7 +209,8 @@ test('a snapshot carries on bit for bit, in its own world and in another', { ski
   world.restoreState(saved);
   assert.equal(world.stateHash(), hash);
   assert.equal(trace(engine, world, kinds, { frames: 120, frameMs: 16 }), onward);
-  const other = engine.createWorld({ rules: 'physical' });
+  // Another world of the same bodies, made anew: the snapshot is its state.
+  const other = engine.createWorld({ scene });
   other.restoreState(saved);
   assert.equal(other.stateHash(), hash);
   assert.equal(trace(engine, other, kinds, { frames: 120, frameMs: 16 }), onward);

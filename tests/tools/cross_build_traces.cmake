@@ -13,7 +13,8 @@ file(GENERATE OUTPUT ${trace_command}
 # again with this build reading the scenes from their files (scenes/files/),
 # and the drop world of 100 bodies from its file, against the native build's
 # built-in scenes and drop world; and the scenes of the physical rules, read
-# from their files by both.
+# from their files by both; and two traces that this build goes on with from
+# the native build's snapshot.
 set(PRALLWERK_REFERENCE_TRACE "" CACHE FILEPATH
     "prallwerk-trace of a native build whose traces this build must reproduce")
 if(PRALLWERK_REFERENCE_TRACE)
@@ -63,4 +64,13 @@ if(PRALLWERK_REFERENCE_TRACE)
                        ${platform} --scene-file ${path} --frames 600 --frame-ms 16 ${extra})
     endforeach()
   endforeach()
+  # The native build's snapshot at frame 150, restored here, goes on as the
+  # native world did: a prepared scene and a heap under the physical rules.
+  add_test(NAME trace_restored_identical_scene2_16ms_states
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/compare_restored_trace.sh ${PRALLWERK_REFERENCE_TRACE} ${trace_command}
+                   ${platform} 150 --scene 2 --frames 300 --frame-ms 16)
+  add_test(NAME trace_restored_identical_physical_pyramid_16ms_states
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/compare_restored_trace.sh ${PRALLWERK_REFERENCE_TRACE} ${trace_command}
+                   ${platform} 150 --scene-file ${PROJECT_SOURCE_DIR}/scenes/files/physical_pyramid.json
+                   --frames 300 --frame-ms 16)
 endif()

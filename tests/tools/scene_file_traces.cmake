@@ -32,3 +32,11 @@ foreach(kind states events)
   add_test(NAME trace_from_file_drop100_16ms_${kind}
            COMMAND ${compare} --sources --drop 100 --scene-file ${files}/drop100.json --frames ${drop_frames} --frame-ms 16 ${extra})
 endforeach()
+
+# A snapshot written at frame 150 and restored by the same tool goes on as
+# the world that wrote it: a prepared scene's impacts and a heap of the
+# physical rules (the cross-builds restore this build's snapshots).
+set(restored ${CMAKE_CURRENT_LIST_DIR}/compare_restored_trace.sh $<TARGET_FILE:prallwerk-trace> $<TARGET_FILE:prallwerk-trace> native)
+add_test(NAME trace_restored_scene3_16ms_events COMMAND ${restored} 150 --scene 3 --frames 300 --frame-ms 16 --events)
+add_test(NAME trace_restored_physical_pyramid_16ms_states
+         COMMAND ${restored} 150 --scene-file ${files}/physical_pyramid.json --frames 300 --frame-ms 16)

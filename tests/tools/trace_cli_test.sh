@@ -55,12 +55,42 @@ for case in "bad.json|/bodies/0/radius: must be above 0" "broken.json|line 2, co
     grep -qF "prallwerk-trace: $file: ${case#*|}" "$tmp/err" || fail "scene file ${case%%|*}: $(cat "$tmp/err")"
 done
 
+# A snapshot at the end of frame 2: the trace from there, written and then
+# restored; a snapshot that is none, or of another world, refused on one line.
+"$trace" --scene 1 --frames 4 --frame-ms 16 --from-frame 2 --save-state "$tmp/snap" >"$tmp/from" || fail "saving"
+[ "$(wc -l <"$tmp/from")" -eq 22 ] || fail "expected a header and 3 x 7 body lines from frame 2"
+"$trace" --scene 1 --frames 4 --frame-ms 16 >"$tmp/all" || fail "the whole trace"
+{ head -n 1 "$tmp/all"; grep '^[234],' "$tmp/all"; } | cmp -s - "$tmp/from" || fail "the trace from frame 2"
+"$trace" --scene 1 --frames 4 --frame-ms 16 --from-frame 2 --restore-state "$tmp/snap" >"$tmp/restored" ||
+    fail "restoring"
+cmp -s "$tmp/from" "$tmp/restored" || fail "the restored trace differs from the trace from frame 2"
+"$trace" --scene 1 --frames 200 --frame-ms 16 --events --from-frame 100 >"$tmp/ev" || fail "events from a frame"
+awk -F, 'NR > 1 && $1 <= 100 { exit 1 }' "$tmp/ev" || fail "impacts of frame 100 or before"
+grep -q '^1[0-9][0-9],' "$tmp/ev" || fail "no impact after frame 100"
+head -c 100 "$tmp/snap" >"$tmp/cut"
+for case in "cut|--scene 1|snapshot: truncated at byte 100 of " "snap|--drop 3|snapshot: 7 bodies in the snapshot and 3 here" \
+            "missing|--scene 1|cannot be read"; do
+    file=$tmp/${case%%|*}
+    rest=${case#*|}
+    # shellcheck disable=SC2086
+    "$trace" ${rest%%|*} --frames 4 --frame-ms 16 --from-frame 2 --restore-state "$file" >"$tmp/out" 2>"$tmp/err"
+    status=$?
+    [ $status -eq 2 ] || fail "snapshot ${case%%|*} gave status $status"
+    [ ! -s "$tmp/out" ] || fail "snapshot ${case%%|*} wrote to stdout"
+    [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "snapshot ${case%%|*} did not write one line to stderr"
+    grep -qF "prallwerk-trace: $file: ${rest#*|}" "$tmp/err" || fail "snapshot ${case%%|*}: $(cat "$tmp/err")"
+done
+"$trace" --scene 1 --frames 4 --frame-ms 16 --save-state "$tmp/no/such/folder" >"$tmp/out" 2>"$tmp/err" &&
+    fail "a snapshot that cannot be written"
+grep -qF "prallwerk-trace: $tmp/no/such/folder: cannot be written" "$tmp/err" || fail "unwritable: $(cat "$tmp/err")"
+
 for args in "--scene 4 --frames 1 --frame-ms 16" "--scene x --frames 1 --frame-ms 16" \
             "--scene 0 --frames -1 --frame-ms 16" "--scene 0 --frames 1" \
             "--scene 0 --frames 1 --frame-ms 16 --time-scale 0" "--scene 0 --frames 1 --frame-ms 16 --bogus" \
             "--scene 0 --frames 1 --frame-ms 4294967296" "--scene" \
             "--drop 0 --frames 1 --frame-ms 16" "--scene 0 --drop 5 --frames 1 --frame-ms 16" \
-            "--scene 0 --scene-file $tmp/two.json --frames 1 --frame-ms 16" "--frames 1 --frame-ms 16 --scene-file"; do
+            "--scene 0 --scene-file $tmp/two.json --frames 1 --frame-ms 16" "--frames 1 --frame-ms 16 --scene-file" \
+            "--scene 0 --frames 1 --frame-ms 16 --from-frame 2" "--scene 0 --frames 1 --frame-ms 16 --save-state"; do
     # shellcheck disable=SC2086
     "$trace" $args >"$tmp/out" 2>"$tmp/err"
     status=$?
