@@ -409,14 +409,14 @@ export class World {
 
   /** The world's whole state as bytes (World::saveState). */
   saveState() {
-    const core = this.#snapshots();
+    const core = this.#core;
     const address = core._pw_world_save(this.#live());
     return core.HEAPU8.slice(address, address + core._pw_saved_size());
   }
 
   /** Puts back the state the bytes hold, bit for bit; bad bytes throw and change nothing. */
   restoreState(bytes) {
-    const core = this.#snapshots();
+    const core = this.#core;
     const handle = this.#live();
     if (!(bytes instanceof Uint8Array)) throw new TypeError('restoreState takes a Uint8Array');
     const address = core._malloc(Math.max(bytes.length, 1));
@@ -430,14 +430,9 @@ export class World {
 
   /** A 64-bit hash of the state (World::stateHash). */
   stateHash() {
-    const core = this.#snapshots();
+    const core = this.#core;
     const address = core._pw_world_hash(this.#live());
     return new BigUint64Array(core.HEAPU8.buffer, address, 1)[0];
-  }
-
-  #snapshots() {
-    if (!this.#core._pw_world_save) throw new Error('prallwerk: this build of the engine has no snapshots');
-    return this.#core;
   }
 
   /** Frees the world's memory in the engine; the world cannot be used after. */

@@ -68,7 +68,8 @@ cmp -s "$tmp/from" "$tmp/restored" || fail "the restored trace differs from the 
 awk -F, 'NR > 1 && $1 <= 100 { exit 1 }' "$tmp/ev" || fail "impacts of frame 100 or before"
 grep -q '^1[0-9][0-9],' "$tmp/ev" || fail "no impact after frame 100"
 head -c 100 "$tmp/snap" >"$tmp/cut"
-for case in "cut|--scene 1|snapshot: truncated at byte 100 of " "snap|--drop 3|snapshot: 7 bodies in the snapshot and 3 here" \
+head -c 1 "$tmp/snap" >"$tmp/one"
+for case in "cut|--scene 1|snapshot: truncated at byte 100 of " "one|--scene 1|snapshot: truncated at byte 1 of 24 (the header)" "snap|--drop 3|snapshot: 7 bodies in the snapshot and 3 here" \
             "missing|--scene 1|cannot be read"; do
     file=$tmp/${case%%|*}
     rest=${case#*|}

@@ -288,6 +288,28 @@ TEST(WorldState, RefusesAnotherWorld) {
     EXPECT_EQ(heavier->hitB, heavier->bodies[2].get());
 }
 
+// A body removed under the physical rules leaves the contacts others kept
+// with it: they never match again, and the snapshot leaves them out (body
+// 0 keeps its four on the ground, not the four under the removed box), so
+// the restored world goes on as the live one.
+TEST(WorldState, LeavesOutContactsWithARemovedBody) {
+    const auto build = [] {
+        std::unique_ptr<World> world = stack(Rules::physical);
+        runFrames(*world, 10);
+        world->eraseBody(2);  // the box aside: the stacked pair stay bodies 0 and 1
+        runFrames(*world, 1);
+        world->eraseBody(1);  // the top box, the last of the bodies
+        return world;
+    };
+    std::unique_ptr<World> live = build();
+    const Bytes saved = live->saveState();
+    EXPECT_EQ(saved.size(), snapshotHeaderSize + 95 + 398 + 4 * contactRecordSize);
+    const std::vector<FrameRecord> want = recordFrames(*live, 30);
+    std::unique_ptr<World> restored = build();
+    restored->restoreState(saved);
+    EXPECT_TRUE(recordFrames(*restored, 30) == want);
+}
+
 // The hash and the snapshot cover every bit of a body's fields: flipping
 // any bit that is a field's (not padding; sameBits tells) changes the hash
 // and comes back through a snapshot, but for the shape, which another
