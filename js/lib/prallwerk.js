@@ -212,9 +212,8 @@ export class Engine {
     const kind = kinds[def.kind];
     if (kind === undefined) throw new Error(`${what('kind')}: must be "sphere" or "box"`);
     core._pw_def_begin(kind);
-    if (def.mass !== undefined || def.density !== undefined || def.material !== undefined) {
-      core._pw_def_number(numberFields.density, 0);
-    }
+    // A mass replaces water's density; a density or a material sets its own.
+    if (def.mass !== undefined) core._pw_def_number(numberFields.density, 0);
     if (def.material !== undefined) {
       const known = this.#withStrings([String(def.material)], (name) => core._pw_def_material(name));
       if (!known) throw new Error(`${what('material')}: must be one of Gummi, Alu, Blei, Platin, Kork, Holz`);

@@ -50,7 +50,7 @@ EMSCRIPTEN_KEEPALIVE const char* pw_error() { return lastError.c_str(); }
 
 // Starts a definition: the kind, and every other field at BodyDef's default
 // but the density, which is water's (the scene files' own default) until the
-// module sets it to 0 for a body that gives a mass, a density or a material.
+// module sets it to 0 for a body that gives a mass.
 EMSCRIPTEN_KEEPALIVE void pw_def_begin(int kind) {
     staged = BodyDef();
     staged.kind = kind;
