@@ -1,4 +1,5 @@
 #include "prallwerk/world/world.h"
+#include "prallwerk/world/island_run.h"
 
 #include <algorithm>
 #include <atomic>

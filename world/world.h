@@ -15,7 +15,6 @@
 #include "prallwerk/world/impact_record.h"
 #include "prallwerk/world/island.h"
 #include "prallwerk/world/island_grouping.h"
-#include "prallwerk/world/island_run.h"
 #include "prallwerk/world/island_scratch.h"
 #include "prallwerk/world/rules.h"
 #include "prallwerk/world/step_progress.h"

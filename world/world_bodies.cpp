@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "prallwerk/math/assertion.h"
+#include "prallwerk/world/island_run.h"
 #include "prallwerk/world/world.h"
 
 namespace prallwerk {

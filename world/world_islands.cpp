@@ -8,6 +8,7 @@
 #include "prallwerk/math/assertion.h"
 #include "prallwerk/math/bits.h"
 #include "prallwerk/world/island_bounds.h"
+#include "prallwerk/world/island_run.h"
 #include "prallwerk/world/physical_rules.h"
 #include "prallwerk/world/world.h"
 

@@ -1,6 +1,7 @@
 // A step walked impact by impact: the islands of the step, each on its own
 // clock, taken on at the earliest impact of any of them.
 #include "prallwerk/math/assertion.h"
+#include "prallwerk/world/island_run.h"
 #include "prallwerk/world/physical_rules.h"
 #include "prallwerk/world/world.h"
 

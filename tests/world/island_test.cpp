@@ -21,6 +21,7 @@
 #include "prallwerk/world/impact_walker.h"
 #include "prallwerk/world/island_bounds.h"
 #include "prallwerk/world/island_grouping.h"
+#include "prallwerk/world/island_run.h"
 #include "prallwerk/world/world.h"
 #include "tests/support/body_geometry.h"
 #include "tests/support/packed_crowd.h"
