@@ -48,6 +48,11 @@ struct RigidBody {
     float friction = defaultFriction;  // Coulomb coefficient, combined with the other surface's
     bool fixed = false;        // never moves and has no mass for the response
     float restingFor = 0.0f;   // s it has been slow: an island of slow bodies falls asleep
+    // Its velocity is the one of an instant (the body was just made or put
+    // under the physical rules), not yet that of the middle of a part: its
+    // first part takes half the part's force (the leapfrog start). Set by the
+    // world for every body it puts under the physical rules.
+    bool halfFirstPart = false;
 
     explicit RigidBody(float mass_) : mass(mass_) {}
 
@@ -106,7 +111,7 @@ inline bool sameBitsButFloor(const RigidBody& a, const RigidBody& b) {
            sameBits(a.box, b.box) && sameBits(a.orientation.w, b.orientation.w) &&
            sameBits(a.orientation.x, b.orientation.x) && sameBits(a.orientation.y, b.orientation.y) &&
            sameBits(a.orientation.z, b.orientation.z) && sameBits(a.friction, b.friction) && a.fixed == b.fixed &&
-           sameBits(a.restingFor, b.restingFor);
+           sameBits(a.restingFor, b.restingFor) && a.halfFirstPart == b.halfFirstPart;
 }
 
 // Every field of both bodies the same bits.

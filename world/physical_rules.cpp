@@ -388,13 +388,20 @@ void PhysicalRules::beginIslandPart(Island& island, float span) {
     // The part's forces into the velocities, at once: free flight then
     // moves in straight lines (it does not read the force), so that no
     // impact's instant splits a body's path, and the searches predict it
-    // exactly.
+    // exactly. The velocity so reached is the one of the middle of the part
+    // when it was the one of the middle of the last: a body's first part
+    // takes half the force, from the velocity of its start (the leapfrog
+    // start). Else every part's flight would lag by half a part's force: a
+    // crate sliding at 8 m/s would stop 4 cm short of v^2 / (2 mu g), a body
+    // falling from rest would lag g t dt / 2 behind g t^2 / 2.
     for (int k = 0; k < island.count; ++k) {
         RigidBody& body = *island.bodies[k];
-        if (movable(body) && !isZero(body.force)) {
-            const double share = static_cast<double>(span) / static_cast<double>(body.mass);
-            body.velocity = body.velocity + share * body.force;
+        if (!movable(body)) continue;
+        if (!isZero(body.force)) {
+            const double part = body.halfFirstPart ? 0.5 * static_cast<double>(span) : static_cast<double>(span);
+            body.velocity = body.velocity + (part / static_cast<double>(body.mass)) * body.force;
         }
+        body.halfFirstPart = false;
     }
 
     std::vector<SolverBody> bodies;

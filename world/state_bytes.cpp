@@ -41,7 +41,7 @@ void StateWriter::body(const RigidBody& b) {
     for (float f : {b.box.width, b.box.length, b.box.height, b.box.halfLength, b.box.halfDiagonal}) f32(f);
     for (double q : {b.orientation.w, b.orientation.x, b.orientation.y, b.orientation.z}) f64(q);
     f32(b.friction);
-    u8(b.fixed ? 1 : 0);
+    u8((b.fixed ? 1u : 0u) | (b.halfFirstPart ? 2u : 0u));
     f32(b.restingFor);
 }
 
@@ -93,10 +93,11 @@ bool StateReader::body(RigidBody& b) {
     for (float* f : {&b.box.width, &b.box.length, &b.box.height, &b.box.halfLength, &b.box.halfDiagonal}) *f = f32();
     for (double* q : {&b.orientation.w, &b.orientation.x, &b.orientation.y, &b.orientation.z}) *q = f64();
     b.friction = f32();
-    const unsigned fixed = u8();
-    b.fixed = fixed != 0;
+    const unsigned flags = u8();
+    b.fixed = (flags & 1u) != 0;
+    b.halfFirstPart = (flags & 2u) != 0;
     b.restingFor = f32();
-    return fixed <= 1;
+    return flags <= 3;
 }
 
 }  // namespace prallwerk

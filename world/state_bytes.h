@@ -58,8 +58,8 @@ public:
         const double y = f64();
         return {x, y, f64()};
     }
-    // Every field of a body record into b; false when its flag of a fixed
-    // body is neither 0 nor 1 (no snapshot writes that).
+    // Every field of a body record into b; false when its flags byte has a
+    // bit beside fixed (1) and halfFirstPart (2) (no snapshot writes that).
     bool body(RigidBody& b);
 
     std::size_t offset() const { return offset_; }
@@ -74,8 +74,8 @@ private:
 
 // The bytes of a body record: StateWriter::body writes exactly these.
 constexpr std::size_t bodyRecordSize = 4 + 4 + 5 * 24 + 3 * 4 + 8 * 24 + 5 * 4 + 4 * 8 + 4 + 1 + 4;
-// Where in it the flag of a fixed body is.
-constexpr std::size_t fixedFlagOffset = bodyRecordSize - 5;
+// Where in it the flags byte is: fixed (1), halfFirstPart (2).
+constexpr std::size_t flagsOffset = bodyRecordSize - 5;
 // The bytes of a kept contact in the snapshot: partner, point, three impulses.
 constexpr std::size_t contactRecordSize = 4 + 24 + 3 * 8;
 

@@ -264,6 +264,7 @@ void World::setRules(Rules rules) {
         for (int i = 0; i < bodyCount; ++i) {
             RigidBody& body = *bodies[i];
             setOrientation(body, quatFromAngles(body.angles));
+            body.halfFirstPart = true;
         }
     }
     // The record of a world at rest was the other rules'.

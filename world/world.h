@@ -258,7 +258,8 @@ public:
     // bodies as the rules read them: under the physical rules a body's
     // orientation is its `orientation` (its angles and a box's corners
     // follow it) and its spin the angular velocity in world axes; choosing
-    // the physical rules takes each body's orientation from its angles.
+    // the physical rules takes each body's orientation from its angles, and
+    // its velocity as the one of now (halfFirstPart).
     void setRules(Rules rules);
     Rules rules() const { return physical_ ? Rules::physical : Rules::classic; }
 
@@ -307,8 +308,10 @@ public:
     // impacts buffered for a listener.
 
     // Appends a copy of body after the last one and returns its index.
-    // The world takes it as given: addBody in <prallwerk/scenes/body_def.h>
-    // checks a body and derives it from a definition.
+    // The world takes it as given, but that under the physical rules its
+    // velocity is the one of now (it is marked halfFirstPart): addBody in
+    // <prallwerk/scenes/body_def.h> checks a body and derives it from a
+    // definition.
     int appendBody(const RigidBody& body);
 
     // Removes the body at index; the bodies after it move down by one. When

@@ -9,6 +9,9 @@ namespace prallwerk {
 
 int World::appendBody(const RigidBody& body) {
     bodies.push_back(std::make_unique<RigidBody>(body));
+    // A body added has its velocity of now, as every body has when a world
+    // is put under the physical rules.
+    if (rules() == Rules::physical) bodies.back()->halfFirstPart = true;
     fitBuffersToBodies();
     return bodyCount - 1;
 }

@@ -244,7 +244,7 @@ std::optional<std::string> World::tryRestoreState(const std::uint8_t* bytes, std
         Staged& s = staged[static_cast<size_t>(i)];
         const std::string body = "body " + std::to_string(i);
         at = r.offset();
-        if (!r.body(s.body)) return unsound(at + fixedFlagOffset, body + ": its fixed flag is neither 0 nor 1");
+        if (!r.body(s.body)) return unsound(at + flagsOffset, body + ": its flags byte has bits beside 1 and 2");
         if (r.overrun()) break;
         const std::string differs = shapeDifference(i, *bodies[static_cast<size_t>(i)], s.body);
         if (!differs.empty()) return refused(differs);
@@ -254,7 +254,7 @@ std::optional<std::string> World::tryRestoreState(const std::uint8_t* bytes, std
         if (s.rest == restOwn) {
             at = r.offset();
             if (!r.body(s.start)) {
-                return unsound(at + fixedFlagOffset, body + ": its start state's fixed flag is neither 0 nor 1");
+                return unsound(at + flagsOffset, body + ": its start state's flags byte has bits beside 1 and 2");
             }
         }
         if (s.rest == restAsBody) s.start = s.body;

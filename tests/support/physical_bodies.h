@@ -1,7 +1,9 @@
 #pragma once
 
 // Bodies under the physical rules for the tests: a sphere or a box of the
-// given size and mass, at rest, unturned, with its orientation's fields set.
+// given size and mass, at rest, unturned, with its orientation's fields set
+// and its first part to come (as the world marks the bodies it puts under
+// these rules).
 
 #include "prallwerk/core/physical_body.h"
 #include "prallwerk/core/rigid_body.h"
@@ -14,6 +16,7 @@ inline RigidBody physicalSphere(double radius, float mass, const Vec3& position,
     b.radius = static_cast<float>(radius);
     b.position = position;
     b.velocity = velocity;
+    b.halfFirstPart = true;
     return b;
 }
 
@@ -28,6 +31,7 @@ inline RigidBody physicalBox(float length, float width, float height, float mass
     b.position = position;
     b.velocity = velocity;
     setOrientation(b, orientation);
+    b.halfFirstPart = true;
     return b;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "prallwerk/collision/contact_solver.h"
+#include "prallwerk/scenes/body_def.h"
 #include "prallwerk/world/physical_rules.h"
 #include "prallwerk/world/world.h"
 #include "tests/support/physical_bodies.h"
@@ -60,17 +61,21 @@ TEST(PhysicalRules, ImpactsHandTheSpeedDownARow) {
     }
 }
 
-// A crate sliding at v on the ground stops after v^2 / (2 mu earthG); a ball
-// thrown sliding ends rolling at 5/7 of its speed.
+// A crate sliding at v on the ground stops after v^2 / (2 mu earthG) (to
+// within the last part's travel: it stops within a part); a ball thrown
+// sliding ends rolling at 5/7 of its speed.
 TEST(PhysicalRules, FrictionStopsACrateAndSetsABallRolling) {
-    {
-        const double v = 10.0, mu = 0.5;
-        RigidBody crate = physicalBox(1, 1, 1, 10.0f, {0, 0, 0.5}, {v, 0, 0});
-        crate.friction = static_cast<float>(mu);
+    struct Slide {
+        double v, mu;
+    };
+    for (const Slide& r : {Slide{10.0, 0.5}, Slide{8.0, 0.5}, Slide{3.0, 0.2}, Slide{6.0, 0.9}}) {
+        RigidBody crate = physicalBox(1, 1, 1, 10.0f, {0, 0, 0.5}, {r.v, 0, 0});
+        crate.friction = static_cast<float>(r.mu);
         auto w = physicalWorldOf({crate});
-        runFor(*w, 3.0);
+        runFor(*w, r.v / (r.mu * earthG) + 0.5);
         const RigidBody& c = *w->bodies[0];
-        EXPECT_NEAR(c.position.x, v * v / (2 * mu * earthG), 0.01 * v * v / (2 * mu * earthG));
+        const double want = r.v * r.v / (2 * r.mu * earthG);
+        EXPECT_NEAR(c.position.x, want, r.mu * earthG * frame * frame) << r.v << " m/s, mu " << r.mu;
         EXPECT_NEAR(c.velocity.length(), 0.0, 1e-6);
         EXPECT_NEAR(c.position.z, 0.5, 0.01);
     }
@@ -105,6 +110,41 @@ TEST(PhysicalRules, ABallBouncesToRestitutionSquaredTimesItsHeight) {
         EXPECT_TRUE(bounced);
         EXPECT_NEAR(highest, e * e * 5.0, 0.02 * 5.0) << e;
     }
+}
+
+// A body let fall from rest is at g t^2 / 2 below its start at the end of
+// every part, and one thrown up with v at v t - g t^2 / 2: the first part
+// takes half the force, and each part's straight flight then meets the
+// parabola at the part's ends.
+// So for a body defined, and one added to a world that has stepped.
+TEST(PhysicalRules, FreeFlightIsOnTheParabolaAtEveryFrame) {
+    const auto onParabola = [](const RigidBody& b, double up, int frames) {
+        const double t = frames * static_cast<double>(frame);
+        EXPECT_NEAR(b.position.z, 50 + up * t - 0.5 * earthG * t * t, 1e-9) << up << " m/s, frame " << frames;
+        // The velocity is the parabola's in the middle of the last part.
+        EXPECT_NEAR(b.velocity.z, up - earthG * (t - 0.5 * frame), 1e-9) << up << " m/s, frame " << frames;
+    };
+    for (double up : {0.0, 7.0}) {
+        auto w = physicalWorldOf({physicalSphere(0.5, 2.0f, {1, 2, 50}, {0, 0, up})});
+        for (int i = 1; i <= 120; ++i) {
+            w->step(frame);
+            onParabola(*w->bodies[0], up, i);
+        }
+    }
+    BodyDef def;
+    def.radius = 0.5f;
+    def.mass = 2.0f;
+    def.position = {0, 0, 50};
+    BuiltWorld built = buildWorld({def}, {0, 0, -earthG}, Rules::physical);
+    ASSERT_FALSE(built.error);
+    World& w = *built.world;
+    runFor(w, 0.5);
+    def.position.x = 10;
+    def.velocity.z = 7;
+    ASSERT_EQ(addBody(w, def).index, 1);
+    runFor(w, 1.0);
+    onParabola(*w.bodies[0], 0, 90);
+    onParabola(*w.bodies[1], 7, 60);
 }
 
 // Ten cubes stacked stand, and fall asleep.

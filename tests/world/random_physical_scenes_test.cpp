@@ -208,10 +208,11 @@ double pairDepth(const RigidBody& a, const RigidBody& b) {
 // parabola has half a step's gravity more: measured with the velocity held,
 // a ball bouncing at 1.5 m/s would seem to gain g dt / v, 11 %, at each
 // bounce (falling, it holds less than its speed, rising more) and to lose
-// it again at the top.
+// it again at the top. A body yet to take its first part holds the
+// velocity of now.
 double energyOf(const RigidBody& b, float dt) {
     const double m = b.mass;
-    const Vec3 v = b.velocity + (0.5 * static_cast<double>(dt)) * defaultGravity;
+    const Vec3 v = b.halfFirstPart ? b.velocity : b.velocity + (0.5 * static_cast<double>(dt)) * defaultGravity;
     double turning;
     if (b.kind == kindSphere) {
         turning = 0.4 * m * b.radius * b.radius * dot(b.spin, b.spin);
