@@ -89,9 +89,11 @@ Clearance clearanceOf(const ShapePose& a, const ShapePose& b) {
         return {-o.depth, o.normal.negated()};
     }
     // The axes are tried until one shows a gap: the least overlap is then
-    // that gap's (negative).
+    // that gap's (negative). Boxes that overlap have it on every axis, and
+    // the least of them is how deep they are in each other: no direction
+    // shows less, so it grows no faster than the bodies close along the
+    // axis it was found on.
     const AxesOverlap o = boxAgainstBox(a.centre - b.centre, a.frame, b.frame, 1.0);
-    if (!o.gap) return {};
     return {-o.least.depth, o.least.normal};
 }
 

@@ -131,6 +131,10 @@ TEST(PhysicalImpact, PairImpactsAreFoundTheSampleBeforeTheTouch) {
         {"in the last hundredth", false, false, -4.98, {4, 0, 0}, {}, 0.995},
         {"touching, pressing in", false, false, -1, {4, 0, 0}, {}, 0},
         {"touching, parting", false, false, -1, {-4, 0, 0}, {}, -1},
+        {"boxes touching, pressing in", true, true, -1, {4, 0, 0}, {}, 0},
+        {"boxes 1 mm in each other, pressing in", true, true, -0.999, {4, 0, 0}, {}, 0},
+        {"a ball 1 mm in a box, pressing in", false, true, -0.999, {4, 0, 0}, {}, 0},
+        {"boxes touching, parting", true, true, -1, {-4, 0, 0}, {}, -1},
         // Both slide sideways at 3 m/s and close at exactly the bounce speed.
         {"closing at the bounce speed", false, false, -1.25, {bounceSpeed, 3, 0}, {0, 3, 0}, -1},
         {"parting", false, false, -2, {-4, 0, 0}, {}, -1},
