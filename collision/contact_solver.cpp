@@ -364,9 +364,9 @@ int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& c
     const double allowed = energy + 1e-12 * (energy + 1.0);
     for (SolverContact& c : contacts) c.normalImpulse = c.tangentImpulse1 = c.tangentImpulse2 = 0.0;
     prepareContacts(bodies, contacts);
-    solveVelocities(bodies, contacts, contactPasses);
+    solveVelocities(bodies, contacts, impactPasses);
     propagateShock(bodies, contacts);
-    if (energyOf(bodies) <= allowed) return contactPasses;
+    if (energyOf(bodies) <= allowed) return impactPasses;
 
     // Newton's restitution at several points at once can give energy; none
     // at all cannot, pass by pass, but a friction bound that shrinks with
@@ -376,20 +376,35 @@ int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& c
         c.normalImpulse = c.tangentImpulse1 = c.tangentImpulse2 = 0.0;
         c.bounce = 0.0;
     }
-    solveVelocities(bodies, contacts, contactPasses);
+    solveVelocities(bodies, contacts, impactPasses);
     propagateShock(bodies, contacts);
-    if (energyOf(bodies) <= allowed) return contactPasses;
+    if (energyOf(bodies) <= allowed) return impactPasses;
 
-    // Last: one impulse along the mean normal at the points' centre that
-    // stops the approach there, which only takes energy.
+    // Friction's bound follows the normal impulse, and sequential points can
+    // make it hand energy round; without it every push stops an approach.
+    restore(bodies, before);
+    for (SolverContact& c : contacts) {
+        c.normalImpulse = c.tangentImpulse1 = c.tangentImpulse2 = 0.0;
+        c.friction = 0.0;
+    }
+    solveVelocities(bodies, contacts, impactPasses);
+    propagateShock(bodies, contacts);
+    if (energyOf(bodies) <= allowed) return impactPasses;
+
+    // Last: one impulse along the mean normal at the centre of the first
+    // pair's points (the impact's; the others hold its bodies up) that stops
+    // the approach there, which only takes energy.
     restore(bodies, before);
     SolverContact centre = contacts.front();
     Vec3 sum, normals;
+    size_t count = 0;
     for (const SolverContact& c : contacts) {
+        if (c.a != centre.a || c.b != centre.b) break;
         sum = sum + c.position;
         normals = normals + c.normal;
+        ++count;
     }
-    centre.position = (1.0 / static_cast<double>(contacts.size())) * sum;
+    centre.position = (1.0 / static_cast<double>(count)) * sum;
     centre.normal = normals.normalized();
     centre.restitution = 0.0;
     std::vector<SolverContact> one{centre};

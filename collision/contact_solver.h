@@ -20,9 +20,13 @@ namespace prallwerk {
 // gravity's speed of one step would otherwise bounce for ever (m/s).
 constexpr double bounceSpeed = 0.5;
 
-// Passes over the points of an island's resting contacts in a step, and over
-// an impact's points.
+// Passes over the points of an island's resting contacts in a step.
 constexpr int contactPasses = 10;
+
+// Passes over an impact's points: a light body caught between a heavy one
+// and the ground hands on a share of the blow as small as their masses'
+// ratio each pass. The passes end as soon as the points settle.
+constexpr int impactPasses = 100;
 
 // Overlap left alone by the position correction, so that contacts stay
 // touching from step to step and keep their warm start (m).
@@ -115,6 +119,8 @@ void propagateShock(std::vector<SolverBody>& bodies, const std::vector<SolverCon
 // each point's overlap (as the corrections gathered so far left it) and
 // gathers it in the bodies' shift and turn; applyCorrections moves them.
 void correctPositions(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts, int passes);
+
+// Moves each body by the shift and turn the corrections gathered.
 void applyCorrections(std::vector<SolverBody>& bodies);
 
 // Kinetic energy of a body, translation and rotation (J).
@@ -124,9 +130,11 @@ double kineticEnergy(const RigidBody& body);
 // start): restitution as prepareContacts asks, friction as solveVelocities
 // clamps it. Energy never grows: should the points' impulses together give
 // the bodies more kinetic energy than they had (sequential points can), the
-// impact is solved again without restitution, and failing that as one
-// plastic impulse at the points' centre. Returns the impulses' passes used
-// (0 for the last resort).
+// impact is solved again without restitution, then without friction as
+// well (a plastic push along a normal at one point at a time takes energy,
+// whatever the others do), and failing that as one plastic impulse at the
+// centre of the first pair's points. Returns the impulses' passes used (0
+// for the last resort).
 int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts);
 
 }  // namespace prallwerk

@@ -514,7 +514,9 @@ void runRandomPhysicalScenes(bool overlaps) {
     Seen seen;
     long ran = 0, pairImpacts = 0, piles = 0;
     int failed = 0;
-    for (long seed = first; seed < first + scenes && failed < 10; ++seed) {
+    // Ten failures tell what is wrong; a count of them all lifts the stop.
+    const long stopAfter = environmentNumber("PRALLWERK_PHYSICAL_FAILURES", 10);
+    for (long seed = first; seed < first + scenes && failed < stopAfter; ++seed) {
         Scene s = makeScene(static_cast<uint64_t>(seed));
         KeepingWorld& world = *s.world;
         ++ran;
