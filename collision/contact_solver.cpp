@@ -356,6 +356,26 @@ double kineticEnergy(const RigidBody& body) {
     return 0.5 * static_cast<double>(body.mass) * dot(body.velocity, body.velocity) + 0.5 * turning;
 }
 
+void stopAtCentre(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts) {
+    SolverContact centre = contacts.front();
+    Vec3 sum, normals;
+    size_t count = 0;
+    for (const SolverContact& c : contacts) {
+        if (c.a != centre.a || c.b != centre.b) break;
+        sum = sum + c.position;
+        normals = normals + c.normal;
+        ++count;
+    }
+    centre.position = (1.0 / static_cast<double>(count)) * sum;
+    centre.normal = normals.normalized();
+    centre.restitution = 0.0;
+    std::vector<SolverContact> one{centre};
+    prepareContacts(bodies, one);
+    one[0].bounce = 0.0;
+    one[0].friction = 0.0;
+    solveVelocities(bodies, one, 1);
+}
+
 int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts) {
     const std::vector<Velocities> before = velocitiesOf(bodies);
     const double energy = energyOf(bodies);
@@ -380,38 +400,9 @@ int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& c
     propagateShock(bodies, contacts);
     if (energyOf(bodies) <= allowed) return impactPasses;
 
-    // Friction's bound follows the normal impulse, and sequential points can
-    // make it hand energy round; without it every push stops an approach.
+    // Last: one plastic impulse at the impact's centre.
     restore(bodies, before);
-    for (SolverContact& c : contacts) {
-        c.normalImpulse = c.tangentImpulse1 = c.tangentImpulse2 = 0.0;
-        c.friction = 0.0;
-    }
-    solveVelocities(bodies, contacts, impactPasses);
-    propagateShock(bodies, contacts);
-    if (energyOf(bodies) <= allowed) return impactPasses;
-
-    // Last: one impulse along the mean normal at the centre of the first
-    // pair's points (the impact's; the others hold its bodies up) that stops
-    // the approach there, which only takes energy.
-    restore(bodies, before);
-    SolverContact centre = contacts.front();
-    Vec3 sum, normals;
-    size_t count = 0;
-    for (const SolverContact& c : contacts) {
-        if (c.a != centre.a || c.b != centre.b) break;
-        sum = sum + c.position;
-        normals = normals + c.normal;
-        ++count;
-    }
-    centre.position = (1.0 / static_cast<double>(count)) * sum;
-    centre.normal = normals.normalized();
-    centre.restitution = 0.0;
-    std::vector<SolverContact> one{centre};
-    prepareContacts(bodies, one);
-    one[0].bounce = 0.0;
-    one[0].friction = 0.0;
-    solveVelocities(bodies, one, 1);
+    stopAtCentre(bodies, contacts);
     return 0;
 }
 

@@ -123,6 +123,11 @@ void correctPositions(std::vector<SolverBody>& bodies, const std::vector<SolverC
 // Moves each body by the shift and turn the corrections gathered.
 void applyCorrections(std::vector<SolverBody>& bodies);
 
+// One impulse, without friction, along the mean normal at the centre of
+// the first pair's points (an impact's own; the points after them hold its
+// bodies up elsewhere) that stops the approach there: it only takes energy.
+void stopAtCentre(std::vector<SolverBody>& bodies, const std::vector<SolverContact>& contacts);
+
 // Kinetic energy of a body, translation and rotation (J).
 double kineticEnergy(const RigidBody& body);
 
@@ -130,11 +135,8 @@ double kineticEnergy(const RigidBody& body);
 // start): restitution as prepareContacts asks, friction as solveVelocities
 // clamps it. Energy never grows: should the points' impulses together give
 // the bodies more kinetic energy than they had (sequential points can), the
-// impact is solved again without restitution, then without friction as
-// well (a plastic push along a normal at one point at a time takes energy,
-// whatever the others do), and failing that as one plastic impulse at the
-// centre of the first pair's points. Returns the impulses' passes used (0
-// for the last resort).
+// impact is solved again without restitution, and failing that by
+// stopAtCentre. Returns the impulses' passes used (0 for the last resort).
 int resolveImpact(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts);
 
 }  // namespace prallwerk

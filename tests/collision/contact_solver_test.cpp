@@ -72,6 +72,23 @@ TEST(ContactSolver, HeadOnImpactsKeepMomentumAndPartAtRestitutionTimesTheApproac
     }
 }
 
+// The last resort of an impact: one plastic push at the centre of its own
+// points (a crate of 2 kg coming down at 3 m/s flat on a crate of 1 kg at
+// rest, at two points 1 m apart), whatever holds the lower crate up 3 m
+// aside. A push off the centre would set the crates turning.
+TEST(ContactSolver, ThePlasticLastResortPushesAtTheImpactsOwnCentre) {
+    RigidBody upper = physicalBox(1, 1, 1, 2.0f, {0, 0, 1}, {0, 0, -3});
+    RigidBody lower = physicalBox(1, 1, 1, 1.0f, {0, 0, 0});
+    std::vector<SolverBody> bodies{solverBodyOf(&upper), solverBodyOf(&lower), solverBodyOf(nullptr)};
+    const std::vector<SolverContact> contacts{solverContactAt(0, 1, {-0.5, 0, 0.5}, {0, 0, 1}, 0.5, 1.0),
+                                              solverContactAt(0, 1, {0.5, 0, 0.5}, {0, 0, 1}, 0.5, 1.0),
+                                              solverContactAt(1, 2, {3, 0, -0.5}, {0, 0, 1}, 0.5, 1.0)};
+    stopAtCentre(bodies, contacts);
+    EXPECT_NEAR(upper.velocity.z, -2.0, 1e-12);  // (2 kg * -3 m/s) / 3 kg
+    EXPECT_NEAR(lower.velocity.z, -2.0, 1e-12);
+    EXPECT_TRUE(isZero(upper.spin) && isZero(lower.spin));
+}
+
 // The ball meets the wall off the wall's centre, where a lever arm of the
 // wall would soften the impact if a fixed body could turn.
 TEST(ContactSolver, AFixedBodyTakesNothingAndTheOtherBouncesOffIt) {
