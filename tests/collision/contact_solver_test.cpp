@@ -72,21 +72,29 @@ TEST(ContactSolver, HeadOnImpactsKeepMomentumAndPartAtRestitutionTimesTheApproac
     }
 }
 
-// The last resort of an impact: one plastic push at the centre of its own
-// points (a crate of 2 kg coming down at 3 m/s flat on a crate of 1 kg at
-// rest, at two points 1 m apart), whatever holds the lower crate up 3 m
-// aside. A push off the centre would set the crates turning.
+// The last resort of an impact: one plastic push, along the points' mean
+// normal, at the centre of its own points (a crate of 2 kg coming down at
+// 3 m/s on a crate of 1 kg at rest, touching at two points 1 m apart whose
+// centre is 0.2 m off both centres), whatever holds the lower crate up 3 m
+// aside. With lever arms r = (0.2, 0, -+0.5) the push J along z meets
+// 1 / m = 1/2 + 1/1 + 0.2^2 / (1/3) + 0.2^2 / (1/6) = 1.86 and stops the
+// 3 m/s: J = 3 / 1.86, and turns the crates by I^-1 (r x J z).
 TEST(ContactSolver, ThePlasticLastResortPushesAtTheImpactsOwnCentre) {
     RigidBody upper = physicalBox(1, 1, 1, 2.0f, {0, 0, 1}, {0, 0, -3});
     RigidBody lower = physicalBox(1, 1, 1, 1.0f, {0, 0, 0});
     std::vector<SolverBody> bodies{solverBodyOf(&upper), solverBodyOf(&lower), solverBodyOf(nullptr)};
-    const std::vector<SolverContact> contacts{solverContactAt(0, 1, {-0.5, 0, 0.5}, {0, 0, 1}, 0.5, 1.0),
-                                              solverContactAt(0, 1, {0.5, 0, 0.5}, {0, 0, 1}, 0.5, 1.0),
-                                              solverContactAt(1, 2, {3, 0, -0.5}, {0, 0, 1}, 0.5, 1.0)};
+    const std::vector<SolverContact> contacts{
+        solverContactAt(0, 1, {-0.3, 0, 0.5}, Vec3{-0.1, 0, 1}.normalized(), 0.5, 1.0),
+        solverContactAt(0, 1, {0.7, 0, 0.5}, Vec3{0.1, 0, 1}.normalized(), 0.5, 1.0),
+        solverContactAt(1, 2, {3, 0, -0.5}, {0, 0, 1}, 0.5, 1.0)};
     stopAtCentre(bodies, contacts);
-    EXPECT_NEAR(upper.velocity.z, -2.0, 1e-12);  // (2 kg * -3 m/s) / 3 kg
-    EXPECT_NEAR(lower.velocity.z, -2.0, 1e-12);
-    EXPECT_TRUE(isZero(upper.spin) && isZero(lower.spin));
+    const double push = 3.0 / 1.86;
+    EXPECT_NEAR(upper.velocity.z, -3.0 + push / 2.0, 1e-12);
+    EXPECT_NEAR(lower.velocity.z, -push, 1e-12);
+    EXPECT_NEAR(upper.velocity.x, 0.0, 1e-12);
+    EXPECT_NEAR(upper.spin.y, -0.6 * push, 1e-12);
+    EXPECT_NEAR(lower.spin.y, 1.2 * push, 1e-12);
+    EXPECT_NEAR(upper.spin.x * upper.spin.x + upper.spin.z * upper.spin.z, 0.0, 1e-24);
 }
 
 // The ball meets the wall off the wall's centre, where a lever arm of the
