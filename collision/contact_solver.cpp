@@ -371,7 +371,6 @@ void stopAtCentre(std::vector<SolverBody>& bodies, const std::vector<SolverConta
     centre.restitution = 0.0;
     std::vector<SolverContact> one{centre};
     prepareContacts(bodies, one);
-    one[0].bounce = 0.0;
     one[0].friction = 0.0;
     solveVelocities(bodies, one, 1);
 }

@@ -75,7 +75,7 @@ TEST(ContactSolver, HeadOnImpactsKeepMomentumAndPartAtRestitutionTimesTheApproac
 // The last resort of an impact: one plastic push, along the points' mean
 // normal, at the centre of its own points (a crate of 2 kg coming down at
 // 3 m/s on a crate of 1 kg at rest, touching at two points 1 m apart whose
-// centre is 0.2 m off both centres), whatever holds the lower crate up 3 m
+// centre is 0.2 m off both centres), whatever holds either crate up 3 m
 // aside. With lever arms r = (0.2, 0, -+0.5) the push J along z meets
 // 1 / m = 1/2 + 1/1 + 0.2^2 / (1/3) + 0.2^2 / (1/6) = 1.86 and stops the
 // 3 m/s: J = 3 / 1.86, and turns the crates by I^-1 (r x J z).
@@ -86,7 +86,7 @@ TEST(ContactSolver, ThePlasticLastResortPushesAtTheImpactsOwnCentre) {
     const std::vector<SolverContact> contacts{
         solverContactAt(0, 1, {-0.3, 0, 0.5}, Vec3{-0.1, 0, 1}.normalized(), 0.5, 1.0),
         solverContactAt(0, 1, {0.7, 0, 0.5}, Vec3{0.1, 0, 1}.normalized(), 0.5, 1.0),
-        solverContactAt(1, 2, {3, 0, -0.5}, {0, 0, 1}, 0.5, 1.0)};
+        solverContactAt(0, 2, {-3, 0, 0.5}, {0, 0, 1}, 0.5, 1.0), solverContactAt(1, 2, {3, 0, -0.5}, {0, 0, 1}, 0.5, 1.0)};
     stopAtCentre(bodies, contacts);
     const double push = 3.0 / 1.86;
     EXPECT_NEAR(upper.velocity.z, -3.0 + push / 2.0, 1e-12);
