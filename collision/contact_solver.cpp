@@ -25,6 +25,18 @@ double inverseMassAlong(const SolverBody& a, const SolverBody& b, const Vec3& ra
 
 double massFrom(double inverse) { return inverse > 0.0 ? 1.0 / inverse : 0.0; }
 
+// Inline: the passes ask for these twice a point, tens of thousands of
+// times a step in a pile.
+inline Vec3 velocityOfPoint(const SolverBody& s, const Vec3& r) {
+    if (s.body == nullptr) return {};
+    return s.body->velocity + crossOf(s.body->spin, r);
+}
+
+inline Vec3 velocityAt(const std::vector<SolverBody>& bodies, const SolverContact& c) {
+    return velocityOfPoint(bodies[static_cast<size_t>(c.a)], c.ra) -
+           velocityOfPoint(bodies[static_cast<size_t>(c.b)], c.rb);
+}
+
 // Impulse p at the point: to a as it is, to b opposite.
 void push(std::vector<SolverBody>& bodies, const SolverContact& c, const Vec3& p) {
     SolverBody& a = bodies[static_cast<size_t>(c.a)];
@@ -89,10 +101,6 @@ constexpr double settledChange = 1e-9;
 // Rounds over one pair's points in each pass.
 constexpr int manifoldRounds = 4;
 
-Vec3 velocityOfPoint(const SolverBody& s, const Vec3& r) {
-    if (s.body == nullptr) return {};
-    return s.body->velocity + crossOf(s.body->spin, r);
-}
 
 // The world inverse inertia R I^-1 R^T of a body's orientation.
 Mat3 inverseInertiaOf(const RigidBody& body) {
@@ -137,9 +145,12 @@ void restore(std::vector<SolverBody>& bodies, const std::vector<Velocities>& v) 
 
 // Friction first, bounded by the normal impulse gathered so far, so that
 // the normal impulse, solved last, is what the pass leaves exact: no point
-// sinks for friction's sake.
-double solvePoint(std::vector<SolverBody>& bodies, SolverContact& c) {
-    const Vec3 v = relativeVelocity(bodies, c);
+// sinks for friction's sake. Returns whether the point's impulses changed
+// a speed by settledChange or more; once one point of a pass has, the
+// pass has not settled, and the others' changes (three divisions a point)
+// are not worked out.
+bool solvePoint(std::vector<SolverBody>& bodies, SolverContact& c, bool measure) {
+    const Vec3 v = velocityAt(bodies, c);
     const double old1 = c.tangentImpulse1, old2 = c.tangentImpulse2;
     double t1 = old1 - c.tangentMass1 * dot(v, c.tangent1);
     double t2 = old2 - c.tangentMass2 * dot(v, c.tangent2);
@@ -156,15 +167,16 @@ double solvePoint(std::vector<SolverBody>& bodies, SolverContact& c) {
     c.tangentImpulse2 = t2;
     pushTangents(bodies, c, t1 - old1, t2 - old2);
 
-    const double vn = dot(relativeVelocity(bodies, c), c.normal);
+    const double vn = dot(velocityAt(bodies, c), c.normal);
     const double old = c.normalImpulse;
     c.normalImpulse = std::max(0.0, old - c.normalMass * (vn - c.bounce));
     pushAlong(bodies, c, 0, c.normal, c.normalImpulse - old);
+    if (!measure) return true;
     // The largest speed the point's impulses changed (m/s).
     const double normalChange = c.normalMass > 0.0 ? std::fabs(c.normalImpulse - old) / c.normalMass : 0.0;
     const double t1Change = c.tangentMass1 > 0.0 ? std::fabs(t1 - old1) / c.tangentMass1 : 0.0;
     const double t2Change = c.tangentMass2 > 0.0 ? std::fabs(t2 - old2) / c.tangentMass2 : 0.0;
-    return std::max(normalChange, std::max(t1Change, t2Change));
+    return std::max(normalChange, std::max(t1Change, t2Change)) >= settledChange;
 }
 
 double energyOf(const std::vector<SolverBody>& bodies) {
@@ -190,10 +202,7 @@ SolverBody solverBodyOf(RigidBody* body) {
     return s;
 }
 
-Vec3 relativeVelocity(const std::vector<SolverBody>& bodies, const SolverContact& c) {
-    return velocityOfPoint(bodies[static_cast<size_t>(c.a)], c.ra) -
-           velocityOfPoint(bodies[static_cast<size_t>(c.b)], c.rb);
-}
+Vec3 relativeVelocity(const std::vector<SolverBody>& bodies, const SolverContact& c) { return velocityAt(bodies, c); }
 
 void prepareContacts(const std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts) {
     for (SolverContact& c : contacts) {
@@ -224,7 +233,7 @@ void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>
 void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes) {
     const size_t n = contacts.size();
     for (int pass = 0; pass < passes; ++pass) {
-        double changed = 0.0;
+        bool changed = false;
         // The points of one pair of bodies (they follow each other) are gone
         // over a few times before the next pair's: a face's points pass
         // their shares of the weight among themselves, rather than tilting
@@ -233,13 +242,13 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
             size_t last = first + 1;
             while (last < n && contacts[last].a == contacts[first].a && contacts[last].b == contacts[first].b) ++last;
             for (int round = 0; round < (last - first > 1 ? manifoldRounds : 1); ++round) {
-                for (size_t i = first; i < last; ++i) changed = std::max(changed, solvePoint(bodies, contacts[i]));
+                for (size_t i = first; i < last; ++i) changed = solvePoint(bodies, contacts[i], !changed) || changed;
             }
             first = last;
         }
         // A pass that moved no point by more than this has converged: the
         // rest would change nothing a body shows.
-        if (changed < settledChange) break;
+        if (!changed) break;
     }
 }
 

@@ -397,8 +397,8 @@ void PhysicalRules::beginIslandPart(Island& island, float span) {
         }
     }
 
-    std::vector<SolverBody> bodies;
-    std::vector<SolverContact> contacts;
+    std::vector<SolverBody>& bodies = island.scratch->solverBodies;
+    std::vector<SolverContact>& contacts = island.scratch->solverContacts;
     gatherContacts(island, span, bodies, contacts);
     if (contacts.empty()) return;
     prepareContacts(bodies, contacts);
