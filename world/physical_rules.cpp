@@ -16,6 +16,9 @@ namespace {
 
 bool movable(const RigidBody& body) { return !body.fixed && (body.kind == kindSphere || body.kind == kindBox); }
 
+// Slow enough to count towards sleep.
+bool slow(const RigidBody& body) { return body.velocity.length() < sleepSpeed && body.spin.length() < sleepSpin; }
+
 // Asleep: slow for sleepAfter with the rest of its island, which then held
 // it still. A body slow for as long whose island is not yet is only ready.
 bool asleep(const RigidBody& body) {
@@ -378,12 +381,13 @@ void PhysicalRules::beginIslandPart(Island& island, float span) {
     bool sleeping = true;
     for (int k = 0; sleeping && k < island.count; ++k) sleeping = asleep(*island.bodies[k]);
     if (sleeping) return;
-    // Anything awake in an island wakes all of it: its sleepers count their
-    // time anew.
-    for (int k = 0; k < island.count; ++k) {
-        RigidBody& body = *island.bodies[k];
-        if (asleep(body)) body.restingFor = 0.0f;
-    }
+    // Something awake shares the island: it runs. Its sleepers keep the
+    // time they have been still: each body counts its own (endIslandPart),
+    // and the island sleeps again once every one of them has been slow for
+    // sleepAfter, which a body that moves has not. Counting the sleepers'
+    // time anew whenever an awake body joins them kept a resting pile awake
+    // for ever: a sleeper at its edge, whose reach meets the pile's in one
+    // part and not in the next, joined it woken again and again.
 
     // The part's forces into the velocities, at once: free flight then
     // moves in straight lines (it does not read the force), so that no
@@ -447,8 +451,7 @@ void PhysicalRules::endIslandPart(Island& island, float span) {
         RigidBody& body = *island.bodies[k];
         if (!movable(body)) continue;
         any = true;
-        const bool slow = body.velocity.length() < sleepSpeed && body.spin.length() < sleepSpin;
-        body.restingFor = slow ? std::min(body.restingFor + span, sleepAfter) : 0.0f;
+        body.restingFor = slow(body) ? std::min(body.restingFor + span, sleepAfter) : 0.0f;
         least = std::min(least, body.restingFor);
     }
     if (!any || least < sleepAfter) return;
