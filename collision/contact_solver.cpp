@@ -237,12 +237,20 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
         // The points of one pair of bodies (they follow each other) are gone
         // over a few times before the next pair's: a face's points pass
         // their shares of the weight among themselves, rather than tilting
-        // the bodies while the rest of the island waits.
+        // the bodies while the rest of the island waits. Once a round moves
+        // none of them by the settling threshold they have shared it out,
+        // as a settled pass has: the rounds left would change nothing a
+        // body shows, and in a pile at rest but for one body they were
+        // most of the solver's work.
         for (size_t first = 0; first < n;) {
             size_t last = first + 1;
             while (last < n && contacts[last].a == contacts[first].a && contacts[last].b == contacts[first].b) ++last;
-            for (int round = 0; round < (last - first > 1 ? manifoldRounds : 1); ++round) {
-                for (size_t i = first; i < last; ++i) changed = solvePoint(bodies, contacts[i], !changed) || changed;
+            const int rounds = last - first > 1 ? manifoldRounds : 1;
+            for (int round = 0; round < rounds; ++round) {
+                bool moved = false;
+                for (size_t i = first; i < last; ++i) moved = solvePoint(bodies, contacts[i], !moved) || moved;
+                changed = changed || moved;
+                if (!moved) break;
             }
             first = last;
         }
