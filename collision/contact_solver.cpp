@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "prallwerk/collision/contact_components.h"
 #include "prallwerk/core/physical_body.h"
 
 namespace prallwerk {
@@ -231,32 +232,41 @@ void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>
 }
 
 void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes) {
-    const size_t n = contacts.size();
-    for (int pass = 0; pass < passes; ++pass) {
-        bool changed = false;
-        // The points of one pair of bodies (they follow each other) are gone
-        // over a few times before the next pair's: a face's points pass
-        // their shares of the weight among themselves, rather than tilting
-        // the bodies while the rest of the island waits. Once a round moves
-        // none of them by the settling threshold they have shared it out,
-        // as a settled pass has: the rounds left would change nothing a
-        // body shows, and in a pile at rest but for one body they were
-        // most of the solver's work.
-        for (size_t first = 0; first < n;) {
-            size_t last = first + 1;
-            while (last < n && contacts[last].a == contacts[first].a && contacts[last].b == contacts[first].b) ++last;
-            const int rounds = last - first > 1 ? manifoldRounds : 1;
-            for (int round = 0; round < rounds; ++round) {
-                bool moved = false;
-                for (size_t i = first; i < last; ++i) moved = solvePoint(bodies, contacts[i], !moved) || moved;
-                changed = changed || moved;
-                if (!moved) break;
+    // Each set of bodies that the contacts hold together is solved on its
+    // own, pass after pass until it settles: a stack at rest, warm started,
+    // settles in a pass or two, while a heap beside it in the same island
+    // that something still moves takes all the passes. Solved together,
+    // the stack went on through every pass the heap needed. (Per thread:
+    // islands run on several.)
+    thread_local ContactComponents components;
+    components.split(bodies, contacts);
+    size_t begin = 0;
+    for (size_t end : components.ends) {
+        for (int pass = 0; pass < passes; ++pass) {
+            bool changed = false;
+            // The points of one pair of bodies are gone over a few times
+            // before the next pair's: a face's points pass their shares of
+            // the weight among themselves, rather than tilting the bodies
+            // while the rest of the island waits. Once a round moves none of
+            // them by the settling threshold they have shared it out, as a
+            // settled pass has: the rounds left would change nothing a body
+            // shows, and in a pile at rest but for one body they were most
+            // of the solver's work.
+            for (size_t r = begin; r < end; ++r) {
+                const ContactComponents::Run run = components.runs[r];
+                const int rounds = run.last - run.first > 1 ? manifoldRounds : 1;
+                for (int round = 0; round < rounds; ++round) {
+                    bool moved = false;
+                    for (size_t i = run.first; i < run.last; ++i) moved = solvePoint(bodies, contacts[i], !moved) || moved;
+                    changed = changed || moved;
+                    if (!moved) break;
+                }
             }
-            first = last;
+            // A pass that moved no point by more than this has converged:
+            // the rest would change nothing a body shows.
+            if (!changed) break;
         }
-        // A pass that moved no point by more than this has converged: the
-        // rest would change nothing a body shows.
-        if (!changed) break;
+        begin = end;
     }
 }
 
