@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prallwerk/collision/broad_phase.h"
+#include "prallwerk/collision/contact_manifold.h"
 #include "prallwerk/collision/contact_solver.h"
 #include "prallwerk/collision/pair_impact.h"
 #include "prallwerk/core/floor_finder.h"
@@ -25,6 +26,7 @@ struct IslandScratch {
     // allocate (and fault in) its buffers anew in every part.
     std::vector<SolverBody> solverBodies;
     std::vector<SolverContact> solverContacts;
+    std::vector<ShapePose> poses;  // the island's bodies as the contacts see them
 
     // Buffers for islands of up to bodyCount bodies (bigger ones make them grow).
     explicit IslandScratch(int bodyCount) : broadPhase(bodyCount), frames(bodyCount), floors(bodyCount) {}

@@ -344,11 +344,15 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
         }
         return deepest < 0.0 && approach > bounceSpeed;
     };
+    // Each body's pose once: a body in a heap is in several pairs.
+    std::vector<ShapePose>& poses = island.scratch->poses;
+    poses.resize(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) poses[static_cast<size_t>(k)] = poseAfter(*island.bodies[k], 0.0f);
     for (int k = 0; k < n; ++k) {
         const RigidBody& body = *island.bodies[k];
         if (!movable(body)) continue;
         const ContactManifold m =
-            contactWithGround(poseAfter(body, 0.0f), 0.0, contactMargin + travelInSpan(body, span));
+            contactWithGround(poses[static_cast<size_t>(k)], 0.0, contactMargin + travelInSpan(body, span));
         if (m.count == 0 || fastApart(m, body, nullptr)) continue;
         addContacts(m, k, n, body.friction, body.restitution, contacts);
     }
@@ -359,8 +363,9 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
         const RigidBody& a = *island.bodies[p.first];
         const RigidBody& b = *island.bodies[p.second];
         if (!movable(a) && !movable(b)) continue;
-        const ContactManifold m = contactBetween(poseAfter(a, 0.0f), poseAfter(b, 0.0f),
-                                                 contactMargin + travelInSpan(a, span) + travelInSpan(b, span));
+        const ContactManifold m =
+            contactBetween(poses[static_cast<size_t>(p.first)], poses[static_cast<size_t>(p.second)],
+                           contactMargin + travelInSpan(a, span) + travelInSpan(b, span));
         if (m.count == 0 || fastApart(m, a, &b)) continue;
         addContacts(m, p.first, p.second, combinedFriction(a.friction, b.friction),
                     combinedRestitution(a.restitution, b.restitution), contacts);
