@@ -65,11 +65,14 @@ TEST(ContactComponents, ABodyThatMovesJoinsItsPairsAndWhatHoldsStillJoinsNone) {
         {{pointBetween(4, 1, 0), pointBetween(5, 1, 1), pointBetween(5, 0, 2), pointBetween(0, 1, 3)}, "0 1 2 3"},
         // A pair of two that hold still is a set of its own.
         {{pointBetween(4, 5, 0), pointBetween(0, 5, 1), pointBetween(4, 5, 2)}, "0 | 1 | 2"},
+        // Nothing again: nothing is left of the last split.
+        {{}, ""},
     };
     ContactComponents components;
     for (const Row& r : rows) {
         components.split(bodies, r.contacts);
         EXPECT_EQ(setsOf(components), r.sets) << r.sets;
+        EXPECT_EQ(components.ends.empty(), r.contacts.empty()) << r.sets;
         size_t points = 0;
         for (const ContactComponents::Run& run : components.runs) points += run.last - run.first;
         EXPECT_EQ(points, r.contacts.size()) << r.sets;
