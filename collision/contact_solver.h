@@ -101,6 +101,8 @@ void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>
 
 // passes over the points: friction, then the normal, each gathered impulse
 // clamped (normal at least 0, friction within friction times the normal).
+// Each set of bodies the contacts hold together (ContactComponents) is
+// solved on its own and stops once a pass settles it.
 void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes);
 
 // One last pass from what holds still upwards (shock propagation): a body

@@ -116,8 +116,6 @@ Mat3 matrixOf(const Quat& q) {
     return m;
 }
 
-Vec3 operator*(const Mat3& m, const Vec3& v) { return {dot(m.row[0], v), dot(m.row[1], v), dot(m.row[2], v)}; }
-
 Vec3 transposeTimes(const Mat3& m, const Vec3& v) {
     return {m.row[0].x * v.x + m.row[1].x * v.y + m.row[2].x * v.z,
             m.row[0].y * v.x + m.row[1].y * v.y + m.row[2].y * v.z,

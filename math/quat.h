@@ -49,8 +49,9 @@ struct Mat3 {
 // rotated(q, v) does, up to rounding.
 Mat3 matrixOf(const Quat& q);
 
-// m v, and m^T v.
-Vec3 operator*(const Mat3& m, const Vec3& v);
+// m v, and m^T v. The first inline: the contact solver turns every
+// impulse through a body's inverse inertia with it.
+inline Vec3 operator*(const Mat3& m, const Vec3& v) { return {dot(m.row[0], v), dot(m.row[1], v), dot(m.row[2], v)}; }
 Vec3 transposeTimes(const Mat3& m, const Vec3& v);
 
 }  // namespace prallwerk

@@ -16,6 +16,9 @@ namespace {
 
 bool movable(const RigidBody& body) { return !body.fixed && (body.kind == kindSphere || body.kind == kindBox); }
 
+// Slow enough to count towards sleep.
+bool slow(const RigidBody& body) { return body.velocity.length() < sleepSpeed && body.spin.length() < sleepSpin; }
+
 // Asleep: slow for sleepAfter with the rest of its island, which then held
 // it still. A body slow for as long whose island is not yet is only ready.
 bool asleep(const RigidBody& body) {
@@ -341,11 +344,15 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
         }
         return deepest < 0.0 && approach > bounceSpeed;
     };
+    // Each body's pose once: a body in a heap is in several pairs.
+    std::vector<ShapePose>& poses = island.scratch->poses;
+    poses.resize(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) poses[static_cast<size_t>(k)] = poseAfter(*island.bodies[k], 0.0f);
     for (int k = 0; k < n; ++k) {
         const RigidBody& body = *island.bodies[k];
         if (!movable(body)) continue;
         const ContactManifold m =
-            contactWithGround(poseAfter(body, 0.0f), 0.0, contactMargin + travelInSpan(body, span));
+            contactWithGround(poses[static_cast<size_t>(k)], 0.0, contactMargin + travelInSpan(body, span));
         if (m.count == 0 || fastApart(m, body, nullptr)) continue;
         addContacts(m, k, n, body.friction, body.restitution, contacts);
     }
@@ -356,8 +363,9 @@ void PhysicalRules::gatherContacts(Island& island, float span, std::vector<Solve
         const RigidBody& a = *island.bodies[p.first];
         const RigidBody& b = *island.bodies[p.second];
         if (!movable(a) && !movable(b)) continue;
-        const ContactManifold m = contactBetween(poseAfter(a, 0.0f), poseAfter(b, 0.0f),
-                                                 contactMargin + travelInSpan(a, span) + travelInSpan(b, span));
+        const ContactManifold m =
+            contactBetween(poses[static_cast<size_t>(p.first)], poses[static_cast<size_t>(p.second)],
+                           contactMargin + travelInSpan(a, span) + travelInSpan(b, span));
         if (m.count == 0 || fastApart(m, a, &b)) continue;
         addContacts(m, p.first, p.second, combinedFriction(a.friction, b.friction),
                     combinedRestitution(a.restitution, b.restitution), contacts);
@@ -378,12 +386,13 @@ void PhysicalRules::beginIslandPart(Island& island, float span) {
     bool sleeping = true;
     for (int k = 0; sleeping && k < island.count; ++k) sleeping = asleep(*island.bodies[k]);
     if (sleeping) return;
-    // Anything awake in an island wakes all of it: its sleepers count their
-    // time anew.
-    for (int k = 0; k < island.count; ++k) {
-        RigidBody& body = *island.bodies[k];
-        if (asleep(body)) body.restingFor = 0.0f;
-    }
+    // Something awake shares the island: it runs. Its sleepers keep the
+    // time they have been still: each body counts its own (endIslandPart),
+    // and the island sleeps again once every one of them has been slow for
+    // sleepAfter, which a body that moves has not. Counting the sleepers'
+    // time anew whenever an awake body joins them kept a resting pile awake
+    // for ever: a sleeper at its edge, whose reach meets the pile's in one
+    // part and not in the next, joined it woken again and again.
 
     // The part's forces into the velocities, at once: free flight then
     // moves in straight lines (it does not read the force), so that no
@@ -404,8 +413,8 @@ void PhysicalRules::beginIslandPart(Island& island, float span) {
         body.halfFirstPart = false;
     }
 
-    std::vector<SolverBody> bodies;
-    std::vector<SolverContact> contacts;
+    std::vector<SolverBody>& bodies = island.scratch->solverBodies;
+    std::vector<SolverContact>& contacts = island.scratch->solverContacts;
     gatherContacts(island, span, bodies, contacts);
     if (contacts.empty()) return;
     prepareContacts(bodies, contacts);
@@ -454,8 +463,7 @@ void PhysicalRules::endIslandPart(Island& island, float span) {
         RigidBody& body = *island.bodies[k];
         if (!movable(body)) continue;
         any = true;
-        const bool slow = body.velocity.length() < sleepSpeed && body.spin.length() < sleepSpin;
-        body.restingFor = slow ? std::min(body.restingFor + span, sleepAfter) : 0.0f;
+        body.restingFor = slow(body) ? std::min(body.restingFor + span, sleepAfter) : 0.0f;
         least = std::min(least, body.restingFor);
     }
     if (!any || least < sleepAfter) return;

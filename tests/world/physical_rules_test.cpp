@@ -167,6 +167,39 @@ TEST(PhysicalRules, ATowerOfTenStandsAndSleeps) {
     EXPECT_TRUE(w->lastStep.atRest || w->lastStep.islandsAtRest == w->lastStep.islands);
 }
 
+// A sleeper keeps the time it has been still when an awake body joins its
+// island: a crate sliding slowly (frictionless, 0.04 m/s) up to a sleeping
+// one is within its reach from 0.23 s on, and the two fall asleep when the
+// slider has been slow for sleepAfter (0.5 s, 0.02 m short of where it
+// started plus its reach), not sleepAfter after the join. The sleeper never
+// moves.
+TEST(PhysicalRules, ASleeperJoinedByASlowBodyKeepsItsTime) {
+    constexpr double gap = 0.03;   // m between the crates' faces at the start
+    constexpr double speed = 0.04; // m/s, below sleepSpeed
+    std::vector<RigidBody> bodies{physicalBox(1, 1, 1, 1.0f, {0, 0, 0.5}),
+                                  physicalBox(1, 1, 1, 1.0f, {-1.0 - gap, 0, 0.5}, {speed, 0, 0})};
+    for (RigidBody& b : bodies) {
+        b.friction = 0.0f;
+        b.restitution = 0.0f;
+    }
+    bodies[0].restingFor = sleepAfter;  // asleep: still for as long
+    auto w = physicalWorldOf(bodies);
+    const RigidBody& sleeper = *w->bodies[0];
+    const RigidBody& slider = *w->bodies[1];
+    bool joined = false;
+    for (int i = 0; i < 36; ++i) {
+        w->step(frame);
+        joined = joined || w->lastStep.islands == 1;
+        EXPECT_EQ(sleeper.restingFor, sleepAfter) << "step " << i;
+        EXPECT_EQ(sleeper.position.x, 0.0) << "step " << i;
+    }
+    EXPECT_TRUE(joined);
+    EXPECT_EQ(slider.velocity.x, 0.0);
+    EXPECT_TRUE(w->lastStep.atRest || w->lastStep.islandsAtRest == w->lastStep.islands);
+    // Slid at 0.04 m/s for the 30 or 31 parts it took to count 0.5 s.
+    EXPECT_NEAR(-slider.position.x - 1.0, gap - speed * 31 * frame, speed * frame + 1e-6);
+}
+
 // The same bits on any number of threads.
 TEST(PhysicalRules, TheSameBitsOnOneAndTwoThreads) {
     std::vector<RigidBody> bodies;
