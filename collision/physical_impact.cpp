@@ -89,9 +89,9 @@ Clearance clearanceOf(const ShapePose& a, const ShapePose& b) {
         return {-o.depth, o.normal.negated()};
     }
     // The axes are tried until one shows a gap: the least overlap is then
-    // that gap's (negative).
+    // that gap's (negative). Boxes that overlap have tried them all: their
+    // least overlap is how far the search's touch level lies below them.
     const AxesOverlap o = boxAgainstBox(a.centre - b.centre, a.frame, b.frame, 1.0);
-    if (!o.gap) return {};
     return {-o.least.depth, o.least.normal};
 }
 
