@@ -279,21 +279,31 @@ TEST(PhysicalRules, AHeavyBallRestsOnALightCrateThatTheFloorHolds) {
 // board while they bounce within a step. Met again, the two pass the blow
 // on to what they touch at once: nothing sinks into anything by more than
 // a few slops, and the stack stays in its order.
+// In any order of the three in the world: which of a meeting pair is its
+// first body decides nothing (the crate touches only the board, whether the
+// board is the first or the second of the ball's and the board's pair).
 TEST(PhysicalRules, ALightBoardBetweenAHeavyBallAndACrateIsNotHitThrough) {
-    for (const double speed : {2.0, 5.0, 10.0}) {
-        RigidBody crate = physicalBox(1, 1, 1, 1.0f, {0, 0, 0.5});
-        RigidBody board = physicalBox(1, 1, 0.2, 0.1f, {0, 0, 1.1 + 1e-4});
-        RigidBody ball = physicalSphere(0.4, 15.0f, {0, 0, 1.6 + 0.01}, {0, 0, -speed});
-        crate.restitution = board.restitution = ball.restitution = 1.0f;
-        auto w = physicalWorldOf({crate, board, ball});
-        double deepest = 0.0;
-        for (int i = 0; i < 120; ++i) {
-            w->step(frame);
-            const RigidBody &c = *w->bodies[0], &b = *w->bodies[1], &s = *w->bodies[2];
-            deepest = std::max({deepest, (c.position.z + 0.5) - (b.position.z - 0.1),
-                                (b.position.z + 0.1) - (s.position.z - 0.4), -(c.position.z - 0.5)});
+    const int orders[][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    for (const auto& order : orders) {  // the world's indices of the crate, the board and the ball
+        for (const double speed : {2.0, 5.0, 10.0}) {
+            RigidBody crate = physicalBox(1, 1, 1, 1.0f, {0, 0, 0.5});
+            RigidBody board = physicalBox(1, 1, 0.2, 0.1f, {0, 0, 1.1 + 1e-4});
+            RigidBody ball = physicalSphere(0.4, 15.0f, {0, 0, 1.6 + 0.01}, {0, 0, -speed});
+            crate.restitution = board.restitution = ball.restitution = 1.0f;
+            std::vector<RigidBody> bodies(3, crate);
+            bodies[static_cast<size_t>(order[0])] = crate;
+            bodies[static_cast<size_t>(order[1])] = board;
+            bodies[static_cast<size_t>(order[2])] = ball;
+            auto w = physicalWorldOf(bodies);
+            const RigidBody &c = *w->bodies[order[0]], &b = *w->bodies[order[1]], &s = *w->bodies[order[2]];
+            double deepest = 0.0;
+            for (int i = 0; i < 120; ++i) {
+                w->step(frame);
+                deepest = std::max({deepest, (c.position.z + 0.5) - (b.position.z - 0.1),
+                                    (b.position.z + 0.1) - (s.position.z - 0.4), -(c.position.z - 0.5)});
+            }
+            EXPECT_LT(deepest, 4 * contactSlop) << speed << " m/s, order " << order[0] << order[1] << order[2];
         }
-        EXPECT_LT(deepest, 4 * contactSlop) << speed << " m/s";
     }
 }
 
@@ -531,6 +541,26 @@ TEST(PhysicalRules, ABallOnABarTurningFastIsStruckByTheFace) {
                 }
                 EXPECT_LT(deepest, contactSlop) << label;
             }
+        }
+    }
+    // Turning slowly, the face closes on the ball nowhere fast, not even
+    // where the two would first overlap: there is nothing to bounce, and the
+    // response takes no more than the touch's own slow approach.
+    for (const double omega : {0.5, 1.0, 1.5}) {
+        for (const double offset : {0.0, 0.005, -0.005}) {
+            RigidBody bar = physicalBox(2.0f, 0.3f, 0.2f, 1.0f, {0, 0, 10});
+            bar.spin = {0, -omega, 0};
+            RigidBody ball = physicalSphere(0.5, 1.0f, {offset, 0, 10.6});
+            ball.restitution = bar.restitution = 1.0f;
+            ball.friction = bar.friction = 0.0f;
+            GravityWorld w(Vec3{}, 2);
+            w.setRules(Rules::physical);
+            *w.bodies[0] = bar;
+            *w.bodies[1] = ball;
+            Island all = w.everyBody();
+            w.resolvePair(all, w.bodies[0].get(), w.bodies[1].get(), 0.0f);
+            EXPECT_LE(w.bodies[1]->velocity.length(), omega * std::max(offset, 0.0) + 1e-12) << omega << " " << offset;
+            EXPECT_NEAR(w.bodies[0]->spin.y, -omega, 0.01 * omega) << omega << " " << offset;
         }
     }
 }
