@@ -221,3 +221,45 @@ TEST(PhysicalImpact, AReachBoxHoldsTheFlightAndNoMore) {
         }
     }
 }
+
+// The same box over a slab, fixed or free: the pair search, too, goes past
+// the near corner's slow touch and stops a look before the far end's.
+TEST(PhysicalImpact, ASlowTouchDoesNotEndThePairSearchForAFastOneAfterIt) {
+    const double tilt = 0.3, top = 5.0;
+    const double z = top + 0.5 * std::cos(tilt) + std::sin(tilt) + 1e-4;
+    for (const bool fixedSlab : {true, false}) {
+        RigidBody box = physicalBox(2, 1, 1, 1.0f, {0, 0, z}, {0, 0, -2.7},
+                                    unitQuat({std::cos(tilt / 2), 0, std::sin(tilt / 2), 0}));
+        box.spin = {0, -3, 0};
+        RigidBody slab = physicalBox(6, 6, 1, 10.0f, {0, 0, top - 0.5});
+        slab.fixed = fixedSlab;
+        double farTouch = -1.0;
+        for (int k = 1; k < 100000 && farTouch < 0.0; ++k) {
+            const ShapePose pose = poseAfter(box, static_cast<float>(k * 1e-5));
+            const Vec3 far =
+                pose.centre - pose.frame.half[0] * pose.frame.axis[0] - pose.frame.half[2] * pose.frame.axis[2];
+            if (far.z <= top) farTouch = k * 1e-5;
+        }
+        ASSERT_GT(farTouch, 0.01);
+        const float t = physicalPairImpact(box, slab, 1.0f);
+        EXPECT_LE(t, farTouch) << fixedSlab;
+        EXPECT_GT(t, farTouch - 0.011) << fixedSlab;
+    }
+}
+
+// Touching exactly (a gap of exactly 0) is touching: the searches look for
+// the bodies going the slop beyond the touch, as for bodies that overlap a
+// little, not for the touch itself, which is there at once. A ball on the
+// ground and two balls side by side, closing at 2.9 m/s, in a step's limit
+// of 1/60 s: a look before 5 mm in.
+TEST(PhysicalImpact, BodiesTouchingExactlyAreMetTheSlopBeyondTheTouch) {
+    const float limit = 1.0f / 60.0f;
+    const double speed = 2.9;
+    const float want = lastSampleBefore(contactSlop / speed, limit);
+    ASSERT_GT(want, 0.0f);
+    const RigidBody ball = physicalSphere(0.5, 1.0f, {0, 0, 0.5}, {0, 0, -speed});
+    EXPECT_EQ(physicalGroundImpact(ball, limit), want);
+    const RigidBody left = physicalSphere(0.5, 1.0f, {-0.5, 0, 3}, {speed, 0, 0});
+    const RigidBody right = physicalSphere(0.5, 1.0f, {0.5, 0, 3});
+    EXPECT_EQ(physicalPairImpact(left, right, limit), want);
+}
