@@ -74,8 +74,8 @@ TEST(PhysicalRules, FrictionStopsACrateAndSetsABallRolling) {
     struct Slide {
         double v, mu, heading;
     };
-    for (const Slide& r : {Slide{10.0, 0.5, 0.0}, Slide{8.0, 0.5, 0.5}, Slide{3.0, 0.2, std::atan(1.0)},
-                           Slide{6.0, 0.9, 2.0}}) {
+    for (const Slide& r : {Slide{10.0, 0.5, 0.0}, Slide{10.0, 0.5, 0.5}, Slide{10.0, 0.5, std::atan(1.0)},
+                           Slide{10.0, 0.5, 2.0}, Slide{8.0, 0.5, 0.0}, Slide{3.0, 0.2, 0.0}, Slide{6.0, 0.9, 0.0}}) {
         const Vec3 along{std::cos(r.heading), std::sin(r.heading), 0.0};
         RigidBody crate = physicalBox(1, 1, 1, 10.0f, {0, 0, 0.5}, r.v * along);
         crate.friction = static_cast<float>(r.mu);
@@ -703,14 +703,17 @@ TEST(PhysicalRules, ACrateThrownUpFromSleepRisesAsAnAwakeOne) {
             ASSERT_TRUE(isZero(crate.velocity));
         }
         const double start = crate.position.z;
+        // A velocity of now, as a body put into the world has: its next
+        // part takes half the force.
         crate.velocity = {0, 0, v};
+        crate.halfFirstPart = true;
         for (int i = 0; i < 60; ++i) {
             w->step(frame);
             rise[slept ? 1 : 0] = std::max(rise[slept ? 1 : 0], crate.position.z - start);
         }
     }
     EXPECT_NEAR(rise[1], rise[0], 1e-6);
-    EXPECT_NEAR(rise[0], v * v / (2 * earthG) - 0.5 * v * frame, 0.01);
+    EXPECT_NEAR(rise[0], v * v / (2 * earthG), 0.01);
 }
 
 // Two crates side by side on the floor, one of them heavy, and a third
