@@ -234,6 +234,15 @@ void warmStart(std::vector<SolverBody>& bodies, const std::vector<SolverContact>
     }
 }
 
+namespace {
+
+// Masses further apart than this ratio within one set of contacts give it
+// unevenPasses times the passes.
+constexpr double unevenMasses = 10.0;
+constexpr int unevenPasses = 10;
+
+}  // namespace
+
 void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>& contacts, int passes) {
     // Each set of bodies that the contacts hold together is solved on its
     // own, pass after pass until it settles: a stack at rest, warm started,
@@ -245,7 +254,21 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
     components.split(bodies, contacts);
     size_t begin = 0;
     for (size_t end : components.ends) {
-        for (int pass = 0; pass < passes; ++pass) {
+        // A light body under a heavy one hands the weight on a share as
+        // small as their masses' ratio each pass: sets of bodies far apart
+        // in mass take more passes to settle.
+        double lightest = HUGE_VAL, heaviest = 0.0;
+        for (size_t r = begin; r < end; ++r) {
+            const SolverContact& c = contacts[components.runs[r].first];
+            for (int k : {c.a, c.b}) {
+                const double inverse = bodies[static_cast<size_t>(k)].inverseMass;
+                if (!(inverse > 0.0)) continue;
+                lightest = std::min(lightest, inverse);
+                heaviest = std::max(heaviest, inverse);
+            }
+        }
+        const int setPasses = heaviest > unevenMasses * lightest ? unevenPasses * passes : passes;
+        for (int pass = 0; pass < setPasses; ++pass) {
             bool changed = false;
             // The points of one pair of bodies are gone over a few times
             // before the next pair's: a face's points pass their shares of

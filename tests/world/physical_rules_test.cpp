@@ -346,6 +346,32 @@ TEST(PhysicalRules, AHeavyBallRestsOnALightCrateThatTheFloorHolds) {
     }
 }
 
+// A crate of 100 kg set down on a plate or a ball of 0.1 kg on the ground:
+// the light body hands the weight on a thousandth a pass, and the set's
+// ten passes left them 5 to 7 cm in each other or in the ground; a set of
+// bodies so far apart in mass takes ten times the passes. (At 10^4 times
+// the mass they still sink 5 to 7 cm.)
+TEST(PhysicalRules, AHeavyCrateRestsOnALightPlateOrBall) {
+    for (const bool ball : {false, true}) {
+        RigidBody light = ball ? physicalSphere(0.2, 0.1f, {0, 0, 0.2}) : physicalBox(1.0f, 1.0f, 0.1f, 0.1f, {0, 0, 0.05});
+        const double top = ball ? 0.4 : 0.1;
+        RigidBody crate = physicalBox(0.8f, 0.8f, 0.4f, 100.0f, {0.05, 0.02, top + 0.201}, {0, 0, -0.2},
+                                      quatFromAngles({0.02, 0.03, 0}));
+        light.restitution = crate.restitution = 0.3f;
+        auto w = physicalWorldOf({light, crate});
+        double deepest = 0.0;
+        for (int i = 0; i < 120; ++i) {
+            w->step(frame);
+            const ShapePose pose = poseAfter(*w->bodies[0], 0.0f);
+            for (const ContactManifold& m :
+                 {contactBetween(pose, poseAfter(*w->bodies[1], 0.0f), 0.0), contactWithGround(pose, 0.0, 0.0)}) {
+                for (int k = 0; k < m.count; ++k) deepest = std::max(deepest, m.points[k].depth);
+            }
+        }
+        EXPECT_LT(deepest, 0.025) << (ball ? "ball" : "plate");
+    }
+}
+
 // A plate of 200 kg coming down at 6 m/s on a ball of 0.2 kg on the
 // ground: the ball between them hands on a thousandth of the blow each
 // pass over the impact's points, so that ten passes left the plate 15 to
