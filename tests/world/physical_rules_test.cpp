@@ -632,19 +632,26 @@ TEST(PhysicalRules, AnImpactIsTheSameSeenFromAFrameMovingAlongItsNormal) {
 // them apart; flown on, the bar's face does not go into the ball (were the
 // strike left to the touch, 5 to 24 cm within 20 ms).
 TEST(PhysicalRules, ABallOnABarTurningFastIsStruckByTheFace) {
+    // The bar turning at omega about its width, the ball offset m from its
+    // axis, lying on it, without gravity, friction or loss.
+    const auto barAndBall = [](double omega, double offset, bool ballFirst) {
+        RigidBody bar = physicalBox(2.0f, 0.3f, 0.2f, 1.0f, {0, 0, 10});
+        bar.spin = {0, -omega, 0};
+        RigidBody ball = physicalSphere(0.5, 1.0f, {offset, 0, 10.6});
+        ball.restitution = bar.restitution = 1.0f;
+        ball.friction = bar.friction = 0.0f;
+        auto w = std::make_unique<GravityWorld>(Vec3{}, 2);
+        w->setRules(Rules::physical);
+        *w->bodies[0] = ballFirst ? ball : bar;
+        *w->bodies[1] = ballFirst ? bar : ball;
+        return w;
+    };
     for (const double omega : {20.0, 50.0}) {
         for (const double offset : {0.0, 0.005, -0.005}) {  // m from the bar's axis
             for (const bool ballFirst : {false, true}) {
-                RigidBody bar = physicalBox(2.0f, 0.3f, 0.2f, 1.0f, {0, 0, 10});
-                bar.spin = {0, -omega, 0};
-                RigidBody ball = physicalSphere(0.5, 1.0f, {offset, 0, 10.6});
-                ball.restitution = bar.restitution = 1.0f;
-                ball.friction = bar.friction = 0.0f;
-                GravityWorld w(Vec3{}, 2);
-                w.setRules(Rules::physical);
-                *w.bodies[0] = ballFirst ? ball : bar;
-                *w.bodies[1] = ballFirst ? bar : ball;
-                const double energy = kineticEnergy(ball) + kineticEnergy(bar);
+                auto world = barAndBall(omega, offset, ballFirst);
+                GravityWorld& w = *world;
+                const double energy = kineticEnergy(*w.bodies[0]) + kineticEnergy(*w.bodies[1]);
                 Island all = w.everyBody();
                 w.resolvePair(all, w.bodies[0].get(), w.bodies[1].get(), 0.0f);
                 const RigidBody& s = *w.bodies[ballFirst ? 0 : 1];
@@ -669,15 +676,8 @@ TEST(PhysicalRules, ABallOnABarTurningFastIsStruckByTheFace) {
     // response takes no more than the touch's own slow approach.
     for (const double omega : {0.5, 1.0, 1.5}) {
         for (const double offset : {0.0, 0.005, -0.005}) {
-            RigidBody bar = physicalBox(2.0f, 0.3f, 0.2f, 1.0f, {0, 0, 10});
-            bar.spin = {0, -omega, 0};
-            RigidBody ball = physicalSphere(0.5, 1.0f, {offset, 0, 10.6});
-            ball.restitution = bar.restitution = 1.0f;
-            ball.friction = bar.friction = 0.0f;
-            GravityWorld w(Vec3{}, 2);
-            w.setRules(Rules::physical);
-            *w.bodies[0] = bar;
-            *w.bodies[1] = ball;
+            auto world = barAndBall(omega, offset, false);
+            GravityWorld& w = *world;
             Island all = w.everyBody();
             w.resolvePair(all, w.bodies[0].get(), w.bodies[1].get(), 0.0f);
             EXPECT_LE(w.bodies[1]->velocity.length(), omega * std::max(offset, 0.0) + 1e-12) << omega << " " << offset;
