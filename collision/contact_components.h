@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "prallwerk/collision/contact_solver.h"
+#include "prallwerk/collision/solver_records.h"
 
 namespace prallwerk {
 
