@@ -28,6 +28,11 @@ constexpr double preferenceRelativeSlack = 0.05;
 // face points to one edge point and back from step to step.
 constexpr double preferenceAbsoluteSlack = 1e-3;
 
+// An edge pair's axis within this cosine of the best face's normal (no
+// unit; about 5 degrees) is that face's, tilted: the edge lies across the
+// face rather than crossing another edge.
+constexpr double acrossFaceCosine = 0.996;
+
 // Corner signs along a box's x, y and z axes, numbered as in box_shape.h.
 constexpr double cornerSign[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
                                      {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
@@ -320,13 +325,27 @@ ContactManifold boxWithBox(const ShapePose& a, const ShapePose& b, double margin
     // edges (the slacks above).
     const bool onB = clearlyLess(faceB.overlap, faceA.overlap);
     const AxisChoice& face = onB ? faceB : faceA;
-    if (clearlyLess(edge.overlap, face.overlap)) {
-        return edgeContact(a, b, edge.index / 3, edge.index % 3, edge.normal, edge.overlap);
-    }
     // The reference face faces the other box: a's face looks along -normal,
     // b's along +normal.
-    if (onB) return faceContact(b, a, face.index, face.normal, face.normal, margin);
-    return faceContact(a, b, face.index, face.normal.negated(), face.normal, margin);
+    auto onFace = [&] {
+        if (onB) return faceContact(b, a, face.index, face.normal, face.normal, margin);
+        return faceContact(a, b, face.index, face.normal.negated(), face.normal, margin);
+    };
+    if (!clearlyLess(edge.overlap, face.overlap)) return onFace();
+    // An edge that lies across a face, as a ramp's end under a box that
+    // overhangs it, is an edge pair's least overlap too: the face's overlap
+    // counts the edge's ends beyond the face. The edge pair's one point
+    // would let the box rock from one end of the edge to the other, each
+    // rock a new impact a little deeper. The face's points within its
+    // bounds hold both ends, where they go no deeper than the edge pair's
+    // overlap.
+    if (dot(edge.normal, face.normal) >= acrossFaceCosine) {
+        const ContactManifold across = onFace();
+        double deepest = -HUGE_VAL;
+        for (int i = 0; i < across.count; ++i) deepest = std::max(deepest, across.points[i].depth);
+        if (across.count >= 2 && !clearlyLess(edge.overlap, deepest)) return across;
+    }
+    return edgeContact(a, b, edge.index / 3, edge.index % 3, edge.normal, edge.overlap);
 }
 
 }  // namespace

@@ -195,8 +195,9 @@ TEST(BoxContact, CrossedEdgesGiveOnePointAtTheCrossing) {
 
 // A cube on another, turned 0.125 about z and tilted about x: an edge axis
 // overlaps less than the face it rests on, by 1.2 mm at a tilt of 0.05 (the
-// face is kept, its points clipped) and by 2.3 mm at 0.1 (the edge is taken,
-// one point). The raw least axis is the classic rules' box test's.
+// face is kept, its points clipped) and by 2.3 mm at 0.1 (clearly less, but
+// the edge lies across the face). The raw least axis is the classic rules'
+// box test's.
 TEST(BoxContact, AFaceIsKeptUnlessAnEdgeOverlapsClearlyLess) {
     const ShapePose lower = box({0, 0, 0}, {0.5, 0.5, 0.5});
     const double overlap = 0.015625;  // along z, the lower cube's face axis
@@ -220,10 +221,56 @@ TEST(BoxContact, AFaceIsKeptUnlessAnEdgeOverlapsClearlyLess) {
             EXPECT_GE(m.count, 2);
             for (int i = 0; i < m.count; ++i) EXPECT_LE(m.points[i].depth, overlap + 1e-15);
         } else {
-            expectNormal(m, least.normal, "the edge taken");
-            ASSERT_EQ(m.count, 1);
-            EXPECT_NEAR(m.points[0].depth, least.depth, 1e-15);
+            // The edge pair's axis is the face's, tilted 0.7 degrees: the
+            // cube's low edge lies across the face, from its bound, as deep
+            // as the edge pair's overlap, up to its other end.
+            expectNormal(m, {0, 0, 1}, "the edge across the face");
+            ASSERT_EQ(m.count, 2);
+            const double deep = std::max(m.points[0].depth, m.points[1].depth);
+            EXPECT_NEAR(deep, least.depth, 1e-5);
+            EXPECT_LT(std::min(m.points[0].depth, m.points[1].depth), deep - 0.005);
         }
+    }
+}
+
+// A box overhangs the end of a slab (x = 1), tilted down beyond it by 0.1
+// and then turned 0.3 about z, its bottom 1 cm below the slab's top where it
+// crosses the centre line: the slab's end edge lies across the box's bottom
+// face, so the contact is where that edge meets the face's sides, one point
+// on each side of the box, each as deep as the box's face lies below the
+// slab's top there. (The edge pair across them overlaps least: its one point
+// alone lets the box rock from side to side about the edge.)
+TEST(BoxContact, AnEdgeAcrossAFaceGivesBothEndsOfItsStretch) {
+    const double tilt = 0.1, turn = 0.3, below = 0.02, cx = 1.3;
+    const ShapePose slab = box({0, 0, 0}, {1, 1, 0.1});
+    Axes a = turnedY(tilt);
+    for (Vec3* v : {&a.x, &a.y, &a.z}) {
+        *v = {v->x * std::cos(turn) - v->y * std::sin(turn), v->x * std::sin(turn) + v->y * std::cos(turn), v->z};
+    }
+    // The slab's end at y = 0, (1, 0, 0.1), lies below inside the box's
+    // bottom: (1 - cx) n.x + (0.1 - cz) n.z = -0.1 + below along its normal n.
+    const double cz = 0.1 + ((1.0 - cx) * a.z.x + 0.1 - below) / a.z.z;
+    const ShapePose upper = box({cx, 0, cz}, {0.5, 0.25, 0.1}, a);
+    const Overlap least = boxAgainstBox(upper.centre - slab.centre, upper.frame, slab.frame, 1.0).least;
+    ASSERT_GT(distance(least.normal, a.z), 1e-3) << "an edge pair overlaps least";
+    const ContactManifold m = contactBetween(upper, slab, 0.0);
+    expectNormal(m, a.z, "the box's bottom face");
+    ASSERT_EQ(m.count, 2);
+    for (const double side : {-0.25, 0.25}) {
+        // Where the slab's end (1, y, 0.1) meets the side of the box,
+        // moved halfway down to the box's bottom.
+        const Vec3 r{1.0 - cx, 0.0, 0.1 - cz};
+        const double y = (side - dot(r, a.y)) / a.y.y;
+        const double depth = below + y * a.z.y;
+        const Vec3 at = Vec3{1.0, y, 0.1} - (0.5 * depth) * a.z;
+        int found = 0;
+        for (int i = 0; i < m.count; ++i) {
+            if (distance(m.points[i].position, at) < 1e-12) {
+                ++found;
+                EXPECT_NEAR(m.points[i].depth, depth, 1e-12) << "side " << side;
+            }
+        }
+        EXPECT_EQ(found, 1) << "side " << side << ": no point at " << at.x << " " << at.y << " " << at.z;
     }
 }
 
