@@ -337,13 +337,11 @@ ContactManifold boxWithBox(const ShapePose& a, const ShapePose& b, double margin
     // counts the edge's ends beyond the face. The edge pair's one point
     // would let the box rock from one end of the edge to the other, each
     // rock a new impact a little deeper. The face's points within its
-    // bounds hold both ends, where they go no deeper than the edge pair's
-    // overlap.
+    // bounds hold both ends (as deep as the edge pair's overlap at most)
+    // where it has two.
     if (dot(edge.normal, face.normal) >= acrossFaceCosine) {
         const ContactManifold across = onFace();
-        double deepest = -HUGE_VAL;
-        for (int i = 0; i < across.count; ++i) deepest = std::max(deepest, across.points[i].depth);
-        if (across.count >= 2 && !clearlyLess(edge.overlap, deepest)) return across;
+        if (across.count >= 2) return across;
     }
     return edgeContact(a, b, edge.index / 3, edge.index % 3, edge.normal, edge.overlap);
 }
