@@ -7,7 +7,7 @@
 // rises more than 1 % above the start's; every pair impact of two bodies
 // that move keeps their momentum and their angular momentum.
 //
-// The overlap property does not hold yet: in 12 of the first 500 scenes
+// The overlap property does not hold yet: in 9 of the first 500 scenes
 // a body ends some step deeper in another or in the ground than the
 // correction allows (2.3 to 3.7 cm), mostly a light body between heavier
 // ones in a pile that falls in on itself. Its test
