@@ -367,9 +367,10 @@ void propagateShock(std::vector<SolverBody>& bodies, const std::vector<SolverCon
                 // further: pushing it off a lower body that rises into it
                 // would hand it energy that nothing takes from the lower one.
                 const double sinking = -dot(velocityOfPoint(upper, r), n);
+                // At least the upper body's inverse mass, above 0: its turn
+                // adds (r x n) I^-1 (r x n), never negative.
                 const Vec3 t = upper.inverseInertia * crossOf(r, n);
                 const double inverse = upper.inverseMass + dot(n, crossOf(t, r));
-                if (!(inverse > 0.0)) continue;
                 double& push = gathered[i - g.first];
                 const double next = std::max(push + std::min(want - apart, sinking) / inverse, 0.0);
                 const Vec3 p = (next - push) * n;
