@@ -32,9 +32,11 @@ double turnSpeedOf(const RigidBody& body) {
 // Bound on how fast the box's extent along the unit direction n grows as
 // it turns (m/s): its points p move at spin x p, and (spin x p).n =
 // (n x spin).p, at most |n x spin| times the reach.
-double turnSpeedAlong(const RigidBody& body, const Vec3& n) {
+// The same for a body whose reach (reachOf) is given: a search asks at
+// every look it tests, and the reach is a square root.
+double turnSpeedAlong(const RigidBody& body, double reach, const Vec3& n) {
     if (body.kind != kindBox || body.fixed) return 0.0;
-    return reachOf(body) * Vec3().cross(n, body.spin).length();
+    return reach * Vec3().cross(n, body.spin).length();
 }
 
 // The centre's velocity: free flight keeps it (m/s).
@@ -300,9 +302,10 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
     // Room for the rounding of the predictions when a gap is trusted (m).
     const double slack = 1e-9 * (a.position.length() + b.position.length() + 1.0) + 1e-9 * closing * limit;
     const Vec3 relative = velocityOf(a) - velocityOf(b);
+    const double reachA = reachOf(a), reachB = reachOf(b);
     // How fast a gap along n can close (m/s).
     auto closingAlong = [&](const Vec3& n) {
-        return std::max(-dot(relative, n), 0.0) + turnSpeedAlong(a, n) + turnSpeedAlong(b, n);
+        return std::max(-dot(relative, n), 0.0) + turnSpeedAlong(a, reachA, n) + turnSpeedAlong(b, reachB, n);
     };
     const Clearance start = poseClearance(a, aheadBy(leadA, 0.0f), b, aheadBy(leadB, 0.0f));
     // Touching at the start: as on the ground, the search looks for the
@@ -310,7 +313,7 @@ float physicalPairImpact(const RigidBody& a, double leadA, const RigidBody& b, d
     double level = touchLevel(start.gap);
     // Too far apart to meet within the limit.
     if (start.gap - level - slack > closingAlong(start.normal) * static_cast<double>(limit)) return -1.0f;
-    const double reach = reachOf(a) + reachOf(b);
+    const double reach = reachA + reachB;
     int axis = start.axis;  // two boxes: the axis of the last clearance found
     const int looks = looksFor(pointSpeed, limit, thinnestPathOf(a) + thinnestPathOf(b));
     float before = 0.0f;
