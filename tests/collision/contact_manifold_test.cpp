@@ -462,7 +462,7 @@ TEST(BoxAxes, TheNamedAxisAloneGivesTheLeastOverlapBitForBit) {
         state = state * 1103515245u + 12345u;
         return static_cast<double>((state >> 8) & 0xffff) / 65536.0;
     };
-    int apart = 0, overlapping = 0, onEdges = 0;
+    int apart = 0, overlapping = 0, onEdges = 0, weightedEdges = 0;
     for (int n = 0; n < 400; ++n) {
         const Axes ta = turnedZ(6.0 * next()), tb = turnedX(6.0 * next());
         Axes turned;
@@ -484,6 +484,19 @@ TEST(BoxAxes, TheNamedAxisAloneGivesTheLeastOverlapBitForBit) {
         EXPECT_EQ(one.normal.z, all.least.normal.z) << n;
         EXPECT_EQ(all.gap, one.depth < 0.0) << n;
         onEdges += all.leastAxis >= 6;
+        // Weighted, an edge axis is chosen only where its overlap times the
+        // weight is below every other's (the face axes count once).
+        const AxesOverlap weighted = boxAgainstBox(ab, a.frame, b.frame, 1.5);
+        if (!weighted.gap) {
+            const auto weightOf = [](int axis) { return axis < 6 ? 1.0 : 1.5; };
+            for (int axis = 0; axis < boxAxisCount; ++axis) {
+                Overlap o;
+                if (!overlapAlongAxis(ab, a.frame, b.frame, axis, o)) continue;
+                EXPECT_GE(o.depth * weightOf(axis), weighted.least.depth * weightOf(weighted.leastAxis))
+                    << n << " axis " << axis;
+            }
+            weightedEdges += weighted.leastAxis >= 6;
+        }
         for (int axis = 0; axis < boxAxisCount; ++axis) {
             Overlap o;
             if (!overlapAlongAxis(ab, a.frame, b.frame, axis, o)) continue;
@@ -500,4 +513,5 @@ TEST(BoxAxes, TheNamedAxisAloneGivesTheLeastOverlapBitForBit) {
     EXPECT_GT(apart, 50);
     EXPECT_GT(overlapping, 50);
     EXPECT_GT(onEdges, 5);
+    EXPECT_GT(weightedEdges, 0);
 }
