@@ -53,38 +53,6 @@ void push(std::vector<SolverBody>& bodies, const SolverContact& c, const Vec3& p
     }
 }
 
-// Impulse d along the point's direction k (0 the normal, 1 and 2 the
-// tangents), or t1 and t2 along both tangents: to a as it is, to b opposite,
-// through the turns prepareContacts worked out.
-[[gnu::always_inline]] inline void pushAlong(std::vector<SolverBody>& bodies, const SolverContact& c, int k,
-                                             const Vec3& direction, double d) {
-    SolverBody& a = bodies[static_cast<size_t>(c.a)];
-    SolverBody& b = bodies[static_cast<size_t>(c.b)];
-    if (a.body != nullptr && a.inverseMass > 0.0) {
-        a.body->velocity = a.body->velocity + (a.inverseMass * d) * direction;
-        a.body->spin = a.body->spin + d * c.turnA[k];
-    }
-    if (b.body != nullptr && b.inverseMass > 0.0) {
-        b.body->velocity = b.body->velocity - (b.inverseMass * d) * direction;
-        b.body->spin = b.body->spin - d * c.turnB[k];
-    }
-}
-
-[[gnu::always_inline]] inline void pushTangents(std::vector<SolverBody>& bodies, const SolverContact& c, double t1,
-                                                double t2) {
-    SolverBody& a = bodies[static_cast<size_t>(c.a)];
-    SolverBody& b = bodies[static_cast<size_t>(c.b)];
-    const Vec3 p = t1 * c.tangent1 + t2 * c.tangent2;
-    if (a.body != nullptr && a.inverseMass > 0.0) {
-        a.body->velocity = a.body->velocity + a.inverseMass * p;
-        a.body->spin = a.body->spin + (t1 * c.turnA[1] + t2 * c.turnA[2]);
-    }
-    if (b.body != nullptr && b.inverseMass > 0.0) {
-        b.body->velocity = b.body->velocity - b.inverseMass * p;
-        b.body->spin = b.body->spin - (t1 * c.turnB[1] + t2 * c.turnB[2]);
-    }
-}
-
 // Two unit vectors that make a right-handed basis with the unit normal n,
 // chosen from n alone, so that a contact's friction axes stay put while its
 // normal does (the warm start carries their impulses over).
@@ -101,6 +69,12 @@ void tangentsOf(const Vec3& n, Vec3& t1, Vec3& t2) {
 
 // Passes end once one changes no point's speed by more than this (m/s).
 constexpr double settledChange = 1e-9;
+
+// A friction impulse whose square is at most this share of its bound's
+// square is within the cone whatever the roundings (a few parts in 1e16).
+constexpr double insideCone = 0.999999;
+constexpr double smallestConeBound = 1e-100;  // N s
+constexpr double largestConeBound = 1e100;
 
 // Rounds over one pair's points in each pass.
 constexpr int manifoldRounds = 4;
@@ -156,34 +130,99 @@ void restore(std::vector<SolverBody>& bodies, const std::vector<Velocities>& v) 
     }
 }
 
+// The passes work on the bodies' velocities and spins copied side by side
+// (Motion), not through the bodies: the points of a heap reach bodies all
+// over the heap's memory, a record apiece, and the passes read and write
+// each one tens of times. The arithmetic is push's, term for term.
+struct Motion {
+    Vec3 velocity, spin;
+};
+
+[[gnu::always_inline]] inline Vec3 motionOfPoint(const SolverBody& s, const Motion& m, const Vec3& r) {
+    if (s.body == nullptr) return {};
+    return m.velocity + crossOf(m.spin, r);
+}
+
+[[gnu::always_inline]] inline Vec3 motionAt(const std::vector<SolverBody>& bodies, const Motion* motions,
+                                            const SolverContact& c) {
+    const size_t a = static_cast<size_t>(c.a), b = static_cast<size_t>(c.b);
+    return motionOfPoint(bodies[a], motions[a], c.ra) - motionOfPoint(bodies[b], motions[b], c.rb);
+}
+
+// Impulse d along the point's direction k (0 the normal, 1 and 2 the
+// tangents), or t1 and t2 along both tangents: to a as it is, to b opposite,
+// through the turns prepareContacts worked out.
+[[gnu::always_inline]] inline void moveAlong(const std::vector<SolverBody>& bodies, Motion* motions,
+                                             const SolverContact& c, int k, const Vec3& direction, double d) {
+    const SolverBody& a = bodies[static_cast<size_t>(c.a)];
+    const SolverBody& b = bodies[static_cast<size_t>(c.b)];
+    if (a.body != nullptr && a.inverseMass > 0.0) {
+        Motion& m = motions[static_cast<size_t>(c.a)];
+        m.velocity = m.velocity + (a.inverseMass * d) * direction;
+        m.spin = m.spin + d * c.turnA[k];
+    }
+    if (b.body != nullptr && b.inverseMass > 0.0) {
+        Motion& m = motions[static_cast<size_t>(c.b)];
+        m.velocity = m.velocity - (b.inverseMass * d) * direction;
+        m.spin = m.spin - d * c.turnB[k];
+    }
+}
+
+[[gnu::always_inline]] inline void moveTangents(const std::vector<SolverBody>& bodies, Motion* motions,
+                                                const SolverContact& c, double t1, double t2) {
+    const SolverBody& a = bodies[static_cast<size_t>(c.a)];
+    const SolverBody& b = bodies[static_cast<size_t>(c.b)];
+    const Vec3 p = t1 * c.tangent1 + t2 * c.tangent2;
+    if (a.body != nullptr && a.inverseMass > 0.0) {
+        Motion& m = motions[static_cast<size_t>(c.a)];
+        m.velocity = m.velocity + a.inverseMass * p;
+        m.spin = m.spin + (t1 * c.turnA[1] + t2 * c.turnA[2]);
+    }
+    if (b.body != nullptr && b.inverseMass > 0.0) {
+        Motion& m = motions[static_cast<size_t>(c.b)];
+        m.velocity = m.velocity - b.inverseMass * p;
+        m.spin = m.spin - (t1 * c.turnB[1] + t2 * c.turnB[2]);
+    }
+}
+
 // Friction first, bounded by the normal impulse gathered so far, so that
 // the normal impulse, solved last, is what the pass leaves exact: no point
 // sinks for friction's sake. Returns whether the point's impulses changed
 // a speed by settledChange or more; once one point of a pass has, the
 // pass has not settled, and the others' changes (three divisions a point)
 // are not worked out.
-bool solvePoint(std::vector<SolverBody>& bodies, SolverContact& c, bool measure) {
-    const Vec3 v = velocityAt(bodies, c);
+bool solvePoint(const std::vector<SolverBody>& bodies, Motion* motions, SolverContact& c, bool measure) {
+    const Vec3 v = motionAt(bodies, motions, c);
     const double old1 = c.tangentImpulse1, old2 = c.tangentImpulse2;
     double t1 = old1 - c.tangentMass1 * dot(v, c.tangent1);
     double t2 = old2 - c.tangentMass2 * dot(v, c.tangent2);
     // The Coulomb cone: the tangential impulse at most friction times the
     // normal one, in any direction.
     const double most = c.friction * c.normalImpulse;
-    const double size = std::sqrt(t1 * t1 + t2 * t2);
-    if (size > most) {
-        const double s = size > 0.0 ? most / size : 0.0;
-        t1 *= s;
-        t2 *= s;
+    const double squared = t1 * t1 + t2 * t2;
+    // Well inside the cone the root is not needed: the square is below the
+    // bound's square by far more than its roundings, so the root, correctly
+    // rounded and never above the bound, does not pass it either. Most
+    // resting points hold there, and the root was the slowest step of a
+    // point. (Bounds whose squares would leave the normal range, or none
+    // at all, take the root.)
+    const bool roomy = most > smallestConeBound && most < largestConeBound;
+    if (!(roomy && squared <= insideCone * (most * most))) {
+        const double size = std::sqrt(squared);
+        if (size > most) {
+            const double s = size > 0.0 ? most / size : 0.0;
+            t1 *= s;
+            t2 *= s;
+        }
     }
     c.tangentImpulse1 = t1;
     c.tangentImpulse2 = t2;
-    pushTangents(bodies, c, t1 - old1, t2 - old2);
+    moveTangents(bodies, motions, c, t1 - old1, t2 - old2);
 
-    const double vn = dot(velocityAt(bodies, c), c.normal);
+    const double vn = dot(motionAt(bodies, motions, c), c.normal);
     const double old = c.normalImpulse;
     c.normalImpulse = std::max(0.0, old - c.normalMass * (vn - c.bounce));
-    pushAlong(bodies, c, 0, c.normal, c.normalImpulse - old);
+    moveAlong(bodies, motions, c, 0, c.normal, c.normalImpulse - old);
     if (!measure) return true;
     // The largest speed the point's impulses changed (m/s).
     const double normalChange = c.normalMass > 0.0 ? std::fabs(c.normalImpulse - old) / c.normalMass : 0.0;
@@ -261,6 +300,15 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
     // islands run on several.)
     thread_local ContactComponents components;
     components.split(bodies, contacts);
+    // Each body that moves is in the list once: its motion is copied in
+    // here and back when the passes are done.
+    thread_local std::vector<Motion> motionsKept;
+    std::vector<Motion>& motions = motionsKept;
+    motions.resize(bodies.size());
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        const RigidBody* body = bodies[i].body;
+        motions[i] = body != nullptr ? Motion{body->velocity, body->spin} : Motion{};
+    }
     size_t begin = 0;
     for (size_t end : components.ends) {
         // A light body under a heavy one hands the weight on a share as
@@ -293,7 +341,7 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
                 for (int round = 0; round < rounds; ++round) {
                     bool moved = false;
                     for (size_t i = run.first; i < run.last; ++i) {
-                        moved = solvePoint(bodies, contacts[i], !moved) || moved;
+                        moved = solvePoint(bodies, motions.data(), contacts[i], !moved) || moved;
                     }
                     changed = changed || moved;
                     if (!moved) break;
@@ -304,6 +352,12 @@ void solveVelocities(std::vector<SolverBody>& bodies, std::vector<SolverContact>
             if (!changed) break;
         }
         begin = end;
+    }
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        RigidBody* body = bodies[i].body;
+        if (body == nullptr || !(bodies[i].inverseMass > 0.0)) continue;
+        body->velocity = motions[i].velocity;
+        body->spin = motions[i].spin;
     }
 }
 

@@ -43,41 +43,60 @@ Overlap ballAgainstBox(const Vec3& p, double r, const Vec3& c, const PosedFrame&
     return o;
 }
 
+namespace {
+
+// The axis numbered `axis` (see boxAxisCount), not yet made unit.
+Vec3 boxAxis(const PosedFrame& a, const PosedFrame& b, int axis) {
+    if (axis < 6) return axis % 2 == 0 ? a.axis[axis / 2] : b.axis[axis / 2];
+    Vec3 edges;
+    edges.cross(a.axis[(axis - 6) / 3], b.axis[(axis - 6) % 3]);
+    return edges;
+}
+
+// The overlap of the two boxes' extents along axis, made unit (m), and
+// that unit axis turned to point from b toward a. False where the axis is
+// too short to say anything: the cross product of nearly parallel edges
+// says nothing that the face axes do not.
+inline bool overlapAlong(const Vec3& ab, const PosedFrame& a, const PosedFrame& b, Vec3 axis, double& overlap,
+                         Vec3& normal) {
+    const double length = axis.length();
+    if (length < 1e-9) return false;
+    axis = (1.0 / length) * axis;
+    double reach = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        reach += a.half[k] * std::fabs(dot(a.axis[k], axis)) + b.half[k] * std::fabs(dot(b.axis[k], axis));
+    }
+    const double along = dot(ab, axis);
+    overlap = reach - std::fabs(along);
+    normal = along < 0.0 ? axis.negated() : axis;
+    return true;
+}
+
+}  // namespace
+
 AxesOverlap boxAgainstBox(const Vec3& ab, const PosedFrame& a, const PosedFrame& b, double edgeWeight) {
     AxesOverlap result;
     double least = HUGE_VAL;
-    auto test = [&](Vec3 axis, double weight) {
-        const double length = axis.length();
-        // Nearly parallel edges: their cross product says nothing that the
-        // face axes do not.
-        if (length < 1e-9) return;
-        axis = (1.0 / length) * axis;
-        double reach = 0.0;
-        for (int k = 0; k < 3; ++k) {
-            reach += a.half[k] * std::fabs(dot(a.axis[k], axis)) + b.half[k] * std::fabs(dot(b.axis[k], axis));
-        }
-        const double along = dot(ab, axis);
-        const double overlap = reach - std::fabs(along);
+    for (int axis = 0; axis < boxAxisCount && !result.gap; ++axis) {
+        double overlap;
+        Vec3 normal;
+        if (!overlapAlong(ab, a, b, boxAxis(a, b, axis), overlap, normal)) continue;
         result.gap = result.gap || overlap < 0.0;
         result.anyTouch = result.anyTouch || !(overlap > 0.0);
+        const double weight = axis < 6 ? 1.0 : edgeWeight;
         if (overlap * weight < least) {
             least = overlap * weight;
             result.least.depth = overlap;
-            result.least.normal = along < 0.0 ? axis.negated() : axis;
-        }
-    };
-    for (int k = 0; k < 3 && !result.gap; ++k) {
-        test(a.axis[k], 1.0);
-        if (!result.gap) test(b.axis[k], 1.0);
-    }
-    for (int i = 0; i < 3 && !result.gap; ++i) {
-        for (int j = 0; j < 3 && !result.gap; ++j) {
-            Vec3 edges;
-            edges.cross(a.axis[i], b.axis[j]);
-            test(edges, edgeWeight);
+            result.least.normal = normal;
+            result.leastAxis = axis;
         }
     }
     return result;
+}
+
+bool overlapAlongAxis(const Vec3& ab, const PosedFrame& a, const PosedFrame& b, int axis, Overlap& along) {
+    if (axis < 0 || axis >= boxAxisCount) return false;
+    return overlapAlong(ab, a, b, boxAxis(a, b, axis), along.depth, along.normal);
 }
 
 }  // namespace prallwerk

@@ -461,3 +461,104 @@ TEST(ShapePoseOf, TakesTheBodysPositionAndFrame) {
     expectCorners(contactWithGround(p, 3.875, 0.0), {{-0.5, -1, 3.8125}, {-0.5, 1, 3.8125}, {-1.5, 1, 3.8125}, {-1.5, -1, 3.8125}},
                   {0.125, 0.125, 0.125, 0.125}, "brick");
 }
+
+// Two boxes square to the world axes, b's centre (1, -0.5, 2.5) from a's:
+// every axis of the fifteen is x, y or z (the cross product of two parallel
+// edges says nothing), and the overlap along it the half edges' sum less
+// the centres' distance; the normal points from b toward a.
+TEST(BoxAxes, EachNumberIsTheAxisTriedInThatPlace) {
+    const ShapePose a = box({0, 0, 0}, {1, 0.5, 2});
+    const ShapePose b = box({1, -0.5, 2.5}, {0.5, 0.25, 1});
+    const Vec3 ab = a.centre - b.centre;
+    const Vec3 x{-1, 0, 0}, y{0, 1, 0}, z{0, 0, -1};
+    struct Case {
+        int axis;
+        bool says;
+        double overlap;
+        Vec3 normal;
+    };
+    const Case cases[] = {
+        {0, true, 0.5, x},   {1, true, 0.5, x},   {2, true, 0.25, y},  {3, true, 0.25, y},  {4, true, 0.5, z},
+        {5, true, 0.5, z},   {6, false, 0, {}},   {7, true, 0.5, z},   {8, true, 0.25, y},  {9, true, 0.5, z},
+        {10, false, 0, {}},  {11, true, 0.5, x},  {12, true, 0.25, y}, {13, true, 0.5, x},  {14, false, 0, {}},
+    };
+    for (const Case& c : cases) {
+        Overlap o;
+        ASSERT_EQ(overlapAlongAxis(ab, a.frame, b.frame, c.axis, o), c.says) << "axis " << c.axis;
+        if (!c.says) continue;
+        EXPECT_EQ(o.depth, c.overlap) << "axis " << c.axis;
+        EXPECT_EQ(distance(o.normal, c.normal), 0.0) << "axis " << c.axis;
+    }
+    Overlap o;
+    EXPECT_FALSE(overlapAlongAxis(ab, a.frame, b.frame, -1, o));
+    EXPECT_FALSE(overlapAlongAxis(ab, a.frame, b.frame, boxAxisCount, o));
+    // They overlap on every axis; the least, 0.25 along y, first on a's y.
+    const AxesOverlap all = boxAgainstBox(ab, a.frame, b.frame, 1.0);
+    EXPECT_FALSE(all.gap);
+    EXPECT_EQ(all.leastAxis, 2);
+    EXPECT_EQ(all.least.depth, 0.25);
+}
+
+// Turned boxes near each other, apart and in each other: the axis
+// boxAgainstBox names gives its least overlap bit for bit; where they are
+// apart it is the first axis that shows the gap, and where they overlap
+// no axis shows less.
+TEST(BoxAxes, TheNamedAxisAloneGivesTheLeastOverlapBitForBit) {
+    unsigned state = 12345u;
+    auto next = [&] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<double>((state >> 8) & 0xffff) / 65536.0;
+    };
+    int apart = 0, overlapping = 0, onEdges = 0, weightedEdges = 0;
+    for (int n = 0; n < 400; ++n) {
+        const Axes ta = turnedZ(6.0 * next()), tb = turnedX(6.0 * next());
+        Axes turned;
+        turned.x = {tb.x.x * ta.x.x + tb.x.y * ta.y.x, tb.x.x * ta.x.y + tb.x.y * ta.y.y, tb.x.z};
+        turned.y = {tb.y.x * ta.x.x + tb.y.y * ta.y.x, tb.y.x * ta.x.y + tb.y.y * ta.y.y, tb.y.z};
+        turned.z = {tb.z.x * ta.x.x + tb.z.y * ta.y.x, tb.z.x * ta.x.y + tb.z.y * ta.y.y, tb.z.z};
+        const ShapePose a = box({0, 0, 0}, {0.5 + next(), 0.5, 0.25 + next()}, turnedY(6.0 * next()));
+        const ShapePose b = box({3.0 * next() - 1.5, 3.0 * next() - 1.5, 3.0 * next() - 1.5}, {1, 0.25 + next(), 0.5},
+                                turned);
+        const Vec3 ab = a.centre - b.centre;
+        const AxesOverlap all = boxAgainstBox(ab, a.frame, b.frame, 1.0);
+        ASSERT_GE(all.leastAxis, 0);
+        ASSERT_LT(all.leastAxis, boxAxisCount);
+        Overlap one;
+        ASSERT_TRUE(overlapAlongAxis(ab, a.frame, b.frame, all.leastAxis, one));
+        EXPECT_EQ(one.depth, all.least.depth) << n;
+        EXPECT_EQ(one.normal.x, all.least.normal.x) << n;
+        EXPECT_EQ(one.normal.y, all.least.normal.y) << n;
+        EXPECT_EQ(one.normal.z, all.least.normal.z) << n;
+        EXPECT_EQ(all.gap, one.depth < 0.0) << n;
+        onEdges += all.leastAxis >= 6;
+        // Weighted, an edge axis is chosen only where its overlap times the
+        // weight is below every other's (the face axes count once).
+        const AxesOverlap weighted = boxAgainstBox(ab, a.frame, b.frame, 1.5);
+        if (!weighted.gap) {
+            const auto weightOf = [](int axis) { return axis < 6 ? 1.0 : 1.5; };
+            for (int axis = 0; axis < boxAxisCount; ++axis) {
+                Overlap o;
+                if (!overlapAlongAxis(ab, a.frame, b.frame, axis, o)) continue;
+                EXPECT_GE(o.depth * weightOf(axis), weighted.least.depth * weightOf(weighted.leastAxis))
+                    << n << " axis " << axis;
+            }
+            weightedEdges += weighted.leastAxis >= 6;
+        }
+        for (int axis = 0; axis < boxAxisCount; ++axis) {
+            Overlap o;
+            if (!overlapAlongAxis(ab, a.frame, b.frame, axis, o)) continue;
+            if (all.gap && axis < all.leastAxis) {
+                EXPECT_GE(o.depth, 0.0) << n << " axis " << axis;
+            }
+            if (!all.gap) {
+                EXPECT_GE(o.depth, all.least.depth) << n << " axis " << axis;
+            }
+        }
+        ++(all.gap ? apart : overlapping);
+    }
+    // Both kinds, and edge axes among them, were seen.
+    EXPECT_GT(apart, 50);
+    EXPECT_GT(overlapping, 50);
+    EXPECT_GT(onEdges, 5);
+    EXPECT_GT(weightedEdges, 0);
+}

@@ -348,3 +348,40 @@ TEST(ContactSolver, CombinesFrictionByTheMeanAndRestitutionByTheLarger) {
     EXPECT_EQ(combinedRestitution(0.2f, 0.75f), 0.75);
     EXPECT_EQ(combinedRestitution(0.75f, 0.2f), 0.75);
 }
+
+// A ball at rest on the ground whose point has gathered a normal impulse
+// and a friction impulse f times the cone's bound: a pass leaves one inside
+// the cone as it is, bit for bit, and cuts one outside back to the bound,
+// along its own direction, whether it is outside by far or by a part in
+// ten million, and at any scale of impulse.
+TEST(ContactSolver, AFrictionImpulseOutsideTheConeIsCutBackToItAndOneInsideKept) {
+    for (const double scale : {1e-130, 1.0, 1e130}) {
+        for (const double f : {0.5, 0.9999999, 1.0000001, 3.0}) {
+            RigidBody ball = physicalSphere(0.5, 2.0f, {0, 0, 0.5});
+            std::vector<SolverBody> bodies{solverBodyOf(&ball), solverBodyOf(nullptr)};
+            std::vector<SolverContact> contacts{solverContactAt(0, 1, {0, 0, 0}, {0, 0, 1}, 0.5)};
+            prepareContacts(bodies, contacts);
+            SolverContact& c = contacts[0];
+            const double bound = 0.5 * scale;
+            c.normalImpulse = scale;
+            c.tangentImpulse1 = 0.6 * f * bound;
+            c.tangentImpulse2 = -0.8 * f * bound;
+            const double t1 = c.tangentImpulse1, t2 = c.tangentImpulse2;
+            solveVelocities(bodies, contacts, 1);
+            EXPECT_EQ(c.normalImpulse, scale) << scale << " " << f;
+            if (f < 1.0) {
+                EXPECT_EQ(c.tangentImpulse1, t1) << scale << " " << f;
+                EXPECT_EQ(c.tangentImpulse2, t2) << scale << " " << f;
+                EXPECT_EQ(ball.velocity.x, 0.0);
+            } else {
+                EXPECT_NEAR(c.tangentImpulse1, 0.6 * bound, 1e-15 * bound) << scale << " " << f;
+                EXPECT_NEAR(c.tangentImpulse2, -0.8 * bound, 1e-15 * bound) << scale << " " << f;
+                const double size = std::sqrt(c.tangentImpulse1 * c.tangentImpulse1 + c.tangentImpulse2 * c.tangentImpulse2);
+                EXPECT_LE(size, bound * (1.0 + 1e-15)) << scale << " " << f;
+                // What was given back moved the ball: 1/m of it along y (the
+                // first tangent) and x (the second, its negative).
+                EXPECT_NEAR(ball.velocity.y, 0.5 * (0.6 * bound - t1), 1e-15 * bound) << scale << " " << f;
+            }
+        }
+    }
+}

@@ -263,3 +263,20 @@ TEST(PhysicalImpact, BodiesTouchingExactlyAreMetTheSlopBeyondTheTouch) {
     const RigidBody right = physicalSphere(0.5, 1.0f, {0.5, 0, 3});
     EXPECT_EQ(physicalPairImpact(left, right, limit), want);
 }
+
+// A cube passing beside another on a slant: the gap along x closes first
+// (at 0.25 s) and the cubes stay apart along y until 0.905 s, where they
+// meet face to face with the x extents overlapping by 1.38 m, after the
+// centres have passed each other along x. The axis that showed the gap at
+// the start stops showing one long before the touch; the search must then
+// find the axis that still does, and not read the first axis's overlap as
+// the bodies' clearance.
+TEST(PhysicalImpact, BoxesApartOnAnotherAxisThanAtTheStartAreFoundWhereTheyTouch) {
+    const RigidBody still = physicalBox(2, 2, 2, 1.0f, {0, 0, 1});
+    for (const double side : {1.0, -1.0}) {
+        const RigidBody passing = physicalBox(2, 2, 2, 1.0f, {3, side * 5.62, 1}, {-4, -side * 4, 0});
+        const float limit = 1.0f;
+        EXPECT_EQ(physicalPairImpact(passing, still, limit), lastSampleBefore(0.905, limit)) << side;
+        EXPECT_EQ(physicalPairImpact(still, passing, limit), lastSampleBefore(0.905, limit)) << side;
+    }
+}
